@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package that Ferrolyt's build, tests and program need.
+# Safe to run again: when everything is present it only checks and returns.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config ccache clang libclang-rt-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
+  libxlsxwriter-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  glpk-utils
+  xvfb xauth fonts-dejavu-core
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
