@@ -1,0 +1,121 @@
+#pragma once
+// One thermodynamic system: an element list with its amounts per phase, the
+// solver's unknowns (slag potential, ln of the metal/slag, metal/NMI and
+// metal/gas ratios, temperature) and everything derived from them. The
+// methods are spread over several files by subject: properties, kernels,
+// solver, inclusions, set-up and the one-phase equilibria.
+
+#include "Model.h"
+
+#include <array>
+#include <memory>
+
+namespace ferrolyt {
+
+// Heat-balance result: four groups (enthalpy, entropy, Gibbs sum, heat
+// capacity) of four values (metal, slag, gas, total).
+struct THeatBlock {
+    std::array<long double, 4> H{};
+    std::array<long double, 4> S{};
+    std::array<long double, 4> G{};
+    std::array<long double, 4> Cp{};
+};
+
+enum TPhaseIndex : int { phMetal = 0, phSlag = 1, phGas = 2, phTotal = 3 };
+
+class TThSys {
+public:
+    TThSys();
+    TThSys(const TThSys&) = delete;
+    TThSys& operator=(const TThSys&) = delete;
+
+    // Phase totals of element amounts and their sum.
+    long double MetalMoles = 0, SlagMoles = 0, NmiMoles = 0, GasMoles = 0, TotalMoles = 0;
+    long double MetalMass = 0, SlagMass = 0, NmiMass = 0, GasMass = 0; // t
+    long double TotalMass = 0;
+    // Solver variables.
+    long double LnMetalSlag = 0, LnMetalNmi = 0, LnMetalGas = 0;
+    long double SlagPotential = 0; // Mu/RT of the slag (Fermi level)
+    long double NmiPotential = 0;
+    long double GasPressureSum = 0; // atm
+    long double GasVolume = 0;      // m3 at 293.15 K and 1 atm
+    long double Basicity = UnsetValue;
+    long double GasElementSum = 0;
+    long double PressureScale = 0; // y of the gas equilibrium
+    std::array<long double, 2> BaseHeatInputs{}; // tabulated and model heat of the given initial phases
+    std::array<long double, 2> HeatInputs{};     // the same plus the charge
+    long double HeatInput = 0;                   // E_in of the heat balance
+    long double HeatCapA = 0, HeatCapB = 0;      // Σ a n and Σ b n of the liquid coefficients
+    long double Temperature = 1873.15L;          // K
+    long double InitialTemperature = 1873.15L;   // K
+    long double SlagCharge = 0;                  // F/mol
+    long double NmiLambda = 0;
+    long double NmiSurfaceTerm = 0;
+    long double NmiRadius = 0, NmiCriticalRadius = 0; // µm
+    // Symmetric 3 × 3 matrix of the potentials: a11 a12 a13 a22 a23 a33.
+    std::array<long double, 6> NewtonMatrix{};
+    // Steps of SlagPotential, LnMetalSlag, LnMetalGas and Temperature.
+    std::array<long double, 4> Steps{};
+    // Coupling of the three potentials with the temperature (/RT^2), the
+    // temperature-temperature term and the three raw sums.
+    std::array<long double, 7> TempCoupling{};
+    long double ChargeResidual = 0; // r_ψ of the electroneutrality equation
+    std::array<long double, 16> HeatSums{}; // Σ b n per phase at [0..3]; the rest free for the solver
+    THeatBlock Heat;
+
+    std::unique_ptr<TElems> Elems;
+    std::array<long double, MaxElements> ElementGasTerms{}; // a_i
+    OffsetArray<long double, 1, MaxGasSpecies> SpeciesPressures{};
+
+    bool MetalPresent = true, SlagPresent = true, NmiSolved = false, GasPresent = true;
+    int32_t Kind = 0; // 0 lower ends of the analyses, 1 upper ends
+
+    // Copies the state listed for a save-and-restore; keeps this system's own
+    // element list object.
+    void Assign(const TThSys& source);
+
+    // Element i of the system's list.
+    TElementRecord& El(int i) { return Elems->Items[static_cast<std::size_t>(i)]; }
+    const TElementRecord& El(int i) const { return Elems->Items[static_cast<std::size_t>(i)]; }
+
+    // --- thermodynamic properties
+    long double GibbsPolynomial(const std::array<long double, 8>& coef) const;
+    void CalcStandardGibbs();
+    void CalcGasActivities();
+    void CalcMoleFractions();
+    void CalcPhaseMasses();
+    void CalcMetalActivity();
+    void CalcSlagActivity();
+    void CalcGasEquilibrium();
+    void CalcNmiActivity(bool withCapillarity);
+    void SumPhaseEnthalpies(std::array<long double, 4>& sums);
+    void HeatBalance(THeatBlock& result, bool useSetting, bool force);
+
+    // --- kernels
+    long double EstimatePotential() const;
+    void DistributePhases();
+    void BuildNewtonMatrix();
+    bool SolveNewtonStep(long double r1, long double r2, long double r3);
+    void InitAmounts();
+    void CalcMaterialHeats(TCompositionTable& composition, bool withPseudo);
+    void CalcMoltenMaterialHeats(TCompositionTable& composition);
+
+    // --- equilibrium solver
+    bool SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable& matEffSlag,
+                          TCompositionTable& composition, TElementEffectTable& elemEffMetal,
+                          TElementEffectTable& elemEffSlag, bool display, bool quick,
+                          bool fromGivenPhases, bool withPseudoMaterials);
+
+    // --- one phase with the other
+    bool EquilibrateMetalWithSlag(bool fromInitial, bool showResult);
+    bool EquilibrateSlagWithMetal(bool fromInitial, bool showResult);
+};
+
+// [0] lower-bound system, [1] upper-bound system, [2] save-and-restore copy
+// (also the reaction zone's final system), [3] the reaction zone.
+extern std::array<std::unique_ptr<TThSys>, 4> ThSystems;
+
+// Creates the four systems (kinds 0, 1, 0, 0) when they do not exist yet.
+void CreateSystems();
+
+} // namespace ferrolyt
