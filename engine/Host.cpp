@@ -15,6 +15,19 @@ void Host::SetStatusText(int, const std::string&) {}
 void Host::ProcessMessages() {}
 void Host::ShowInGrid(const TThSys&) {}
 void Host::SetCaption(const std::string&) {}
+bool Host::EditHasFocus(InputEdit) { return false; }
+std::string Host::EditText(InputEdit) { return {}; }
+void Host::SetEditText(InputEdit, const std::string&) {}
+void Host::SetMaterialName(int, const std::string&) {}
+void Host::SetElementSymbol(int, const std::string&) {}
+void Host::ClearResults(bool, bool, int) {}
+void Host::SetActionEnabled(const std::string&, bool) {}
+void Host::ClearTaskBox() {}
+void Host::AddTaskBoxItem(const std::string&) {}
+void Host::SelectTaskBoxItem(int) {}
+void Host::ShowTaskFiles(const std::vector<std::string>&, int) {}
+std::string Host::AskProjectSaveName(const std::string&, const std::string&) { return {}; }
+void Host::MeltCurrentTask() {}
 
 namespace {
 Host& SilentHost()

@@ -8,6 +8,7 @@
 // shows, and so that adding a member later breaks no existing host.
 
 #include <string>
+#include <vector>
 
 namespace ferrolyt {
 
@@ -39,6 +40,52 @@ public:
 
     // The main window's caption.
     virtual void SetCaption(const std::string& text);
+
+    // The main window's pressure and initial-temperature edits, which the
+    // set-up of the systems reads while the user is typing in them.
+    enum class InputEdit { Pressure, InitialTemperature };
+    // True while the edit holds the input focus.
+    virtual bool EditHasFocus(InputEdit edit);
+    virtual std::string EditText(InputEdit edit);
+    virtual void SetEditText(InputEdit edit, const std::string& text);
+
+    // --- Data files, materials, tasks and the project ---------------------
+
+    // Column 1 (the name) of the materials grid, row 1..; rows of the
+    // materials file in order.
+    virtual void SetMaterialName(int row, const std::string& name);
+
+    // Column 1 (the symbol) of the element grid, row 1.. (element i is row
+    // i + 1).
+    virtual void SetElementSymbol(int row, const std::string& text);
+
+    // Clears the results on screen: the material grid's amounts (unless
+    // keepMaterialAmounts), the element, gas and effects grids from
+    // firstColumn, the result edits and panels, and the list of alternatives
+    // (unless keepAlternatives).
+    virtual void ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn);
+
+    // Enables or disables one of the main window's actions by its name
+    // ("MeltA", "MeltRecA", "StartA").
+    virtual void SetActionEnabled(const std::string& action, bool enabled);
+
+    // The main window's task combo box: emptied, a task name appended, an
+    // entry selected (-1: none).
+    virtual void ClearTaskBox();
+    virtual void AddTaskBoxItem(const std::string& name);
+    virtual void SelectTaskBoxItem(int index);
+
+    // The project's task files (the task-file combo box) with the selected
+    // entry (-1: none).
+    virtual void ShowTaskFiles(const std::vector<std::string>& names, int selected);
+
+    // The save dialog for a project: initial file name and folder; returns
+    // the chosen name, or an empty text when the dialog was cancelled.
+    virtual std::string AskProjectSaveName(const std::string& fileName, const std::string& folder);
+
+    // The melt command of the current task's recommended charge, as after
+    // a project was loaded.
+    virtual void MeltCurrentTask();
 };
 
 // The host the engine talks to now. Never null: without an installed host

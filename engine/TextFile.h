@@ -1,0 +1,96 @@
+#pragma once
+// The file boundary for the data and task files: text in code page 1251
+// with CR LF line ends on disk, UTF-8 lines inside the program.
+//
+// Conversion is done with iconv ("CP1251"). Code page 1251 leaves one byte
+// undefined, 0x98. It is read as U+0098 (the C1 control character that
+// Windows' own conversion gives it) and U+0098 is written back as 0x98, so
+// such a byte survives a read and a write unchanged instead of failing the
+// whole file. Every other byte has its character, so reading never fails on
+// content.
+//
+// Writing refuses, never drops: a character that code page 1251 cannot hold
+// (a CJK character, for instance; "€" and "№" are in 1251) or malformed
+// UTF-8 raises EncodingError naming the character, its line and its column,
+// and nothing on disk changes.
+
+#include <cstddef>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace ferrolyt {
+
+// A file that cannot be opened, read, written or renamed, or a line that
+// cannot be written as one line. what() is a Ukrainian text naming the file.
+class TextFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A character that code page 1251 cannot hold, or malformed UTF-8.
+class EncodingError : public TextFileError {
+public:
+    EncodingError(const std::string& message, std::size_t line, std::size_t column, char32_t codePoint,
+                  std::string character)
+        : TextFileError(message), line(line), column(column), codePoint(codePoint), character(std::move(character))
+    {
+    }
+    std::size_t line;       // 1-based line of the file; 0 when not converting a file's line
+    std::size_t column;     // 1-based character position in the line (or string)
+    char32_t codePoint;     // the character; InvalidUtf8 for malformed UTF-8
+    std::string character;  // its UTF-8 text (the raw bytes when malformed)
+
+    static constexpr char32_t InvalidUtf8 = 0xFFFFFFFFu;
+};
+
+// UTF-8 -> code page 1251. Throws EncodingError (line 0) on a character that
+// 1251 cannot hold or on malformed UTF-8.
+std::string ToCp1251(std::string_view utf8);
+
+// Non-throwing form: false (and out unchanged) where ToCp1251 would throw;
+// the message goes to *error when error is not null.
+bool TryToCp1251(std::string_view utf8, std::string& out, std::string* error = nullptr);
+
+// Code page 1251 -> UTF-8. Never fails: 0x98 becomes U+0098 (see above).
+std::string FromCp1251(std::string_view cp1251);
+
+// Reads a whole file in code page 1251 into UTF-8 lines. Lines end at LF; a
+// CR before the LF, and a CR at the very end of the file, are removed (a CR
+// elsewhere stays in its line). A final line break does not start another
+// line: "a\r\nb\r\n" and "a\r\nb" both give {"a", "b"}; an empty file gives
+// no lines. Throws TextFileError when the file cannot be opened or read.
+std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path);
+
+// Non-throwing form for loaders (which report "Неможливо завантажити файл"
+// and return false): false on failure, message in *error.
+bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::string>& lines,
+                         std::string* error = nullptr);
+
+// Writes UTF-8 lines as code page 1251, each line followed by CR LF. Every
+// line is converted before anything is written; the bytes go to a new
+// temporary file in the target's folder, which is flushed to disk and then
+// renamed over the target, so a failed write leaves the previous file as it
+// was (and removes the temporary file). An existing target keeps its
+// permission bits; a symbolic link is followed and the file it names is
+// replaced. Throws EncodingError (with the 1-based line and column) for a
+// character 1251 cannot hold, TextFileError for a line holding CR or LF and
+// for any I/O failure.
+void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines);
+
+// Non-throwing form: false on failure, message in *error.
+bool TryWriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines,
+                          std::string* error = nullptr);
+
+// The atomic replacement used above, for bytes that are already encoded
+// (the key store and the shortcut writer use it for UTF-8). Throws
+// TextFileError on failure, leaving any previous file intact.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Reads a whole file as bytes. Throws TextFileError on failure.
+std::string ReadFileBytes(const std::filesystem::path& path);
+
+} // namespace ferrolyt

@@ -1,0 +1,240 @@
+// Start-up and shut-down of the main window with the settings file, and the
+// Qt host's boxes, caption and status panels.
+
+#include "FForw.h"
+#include "ProgramDir.h"
+#include "QtHost.h"
+#include "RunState.h"
+#include "Settings.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ferrolyt;
+
+class TstStartup : public QObject {
+    Q_OBJECT
+
+private:
+    QList<QtHost::Message> messages;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    std::string savedProgramDir;
+
+    QString IniPath(const QTemporaryDir& dir) const { return dir.filePath("Ferrolyt.ini"); }
+
+    static void WriteIni(const QString& path, const TSettingsRecord& record)
+    {
+        const auto image = EncodeSettings(record);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char*>(image.data()), qint64(image.size()));
+    }
+
+    static QByteArray ReadIni(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    // Shows the window and waits until it is on screen.
+    static void ShowAndWait(TFForw& window)
+    {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        savedProgramDir = ProgramDir();
+        QtHost::SetMessageHook([this](const QtHost::Message& m) {
+            messages.append(m);
+            return m.buttons.testFlag(QMessageBox::Yes) ? answer : QMessageBox::Ok;
+        });
+    }
+
+    void cleanupTestCase()
+    {
+        QtHost::SetMessageHook({});
+        SetProgramDir(savedProgramDir);
+    }
+
+    void init()
+    {
+        messages.clear();
+        SetOptionDefaults();
+    }
+
+    void readsTheFileOnFirstShowAndWritesItOnClose()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        SetProgramDir(dir.path().toStdString());
+        TSettingsRecord onDisk;
+        onDisk.HotHeelTemp = 1650;
+        onDisk.LastProject = "Проєкт.FWP";
+        onDisk.Reserved3[5] = 0x77;
+        WriteIni(IniPath(dir), onDisk);
+
+        QtHost host;
+        TFForw window;
+        host.AttachWindow(&window, window.SBarPanels);
+        QCOMPARE(window.windowTitle(), QString("Ferrolyt"));
+        QVERIFY(!window.StartupDone());
+        QCOMPARE(Settings.HotHeelTemp, uint16_t(0)); // nothing read before the first show
+
+        ShowAndWait(window);
+        QVERIFY(window.StartupDone());
+        QCOMPARE(Settings.HotHeelTemp, uint16_t(1650));
+        QCOMPARE(QString::fromStdString(Settings.LastProject), QString("Проєкт.FWP"));
+
+        Settings.AutoSave = true;
+        QVERIFY(window.close());
+        QVERIFY(messages.isEmpty());
+
+        const QByteArray written = ReadIni(IniPath(dir));
+        QCOMPARE(written.size(), 512);
+        QCOMPARE(uint8_t(written[237]), uint8_t(1));  // AutoSave changed in the run
+        QCOMPARE(uint8_t(written[241]), uint8_t(1650 & 0xFF));
+        QCOMPARE(uint8_t(written[242]), uint8_t(1650 >> 8));
+        QCOMPARE(uint8_t(written[366 + 5]), uint8_t(0x77)); // reserved byte kept
+    }
+
+    void withoutAFileTheDefaultsStayAndTheFileIsCreated()
+    {
+        QTemporaryDir dir;
+        SetProgramDir(dir.path().toStdString());
+        QtHost host;
+        TFForw window;
+        ShowAndWait(window);
+        QCOMPARE(Settings, TSettingsRecord{});
+        QVERIFY(window.close());
+        const QByteArray written = ReadIni(IniPath(dir));
+        QCOMPARE(written.size(), 512);
+        const auto defaults = EncodeSettings(TSettingsRecord{});
+        QVERIFY(std::equal(defaults.begin(), defaults.end(), reinterpret_cast<const uint8_t*>(written.constData())));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void aSecondShowingReadsNothing()
+    {
+        QTemporaryDir dir;
+        SetProgramDir(dir.path().toStdString());
+        TSettingsRecord onDisk;
+        onDisk.NmiTemp = 1520;
+        WriteIni(IniPath(dir), onDisk);
+        QtHost host;
+        TFForw window;
+        ShowAndWait(window);
+        QCOMPARE(Settings.NmiTemp, uint16_t(1520));
+        Settings.NmiTemp = 1480;
+        window.hide();
+        ShowAndWait(window);
+        QCOMPARE(Settings.NmiTemp, uint16_t(1480));
+        window.close();
+    }
+
+    void aReadOnlyFolderMakesTheCloseWarn()
+    {
+        QTemporaryDir dir;
+        SetProgramDir(dir.path().toStdString());
+        QtHost host;
+        TFForw window;
+        ShowAndWait(window);
+        QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0555) == 0);
+        const bool writable = ::access(dir.path().toLocal8Bit().constData(), W_OK) == 0;
+        if (writable) { // the super-user writes anyway
+            ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+            window.close();
+            QSKIP("the folder stays writable for this user");
+        }
+        QVERIFY(window.close());
+        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(messages[0].title, QString("Ferrolyt"));
+        QVERIFY(messages[0].text.contains("Ferrolyt.ini"));
+        QVERIFY(!QFile::exists(IniPath(dir)));
+    }
+
+    void aVanishedFolderMakesTheCloseWarn()
+    {
+        QTemporaryDir dir;
+        const QString gone = dir.filePath("gone");
+        SetProgramDir(gone.toStdString());
+        QtHost host;
+        TFForw window;
+        ShowAndWait(window);
+        QVERIFY(window.close()); // the window still closes
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(messages[0].title, QString("Ferrolyt"));
+        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(messages[0].text, QString("Неможливо зберегти файл ") + gone + "/Ferrolyt.ini");
+    }
+
+    void closingDuringACalculationOnlyAsksToStop()
+    {
+        QTemporaryDir dir;
+        SetProgramDir(dir.path().toStdString());
+        QtHost host;
+        TFForw window;
+        ShowAndWait(window);
+        CalcBusy = true;
+        for (auto reply : {QMessageBox::Yes, QMessageBox::No}) {
+            answer = reply;
+            QVERIFY(!window.close());
+            QVERIFY(window.isVisible());
+            QCOMPARE(StopRequested, reply == QMessageBox::Yes);
+        }
+        CalcBusy = false;
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0].text, QString("Зупинити розрахунок?"));
+        QVERIFY(!QFile::exists(IniPath(dir)));
+        QVERIFY(window.close());
+        QVERIFY(QFile::exists(IniPath(dir)));
+    }
+
+    void hostDrivesQuestionsCaptionAndStatusPanels()
+    {
+        Host& before = CurrentHost();
+        {
+            QtHost host;
+            QCOMPARE(&CurrentHost(), static_cast<Host*>(&host));
+            TFForw window;
+            host.AttachWindow(&window, window.SBarPanels);
+
+            answer = QMessageBox::Yes;
+            QVERIFY(CurrentHost().AskYesNo("Зупинити розрахунок?"));
+            answer = QMessageBox::No;
+            QVERIFY(!CurrentHost().AskYesNo("Зупинити розрахунок?"));
+            QCOMPARE(messages.size(), 2);
+            QCOMPARE(messages[0].icon, QMessageBox::Question);
+            QCOMPARE(messages[0].title, QString("Ferrolyt"));
+            QCOMPARE(messages[0].text, QString("Зупинити розрахунок?"));
+            QCOMPARE(messages[0].buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(CurrentHost().ShowWarning("Увага"), 1);
+
+            CurrentHost().SetStatusText(3, " мас.%");
+            CurrentHost().SetStatusText(TFForw::StatusPanelCount, "ignored");
+            CurrentHost().SetStatusText(-1, "ignored");
+            QCOMPARE(window.SBarPanels[3]->text(), QString(" мас.%"));
+            CurrentHost().SetCaption("Ferrolyt - STEEL.FWP");
+            QCOMPARE(window.windowTitle(), QString("Ferrolyt - STEEL.FWP"));
+
+            bool ran = false;
+            QTimer::singleShot(0, [&ran] { ran = true; });
+            CurrentHost().ProcessMessages();
+            QVERIFY(ran);
+        }
+        QCOMPARE(&CurrentHost(), &before);
+    }
+};
+
+QTEST_MAIN(TstStartup)
+#include "tst_startup.moc"

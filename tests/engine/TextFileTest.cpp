@@ -1,0 +1,306 @@
+// The code page 1251 text-file layer (TextFile.h).
+#include "TextFile.h"
+#include "Utils.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ferrolyt;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& tag)
+        : path(fs::temp_directory_path() / ("ferrolyt-textfile-" + tag + "-" + std::to_string(::getpid())))
+    {
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    fs::path path;
+};
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const fs::path& p, const std::string& bytes)
+{
+    std::ofstream out(p, std::ios::binary);
+    out << bytes;
+}
+
+std::size_t FilesIn(const fs::path& dir)
+{
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Conversions
+
+TEST(Cp1251, KnownCharacters)
+{
+    EXPECT_EQ(FromCp1251("\xC0\xFF"), "Ая");
+    EXPECT_EQ(FromCp1251("\xA8\xB8"), "Ёё");
+    EXPECT_EQ(FromCp1251("\xA5\xB4\xAA\xBA\xB2\xB3\xAF\xBF"), "ҐґЄєІіЇї");
+    EXPECT_EQ(FromCp1251("\x88\xB9\x96"), "€№–");
+    EXPECT_EQ(FromCp1251("abc"), "abc");
+    EXPECT_EQ(ToCp1251("Вапно №1 €"), "\xC2\xE0\xEF\xED\xEE \xB9" "1 \x88");
+    EXPECT_EQ(ToCp1251(""), "");
+    EXPECT_EQ(FromCp1251(""), "");
+}
+
+TEST(Cp1251, RoundTripOfAllDefinedCharacters)
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        if (b != 0x98)
+            all += static_cast<char>(b);
+    ASSERT_EQ(all.size(), 255u);
+    const std::string utf8 = FromCp1251(all);
+    EXPECT_EQ(Utf8Length(utf8), 255u);
+    EXPECT_EQ(utf8.find("\xEF\xBF\xBD"), std::string::npos); // no replacement character
+    EXPECT_EQ(ToCp1251(utf8), all);
+    // Each byte alone, too.
+    for (unsigned char c : all) {
+        const std::string one(1, static_cast<char>(c));
+        const std::string u = FromCp1251(one);
+        EXPECT_EQ(Utf8Length(u), 1u) << int(c);
+        EXPECT_EQ(ToCp1251(u), one) << int(c);
+    }
+}
+
+TEST(Cp1251, UndefinedByte98MapsToU0098AndBack)
+{
+    EXPECT_EQ(FromCp1251("a\x98" "b"), "a\xC2\x98" "b");
+    EXPECT_EQ(ToCp1251("a\xC2\x98" "b"), "a\x98" "b");
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(ToCp1251(FromCp1251(all)), all);
+}
+
+TEST(Cp1251, UnmappableCharacterIsRefusedWithItsPosition)
+{
+    try {
+        ToCp1251("Шлак 中 x");
+        FAIL() << "no exception";
+    } catch (const EncodingError& e) {
+        EXPECT_EQ(e.codePoint, U'中');
+        EXPECT_EQ(e.character, "中");
+        EXPECT_EQ(e.column, 6u);
+        EXPECT_EQ(e.line, 0u);
+        EXPECT_NE(std::string(e.what()).find("U+4E2D"), std::string::npos) << e.what();
+    }
+    std::string out = "unchanged", error;
+    EXPECT_FALSE(TryToCp1251("😀", out, &error));
+    EXPECT_EQ(out, "unchanged");
+    EXPECT_NE(error.find("U+1F600"), std::string::npos) << error;
+    // Characters outside 1251 that look harmless are refused too.
+    EXPECT_THROW(ToCp1251("ä"), EncodingError);
+    EXPECT_THROW(ToCp1251("ѐ"), EncodingError);
+}
+
+TEST(Cp1251, MalformedUtf8IsRefused)
+{
+    try {
+        ToCp1251("ab\xD0");
+        FAIL() << "no exception";
+    } catch (const EncodingError& e) {
+        EXPECT_EQ(e.codePoint, EncodingError::InvalidUtf8);
+        EXPECT_EQ(e.column, 3u);
+    }
+    EXPECT_THROW(ToCp1251("\xC0\x80"), EncodingError);     // overlong
+    EXPECT_THROW(ToCp1251("\xED\xA0\x80"), EncodingError); // surrogate
+    EXPECT_THROW(ToCp1251("\xFF"), EncodingError);
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+TEST(ReadTextFile1251, SplitsOnCrLfAndLf)
+{
+    TempDir dir("read");
+    const fs::path f = dir.path / "a.TSK";
+    Spit(f, "\xD1\xF2\xE0\xEB\xFC\r\nline2\nline3\r\n\r\nlast");
+    const auto lines = ReadTextFile1251(f);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "Сталь");
+    EXPECT_EQ(lines[1], "line2");
+    EXPECT_EQ(lines[2], "line3");
+    EXPECT_EQ(lines[3], "");
+    EXPECT_EQ(lines[4], "last");
+}
+
+TEST(ReadTextFile1251, LineEndsAtTheEndOfTheFile)
+{
+    TempDir dir("ends");
+    const fs::path f = dir.path / "x.txt";
+    Spit(f, "a\r\nb\r\n");
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"a", "b"}));
+    Spit(f, "a\nb");
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"a", "b"}));
+    Spit(f, "a\r\nb\r"); // a lone trailing CR is removed
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"a", "b"}));
+    Spit(f, "a\rb\r\n"); // a CR inside a line stays
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"a\rb"}));
+    Spit(f, "\r\n\r\n");
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"", ""}));
+    Spit(f, "");
+    EXPECT_TRUE(ReadTextFile1251(f).empty());
+    Spit(f, std::string("x\0y\n", 4)); // NUL bytes are kept
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{std::string("x\0y", 3)}));
+}
+
+TEST(ReadTextFile1251, MissingFileOrFolderFails)
+{
+    TempDir dir("missing");
+    EXPECT_THROW(ReadTextFile1251(dir.path / "none.CON"), TextFileError);
+    EXPECT_THROW(ReadTextFile1251(dir.path), TextFileError);
+    std::vector<std::string> lines{"keep"};
+    std::string error;
+    EXPECT_FALSE(TryReadTextFile1251(dir.path / "none.CON", lines, &error));
+    EXPECT_EQ(lines, std::vector<std::string>{"keep"});
+    EXPECT_NE(error.find("none.CON"), std::string::npos) << error;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+TEST(WriteTextFile1251, WritesCrLfInCodePage1251)
+{
+    TempDir dir("write");
+    const fs::path f = dir.path / "out.TSK";
+    WriteTextFile1251(f, {"Сталь 20", "", "x"});
+    EXPECT_EQ(Slurp(f), "\xD1\xF2\xE0\xEB\xFC 20\r\n\r\nx\r\n");
+    EXPECT_EQ(ReadTextFile1251(f), (std::vector<std::string>{"Сталь 20", "", "x"}));
+    WriteTextFile1251(f, {});
+    EXPECT_EQ(Slurp(f), "");
+    EXPECT_EQ(FilesIn(dir.path), 1u); // no temporary file left
+}
+
+TEST(WriteTextFile1251, FileRoundTripOfAllCharacters)
+{
+    TempDir dir("roundtrip");
+    const fs::path f = dir.path / "all.txt";
+    std::string bytes;
+    for (int b = 0; b < 256; ++b)
+        if (b != '\r' && b != '\n')
+            bytes += static_cast<char>(b);
+    const std::vector<std::string> lines{FromCp1251(bytes), "Ґанок", ""};
+    WriteTextFile1251(f, lines);
+    EXPECT_EQ(Slurp(f), bytes + "\r\n" + ToCp1251("Ґанок") + "\r\n\r\n");
+    EXPECT_EQ(ReadTextFile1251(f), lines);
+}
+
+TEST(WriteTextFile1251, UnmappableCharacterLeavesTheFileIntact)
+{
+    TempDir dir("unmappable");
+    const fs::path f = dir.path / "task.TSK";
+    WriteTextFile1251(f, {"old", "content"});
+    const std::string before = Slurp(f);
+    try {
+        WriteTextFile1251(f, {"new", "Сталь 中国", "more"});
+        FAIL() << "no exception";
+    } catch (const EncodingError& e) {
+        EXPECT_EQ(e.line, 2u);
+        EXPECT_EQ(e.column, 7u);
+        EXPECT_EQ(e.codePoint, U'中');
+        const std::string what = e.what();
+        EXPECT_NE(what.find("task.TSK"), std::string::npos) << what;
+        EXPECT_NE(what.find("中"), std::string::npos) << what;
+    }
+    EXPECT_EQ(Slurp(f), before);
+    EXPECT_EQ(FilesIn(dir.path), 1u);
+    std::string error;
+    EXPECT_FALSE(TryWriteTextFile1251(f, {"€ ok", "😀"}, &error));
+    EXPECT_NE(error.find("U+1F600"), std::string::npos) << error;
+    EXPECT_EQ(Slurp(f), before);
+}
+
+TEST(WriteTextFile1251, LineBreakInsideALineIsRefused)
+{
+    TempDir dir("break");
+    const fs::path f = dir.path / "t.txt";
+    WriteTextFile1251(f, {"old"});
+    EXPECT_THROW(WriteTextFile1251(f, {"a\nb"}), TextFileError);
+    EXPECT_THROW(WriteTextFile1251(f, {"ok", "a\r"}), TextFileError);
+    EXPECT_EQ(Slurp(f), "old\r\n");
+}
+
+TEST(WriteTextFile1251, FailedWriteLeavesTheOldFile)
+{
+    TempDir dir("failed");
+    const fs::path f = dir.path / "big.TSK";
+    WriteTextFile1251(f, {"the previous content"});
+    const std::string before = Slurp(f);
+
+    // A real I/O failure in the middle of the write: a file-size limit
+    // below the new content (EFBIG; the signal is ignored).
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::vector<std::string> big(2000, std::string(60, 'x'));
+    std::string error;
+    const bool ok = TryWriteTextFile1251(f, big, &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_NE(error.find("big.TSK"), std::string::npos) << error;
+    EXPECT_EQ(Slurp(f), before);
+    EXPECT_EQ(FilesIn(dir.path), 1u); // the temporary file is gone
+}
+
+TEST(WriteTextFile1251, MissingFolderOrFolderTargetFails)
+{
+    TempDir dir("nofolder");
+    EXPECT_THROW(WriteTextFile1251(dir.path / "no" / "x.txt", {"a"}), TextFileError);
+    fs::create_directory(dir.path / "sub");
+    EXPECT_THROW(WriteTextFile1251(dir.path / "sub", {"a"}), TextFileError);
+    EXPECT_TRUE(fs::is_directory(dir.path / "sub"));
+    EXPECT_EQ(FilesIn(dir.path), 1u);
+}
+
+TEST(WriteTextFile1251, KeepsPermissionsAndFollowsSymlinks)
+{
+    TempDir dir("perm");
+    const fs::path f = dir.path / "p.txt";
+    WriteTextFile1251(f, {"a"});
+    ASSERT_EQ(::chmod(f.c_str(), 0640), 0);
+    WriteTextFile1251(f, {"b"});
+    struct stat st {};
+    ASSERT_EQ(::stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    const fs::path link = dir.path / "link.txt";
+    fs::create_symlink("p.txt", link);
+    WriteTextFile1251(link, {"c"});
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(f), "c\r\n");
+}
