@@ -5,6 +5,7 @@
 // methods are spread over several files by subject: properties, kernels,
 // solver, inclusions, set-up and the one-phase equilibria.
 
+#include "InteractionCache.h"
 #include "Model.h"
 
 #include <array>
@@ -64,6 +65,13 @@ public:
     THeatBlock Heat;
 
     std::unique_ptr<TElems> Elems;
+    // Pair tables of the metal (Wilson) and slag models by system element,
+    // rebuilt by CalcStandardGibbs for the current temperature.
+    TInteractionTable MetalInteraction{};
+    TInteractionTable SlagInteraction{};
+    // Tables already built at recent temperatures, so that a Newton run at a
+    // fixed temperature does not repeat the exponentials.
+    TInteractionCache InteractionTables;
     std::array<long double, MaxElements> ElementGasTerms{}; // a_i
     OffsetArray<long double, 1, MaxGasSpecies> SpeciesPressures{};
 
@@ -105,6 +113,25 @@ public:
                           TCompositionTable& composition, TElementEffectTable& elemEffMetal,
                           TElementEffectTable& elemEffSlag, bool display, bool quick,
                           bool fromGivenPhases, bool withPseudoMaterials);
+    // Pieces of the solve, also used by the studies and the effects window.
+    void HeatDerivatives();
+    bool SolveNewtonStepWithT(long double r1, long double r2, long double r3, long double r4);
+    void SolveOnePotential();
+    bool SolveNewtonPotentials();
+    bool SolveNewtonWithTemperature();
+
+    // --- non-metallic inclusions (after a displayed solve)
+    void CalcInclusions();
+    bool SolveTwoPhase();
+    bool SolvePairDamped();
+    void DistributeNmi();
+
+    // --- set-up of a system from the task
+    void SolveCarbonOxygen(long double& otherMetalMass, long double metalMass);
+    void SetSlagMass(long double slagMass);
+    void SplitSlagForNmi(long double percent);
+    // percent[i] <= 0 keeps the present metal mass of element i.
+    void EquilibrateFixedMetal(const std::array<double, MaxElements>& percent);
 
     // --- one phase with the other
     bool EquilibrateMetalWithSlag(bool fromInitial, bool showResult);

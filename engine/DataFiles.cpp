@@ -1,0 +1,501 @@
+#include "DataFiles.h"
+
+#include "Model.h"
+#include "PathResolver.h"
+#include "ProgramDir.h"
+#include "TextFile.h"
+#include "Utils.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <system_error>
+
+namespace ferrolyt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ln 10: the constants file gives the slag pairs in decimal-log form.
+constexpr long double Ln10 = 2.302585093L;
+// -R x 1873.15 K: the interaction energies are referred to 1600 °C.
+constexpr long double EnergyFactor = -15574.2532268L;
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string Trim(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+bool StartsWithCapital(const std::string& line) { return !line.empty() && line[0] >= 'A' && line[0] <= 'Z'; }
+
+// A whole token as a 32-bit integer: optional sign and decimal digits.
+bool ParseInteger(std::string_view text, int32_t& value)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i == text.size())
+        return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        v = v * 10 + (text[i] - '0');
+        if (v > 2147483648LL)
+            return false;
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
+// Reads blank-separated tokens from a position of one line on, continuing on
+// the following lines as the runtime's text input does for numbers.
+class TokenCursor {
+public:
+    TokenCursor(const std::vector<std::string>& lines, std::size_t line, std::size_t pos)
+        : lines_(lines), line_(line), pos_(pos)
+    {
+    }
+
+    bool Next(std::string& token, bool crossLines)
+    {
+        for (;;) {
+            if (line_ >= lines_.size())
+                return false;
+            const std::string& s = lines_[line_];
+            while (pos_ < s.size() && IsBlank(s[pos_]))
+                ++pos_;
+            if (pos_ < s.size())
+                break;
+            if (!crossLines)
+                return false;
+            ++line_;
+            pos_ = 0;
+        }
+        const std::string& s = lines_[line_];
+        const std::size_t start = pos_;
+        while (pos_ < s.size() && !IsBlank(s[pos_]))
+            ++pos_;
+        token = s.substr(start, pos_ - start);
+        return true;
+    }
+
+    // The next n characters of the current line as they stand (fewer at its end).
+    std::string Chars(std::size_t n)
+    {
+        if (line_ >= lines_.size())
+            return {};
+        const std::string& s = lines_[line_];
+        const std::string part = Utf8Left(std::string_view(s).substr(std::min(pos_, s.size())), n);
+        pos_ += part.size();
+        return part;
+    }
+
+    bool AtLineEnd() const { return line_ >= lines_.size() || pos_ >= lines_[line_].size(); }
+    std::size_t Line() const { return line_; }
+
+private:
+    const std::vector<std::string>& lines_;
+    std::size_t line_;
+    std::size_t pos_;
+};
+
+// Refusal of a file's content, carried to the loader's single exit.
+struct ContentError {
+    std::size_t line; // 0-based index into the lines
+    std::string reason;
+};
+
+bool Fail(const std::string& fileName, const ContentError& e)
+{
+    ShowWarning(LoadFailedText(fileName, e.line + 1, e.reason));
+    return false;
+}
+
+bool FitsDouble(long double v) { return std::fabs(v) <= static_cast<long double>(DBL_MAX); }
+
+} // namespace
+
+std::string LoadFailedText(const std::string& fileName) { return "Неможливо завантажити файл " + fileName; }
+
+std::string LoadFailedText(const std::string& fileName, std::size_t line, const std::string& reason)
+{
+    return LoadFailedText(fileName) + "\nРядок " + std::to_string(line) + ": " + reason;
+}
+
+fs::path ResolveProjectFile(const std::string& name)
+{
+    std::error_code ec;
+    const fs::path here = ResolveDataPath(fs::path(), name);
+    if (fs::exists(here, ec))
+        return here;
+    const fs::path inProgram = ResolveDataPath(fs::path(ProgramDir()), name);
+    if (fs::exists(inProgram, ec))
+        return inProgram;
+    return here;
+}
+
+bool ReadDataFile(const fs::path& path, std::vector<std::string>& lines)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size > MaxDataFileBytes)
+        return false;
+    return TryReadTextFile1251(path, lines);
+}
+
+// ---------------------------------------------------------------------------
+// Element constants
+
+bool LoadConstants(const std::string& fileName)
+{
+    ElementBase.Clear();
+    BaseElemLast = -1;
+    std::vector<std::string> lines;
+    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
+        ShowWarning(LoadFailedText(fileName));
+        return false;
+    }
+    return LoadConstantsFromLines(lines, fileName);
+}
+
+bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::string& fileName)
+{
+    ElementBase.Clear();
+    BaseElemLast = -1;
+    auto base = std::make_unique<TElems>();
+    std::size_t i = 1; // the title line
+    while (i < lines.size()) {
+        const std::string& line = lines[i];
+        if (!StartsWithCapital(line)) {
+            ++i;
+            continue;
+        }
+        if (base->Count >= MaxElements)
+            return Fail(fileName, {i, "більше " + std::to_string(MaxElements) + " елементів (межа " +
+                                          std::to_string(MaxElements) + ")"});
+        TElementRecord rec;
+        const std::string symbolPart = Utf8Left(line, 3);
+        rec.Symbol = Trim(symbolPart);
+        const std::string labelPart = Utf8Left(std::string_view(line).substr(symbolPart.size()), 6);
+        rec.Label = Trim(labelPart);
+        TokenCursor cursor(lines, i, symbolPart.size() + labelPart.size());
+
+        std::string token;
+        std::size_t field = 3;
+        auto missing = [&]() -> ContentError {
+            return {std::min(cursor.Line(), lines.size() - 1),
+                    "елемент " + rec.Symbol + ": немає поля " + std::to_string(field)};
+        };
+        auto bad = [&]() -> ContentError {
+            return {cursor.Line(), "елемент " + rec.Symbol + ": поле " + std::to_string(field) + " \"" +
+                                       Utf8Left(token, 20) + "\" не є числом"};
+        };
+        auto readInt = [&](int32_t& v) -> bool {
+            if (!cursor.Next(token, true))
+                throw missing();
+            if (!ParseInteger(token, v))
+                throw bad();
+            ++field;
+            return true;
+        };
+        auto readReal = [&]() -> long double {
+            if (!cursor.Next(token, true))
+                throw missing();
+            long double v = 0;
+            if (!TryParseReal(token, v))
+                throw bad();
+            ++field;
+            return v;
+        };
+        try {
+            int32_t b = 0;
+            readInt(b);
+            rec.FileByte = static_cast<uint8_t>(static_cast<uint32_t>(b) & 0xFFu);
+            rec.MolarMass = readReal();
+            rec.Valence = readReal();
+            rec.SlagA1 = readReal() * Ln10;
+            rec.SlagB1 = readReal() * Ln10;
+            rec.SlagA2 = readReal() * Ln10;
+            rec.SlagB2 = readReal() * Ln10;
+            const long double e2 = readReal();
+            rec.MetalH = readReal();
+            rec.MetalS = readReal();
+            rec.Tolerance = readReal();
+            int32_t k = 0;
+            readInt(k);
+            rec.DirectStandard = (static_cast<uint32_t>(k) & 0xFFu) != 0;
+            for (auto& c : rec.SolidEnthalpy)
+                c = readReal();
+            for (auto& c : rec.LiquidEnthalpy)
+                c = readReal();
+            rec.NmiSurfaceCoef = readReal();
+            // Every later routine divides by the molar mass and takes the
+            // square root of e²: values that would poison them are refused here.
+            if (!(rec.MolarMass > 0))
+                throw ContentError{i, "елемент " + rec.Symbol + ": молярна маса має бути додатною"};
+            if (!(e2 >= 0))
+                throw ContentError{i, "елемент " + rec.Symbol + ": поле 10 не може бути від'ємним"};
+            rec.SlagEnergy = std::sqrt(e2);
+        } catch (const ContentError& e) {
+            ElementBase.Clear();
+            return Fail(fileName, e);
+        }
+        rec.Index = static_cast<uint16_t>(base->Count);
+        if (rec.Valence > 0 && rec.Symbol != "C")
+            rec.CompoundFactor = 7.9997L * rec.Valence / rec.MolarMass + 1.0L;
+        else
+            rec.CompoundFactor = 1.0L;
+        base->Add(rec);
+        i = cursor.Line() + 1; // the rest of the last line is ignored
+    }
+    ElementBase.Assign(*base);
+    BaseElemLast = ElementBase.Count - 1;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Interaction parameters
+
+bool LoadInteractionParams(const std::string& fileName)
+{
+    std::vector<std::string> lines;
+    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
+        ShowWarning(LoadFailedText(fileName));
+        return false;
+    }
+    return LoadInteractionParamsFromLines(lines, fileName);
+}
+
+bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const std::string& fileName)
+{
+    auto wagner = std::make_unique<std::array<std::array<double, MaxElements>, MaxElements>>();
+    std::array<long double, MaxElements> e{};
+    std::array<bool, MaxElements> eRead{};
+    e[0] = 1.0L;
+    eRead[0] = true;
+    const TCharSet noDelims;
+    int r = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (!StartsWithCapital(lines[i]))
+            continue;
+        ++r;
+        if (r > MaxEpsRows)
+            return Fail(fileName, {i, "більше " + std::to_string(MaxEpsRows) + " рядків даних (межа " +
+                                          std::to_string(MaxEpsRows) + ")"});
+        std::string line = lines[i];
+        std::string symbol;
+        NextToken(line, symbol, 1, 1, BlankSet);
+        long double lo = 0;
+        long double hi = 0;
+        if (ReadValueOrRange(line, '\0', noDelims, lo, hi)) {
+            e[static_cast<std::size_t>(r)] = lo;
+            eRead[static_cast<std::size_t>(r)] = true;
+        }
+        for (int c = 1; ReadValueOrRange(line, '\0', noDelims, lo, hi); ++c) {
+            if (c >= MaxTableColumns)
+                return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
+                                              " параметрів взаємодії (межа " +
+                                              std::to_string(MaxTableColumns - 1) + ")"});
+            if (!FitsDouble(lo))
+                return Fail(fileName, {i, "параметр взаємодії " + std::to_string(c) + " поза межами"});
+            (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
+            (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
+        }
+    }
+
+    WagnerMatrix = *wagner;
+    WagnerE = e;
+    InteractionEnergy = {};
+    // An element without a row has no parameter e: its pairs get no energy,
+    // and one warning says so instead of one per pair.
+    for (int k = 1; k <= BaseElemLast && k < MaxElements; ++k)
+        if (!eRead[static_cast<std::size_t>(k)])
+            ShowWarning("Файл " + fileName + " не містить параметра взаємодії елемента " +
+                        ElementBase.Items[static_cast<std::size_t>(k)].Symbol);
+    for (int ri = 0; ri <= BaseElemLast && ri < MaxElements; ++ri) {
+        const auto rr = static_cast<std::size_t>(ri);
+        for (std::size_t cc = 0; cc < rr; ++cc) {
+            if (!eRead[rr] || !eRead[cc])
+                continue;
+            const long double er = e[rr];
+            const long double ec = e[cc];
+            const long double eps = cc == 0 ? 0.0L : static_cast<long double>(WagnerMatrix[rr][cc]);
+            // e -> 0 drives 1/e to infinity and x to 0: incompatible.
+            long double x = 0;
+            if (er != 0 && ec != 0)
+                x = (er * ec + 1.0L - eps) / (1.0L / er + 1.0L / ec);
+            if (!(x > 0) || !std::isfinite(x)) {
+                ShowWarning("Параметр взаємодії Вагнера " + ElementBase.Items[rr].Symbol + "-" +
+                            ElementBase.Items[cc].Symbol + " не сумісний с параметрами МКЕ");
+                x = 1.0L;
+            }
+            const long double energy = EnergyFactor * std::log(x);
+            InteractionEnergy[rr][cc] = energy;
+            InteractionEnergy[cc][rr] = energy;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Slag table
+
+bool LoadSlagData(const std::string& fileName)
+{
+    std::vector<std::string> lines;
+    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
+        ShowWarning(LoadFailedText(fileName));
+        return false;
+    }
+    return LoadSlagDataFromLines(lines, fileName);
+}
+
+bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::string& fileName)
+{
+    auto table = std::make_unique<std::array<std::array<int32_t, MaxElements>, MaxElements>>();
+    const TCharSet noDelims;
+    int r = -1;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (!StartsWithCapital(lines[i]))
+            continue;
+        ++r;
+        if (r >= MaxSlgRows)
+            return Fail(fileName, {i, "більше " + std::to_string(MaxSlgRows) + " рядків даних (межа " +
+                                          std::to_string(MaxSlgRows) + ")"});
+        std::string line = lines[i];
+        std::string symbol;
+        NextToken(line, symbol, 1, 1, BlankSet);
+        long double lo = 0;
+        long double hi = 0;
+        for (int c = 0; ReadValueOrRange(line, '\0', noDelims, lo, hi); ++c) {
+            if (c >= MaxTableColumns)
+                return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns) + " значень (межа " +
+                                              std::to_string(MaxTableColumns) + ")"});
+            if (c == r)
+                continue; // the diagonal is read and discarded
+            const long double rounded = std::rint(lo); // ties to even
+            if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
+                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + " поза межами"});
+            (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(rounded);
+        }
+    }
+    SlagMatrix = *table;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Gas species
+
+bool LoadGases(const std::string& fileName)
+{
+    for (auto& g : GasBase)
+        g = TGasSpeciesRecord{};
+    // A count left over from an earlier file would point at the cleared
+    // records: it goes with them.
+    GasBaseCount = 0;
+    std::vector<std::string> lines;
+    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
+        ShowWarning(LoadFailedText(fileName));
+        return false;
+    }
+    return LoadGasesFromLines(lines, fileName);
+}
+
+bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string& fileName)
+{
+    for (auto& g : GasBase)
+        g = TGasSpeciesRecord{};
+    GasBaseCount = 0;
+    auto table = std::make_unique<TGasSpeciesTable>();
+    int32_t count = 0;
+    try {
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            if (Trim(lines[i]).empty())
+                continue; // a blank line (often the last) is no species
+            TokenCursor cursor(lines, i, 0);
+            std::string token;
+            int field = 1;
+            auto next = [&]() {
+                if (!cursor.Next(token, false))
+                    throw ContentError{i, "немає поля " + std::to_string(field)};
+            };
+            auto bad = [&]() {
+                return ContentError{i, "поле " + std::to_string(field) + " \"" + Utf8Left(token, 20) +
+                                           "\" не є числом"};
+            };
+            TGasSpeciesRecord rec;
+            for (auto& c : rec.Coef) {
+                next();
+                if (!TryParseReal(token, c))
+                    throw bad();
+                ++field;
+            }
+            rec.Coef[7] *= 1000.0L; // H0: kJ/mol in the file
+            int32_t ignored = 0;
+            for (int k = 0; k < 2; ++k) {
+                next();
+                if (!ParseInteger(token, ignored))
+                    throw bad();
+                ++field;
+            }
+            next();
+            if (!ParseInteger(token, rec.Count) || rec.Count < 1 || rec.Count > 4)
+                throw ContentError{i, "кількість елементів \"" + Utf8Left(token, 20) + "\" має бути від 1 до 4"};
+            ++field;
+            bool dropped = false;
+            for (int k = 0; k < 4; ++k) {
+                TGasSpeciesPart& part = rec.Parts[static_cast<std::size_t>(k)];
+                if (k >= rec.Count && cursor.AtLineEnd())
+                    break; // unused groups may be left out
+                part.Symbol = Trim(cursor.Chars(3));
+                next();
+                int32_t nu = 0;
+                if (!ParseInteger(token, nu) || nu < 0 || nu > 1000)
+                    throw ContentError{i, "кількість атомів \"" + Utf8Left(token, 20) + "\" має бути від 0 до 1000"};
+                ++field;
+                part.Nu = nu;
+                if (k < rec.Count) {
+                    const int index = ElementBase.IndexOfSymbol(part.Symbol);
+                    if (index < 0)
+                        dropped = true;
+                    else {
+                        part.Elem = index;
+                        rec.Atoms += nu;
+                    }
+                }
+            }
+            rec.Name = Trim(cursor.Chars(8));
+            if (dropped)
+                continue;
+            if (count >= MaxGasSpecies)
+                throw ContentError{i, "більше " + std::to_string(MaxGasSpecies) + " частинок газу (межа " +
+                                          std::to_string(MaxGasSpecies) + ")"};
+            (*table)[++count] = rec;
+        }
+    } catch (const ContentError& e) {
+        return Fail(fileName, e);
+    }
+    GasBase = *table;
+    GasBaseCount = count;
+    return true;
+}
+
+} // namespace ferrolyt

@@ -1,0 +1,302 @@
+#include "Project.h"
+
+#include "DataFiles.h"
+#include "Host.h"
+#include "Materials.h"
+#include "PathResolver.h"
+#include "ProgramDir.h"
+#include "RunState.h"
+#include "Settings.h"
+#include "TaskList.h"
+#include "TextFile.h"
+#include "Utils.h"
+
+#include <map>
+#include <system_error>
+
+namespace ferrolyt {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> ProjectList;
+std::vector<TTaskFileEntry> TaskListBox;
+int TaskListBoxIndex = -1;
+std::vector<std::string> TaskMatFiles;
+std::string ProjectDir;
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string Trim(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string TrimRight(std::string_view s)
+{
+    std::size_t e = s.size();
+    while (e > 0 && IsBlank(s[e - 1]))
+        --e;
+    return std::string(s.substr(0, e));
+}
+
+// Whole text as an integer (blanks around allowed); `fallback` otherwise.
+int ToIntDef(std::string_view text, int fallback)
+{
+    const std::string t = Trim(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        negative = t[i++] == '-';
+    if (i == t.size())
+        return fallback;
+    long long v = 0;
+    for (; i < t.size(); ++i) {
+        if (t[i] < '0' || t[i] > '9')
+            return fallback;
+        v = v * 10 + (t[i] - '0');
+        if (v > 2147483647LL)
+            return fallback;
+    }
+    return static_cast<int>(negative ? -v : v);
+}
+
+std::size_t FindKey(const std::string& name)
+{
+    const std::string key = UpperCase1251(name);
+    for (std::size_t k = 0; k < ProjectList.size(); ++k) {
+        const std::size_t eq = ProjectList[k].find('=');
+        if (eq != std::string::npos && UpperCase1251(std::string_view(ProjectList[k]).substr(0, eq)) == key)
+            return k;
+    }
+    return ProjectList.size();
+}
+
+// Default data files, in the order they are given.
+const std::pair<const char*, const char*> DefaultFiles[] = {
+    {"ConFile", "Ferrolyt.CON"}, {"GasFile", "Ferrolyt.GAS"}, {"EpsFile", "Ferrolyt.EPS"},
+    {"SlgFile", "Ferrolyt.SLG"}, {"MatFile", "Ferrolyt.MAT"}, {"TskFile", "Ferrolyt.TSK"},
+};
+
+} // namespace
+
+std::string ProjectValue(const std::string& name)
+{
+    const std::size_t k = FindKey(name);
+    if (k == ProjectList.size())
+        return {};
+    return ProjectList[k].substr(ProjectList[k].find('=') + 1);
+}
+
+void SetProjectValue(const std::string& name, const std::string& value)
+{
+    const std::size_t k = FindKey(name);
+    if (k == ProjectList.size())
+        ProjectList.push_back(name + "=" + value);
+    else
+        ProjectList[k] = ProjectList[k].substr(0, ProjectList[k].find('=') + 1) + value;
+}
+
+std::string RelativeToProgramDir(const fs::path& file)
+{
+    std::error_code ec;
+    fs::path full = fs::absolute(file, ec);
+    if (ec)
+        full = file;
+    full = full.lexically_normal();
+    fs::path base = fs::absolute(fs::path(ProgramDir()), ec);
+    if (ec)
+        base = fs::path(ProgramDir());
+    const fs::path relative = full.lexically_relative(base.lexically_normal());
+    if (relative.empty())
+        return full.generic_string();
+    return relative.generic_string();
+}
+
+std::string StoredFileName(const fs::path& file)
+{
+    const std::string relative = RelativeToProgramDir(file);
+    const fs::path rel(relative);
+    if (rel.parent_path().generic_string() == ProjectDir)
+        return rel.filename().generic_string();
+    return relative;
+}
+
+void ShowTaskListBox()
+{
+    std::vector<std::string> names;
+    names.reserve(TaskListBox.size());
+    for (const auto& e : TaskListBox)
+        names.push_back(e.Text);
+    CurrentHost().ShowTaskFiles(names, TaskListBoxIndex);
+}
+
+int ApplyProjectDefaults()
+{
+    for (const auto& [key, file] : DefaultFiles)
+        if (Trim(ProjectValue(key)).empty())
+            SetProjectValue(key, file);
+    return ToIntDef(ProjectValue("CurTask"), 0);
+}
+
+void ReadTaskFileEntries(int curTask)
+{
+    TaskListBox.clear();
+    TaskMatFiles.clear();
+    TaskListBoxIndex = -1;
+    // One pass over the lines: a project may hold many task-file lines.
+    std::map<std::string, std::string> values;
+    for (const std::string& line : ProjectList) {
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            values.emplace(UpperCase1251(std::string_view(line).substr(0, eq)), line.substr(eq + 1));
+    }
+    const std::string matFile = ProjectValue("MatFile");
+    for (int i = 0;; ++i) {
+        const auto it = values.find("TSK" + std::to_string(i));
+        if (it == values.end())
+            break;
+        const std::string text = Trim(it->second);
+        if (text.empty())
+            break;
+        std::size_t p = text.find_first_of("#*");
+        if (p == std::string::npos)
+            p = text.size();
+        TTaskFileEntry entry;
+        entry.Text = TrimRight(std::string_view(text).substr(0, p));
+        std::string rest = text.substr(p);
+        std::size_t star = rest.find('*');
+        if (star == std::string::npos)
+            star = rest.size();
+        const std::string indexPart = TrimRight(std::string_view(rest).substr(0, star));
+        rest.erase(0, star);
+        entry.TaskIndex = indexPart.empty() ? 0 : ToIntDef(std::string_view(indexPart).substr(1), 0);
+        TaskListBox.push_back(entry);
+        TaskMatFiles.push_back(rest.empty() ? matFile : Trim(std::string_view(rest).substr(1)));
+    }
+    if (values.find("TSK0") == values.end() || Trim(values["TSK0"]).empty()) {
+        TaskListBox.push_back({ProjectValue("TskFile"), curTask});
+        TaskMatFiles.push_back(matFile);
+    }
+}
+
+bool LoadProject(const std::string& fileName)
+{
+    Host& host = CurrentHost();
+    std::error_code ec;
+    const fs::path given(fileName);
+    fs::path folder = given.has_parent_path() ? given.parent_path() : fs::path(ProgramDir());
+    folder = fs::absolute(folder, ec);
+    fs::current_path(folder, ec);
+    const fs::path file = folder / given.filename();
+
+    TaskListBox.clear();
+    TaskMatFiles.clear();
+    TaskListBoxIndex = -1;
+
+    const std::string relative = RelativeToProgramDir(file);
+    Settings.LastProject = FitShortString(relative, LastProjectCapacity);
+    ProjectDir = fs::path(relative).parent_path().generic_string();
+    host.SetCaption("Ferrolyt - " + given.filename().string());
+
+    ProjectList.clear();
+    if (!ReadDataFile(file, ProjectList)) {
+        ProjectList.clear();
+        ShowWarning(LoadFailedText(fileName));
+    }
+    const int curTask = ApplyProjectDefaults();
+
+    const bool loaded = LoadConstants(Trim(ProjectValue("ConFile"))) &&
+                        LoadInteractionParams(Trim(ProjectValue("EpsFile"))) &&
+                        LoadSlagData(Trim(ProjectValue("SlgFile"))) && LoadGases(Trim(ProjectValue("GasFile"))) &&
+                        LoadMaterials(Trim(ProjectValue("MatFile")), false) &&
+                        TaskList.LoadFromFile(Trim(ProjectValue("TskFile")), curTask);
+    if (!loaded)
+        return false;
+
+    ReadTaskFileEntries(curTask);
+    const std::string tskFile = UpperCase1251(ProjectValue("TskFile"));
+    for (std::size_t i = 0; i < TaskListBox.size(); ++i) {
+        if (UpperCase1251(TaskListBox[i].Text) == tskFile) {
+            TaskListBoxIndex = static_cast<int>(i);
+            TaskListBox[i].TaskIndex = TaskList.Current;
+            break;
+        }
+    }
+    ShowTaskListBox();
+    host.MeltCurrentTask();
+    return true;
+}
+
+std::vector<std::string> ProjectFileLines()
+{
+    std::vector<std::string> lines;
+    for (const char* key : {"ConFile", "EpsFile", "SlgFile", "GasFile", "MatFile", "HeaFile"})
+        lines.push_back(std::string(key) + "=" + ProjectValue(key));
+    lines.push_back("TskFile=" + TaskList.FileName);
+    lines.push_back("CurTask=" + std::to_string(TaskList.Current));
+    if (TaskListBox.size() > 1) {
+        lines.emplace_back();
+        for (std::size_t i = 0; i < TaskListBox.size(); ++i)
+            lines.push_back("Tsk" + std::to_string(i) + "=" + TaskListBox[i].Text + " #" +
+                            std::to_string(TaskListBox[i].TaskIndex) + " *" +
+                            (i < TaskMatFiles.size() ? TaskMatFiles[i] : std::string()));
+    }
+    return lines;
+}
+
+bool WriteProjectFile(const fs::path& file)
+{
+    std::string error;
+    if (!TryWriteTextFile1251(file, ProjectFileLines(), &error)) {
+        ShowWarning("Неможливо зберегти файл " + file.string() + "\n" + error);
+        return false;
+    }
+    return true;
+}
+
+bool SaveProject(int tag)
+{
+    if (CalcBusy) {
+        AskStopCalculation();
+        return false;
+    }
+    Host& host = CurrentHost();
+    std::error_code ec;
+    const std::string bare = fs::path(ConvertWindowsName(Settings.LastProject).path).filename().string();
+    std::string name;
+    if (!bare.empty())
+        name = (fs::current_path(ec) / bare).string();
+    if (tag != 0 || bare.empty()) {
+        name = host.AskProjectSaveName(name, ProjectDir);
+        if (name.empty())
+            return false;
+    }
+    fs::path file(name);
+    file.replace_extension(".FWP");
+
+    if (!WriteProjectFile(file))
+        return false;
+    const bool tasksSaved = TaskList.SaveToFile();
+    Settings.LastProject = FitShortString(RelativeToProgramDir(file), LastProjectCapacity);
+    host.SetCaption("Ferrolyt - " + file.filename().string());
+    return tasksSaved;
+}
+
+void ClearProjectState()
+{
+    ProjectList.clear();
+    TaskListBox.clear();
+    TaskListBoxIndex = -1;
+    TaskMatFiles.clear();
+    ProjectDir.clear();
+}
+
+} // namespace ferrolyt

@@ -1,0 +1,50 @@
+#pragma once
+// The optimiser's linear programme: a dense condensed tableau over the
+// materials and the dual simplex that solves it. When the rows cannot all be
+// met, SolveLP releases one constraint block at a time (the blocks are listed
+// in Constraints.h) and tries again.
+
+#include <array>
+#include <cstdint>
+
+namespace ferrolyt {
+
+inline constexpr int LpMaxRows = 280;    // constraint rows 1..280; row 0 is the cost row
+inline constexpr int LpMaxColumns = 100; // material columns 1..100; column 0 is the right side
+
+// Comparisons of the simplex treat differences below this as ties.
+inline constexpr long double LpTolerance = 1e-6L;
+// Right side that lets a released row never bind.
+inline constexpr long double LpReleasedRight = 1e100L;
+
+using TLpTableau = std::array<std::array<long double, LpMaxColumns + 1>, LpMaxRows + 1>;
+
+// Row 0: T[0][0] the negated cost (0 before any exchange), T[0][j] the
+// price of material j. Row r (1..LpRowCount): sum over j of T[r][j]·x_j is
+// at most T[r][0], with every x_j >= 0.
+extern TLpTableau LpTableau;
+// The tableau as SolveLP found it, restored before each automatic release.
+extern TLpTableau LpTableauCopy;
+extern int32_t LpRowCount;
+
+// Outcomes of SolveLP (and of Optimise).
+enum TLpStatus : int32_t {
+    lpMet = 0,          // the rows are met as given
+    lpMetReleased = 1,  // met after one block was released automatically
+    lpNotMet = 2        // not met even then (or the exchanges ran away)
+};
+
+// Exchanges allowed in one attempt of SolveLP before it gives up with
+// lpNotMet: a dual simplex on these tableaux needs a few times the number of
+// rows, so running past this means the exchanges are cycling.
+int32_t LpExchangeLimit();
+
+// Solves the programme in LpTableau over the columns 1..MaterialCount by
+// the dual simplex (the prices must be non-negative). `release` > 0 names a
+// block whose rows are lifted for the whole call. On lpMet and lpMetReleased
+// every material's LpAmount holds the solution (0 for a non-basic one); on
+// lpNotMet every LpAmount is 0. LpTableau is left as the last attempt left
+// it, so T[0][0] is the negated cost of the solution.
+int32_t SolveLP(int32_t release);
+
+} // namespace ferrolyt

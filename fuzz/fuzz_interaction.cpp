@@ -1,0 +1,18 @@
+// Feeds any bytes to the interaction file reader.
+#include "FuzzSupport.h"
+
+using namespace ferrolyt;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static fuzz::QuietHost host;
+    static const bool ready = [] {
+        ResetModel();
+        fuzz::LoadSmallDatabase();
+        return true;
+    }();
+    (void)ready;
+    const auto lines = fuzz::Lines(data, size);
+    LoadInteractionParamsFromLines(lines, "fuzz.EPS");
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Feeds any bytes to the materials file reader, on a small element database.
+#include "FuzzSupport.h"
+#include "Materials.h"
+#include "Settings.h"
+
+using namespace ferrolyt;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static fuzz::QuietHost host;
+    static const bool ready = [] {
+        ResetModel();
+        fuzz::LoadSmallDatabase();
+        return true;
+    }();
+    (void)ready;
+    // The first byte chooses whether ferroalloy analyses are widened.
+    Settings.WidenFerroalloys = size > 0 && (data[0] & 1);
+    const auto lines = fuzz::Lines(data, size);
+    LoadMaterialsFromLines(lines, "fuzz.MAT", false, "fuzz.MAT");
+    return 0;
+}

@@ -1,0 +1,281 @@
+// The four database files: what each loader stores, the derived values, and
+// how each meets damaged or oversized files.
+#include "LoaderTestSupport.h"
+#include "RecordingHost.h"
+
+#include <cmath>
+
+namespace ferrolyt::test {
+namespace {
+
+class ConstantsFile : public LoaderTestBase {};
+
+TEST_F(ConstantsFile, ReadsEveryElementLineWithItsDerivedFields)
+{
+    RecordingHost host;
+    ASSERT_TRUE(LoadConstants(LoaderFixture("Test.CON").string()));
+    EXPECT_TRUE(host.warnings.empty());
+    ASSERT_EQ(ElementBase.Count, 10);
+    EXPECT_EQ(BaseElemLast, 9);
+    const TElementRecord& fe = ElementBase.Items[0];
+    EXPECT_EQ(fe.Symbol, "Fe");
+    EXPECT_EQ(fe.Label, "FeO");
+    EXPECT_DOUBLE_EQ(double(fe.MolarMass), 55.847);
+    EXPECT_DOUBLE_EQ(double(fe.CompoundFactor), double(7.9997L * 2 / 55.847L + 1));
+    EXPECT_DOUBLE_EQ(double(fe.SlagA1), 2.302585093);       // field 6 value 1
+    EXPECT_DOUBLE_EQ(double(fe.SlagEnergy), 0.7);           // sqrt(0.49)
+    EXPECT_DOUBLE_EQ(double(fe.NmiSurfaceCoef), 1.25);
+    EXPECT_DOUBLE_EQ(double(fe.LiquidEnthalpy[0]), 20.0);
+    // Oxygen is an anion, carbon is carbon: both keep the factor 1.
+    EXPECT_EQ(double(ElementBase.Items[1].CompoundFactor), 1.0);
+    EXPECT_EQ(ElementBase.Items[5].Symbol, "C");
+    EXPECT_EQ(double(ElementBase.Items[5].CompoundFactor), 1.0);
+    EXPECT_EQ(ElementBase.Items[1].FileByte, 1);
+    EXPECT_TRUE(ElementBase.Items[1].DirectStandard);
+    EXPECT_FALSE(ElementBase.Items[0].DirectStandard);
+    // The element whose numbers continue on the next line.
+    EXPECT_EQ(ElementBase.Items[2].Symbol, "Si");
+    EXPECT_DOUBLE_EQ(double(ElementBase.Items[2].LiquidEnthalpy[0]), 22.0);
+    EXPECT_EQ(ElementBase.Items[3].Symbol, "Ca");
+    EXPECT_EQ(ElementBase.Items[9].Index, 9);
+}
+
+const std::string Fields = " 0 55.847 2 1 -0.5 0.8 -0.3 0.49 -20000 5.5 0.01 0 1 2 3 4 5 6 7 8 9 10 11 12 1.5";
+
+TEST_F(ConstantsFile, LowerCaseLinesAreNoElements)
+{
+    RecordingHost host;
+    ASSERT_TRUE(LoadConstantsFromLines({"title", "fe FeO   " + Fields, "o        " + Fields}, "low.CON"));
+    EXPECT_EQ(ElementBase.Count, 0);
+    EXPECT_EQ(BaseElemLast, -1);
+}
+
+TEST_F(ConstantsFile, RefusesMoreThan41ElementsNamingFileLineAndLimit)
+{
+    std::vector<std::string> lines{"title"};
+    for (int k = 0; k < 1000; ++k)
+        lines.push_back("X" + std::to_string(k % 10) + " Lab   " + Fields);
+    RecordingHost host;
+    EXPECT_FALSE(LoadConstantsFromLines(lines, "big.CON"));
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_NE(host.warnings[0].find("Неможливо завантажити файл big.CON"), std::string::npos);
+    EXPECT_NE(host.warnings[0].find("Рядок 43"), std::string::npos);
+    EXPECT_NE(host.warnings[0].find("41"), std::string::npos);
+    EXPECT_EQ(ElementBase.Count, 0);
+    EXPECT_EQ(BaseElemLast, -1);
+}
+
+TEST_F(ConstantsFile, TruncatedOrUnreadableNumbersRefuseTheFile)
+{
+    for (const std::string& bad : {std::string("Fe FeO   0 55.847 2 1"),      // fields missing at the end
+                                   std::string("Fe FeO   0 55.8x47" + Fields.substr(9)),
+                                   std::string("Fe FeO   0 1e9999" + Fields.substr(9)),
+                                   std::string("Fe FeO   0 0" + Fields.substr(9))}) { // zero molar mass
+        ASSERT_TRUE(LoadConstants(LoaderFixture("Test.CON").string()));
+        RecordingHost host;
+        EXPECT_FALSE(LoadConstantsFromLines({"title", bad}, "bad.CON")) << bad;
+        EXPECT_TRUE(host.warned("Рядок 2")) << bad;
+        EXPECT_EQ(ElementBase.Count, 0) << bad;
+    }
+}
+
+TEST_F(ConstantsFile, MissingFileWarnsAndEmptiesTheBase)
+{
+    ASSERT_TRUE(LoadConstants(LoaderFixture("Test.CON").string()));
+    RecordingHost host;
+    EXPECT_FALSE(LoadConstants("no-such-file.CON"));
+    EXPECT_EQ(host.warnings, std::vector<std::string>{"Неможливо завантажити файл no-such-file.CON"});
+    EXPECT_EQ(ElementBase.Count, 0);
+    EXPECT_EQ(BaseElemLast, -1);
+}
+
+class InteractionFile : public LoaderTestBase {
+protected:
+    void SetUp() override
+    {
+        LoaderTestBase::SetUp();
+        ASSERT_TRUE(LoadConstants(LoaderFixture("Test.CON").string()));
+    }
+};
+
+TEST_F(InteractionFile, RowsFillTheMatrixSymmetricallyAndStopAtAnUnsetValue)
+{
+    RecordingHost host;
+    ASSERT_TRUE(LoadInteractionParams(LoaderFixture("Test.EPS").string()));
+    EXPECT_DOUBLE_EQ(double(WagnerE[0]), 1.0);
+    EXPECT_DOUBLE_EQ(double(WagnerE[1]), 1.6);
+    EXPECT_DOUBLE_EQ(double(WagnerE[3]), 1.8);
+    // Row 3 (Ca): 0,030 (first comma accepted) at column 1, 0.060 at column 2.
+    EXPECT_DOUBLE_EQ(WagnerMatrix[3][1], 0.03);
+    EXPECT_DOUBLE_EQ(WagnerMatrix[1][3], 0.03);
+    EXPECT_DOUBLE_EQ(WagnerMatrix[3][2], 0.06);
+    // The "-" ends the row: the 7 after it is not read.
+    EXPECT_EQ(WagnerMatrix[1][1], 0.0);
+    EXPECT_EQ(WagnerMatrix[3][3], 0.0);
+    // The pair with the solvent: x = e_r.
+    EXPECT_NEAR(double(InteractionEnergy[1][0]), double(-15574.2532268L * std::log(1.6L)), 1e-9);
+    EXPECT_EQ(InteractionEnergy[1][0], InteractionEnergy[0][1]);
+    const long double er = 1.8L;
+    const long double ec = 1.7L;
+    const long double x = (er * ec + 1 - 0.06L) / (1 / er + 1 / ec);
+    EXPECT_NEAR(double(InteractionEnergy[3][2]), double(-15574.2532268L * std::log(x)), 1e-6);
+    EXPECT_EQ(InteractionEnergy[2][2], 0.0L);
+    EXPECT_TRUE(host.warnings.empty());
+}
+
+TEST_F(InteractionFile, RowWithoutValuesGivesTheSolventPairOnly)
+{
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields, "O        " + Fields}, "two.CON"));
+    RecordingHost host;
+    ASSERT_TRUE(LoadInteractionParamsFromLines({"t", "O 2"}, "one.EPS"));
+    EXPECT_NEAR(double(InteractionEnergy[1][0]), double(-15574.2532268L * std::log(2.0L)), 1e-9);
+}
+
+TEST_F(InteractionFile, IncompatiblePairWarnsLaterElementFirstAndGetsNoEnergy)
+{
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields, "O        " + Fields, "S        " + Fields},
+                                       "three.CON"));
+    RecordingHost host;
+    ASSERT_TRUE(LoadInteractionParamsFromLines({"t", "O 1", "S 1 3"}, "pair.EPS"));
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_EQ(host.warnings[0], "Параметр взаємодії Вагнера S-O не сумісний с параметрами МКЕ");
+    EXPECT_EQ(InteractionEnergy[2][1], 0.0L);
+    EXPECT_EQ(InteractionEnergy[1][2], 0.0L);
+}
+
+TEST_F(InteractionFile, ElementWithoutRowIsReportedOnceAndLeftWithoutEnergy)
+{
+    RecordingHost host;
+    ASSERT_TRUE(LoadInteractionParamsFromLines({"t", "O 1.5"}, "short.EPS"));
+    ASSERT_EQ(host.warnings.size(), 8u); // elements 2..9 have no row
+    EXPECT_TRUE(host.warned("Si"));
+    EXPECT_EQ(InteractionEnergy[2][1], 0.0L);
+    EXPECT_EQ(InteractionEnergy[2][0], 0.0L);
+}
+
+TEST_F(InteractionFile, OversizedFilesAreRefusedAndTheTablesKept)
+{
+    ASSERT_TRUE(LoadInteractionParams(LoaderFixture("Test.EPS").string()));
+    const auto before = InteractionEnergy;
+    std::vector<std::string> rows{"t"};
+    for (int r = 0; r < 41; ++r)
+        rows.push_back("X 1");
+    std::string wide = "X 1";
+    for (int c = 0; c < 41; ++c)
+        wide += " 0.1";
+    for (const auto& lines : {rows, std::vector<std::string>{"t", wide}, std::vector<std::string>{"t", "X 1 1e400"}}) {
+        RecordingHost host;
+        EXPECT_FALSE(LoadInteractionParamsFromLines(lines, "big.EPS"));
+        EXPECT_TRUE(host.warned("Неможливо завантажити файл big.EPS"));
+        EXPECT_EQ(InteractionEnergy, before);
+        EXPECT_DOUBLE_EQ(WagnerMatrix[3][2], 0.06);
+    }
+}
+
+class SlagFile : public LoaderTestBase {};
+
+TEST_F(SlagFile, FirstRowIsElementZeroDiagonalDiscardedTiesToEven)
+{
+    ASSERT_TRUE(LoadSlagDataFromLines({"title", "Fe 5 -3.5 2.5", "O 1 2 3"}, "t.SLG"));
+    EXPECT_EQ(SlagMatrix[0][0], 0);
+    EXPECT_EQ(SlagMatrix[0][1], -4);
+    EXPECT_EQ(SlagMatrix[0][2], 2);
+    EXPECT_EQ(SlagMatrix[1][0], 1);
+    EXPECT_EQ(SlagMatrix[1][1], 0);
+    EXPECT_EQ(SlagMatrix[1][2], 3);
+}
+
+TEST_F(SlagFile, FixtureLoadsAndBadFilesKeepTheTable)
+{
+    ASSERT_TRUE(LoadSlagData(LoaderFixture("Test.SLG").string()));
+    const auto before = SlagMatrix;
+    EXPECT_EQ(SlagMatrix[1][0], 2); // (7 + 0) % 11 - 5
+    std::vector<std::string> many{"t"};
+    for (int r = 0; r < 42; ++r)
+        many.push_back("X 1");
+    RecordingHost host;
+    EXPECT_FALSE(LoadSlagDataFromLines(many, "many.SLG"));
+    EXPECT_FALSE(LoadSlagDataFromLines({"t", "Fe 0 1e30"}, "huge.SLG"));
+    EXPECT_EQ(host.warnings.size(), 2u);
+    EXPECT_EQ(SlagMatrix, before);
+    EXPECT_FALSE(LoadSlagData("missing.SLG"));
+    EXPECT_EQ(SlagMatrix, before);
+}
+
+class GasFile : public LoaderTestBase {
+protected:
+    void SetUp() override
+    {
+        LoaderTestBase::SetUp();
+        ASSERT_TRUE(LoadConstants(LoaderFixture("Test.CON").string()));
+    }
+};
+
+TEST_F(GasFile, KeepsOnlySpeciesWhoseElementsAreKnown)
+{
+    RecordingHost host;
+    ASSERT_TRUE(LoadGases(LoaderFixture("Test.GAS").string()));
+    EXPECT_TRUE(host.warnings.empty());
+    // H, H2O and N are dropped; the blank last line is no species.
+    ASSERT_EQ(GasBaseCount, 8);
+    EXPECT_EQ(GasBase[1].Name, "O");
+    EXPECT_EQ(GasBase[2].Name, "O2");
+    EXPECT_EQ(GasBase[2].Atoms, 2);
+    EXPECT_EQ(GasBase[5].Name, "CO");
+    EXPECT_EQ(GasBase[5].Count, 2);
+    EXPECT_EQ(GasBase[5].Parts[0].Symbol, "C");
+    EXPECT_EQ(GasBase[5].Parts[0].Elem, 5);
+    EXPECT_EQ(GasBase[5].Parts[1].Elem, 1);
+    EXPECT_EQ(GasBase[7].Name, "S2");
+    EXPECT_EQ(GasBase[8].Name, "Mg");
+    EXPECT_DOUBLE_EQ(double(GasBase[1].Coef[0]), 200.1);
+    EXPECT_DOUBLE_EQ(double(GasBase[1].Coef[7]), 249200.0); // kJ -> J
+}
+
+TEST_F(GasFile, UnusedGroupsAreReadAndIgnored)
+{
+    ASSERT_TRUE(LoadGasesFromLines({"t", "1 2 3 4 5 6 7 8 0 0 2 C  1 O  1 Xx 9 Yy 9 CO     "}, "g.GAS"));
+    ASSERT_EQ(GasBaseCount, 1);
+    EXPECT_EQ(GasBase[1].Atoms, 2);
+    EXPECT_EQ(GasBase[1].Parts[2].Symbol, "Xx");
+    EXPECT_EQ(GasBase[1].Name, "CO");
+}
+
+TEST_F(GasFile, DamagedLinesAndTooManySpeciesRefuseTheFileAndLeaveItEmpty)
+{
+    std::vector<std::string> many{"t"};
+    for (int k = 0; k < 400; ++k)
+        many.push_back("1 2 3 4 5 6 7 8 0 0 1 O  1 Fe 0 Fe 0 Fe 0 O      ");
+    for (const auto& lines : {many, std::vector<std::string>{"t", "1 2 3"},
+                              std::vector<std::string>{"t", "1 2 3 4 5 6 7 8 0 0 9 O  1"},
+                              std::vector<std::string>{"t", "1 2 3 4 5 6 7 x 0 0 1 O  1"}}) {
+        ASSERT_TRUE(LoadGases(LoaderFixture("Test.GAS").string()));
+        RecordingHost host;
+        EXPECT_FALSE(LoadGasesFromLines(lines, "bad.GAS"));
+        EXPECT_TRUE(host.warned("Неможливо завантажити файл bad.GAS"));
+        EXPECT_EQ(GasBaseCount, 0);
+    }
+    RecordingHost host;
+    EXPECT_FALSE(LoadGasesFromLines(many, "many.GAS"));
+    EXPECT_TRUE(host.warned("Рядок 302")) << host.warnings[0];
+    EXPECT_TRUE(host.warned("300"));
+}
+
+TEST_F(GasFile, MissingFileClearsTheSpeciesAndTheirCount)
+{
+    ASSERT_TRUE(LoadGases(LoaderFixture("Test.GAS").string()));
+    RecordingHost host;
+    EXPECT_FALSE(LoadGases("missing.GAS"));
+    EXPECT_EQ(GasBaseCount, 0);
+    EXPECT_TRUE(GasBase[1].Name.empty());
+}
+
+TEST_F(GasFile, DevicesAreNotReadAsDataFiles)
+{
+    RecordingHost host;
+    EXPECT_FALSE(LoadGases("/dev/zero"));
+    EXPECT_TRUE(host.warned("Неможливо завантажити файл /dev/zero"));
+}
+
+} // namespace
+} // namespace ferrolyt::test

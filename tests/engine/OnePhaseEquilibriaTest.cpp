@@ -1,0 +1,191 @@
+#include "RecordingHost.h"
+#include "SmallSystems.h"
+#include "ThSys.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace ferrolyt;
+using namespace ferrolyt::test;
+
+namespace {
+
+double D(long double v) { return static_cast<double>(v); }
+
+// The slag system with a metal sample of 0.1 % O, 0.5 % Si, 0.6 % Mn, 0.001 % Ca.
+TThSys& WithMetalSample()
+{
+    TThSys& sys = BuildFeOSiMnCa();
+    const long double mass[] = {98.8L, 0.1L, 0.5L, 0.6L, 0.001L};
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).InputMetalMass = mass[i];
+    sys.InitialTemperature = 1823.15L;
+    return sys;
+}
+
+// The same with a slag sample (FeO, SiO2, MnO, CaO by element masses).
+TThSys& WithSlagSample(long double fe = 10, long double o = 35, long double si = 15, long double mn = 5,
+                       long double ca = 30)
+{
+    TThSys& sys = BuildFeOSiMnCa();
+    const long double mass[] = {fe, o, si, mn, ca};
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).InputSlagMass = mass[i];
+    sys.InitialTemperature = 1823.15L;
+    return sys;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+TEST(SlagWithMetal, SlagIsElectroneutralAndKeepsItsAmount)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithMetalSample();
+    const long double slagMoles = sys.SlagMoles;
+    const long double T = sys.Temperature;
+    EXPECT_TRUE(sys.EquilibrateSlagWithMetal(true, true));
+    long double zx = 0, x = 0, n = 0;
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        zx += sys.El(i).Valence * sys.El(i).SlagMoleFraction;
+        x += sys.El(i).SlagMoleFraction;
+        n += sys.El(i).SlagAmount;
+    }
+    EXPECT_NEAR(D(zx), 0.0, 1e-12);
+    EXPECT_NEAR(D(x), 1.0, 1e-15);
+    EXPECT_NEAR(D(n / slagMoles), 1.0, 1e-15);
+    EXPECT_EQ(sys.SlagMoles, slagMoles);
+    EXPECT_EQ(sys.Temperature, T);
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(host.gridShows, 1);
+}
+
+TEST(SlagWithMetal, SlagFollowsTheMetalByTheDistributionTerms)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithMetalSample();
+    sys.EquilibrateSlagWithMetal(true, false);
+    // n^S/n^M ∝ exp(K^MS - z ψ) with one proportionality factor for all elements.
+    const long double psi = sys.SlagPotential;
+    const TElementRecord& fe = sys.El(0);
+    const long double ref = std::log(fe.SlagAmount / fe.MetalAmount) - (fe.KMS - fe.Valence * psi);
+    for (int i = 1; i <= SystemElemLast; ++i) {
+        const TElementRecord& e = sys.El(i);
+        EXPECT_NEAR(D(std::log(e.SlagAmount / e.MetalAmount) - (e.KMS - e.Valence * psi) - ref), 0.0, 1e-6)
+            << e.Symbol;
+    }
+    long double mass = 0;
+    for (int i = 0; i <= SystemElemLast; ++i)
+        mass += sys.El(i).SlagFraction;
+    EXPECT_NEAR(D(mass), 1.0, 1e-15);
+}
+
+TEST(SlagWithMetal, StartsFromTheSamePotentialEveryTime)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithMetalSample();
+    sys.EquilibrateSlagWithMetal(true, false);
+    const long double first = sys.SlagPotential;
+    sys.SlagPotential = -7;
+    sys.EquilibrateSlagWithMetal(true, false);
+    EXPECT_EQ(sys.SlagPotential, first);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(MetalWithSlag, MetalMoleFractionsAddUpToOne)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithSlagSample();
+    const long double T = sys.Temperature;
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, true));
+    long double x = 0, w = 0;
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        x += sys.El(i).MetalMoleFraction;
+        w += sys.El(i).MetalFraction;
+    }
+    EXPECT_NEAR(D(x), 1.0, 1e-12);
+    EXPECT_NEAR(D(w), 1.0, 1e-15);
+    EXPECT_EQ(sys.Temperature, T);
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(host.gridShows, 1);
+    // Iron is the metal's solvent.
+    EXPECT_GT(sys.El(0).MetalMoleFraction, 0.5L);
+}
+
+TEST(MetalWithSlag, MetalIsInEquilibriumWithTheSlag)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithSlagSample();
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));
+    // ln(x^M/x^S) = z ψ - μS - ln γ^M + ln γ^S with the metal's own ln γ
+    // (the activity coefficients lag one iterate behind the composition).
+    sys.CalcMetalActivity();
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        const TElementRecord& e = sys.El(i);
+        EXPECT_NEAR(D(std::log(e.MetalMoleFraction / e.SlagMoleFraction)),
+                    D(e.Valence * sys.SlagPotential - e.SlagStdTerm - e.LnGammaMetal + e.LnGammaSlag), 1e-7)
+            << e.Symbol;
+    }
+}
+
+TEST(MetalWithSlag, RepeatedRunsFromTheSampleGiveTheSamePotential)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithSlagSample();
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));
+    const long double first = sys.SlagPotential;
+    sys.SlagPotential = 9;
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));
+    EXPECT_EQ(sys.SlagPotential, first);
+    // Without the sample it starts from the present state and ends there too.
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(false, false));
+    EXPECT_NEAR(D(sys.SlagPotential), D(first), 1e-9);
+}
+
+TEST(MetalWithSlag, SlagThatCannotHoldAMetalIsReportedForTheLowerSystemOnly)
+{
+    TSettingsGuard guard;
+    // Standard terms that make every element far more stable in the metal:
+    // even the most dilute electroneutral metal has Σ x > 1.
+    for (int kind : {0, 1}) {
+        RecordingHost host;
+        TThSys& sys = WithSlagSample();
+        for (int i = 0; i <= SystemElemLast; ++i)
+            sys.El(i).SlagB1 = -40;
+        sys.Kind = kind;
+        EXPECT_FALSE(sys.EquilibrateMetalWithSlag(true, true));
+        if (kind == 0) {
+            ASSERT_EQ(host.warnings.size(), 1u);
+            EXPECT_EQ(host.warnings[0], "Метал у рівновазі з вихідним шлаком не існує");
+        } else {
+            EXPECT_TRUE(host.warnings.empty());
+        }
+        EXPECT_EQ(host.gridShows, 0);
+    }
+}
+
+TEST(MetalWithSlag, WithoutTheSampleAnImpossibleMetalIsNormalised)
+{
+    TSettingsGuard guard;
+    RecordingHost host;
+    TThSys& sys = WithSlagSample();
+    ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).SlagB1 = -40;
+    EXPECT_FALSE(sys.EquilibrateMetalWithSlag(false, true));
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(sys.SlagPotential, 0.0L);
+    long double x = 0;
+    for (int i = 0; i <= SystemElemLast; ++i)
+        x += sys.El(i).MetalMoleFraction;
+    EXPECT_NEAR(D(x), 1.0, 1e-15);
+}

@@ -1,0 +1,447 @@
+// The task list: number formats, the task file's reader and writer, the
+// list operations and the moves to and from the task editor.
+#include "LoaderTestSupport.h"
+#include "RecordingHost.h"
+#include "Utils.h"
+
+#include <map>
+#include <utility>
+
+namespace ferrolyt::test {
+namespace {
+
+TEST(TaskNumberFormats, FileValues)
+{
+    EXPECT_EQ(FormatFileValue(0), "0");
+    EXPECT_EQ(FormatFileValue(UnsetValue), "-");
+    EXPECT_EQ(FormatFileValue(0.5L), ".5");
+    EXPECT_EQ(FormatFileValue(-0.25L), "-.25");
+    EXPECT_EQ(FormatFileValue(12345.6789L), "12345.67");
+    EXPECT_EQ(FormatFileValue(1600), "1600");
+    EXPECT_EQ(FormatFileValue(0.12345L), ".1235");
+    // Rounds to zero: still a field, not an empty text.
+    EXPECT_EQ(FormatFileValue(0.00001L), "0");
+    // Whole digits are never cut: the value reads back.
+    long double back = 0;
+    ASSERT_TRUE(TryParseReal(FormatFileValue(123456789.0L), back));
+    EXPECT_NEAR(double(back), 123456789.0, 1.0);
+    ASSERT_TRUE(TryParseReal(FormatFileValue(-1e30L), back));
+    EXPECT_NEAR(double(back / -1e30L), 1.0, 1e-7);
+}
+
+TEST(TaskNumberFormats, EditorValues)
+{
+    EXPECT_EQ(FormatTaskValue(UnsetValue), "");
+    EXPECT_EQ(FormatTaskValue(0.5L), "0.5");
+    EXPECT_EQ(FormatTaskValue(-2), "-2");
+    EXPECT_EQ(FormatTaskValue(1.23456L), "1.2346");
+    EXPECT_LE(FormatTaskValue(1e25L).size(), 15u);
+    long double x = 0;
+    ReadEditValue(" 1,5 ", x);
+    EXPECT_EQ(x, 1.5L);
+    ReadEditValue("", x);
+    EXPECT_TRUE(IsUnset(x));
+    ReadEditValue("abc", x);
+    EXPECT_TRUE(IsUnset(x));
+    ReadEditValue("1,5,2", x);
+    EXPECT_TRUE(IsUnset(x));
+}
+
+class TaskFile : public LoaderTestBase {
+protected:
+    void SetUp() override
+    {
+        LoaderTestBase::SetUp();
+        LoadFixtureDatabase();
+        ASSERT_TRUE(LoadMaterials(LoaderFixture("Test.MAT").string(), false));
+    }
+    static std::vector<std::string> Lines(const std::string& path) { return ReadTextFile1251(path); }
+};
+
+TEST_F(TaskFile, ReadsTheFixtureFromTheFirstStarLine)
+{
+    RecordingHost host;
+    ASSERT_TRUE(TaskList.LoadFromFile(LoaderFixture("Test.TSK").string(), 0));
+    EXPECT_TRUE(host.warnings.empty());
+    ASSERT_EQ(TaskList.Count, 2);
+    EXPECT_EQ(TaskList.Current, 0);
+    EXPECT_EQ(host.taskBox, (std::vector<std::string>{"Плавка 101", "Плавка 102"}));
+    EXPECT_EQ(host.taskBoxIndex, 0);
+    const TTaskRecord& t = TaskList.Items[1];
+    EXPECT_EQ(t.Name, "Плавка 101");
+    ASSERT_EQ(t.NEl, 4);
+    EXPECT_EQ(t.Symbols[2], "C");
+    EXPECT_TRUE(IsUnset(t.MetalMin[1]));
+    EXPECT_DOUBLE_EQ(double(t.MetalMin[2]), 0.1);
+    EXPECT_DOUBLE_EQ(double(t.MetalMax[4]), 0.6);
+    EXPECT_DOUBLE_EQ(double(t.MetalSample[1]), 99.0);
+    EXPECT_TRUE(IsUnset(t.SlagSample[1]));
+    EXPECT_DOUBLE_EQ(double(t.MinMet), 100.0);
+    EXPECT_DOUBLE_EQ(double(t.IniMaxMet), 95.0);
+    EXPECT_DOUBLE_EQ(double(t.MaxSlg), 10.0);
+    EXPECT_TRUE(IsUnset(t.IniMinSlg));
+    EXPECT_DOUBLE_EQ(double(t.MaxOsn), 3.0);
+    EXPECT_DOUBLE_EQ(double(t.MaxTemp), 1650.0);
+    EXPECT_DOUBLE_EQ(double(t.IniTemp), 1550.0);
+    EXPECT_DOUBLE_EQ(double(t.Energy), 0.0);
+    EXPECT_DOUBLE_EQ(double(t.Losses), 500.0);
+    EXPECT_DOUBLE_EQ(double(t.AmbTemp), 20.0);
+    EXPECT_DOUBLE_EQ(double(t.ExtP), 1.0);
+    EXPECT_TRUE(IsUnset(t.Charge));
+    // The unknown material is dropped; names match whatever their case.
+    ASSERT_EQ(t.NMat, 3);
+    EXPECT_EQ(t.Materials[1].Name, "Брухт");
+    EXPECT_EQ(t.Materials[1].TableIndex, 3);
+    EXPECT_DOUBLE_EQ(double(t.Materials[1].Recommended), 80.0);
+    EXPECT_DOUBLE_EQ(double(t.Materials[1].MinT), 60.0);
+    EXPECT_DOUBLE_EQ(double(t.Materials[1].MaxPercent), 90.0);
+    EXPECT_EQ(t.Materials[2].TableIndex, 4);
+    EXPECT_DOUBLE_EQ(double(t.Materials[2].Fixed), 20.0);
+    // "&5": Max t 5, Min t unset.
+    EXPECT_TRUE(IsUnset(t.Materials[3].MinT));
+    EXPECT_DOUBLE_EQ(double(t.Materials[3].MaxT), 5.0);
+    // The second task has no EXTP line.
+    EXPECT_TRUE(IsUnset(TaskList.Items[2].ExtP));
+    EXPECT_TRUE(host.actions["StartA"]);
+    EXPECT_TRUE(host.actions["MeltRecA"]);
+}
+
+TEST_F(TaskFile, CurrentIndexIsClampedToTheList)
+{
+    RecordingHost host;
+    ASSERT_TRUE(TaskList.LoadFromFile(LoaderFixture("Test.TSK").string(), 5));
+    EXPECT_EQ(TaskList.Current, 1);
+    EXPECT_FALSE(host.actions["StartA"]); // task 2 has no mass bounds
+    ASSERT_TRUE(TaskList.LoadFromFile(LoaderFixture("Test.TSK").string(), -1));
+    EXPECT_EQ(TaskList.Current, -1);
+    ASSERT_TRUE(TaskList.LoadFromFile(LoaderFixture("Test.TSK").string(), -7));
+    EXPECT_EQ(TaskList.Current, -1);
+}
+
+TEST_F(TaskFile, FileWithoutTasksOrMissingFile)
+{
+    RecordingHost host;
+    EXPECT_FALSE(TaskList.LoadFromLines({"no tasks here", "MASSMET | 1/2"}, "empty.TSK", 0, "empty.TSK"));
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(TaskList.Count, 0);
+    EXPECT_FALSE(TaskList.LoadFromFile("missing.TSK", 0));
+    EXPECT_EQ(host.warnings, std::vector<std::string>{"Неможливо завантажити файл missing.TSK"});
+}
+
+TTaskRecord FullTask(const std::string& name)
+{
+    TTaskRecord t;
+    t.Name = name;
+    long double v = 1.25L;
+    for (long double* f : {&t.MinMet, &t.MaxMet, &t.IniMinMet, &t.IniMaxMet, &t.MinSlg, &t.MaxSlg, &t.IniMinSlg,
+                           &t.IniMaxSlg, &t.MinOsn, &t.MaxOsn, &t.MinGas, &t.MaxGas, &t.MinTemp, &t.MaxTemp,
+                           &t.IniTemp, &t.AmbTemp, &t.Energy, &t.Losses, &t.ExtP, &t.Charge})
+        *f = (v += 1.5L);
+    t.Charge = -0.0625L;
+    t.NEl = 3;
+    const char* symbols[] = {"Fe", "C", "Mn"};
+    for (int e = 1; e <= 3; ++e) {
+        t.Symbols[e] = symbols[e - 1];
+        const long double mins[] = {0.1L, 0.2L, 0.3L};
+        const long double maxs[] = {0.2L, 0.4L, 0.6L};
+        const long double samples[] = {0.15L, UnsetValue, 0.45L};
+        t.MetalMin[e] = mins[e - 1];
+        t.MetalMax[e] = maxs[e - 1];
+        t.MetalSample[e] = samples[e - 1];
+        t.SlagMin[e] = 12345.6789L;
+        t.SlagMax[e] = 0;
+        t.SlagSample[e] = -0.25L;
+    }
+    t.NMat = 3;
+    auto mat = [&](int j, const char* n, int index) -> TMaterialRecord& {
+        TMaterialRecord& m = t.Materials[j];
+        m = TMaterialRecord{};
+        m.Name = n;
+        m.TableIndex = static_cast<uint16_t>(index);
+        return m;
+    };
+    TMaterialRecord& scrap = mat(1, "Брухт", 3);
+    scrap.Recommended = 80.5L;
+    scrap.Fixed = 0;
+    scrap.MinT = 60;
+    scrap.MaxT = 100;
+    scrap.MinPercent = 0;
+    scrap.MaxPercent = 90;
+    mat(2, "Вапно", 6).MinT = 2; // no Max t: written "&2/-"
+    mat(3, "Кисень", 10).MaxPercent = 3.5L;
+    return t;
+}
+
+TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
+{
+    ScratchFolder dir;
+    SetProgramDir(dir.path().string());
+    std::filesystem::current_path(dir.path());
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    list->Items[0] = TTaskRecord{};
+    for (int k = 0; k < 3; ++k)
+        list->Add(FullTask("Плавка " + std::to_string(k)), false, false);
+    list->Items[2].ExtP = UnsetValue; // no EXTP line
+    list->FileName = "Round.TSK";
+    ASSERT_TRUE(list->SaveToFile());
+
+    const auto lines = Lines((dir / "Round.TSK").string());
+    EXPECT_EQ(lines[0], "*Плавка 0");
+    EXPECT_EQ(lines[1], "Fe   C   Mn");
+    EXPECT_EQ(lines[3], "12345.67/0 12345.67/0 12345.67/0");
+    EXPECT_EQ(lines[5], "MASSMET | 2.75/4.25 5.75/7.25");
+    EXPECT_EQ(lines[14], "Вапно     | &2/-");
+
+    auto back = std::make_unique<TTaskList>();
+    ASSERT_TRUE(back->LoadFromFile("Round.TSK", 2));
+    EXPECT_EQ(back->FileName, "Round.TSK");
+    ASSERT_EQ(back->Count, 3);
+    EXPECT_EQ(back->Current, 2);
+    for (int k = 1; k <= 3; ++k) {
+        const TTaskRecord& a = list->Items[static_cast<std::size_t>(k)];
+        const TTaskRecord& b = back->Items[static_cast<std::size_t>(k)];
+        EXPECT_EQ(a.Name, b.Name);
+        for (auto f : {&TTaskRecord::MinMet, &TTaskRecord::MaxMet, &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet,
+                       &TTaskRecord::MinSlg, &TTaskRecord::MaxSlg, &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg,
+                       &TTaskRecord::MinOsn, &TTaskRecord::MaxOsn, &TTaskRecord::MinGas, &TTaskRecord::MaxGas,
+                       &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp, &TTaskRecord::AmbTemp,
+                       &TTaskRecord::Energy, &TTaskRecord::Losses, &TTaskRecord::ExtP, &TTaskRecord::Charge})
+            EXPECT_EQ(a.*f, b.*f);
+        ASSERT_EQ(b.NEl, 3);
+        for (int e = 1; e <= 3; ++e) {
+            EXPECT_EQ(a.Symbols[e], b.Symbols[e]);
+            EXPECT_EQ(a.MetalMin[e], b.MetalMin[e]);
+            EXPECT_EQ(a.MetalMax[e], b.MetalMax[e]);
+            EXPECT_EQ(a.MetalSample[e], b.MetalSample[e]);
+            EXPECT_EQ(b.SlagMin[e], 12345.67L); // cut to 8 characters
+            EXPECT_EQ(a.SlagMax[e], b.SlagMax[e]);
+            EXPECT_EQ(a.SlagSample[e], b.SlagSample[e]);
+        }
+        ASSERT_EQ(b.NMat, 3);
+        for (int j = 1; j <= 3; ++j) {
+            const TMaterialRecord& ma = a.Materials[j];
+            const TMaterialRecord& mb = b.Materials[j];
+            EXPECT_EQ(ma.Name, mb.Name);
+            EXPECT_EQ(ma.TableIndex, mb.TableIndex);
+            EXPECT_EQ(ma.Recommended, mb.Recommended);
+            EXPECT_EQ(ma.Fixed, mb.Fixed);
+            EXPECT_EQ(ma.MinT, mb.MinT);
+            EXPECT_EQ(ma.MaxT, mb.MaxT);
+            EXPECT_EQ(ma.MinPercent, mb.MinPercent);
+            EXPECT_EQ(ma.MaxPercent, mb.MaxPercent);
+        }
+    }
+}
+
+TEST_F(TaskFile, EqualMinAndMaxTonnesComeBackAsMaxOnly)
+{
+    auto list = std::make_unique<TTaskList>();
+    TTaskRecord t;
+    t.Name = "A";
+    t.NMat = 1;
+    t.Materials[1].Name = "Вапно";
+    t.Materials[1].MinT = t.Materials[1].MaxT = 3;
+    list->Add(t, false, false);
+    const auto lines = list->FileLines();
+    EXPECT_EQ(lines.back().empty() ? lines[lines.size() - 2] : lines.back(), "Вапно     | &3/3");
+    ASSERT_TRUE(list->LoadFromLines(lines, "x.TSK", 0, "x.TSK"));
+    EXPECT_TRUE(IsUnset(list->Items[1].Materials[1].MinT));
+    EXPECT_EQ(list->Items[1].Materials[1].MaxT, 3.0L);
+}
+
+TEST_F(TaskFile, OversizedFilesKeepTheFirstTasksElementsAndMaterials)
+{
+    std::vector<std::string> lines;
+    for (int k = 0; k < 70; ++k) {
+        lines.push_back("*T" + std::to_string(k));
+        std::string symbols;
+        for (int e = 0; e < (k == 0 ? 60 : 1); ++e)
+            symbols += "   Fe";
+        lines.push_back(symbols);
+        lines.insert(lines.end(), {"1/2", "-", "-", ""});
+        if (k == 0)
+            for (int j = 0; j < 40; ++j)
+                lines.push_back("Брухт | ~1");
+    }
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    ASSERT_TRUE(list->LoadFromLines(lines, "big.TSK", 0, "big.TSK"));
+    EXPECT_EQ(list->Count, 60);
+    EXPECT_EQ(list->Items[60].Name, "T59");
+    EXPECT_EQ(list->Items[1].NEl, 41);
+    EXPECT_EQ(list->Items[1].NMat, 30);
+    ASSERT_EQ(host.warnings.size(), 3u);
+    EXPECT_TRUE(host.warned("big.TSK, рядок 2: більше 41"));
+    EXPECT_TRUE(host.warned("більше 30 матеріалів"));
+    EXPECT_TRUE(host.warned("більше 60 завдань"));
+}
+
+TEST_F(TaskFile, DamagedBlockDoesNotSwallowTheNextTask)
+{
+    auto list = std::make_unique<TTaskList>();
+    RecordingHost host;
+    ASSERT_TRUE(list->LoadFromLines({"*Cut", "Fe C", "*Whole", "C", ".1/.2", "-", "-", "MASSMET | 5/6 -/-"},
+                                    "cut.TSK", 1, "cut.TSK"));
+    ASSERT_EQ(list->Count, 2);
+    EXPECT_EQ(list->Items[1].NEl, 2);
+    EXPECT_EQ(list->Items[2].Name, "Whole");
+    EXPECT_EQ(list->Items[2].MaxMet, 6.0L);
+}
+
+TEST_F(TaskFile, SaveFailureKeepsTheOldFileAndTheTasks)
+{
+    ScratchFolder dir;
+    std::filesystem::current_path(dir.path());
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    list->Add(FullTask("Good"), false, false);
+    list->FileName = "Keep.TSK";
+    ASSERT_TRUE(list->SaveToFile());
+    const auto before = Lines((dir / "Keep.TSK").string());
+    list->Items[1].Name = "名"; // no code page 1251 character for it
+    EXPECT_FALSE(list->SaveToFile());
+    EXPECT_TRUE(host.warned("Неможливо зберегти файл Keep.TSK"));
+    EXPECT_EQ(Lines((dir / "Keep.TSK").string()), before);
+    EXPECT_EQ(list->Items[1].Name, "名");
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1u); // no temporary file left behind
+}
+
+class TaskListOperations : public LoaderTestBase {};
+
+TEST_F(TaskListOperations, AddInsertsBeforeTheCurrentTaskAndStopsAtSixty)
+{
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    TTaskRecord t;
+    t.Name = "A";
+    list->Add(t, true, false);
+    t.Name = "B";
+    list->Add(t, true, false);
+    list->Current = 0;
+    t.Name = "C";
+    list->Add(t, true, true);
+    EXPECT_EQ(list->Items[1].Name, "C");
+    EXPECT_EQ(list->Items[2].Name, "A");
+    EXPECT_EQ(list->Items[3].Name, "B");
+    EXPECT_EQ(list->Current, 0);
+    EXPECT_EQ(host.taskBox, (std::vector<std::string>{"A", "B", "C"}));
+    for (int k = 0; k < 70; ++k)
+        list->Add(t, false, false);
+    EXPECT_EQ(list->Count, 60);
+
+    auto copy = std::make_unique<TTaskList>();
+    copy->Assign(*list);
+    EXPECT_EQ(copy->Count, 60);
+    EXPECT_EQ(copy->Items[2].Name, "A");
+    list->Clear();
+    EXPECT_EQ(list->Count, 0);
+    EXPECT_EQ(list->Current, -1);
+    EXPECT_EQ(list->Items[1].MinMet, 0.0L); // zeroed
+    EXPECT_TRUE(host.taskBox.empty());
+}
+
+TEST_F(TaskListOperations, MassAndMaterialBounds)
+{
+    auto list = std::make_unique<TTaskList>();
+    TTaskRecord t;
+    list->Add(t, false, false);
+    t.IniMaxSlg = 3;
+    list->Add(t, false, false);
+    TTaskRecord r;
+    r.NMat = 1;
+    r.Materials[1].Recommended = 5;
+    list->Add(r, false, false);
+    r.Materials[1].Fixed = 1;
+    list->Add(r, false, false);
+    EXPECT_FALSE(list->HasMassBounds(0));
+    EXPECT_FALSE(list->HasMaterialBounds(0));
+    EXPECT_TRUE(list->HasMassBounds(1));
+    EXPECT_FALSE(list->HasMaterialBounds(1));
+    EXPECT_FALSE(list->HasMassBounds(2));
+    EXPECT_TRUE(list->HasMaterialBounds(2));
+    EXPECT_TRUE(list->HasMassBounds(3));
+    EXPECT_FALSE(list->HasMassBounds(-1));
+    EXPECT_FALSE(list->HasMaterialBounds(99));
+}
+
+// A task editor held in memory.
+class MemoryEditor : public TTaskEditorView {
+public:
+    int tab = 0;
+    std::string caption;
+    std::map<Field, std::string> edits;
+    std::map<std::pair<int, int>, std::string> el;
+    std::map<std::pair<int, int>, std::string> mat;
+    int elRows = 0;
+    int matRows = 0;
+
+    int SelectedTab() const override { return tab; }
+    void SetCaption(const std::string& text) override { caption = text; }
+    std::string EditText(Field f) const override { return edits.count(f) ? edits.at(f) : std::string(); }
+    void SetEditText(Field f, const std::string& text) override { edits[f] = text; }
+    void ClearElementGrid() override { el.clear(); }
+    int ElementRowCount() const override { return elRows; }
+    std::string ElementCell(int c, int r) const override { return el.count({c, r}) ? el.at({c, r}) : std::string(); }
+    void SetElementCell(int c, int r, const std::string& t) override
+    {
+        el[{c, r}] = t;
+        elRows = std::max(elRows, r);
+    }
+    void ClearMaterialGrid() override { mat.clear(); }
+    int MaterialRowCount() const override { return matRows; }
+    std::string MaterialCell(int c, int r) const override { return mat.count({c, r}) ? mat.at({c, r}) : std::string(); }
+    void SetMaterialCell(int c, int r, const std::string& t) override
+    {
+        mat[{c, r}] = t;
+        matRows = std::max(matRows, r);
+    }
+};
+
+TEST_F(TaskFile, EditorShowsAndStoresTheCurrentTask)
+{
+    RecordingHost host;
+    ASSERT_TRUE(TaskListEdit.LoadFromFile(LoaderFixture("Test.TSK").string(), 0));
+    MemoryEditor editor;
+    editor.tab = 0;
+    TaskListEdit.ShowCurrent(editor);
+    EXPECT_EQ(editor.caption, "Файл завдань - " + TaskListEdit.FileName);
+    EXPECT_EQ(editor.ElementCell(1, 2), "C");
+    EXPECT_EQ(editor.ElementCell(2, 2), "0.1");
+    EXPECT_EQ(editor.ElementCell(2, 1), "");
+    EXPECT_EQ(editor.MaterialCell(1, 1), "Брухт");
+    EXPECT_EQ(editor.MaterialCell(2, 1), "80");
+    EXPECT_EQ(editor.edits[TTaskEditorView::MinMetEd], "100");
+    EXPECT_EQ(editor.edits[TTaskEditorView::ExtPEd], "1");
+
+    // The user edits: a bad symbol row and an unknown material are dropped.
+    editor.edits[TTaskEditorView::MaxMetEd] = "120,5";
+    editor.edits[TTaskEditorView::ExtPEd] = "";
+    editor.SetElementCell(1, 5, " Zz ");
+    editor.SetElementCell(1, 6, " si ");
+    editor.SetElementCell(3, 6, "0,7");
+    editor.SetMaterialCell(1, 4, "Невідомий");
+    editor.SetMaterialCell(1, 5, " доломіт ");
+    editor.SetMaterialCell(4, 5, "2");
+    TaskListEdit.StoreCurrent(editor);
+    const TTaskRecord& t = TaskListEdit.Items[1];
+    EXPECT_EQ(t.Name, "Плавка 101");
+    EXPECT_EQ(t.MaxMet, 120.5L);
+    EXPECT_TRUE(IsUnset(t.ExtP));
+    ASSERT_EQ(t.NEl, 5);
+    EXPECT_EQ(t.Symbols[5], "si");
+    EXPECT_EQ(t.MetalMax[5], 0.7L);
+    ASSERT_EQ(t.NMat, 4);
+    EXPECT_EQ(t.Materials[4].TableIndex, 7);
+    EXPECT_EQ(t.Materials[4].MinT, 2.0L);
+
+    editor.tab = -1;
+    TaskListEdit.StoreCurrent(editor);
+    EXPECT_EQ(TaskListEdit.Current, 0);
+}
+
+} // namespace
+} // namespace ferrolyt::test
