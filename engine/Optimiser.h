@@ -1,0 +1,38 @@
+#pragma once
+// The cost optimiser: sequential linear programming over the two systems.
+// Each pass solves both systems for the current charge, builds the linear
+// rows around it, solves them with SolveLP and moves the charge part of the
+// way towards that solution, until the moves become small.
+
+#include <cstdint>
+
+namespace ferrolyt {
+
+// Passes after which a run gives up (the next pass ends with lpNotMet).
+inline constexpr int32_t MaxSlpPasses = 100;
+// Relaxed amounts below this become 0, t.
+inline constexpr long double NegligibleAmount = 0.0005L;
+
+// Finds the cheapest charge for the current task. `released` names a block
+// to release for the whole run, or -1. Returns the status of SolveLP (0, 1
+// or 2); 2 also when the pass limit is exceeded, or when a released absence
+// leaves its material at 0 t. Every material ends with its new amount and
+// LP amount. The caller has listed the blocks (BuildConstraintBlocks).
+int32_t Optimise(int32_t released);
+
+// Convergence tolerance of a run: 1e-5, or 1e-7 with accurate optimisation.
+long double OptimiserTolerance();
+
+// Moves every amount towards its LP amount by the pass's relaxation weight,
+// drops negligible amounts and sets ChargeTotal. True when the relative move
+// is below tolerance × SlpPass.
+bool RelaxAndTest(long double tolerance);
+
+// Weight of the current amount against the LP amount for a relative move r
+// on pass `pass` (the first pass takes the LP solution whole).
+long double RelaxationWeight(int32_t pass, long double r);
+
+// A final amount: to the nearest 0.001 t, halves to even.
+long double RoundAmount(long double amount);
+
+} // namespace ferrolyt

@@ -1,0 +1,466 @@
+// The optimisation driver: relaxation, convergence, rounding, the absence
+// release, the stop request, and whole runs on a small system.
+
+#include "Constraints.h"
+#include "Model.h"
+#include "Optimiser.h"
+#include "RecordingHost.h"
+#include "RunState.h"
+#include "Settings.h"
+#include "SimplexLP.h"
+#include "SolverFixtures.h"
+#include "TaskList.h"
+#include "ThSys.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace ferrolyt;
+
+namespace {
+
+TThSys& Sys(int k) { return *ThSystems[static_cast<std::size_t>(k)]; }
+
+void Unbound(int j)
+{
+    TMaterialRecord& m = MaterialTable[j];
+    m.MinT = m.MaxT = m.Fixed = m.Recommended = m.MinPercent = m.MaxPercent = UnsetValue;
+}
+
+// Fe-C-O with pig iron (4 % C), scrap (0.2 % C) and mill scale. The task
+// asks for 10..12 t of metal with at most 1 % C; pig iron is the cheaper
+// metal, so the carbon limit decides the mix.
+struct FeCOHeat {
+    int Pig = 0, Scrap = 0, Scale = 0;
+};
+
+FeCOHeat SetUpFeCOHeat()
+{
+    test::BuildFeCO();
+    FeCOHeat h;
+    h.Pig = test::AddMaterial("Чавун", mtMetal, 0, {{"Fe", 0.9595f}, {"C", 0.04f}, {"O", 0.0005f}});
+    h.Scrap = test::AddMaterial("Брухт", mtMetal, 0, {{"Fe", 0.997f}, {"C", 0.002f}, {"O", 0.001f}});
+    h.Scale = test::AddMaterial("Окалина", mtSlag, 0, {{"Fe", 0.7773f}, {"O", 0.2227f}});
+    // The upper ends of the pig iron's analysis carry a little more carbon.
+    CompositionMax[2][h.Pig] = 0.042f;
+    CompositionMax[1][h.Pig] = 0.9575f;
+    MaterialTable[h.Pig].Price = 200;
+    MaterialTable[h.Scrap].Price = 300;
+    MaterialTable[h.Scale].Price = 1000;
+    for (int j = 1; j <= MaterialCount; ++j)
+        Unbound(j);
+    Sys(1).Temperature = Sys(1).InitialTemperature = Sys(0).Temperature;
+    for (int k = 0; k < 2; ++k) {
+        Sys(k).Elems->Assign(ElementBase);
+        test::PrepareCharge(Sys(k));
+    }
+    // [C] at most 1 %, held by the upper system.
+    const int c = ElementBase.IndexOfSymbol("C");
+    Sys(1).El(c).MetalLimitGiven = true;
+    Sys(1).El(c).MetalLimit = 0.01L;
+
+    TaskList = TTaskList{};
+    TaskList.Count = 1;
+    TaskList.Current = 0;
+    TTaskRecord& task = TaskList.Items[1];
+    task = TTaskRecord{};
+    task.MinMet = 10;
+    task.MaxMet = 12;
+    task.NMat = 3;
+    const int slots[3] = {h.Pig, h.Scrap, h.Scale};
+    const long double start[3] = {6, 5, 0};
+    for (int k = 0; k < 3; ++k) {
+        TMaterialRecord& tm = task.Materials[k + 1];
+        tm.Name = MaterialTable[slots[k]].Name;
+        tm.TableIndex = static_cast<uint16_t>(slots[k]);
+        tm.Recommended = start[k];
+    }
+    CalcBusy = true;
+    StopRequested = false;
+    return h;
+}
+
+struct MeltResult {
+    bool Converged = true;
+    std::array<long double, 2> MetalMass{};
+    std::array<long double, 2> Carbon{};
+};
+
+MeltResult Melt()
+{
+    MeltResult r;
+    SlpPass = 0;
+    const int c = ElementBase.IndexOfSymbol("C");
+    for (int k = 0; k < 2; ++k) {
+        r.Converged = test::Solve(Sys(k)) && r.Converged;
+        r.MetalMass[k] = Sys(k).MetalMass;
+        r.Carbon[k] = Sys(k).El(c).MetalMass / Sys(k).MetalMass;
+    }
+    return r;
+}
+
+long double Cost()
+{
+    long double cost = 0;
+    for (int j = 1; j <= MaterialCount; ++j)
+        cost += MaterialTable[j].Price * MaterialTable[j].Amount;
+    return cost;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+TEST(OptimiserRelaxation, WeightsFollowTheRelativeMove)
+{
+    EXPECT_EQ(RelaxationWeight(1, 5), 0);     // the first pass takes the LP solution whole
+    EXPECT_EQ(RelaxationWeight(2, 0.05L), 0.33L);
+    EXPECT_EQ(RelaxationWeight(2, 1), 3);
+    EXPECT_EQ(RelaxationWeight(7, 20), 10);
+}
+
+TEST(OptimiserRelaxation, AmountsMoveTowardsTheLpSolution)
+{
+    ResetModel();
+    MaterialCount = 3;
+    SlpPass = 2;
+    MaterialTable[1].Amount = 4;
+    MaterialTable[1].LpAmount = 8;
+    MaterialTable[2].Amount = 2;
+    MaterialTable[2].LpAmount = 2;
+    MaterialTable[3].Amount = 0.0006L;
+    MaterialTable[3].LpAmount = 0.0003L;
+    // r = |(4, 0, -0.0003)| / (1e-6 + 10.0003), w = 3 r.
+    const long double r = std::sqrt(16 + 0.0003L * 0.0003L) / (1e-6L + 10.0003L);
+    const long double w = 3 * r;
+    EXPECT_FALSE(RelaxAndTest(1e-5L));
+    EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), static_cast<double>((8 + w * 4) / (w + 1)), 1e-15);
+    EXPECT_EQ(MaterialTable[2].Amount, 2);
+    EXPECT_EQ(MaterialTable[3].Amount, 0); // (0.0003 + w 0.0006)/(w + 1) < 0.0005
+    EXPECT_NEAR(static_cast<double>(ChargeTotal), static_cast<double>(MaterialTable[1].Amount + 2), 1e-15);
+}
+
+TEST(OptimiserRelaxation, ConvergenceLoosensByOneTolerancePerPass)
+{
+    ResetModel();
+    MaterialCount = 1;
+    SlpPass = 10;
+    // r = 0.9e-4 converges on pass 10 with the tolerance 1e-5 ...
+    MaterialTable[1].LpAmount = 100;
+    MaterialTable[1].Amount = 100 - 0.9e-2L;
+    EXPECT_TRUE(RelaxAndTest(1e-5L));
+    // ... 1.1e-4 does not.
+    MaterialTable[1].LpAmount = 100;
+    MaterialTable[1].Amount = 100 - 1.1e-2L;
+    EXPECT_FALSE(RelaxAndTest(1e-5L));
+    Settings = TSettingsRecord{};
+    EXPECT_EQ(OptimiserTolerance(), 1e-5L);
+    Settings.AccurateOptimisation = true;
+    EXPECT_EQ(OptimiserTolerance(), 1e-7L);
+    Settings = TSettingsRecord{};
+}
+
+TEST(OptimiserRelaxation, FinalAmountsRoundToGrams)
+{
+    EXPECT_NEAR(static_cast<double>(RoundAmount(1.23456L)), 1.235, 1e-15);
+    // Exact halves go to the even gram.
+    EXPECT_NEAR(static_cast<double>(RoundAmount(0.0625L)), 0.062, 1e-15);
+    EXPECT_NEAR(static_cast<double>(RoundAmount(0.1875L)), 0.188, 1e-15);
+    EXPECT_EQ(RoundAmount(0), 0);
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Melts the charge and tells whether it meets the task: metal between 10 and
+// 12 t and at most 1 % C on both systems, each within `slack`.
+bool MeetsTask(const MeltResult& m, long double massSlack, long double carbonSlack)
+{
+    for (int k = 0; k < 2; ++k) {
+        if (m.MetalMass[k] < 10 - massSlack || m.MetalMass[k] > 12 + massSlack)
+            return false;
+        if (m.Carbon[k] > 0.01L + carbonSlack)
+            return false;
+    }
+    return m.Converged;
+}
+
+int BlockNamed(const std::string& name)
+{
+    for (int k = 1; k <= ConstraintBlockCount; ++k)
+        if (ConstraintBlocks[k].Name == name)
+            return k;
+    return -1;
+}
+
+class StopAtFirstPass : public test::RecordingHost {
+public:
+    void ProcessMessages() override
+    {
+        RecordingHost::ProcessMessages();
+        StopRequested = true;
+    }
+};
+
+} // namespace
+
+TEST(OptimiserRun, CheapestChargeMeetsEveryLimitWhenMeltedAgain)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    const FeCOHeat h = SetUpFeCOHeat();
+    ASSERT_TRUE(BuildConstraintBlocks());
+    ASSERT_EQ(Optimise(-1), lpMet);
+    EXPECT_GT(SlpPass, 1);
+    EXPECT_LT(SlpPass, 30);
+    for (int j = 1; j <= MaterialCount; ++j) {
+        EXPECT_EQ(MaterialTable[j].LpAmount, MaterialTable[j].Amount);
+        EXPECT_EQ(RoundAmount(MaterialTable[j].Amount), MaterialTable[j].Amount);
+    }
+    // Carbon decides: pig iron and scrap, no scale.
+    EXPECT_GT(MaterialTable[h.Pig].Amount, 1);
+    EXPECT_GT(MaterialTable[h.Scrap].Amount, 1);
+    EXPECT_EQ(MaterialTable[h.Scale].Amount, 0);
+
+    const long double best = Cost();
+    const MeltResult m = Melt();
+    // Within the convergence tolerance and the rounding to 0.001 t.
+    EXPECT_TRUE(MeetsTask(m, 0.002L, 1e-5L)) << m.MetalMass[0] << " " << m.MetalMass[1] << " " << m.Carbon[1];
+
+    // No cheaper charge among nearby ones that meet the task.
+    const long double pig = MaterialTable[h.Pig].Amount, scrap = MaterialTable[h.Scrap].Amount;
+    int feasible = 0;
+    for (long double dp : {-0.2L, -0.05L, 0.0L, 0.05L, 0.2L})
+        for (long double ds : {-0.2L, -0.05L, 0.0L, 0.05L, 0.2L})
+            for (long double scale : {0.0L, 0.05L}) {
+                if (dp == 0 && ds == 0 && scale == 0)
+                    continue;
+                MaterialTable[h.Pig].Amount = pig + dp;
+                MaterialTable[h.Scrap].Amount = scrap + ds;
+                MaterialTable[h.Scale].Amount = scale;
+                if (!MeetsTask(Melt(), 0, 0))
+                    continue;
+                ++feasible;
+                EXPECT_GE(Cost(), best - 0.5L) << "pig " << pig + dp << ", scrap " << scrap + ds << ", scale " << scale;
+            }
+    EXPECT_GT(feasible, 0);
+}
+
+TEST(OptimiserRun, ProcessesMessagesOncePerPass)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    SetUpFeCOHeat();
+    CalcBusy = false; // the solver itself yields only in busy runs
+    ASSERT_TRUE(BuildConstraintBlocks());
+    ASSERT_EQ(Optimise(-1), lpMet);
+    EXPECT_EQ(host.processMessagesCalls, SlpPass);
+}
+
+TEST(OptimiserRun, StopRequestEndsTheRunAfterThePass)
+{
+    test::TTempFolder folder;
+    StopAtFirstPass host;
+    const FeCOHeat h = SetUpFeCOHeat();
+    ASSERT_TRUE(BuildConstraintBlocks());
+    EXPECT_EQ(Optimise(-1), lpMet);
+    EXPECT_EQ(SlpPass, 1);
+    // The first pass takes the LP solution whole: about 2 t pig iron, 8 t scrap.
+    EXPECT_GT(MaterialTable[h.Scrap].Amount, MaterialTable[h.Pig].Amount);
+    EXPECT_EQ(MaterialTable[h.Scrap].LpAmount, MaterialTable[h.Scrap].Amount);
+}
+
+TEST(OptimiserRun, PassLimitEndsWithoutSolution)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    const FeCOHeat h = SetUpFeCOHeat();
+    // Cheap scale makes the linear rows jump between two charges for ever.
+    MaterialTable[h.Scale].Price = 400;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    EXPECT_EQ(Optimise(-1), lpNotMet);
+    EXPECT_EQ(SlpPass, MaxSlpPasses + 1);
+    for (int j = 1; j <= MaterialCount; ++j) {
+        EXPECT_EQ(MaterialTable[j].LpAmount, 0);
+        EXPECT_EQ(RoundAmount(MaterialTable[j].Amount), MaterialTable[j].Amount);
+    }
+}
+
+TEST(OptimiserRun, ReleasedAbsenceFreesOnlyItsMaterialForTheRun)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    const FeCOHeat h = SetUpFeCOHeat();
+    // Scrap is marked absent and scale may not be charged: pig iron alone
+    // cannot meet 1 % C.
+    TTaskRecord& task = TaskList.CurrentTask();
+    task.Materials[2].Fixed = 0;
+    MaterialTable[h.Scrap].Fixed = 0;
+    MaterialTable[h.Scale].MaxT = 0;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    const int absence = BlockNamed("Відсутність Брухт");
+    ASSERT_GT(absence, 0);
+    ASSERT_EQ(BlockNamed("[C] макс"), 1);
+
+    // Without a release the first block (the carbon limit) goes.
+    EXPECT_EQ(Optimise(-1), lpMetReleased);
+    EXPECT_EQ(MaterialTable[h.Scrap].Amount, 0);
+
+    // Releasing the absence lets scrap in, and the carbon limit holds.
+    EXPECT_EQ(Optimise(absence), lpMet);
+    EXPECT_GT(MaterialTable[h.Scrap].Amount, 1);
+    EXPECT_EQ(MaterialTable[h.Scale].Amount, 0);
+    const long double scrap = MaterialTable[h.Scrap].Amount;
+    EXPECT_EQ(task.Materials[2].Fixed, 0); // the mark is back
+    EXPECT_EQ(MaterialTable[h.Scrap].Fixed, 0);
+    EXPECT_TRUE(MeetsTask(Melt(), 0.002L, 1e-5L));
+    EXPECT_GT(scrap, 0);
+}
+
+TEST(OptimiserRun, ReleasedAbsenceLeftAtZeroIsNoSolution)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    const FeCOHeat h = SetUpFeCOHeat();
+    // Scale is absent; releasing it changes nothing, for it is too dear.
+    TTaskRecord& task = TaskList.CurrentTask();
+    task.Materials[3].Fixed = 0;
+    MaterialTable[h.Scale].Fixed = 0;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    const int absence = BlockNamed("Відсутність Окалина");
+    ASSERT_GT(absence, 0);
+    EXPECT_EQ(Optimise(absence), lpNotMet);
+    EXPECT_EQ(MaterialTable[h.Scale].Amount, 0);
+    EXPECT_EQ(task.Materials[3].Fixed, 0);
+    EXPECT_EQ(MaterialTable[h.Scale].Fixed, 0);
+}
+
+TEST(OptimiserRun, TableauBeyondItsRoomIsNeverRun)
+{
+    test::RecordingHost host;
+    ResetModel();
+    MaterialCount = LpMaxColumns + 1;
+    SlpPass = 7;
+    EXPECT_EQ(Optimise(-1), lpNotMet);
+    EXPECT_EQ(SlpPass, 7); // nothing ran
+    MaterialCount = 0;
+}
+
+namespace {
+
+// Fe-O-Si-Mn-Ca: scrap, lime, sand and ferromanganese for at least 10 t of
+// metal with 0.8 % Mn, 0.8 t of slag and a basicity of 1.5.
+struct SlagHeat {
+    int Scrap = 0, Lime = 0, Sand = 0, FeMn = 0, Mn = 0;
+};
+
+SlagHeat SetUpSlagHeat()
+{
+    test::BuildFeOSiMnCa();
+    SlagHeat h;
+    h.Scrap = test::AddMaterial("Брухт", mtMetal, 0, {{"Fe", 0.988f}, {"Si", 0.004f}, {"Mn", 0.007f}, {"O", 0.001f}});
+    h.Lime = test::AddMaterial("Вапно", mtSlag, 0, {{"Ca", 0.70f}, {"O", 0.28f}, {"Si", 0.02f}});
+    h.Sand = test::AddMaterial("Пісок", mtSlag, 0, {{"Si", 0.46f}, {"O", 0.54f}});
+    h.FeMn = test::AddMaterial("ФеМн", mtMetal, 0, {{"Fe", 0.2f}, {"Mn", 0.78f}, {"Si", 0.02f}});
+    MaterialTable[h.Scrap].Price = 300;
+    MaterialTable[h.Lime].Price = 100;
+    MaterialTable[h.Sand].Price = 50;
+    MaterialTable[h.FeMn].Price = 1500;
+    for (int j = 1; j <= MaterialCount; ++j)
+        Unbound(j);
+    Sys(1).Temperature = Sys(1).InitialTemperature = Sys(0).Temperature;
+    for (int k = 0; k < 2; ++k) {
+        Sys(k).Elems->Assign(ElementBase);
+        test::PrepareCharge(Sys(k));
+    }
+    h.Mn = ElementBase.IndexOfSymbol("Mn");
+    Sys(0).El(h.Mn).MetalLimitGiven = true;
+    Sys(0).El(h.Mn).MetalLimit = 0.008L;
+    TaskList = TTaskList{};
+    TaskList.Count = 1;
+    TaskList.Current = 0;
+    TTaskRecord& task = TaskList.Items[1];
+    task = TTaskRecord{};
+    task.MinMet = 10;
+    task.MinSlg = 0.8L;
+    task.MinOsn = 1.5L;
+    task.NMat = 4;
+    const int slots[4] = {h.Scrap, h.Lime, h.Sand, h.FeMn};
+    const long double start[4] = {10, 0.5, 0.3, 0.05};
+    for (int k = 0; k < 4; ++k) {
+        TMaterialRecord& tm = task.Materials[k + 1];
+        tm.Name = MaterialTable[slots[k]].Name;
+        tm.TableIndex = static_cast<uint16_t>(slots[k]);
+        tm.Recommended = start[k];
+    }
+    CalcBusy = true;
+    StopRequested = false;
+    return h;
+}
+
+// Each limit on both systems; with `roundingSlack` within what rounding the
+// amounts to 0.001 t can move it (0.0005 t of ferromanganese alone moves the
+// manganese content by 4e-5).
+bool SlagHeatMeetsTask(const SlagHeat& h, bool roundingSlack)
+{
+    const long double mass = roundingSlack ? 0.002L : 0, basicity = roundingSlack ? 0.005L : 0,
+                      mn = roundingSlack ? 5e-5L : 0;
+    SlpPass = 0;
+    for (int k = 0; k < 2; ++k) {
+        TThSys& s = Sys(k);
+        if (!test::Solve(s))
+            return false;
+        if (s.MetalMass < 10 - mass || s.SlagMass < 0.8L - mass || s.Basicity < 1.5L - basicity ||
+            s.El(h.Mn).MetalMass / s.MetalMass < 0.008L - mn)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(OptimiserRun, SlagAndBasicityLimitsHoldWhenMeltedAgain)
+{
+    test::TTempFolder folder;
+    test::RecordingHost host;
+    const SlagHeat h = SetUpSlagHeat();
+    ASSERT_TRUE(BuildConstraintBlocks());
+    ASSERT_EQ(ConstraintBlockCount, 4);
+    ASSERT_EQ(Optimise(-1), lpMet);
+    EXPECT_GT(MaterialTable[h.FeMn].Amount, 0); // scrap alone lacks manganese
+    EXPECT_GT(MaterialTable[h.Lime].Amount, MaterialTable[h.Sand].Amount);
+    const long double best = Cost();
+    EXPECT_TRUE(SlagHeatMeetsTask(h, true));
+
+    const std::array<long double, 4> x{MaterialTable[h.Scrap].Amount, MaterialTable[h.Lime].Amount,
+                                       MaterialTable[h.Sand].Amount, MaterialTable[h.FeMn].Amount};
+    const std::array<int, 4> slots{h.Scrap, h.Lime, h.Sand, h.FeMn};
+    // Charges around the optimum: every subset of small increases, and each
+    // material taken back a little from the full increase.
+    const std::array<long double, 4> up{0.05L, 0.02L, 0.01L, 0.002L};
+    std::vector<std::array<long double, 4>> moves;
+    for (int mask = 1; mask < 16; ++mask) {
+        std::array<long double, 4> d{};
+        for (int k = 0; k < 4; ++k)
+            d[k] = (mask >> k) & 1 ? up[k] : 0;
+        moves.push_back(d);
+    }
+    for (int k = 0; k < 4; ++k) {
+        std::array<long double, 4> d = up;
+        d[k] = -up[k];
+        moves.push_back(d);
+    }
+    int feasible = 0;
+    for (const auto& d : moves) {
+        for (int k = 0; k < 4; ++k)
+            MaterialTable[slots[k]].Amount = x[k] + d[k];
+        if (!SlagHeatMeetsTask(h, false))
+            continue;
+        ++feasible;
+        EXPECT_GE(Cost(), best - 1) << d[0] << " " << d[1] << " " << d[2] << " " << d[3];
+    }
+    EXPECT_GT(feasible, 0);
+}
