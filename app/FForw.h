@@ -1,18 +1,47 @@
 #pragma once
-// The main window. It reads the settings file the first time it is shown
-// and writes the settings back when it closes.
+// The main window: the element, gas and materials grids, the result edits,
+// the list of alternatives, the status bar, the tool bar and the menus of the
+// melt and the optimisation. It reads the settings file and loads the last
+// project the first time it is shown, and writes the settings back when it
+// closes.
+//
+// While a long run is active (CalcBusy), every command that would re-solve
+// or change the model, and closing the window, only ask whether to stop it.
+
+#include "Host.h"
+#include "ResultDisplay.h"
 
 #include <QList>
 #include <QMainWindow>
 
+#include <functional>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
 class QStatusBar;
+class QTableView;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class TGridModel;
+
+namespace ferrolyt {
+class TThSys;
+}
 
 class TFForw : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit TFForw(QWidget* parent = nullptr);
+    ~TFForw() override;
 
     // Panels of the status bar SBar: 0 iterations, 1 computing time, 2 Mu/RT,
     // 3 composition unit, 4 materials file, 5 heat effect, 6 solver method,
@@ -20,6 +49,79 @@ public:
     static constexpr int StatusPanelCount = 9;
     QStatusBar* SBar = nullptr;
     QList<QLabel*> SBarPanels;
+
+    // The grids' cells; the views show them through table models.
+    ferrolyt::TStringGrid ElGridCells{ferrolyt::ElGridColumns, 2};
+    ferrolyt::TStringGrid MatGridCells{3, 2};
+    ferrolyt::TStringGrid GasGridCells{4, 4};
+    QTableView* ElGrid = nullptr;
+    QTableView* MatGrid = nullptr;
+    QTableView* GasGrid = nullptr;
+    TGridModel* ElGridModel = nullptr;
+    TGridModel* MatGridModel = nullptr;
+    TGridModel* GasGridModel = nullptr;
+
+    QLineEdit* EditIniT = nullptr;
+    QLineEdit* EditP = nullptr;
+    QLineEdit* EditFinT = nullptr;
+    QLineEdit* EditMetM = nullptr;
+    QLineEdit* EditSlgM = nullptr;
+    QLineEdit* EditOsn = nullptr;
+    QLineEdit* EdCharge = nullptr;
+    QLineEdit* EditGasM = nullptr;
+    QLineEdit* EditNmiM = nullptr;
+    QLineEdit* EditMatM = nullptr;
+    QLineEdit* EditCost = nullptr;
+
+    QComboBox* TaskBox = nullptr;
+    QComboBox* TaskFileBox = nullptr;
+    QTreeWidget* AltView = nullptr;
+    QProgressBar* ProgBar1 = nullptr;
+    QToolBar* ToolBar = nullptr;
+    QToolButton* StartBut = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    QMenu* MainMatsM = nullptr;
+    QMenu* OptimizeM = nullptr;
+    QMenu* HelpM = nullptr;
+    QAction* MeltRecA = nullptr;
+    QAction* MeltA = nullptr;
+    QAction* StartA = nullptr;
+    QAction* StopA = nullptr;
+    QAction* AboutM = nullptr;
+
+    QMenu* ElemPop = nullptr;
+    QAction* WidenM = nullptr;
+    QAction* MassPercM = nullptr;
+    QAction* MolePercM = nullptr;
+    QAction* KilosM = nullptr;
+    QAction* KmoleM = nullptr;
+    QAction* AveM = nullptr;
+    QAction* SysPercM = nullptr;
+    QAction* MsgPercM = nullptr;
+    QAction* LogM = nullptr;
+    QAction* AccM = nullptr;
+
+    QMenu* GasPop = nullptr;
+    QAction* AtmM = nullptr;
+    QAction* KPasM = nullptr;
+    QAction* PascM = nullptr;
+    QAction* MmrtstM = nullptr;
+    QAction* AveGasM = nullptr;
+    QAction* GasLgM = nullptr;
+    QAction* GasLnM = nullptr;
+
+    // The optimiser as the commands call it; tests put their own in.
+    struct TOptimiserCalls {
+        std::function<bool()> BuildConstraintBlocks;
+        std::function<int32_t(int32_t)> Optimise;
+    };
+    TOptimiserCalls OptimiserCalls;
+
+    // The alternatives now listed, in the list's order; Current is the one
+    // whose charge is shown (-1 none).
+    std::vector<ferrolyt::TAlternative> Alternatives;
+    int CurrentAlternative = -1;
 
     // The first-show steps have run.
     bool StartupDone() const { return startupDone_; }
@@ -32,10 +134,63 @@ public:
     // is asked whether to stop it); otherwise the settings are written.
     bool FormCloseQuery();
 
+    // --- result display
+    void ShowForwardProblem(bool recompute);
+    void ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn);
+    void ShowSystemInGrid(ferrolyt::TThSys& sys, bool showNmi, bool showMaterialAmounts);
+    // The element popup's items (by their tag) and the gas popup's.
+    void MolePercMClick(QAction* item);
+    void AtmMClick(QAction* item);
+    void ElemPopPopup();
+    void GasPopPopup();
+    void WidenMClick();
+
+    // --- melt and optimisation
+    void SetIdle(bool idle);
+    void StopButClick();
+    // tag 0: the masses of the materials grid; 1 or -1 (no sender): the
+    // task's recommended charge (-1 also clears the alternatives).
+    void MeltButClick(int tag);
+    void StartButClick();
+    // Re-solves with the alternative at `row` of the list.
+    void AltViewClick(int row);
+
+    // --- what the engine asks of the window
+    bool EditHasFocus(ferrolyt::Host::InputEdit edit) const;
+    std::string EditText(ferrolyt::Host::InputEdit edit) const;
+    void SetEditText(ferrolyt::Host::InputEdit edit, const std::string& text);
+    void SetMaterialName(int row, const std::string& name);
+    void SetElementSymbol(int row, const std::string& text);
+    void SetActionEnabled(const std::string& action, bool enabled);
+    void ClearTaskBox();
+    void AddTaskBoxItem(const std::string& name);
+    void SelectTaskBoxItem(int index);
+    void ShowTaskFiles(const std::vector<std::string>& names, int selected);
+    std::string AskProjectSaveName(const std::string& fileName, const std::string& folder);
+
+    // Pushes grid changes to the views.
+    void GridsChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateWidgets();
+    void CreateActions();
+    void CreatePopups();
+    void DecorateGrids();
+    // Asks the stop question when a run is active; true then.
+    bool AskIfBusy();
+    // Runs a command; an exception it lets out is shown in a box.
+    void RunCommand(const std::function<void()>& command);
+    void ShowAlternatives();
+    void SetAltViewHeight(int items);
+    void ShowRunStopped();
+    QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
+
     bool startupDone_ = false;
+    bool editPFocused_ = false;
+    bool editIniTFocused_ = false;
 };

@@ -1,5 +1,9 @@
 #include "QtHost.h"
 
+#include "FForw.h"
+#include "Settings.h"
+#include "ThSys.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -64,4 +68,93 @@ void QtHost::SetCaption(const std::string& text)
 {
     if (window_)
         window_->setWindowTitle(QString::fromStdString(text));
+}
+
+TFForw* QtHost::Main() const { return qobject_cast<TFForw*>(window_.data()); }
+
+void QtHost::ShowInGrid(const ferrolyt::TThSys& system)
+{
+    if (TFForw* w = Main())
+        // The systems are the model's own, never constants: the display
+        // stores its unit values back into their element records.
+        w->ShowSystemInGrid(const_cast<ferrolyt::TThSys&>(system),
+                            ferrolyt::Settings.CalcNmi && system.NmiSolved, true);
+}
+
+bool QtHost::EditHasFocus(InputEdit edit)
+{
+    TFForw* w = Main();
+    return w && w->EditHasFocus(edit);
+}
+
+std::string QtHost::EditText(InputEdit edit)
+{
+    TFForw* w = Main();
+    return w ? w->EditText(edit) : std::string();
+}
+
+void QtHost::SetEditText(InputEdit edit, const std::string& text)
+{
+    if (TFForw* w = Main())
+        w->SetEditText(edit, text);
+}
+
+void QtHost::SetMaterialName(int row, const std::string& name)
+{
+    if (TFForw* w = Main())
+        w->SetMaterialName(row, name);
+}
+
+void QtHost::SetElementSymbol(int row, const std::string& text)
+{
+    if (TFForw* w = Main())
+        w->SetElementSymbol(row, text);
+}
+
+void QtHost::ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn)
+{
+    if (TFForw* w = Main())
+        w->ClearResults(keepMaterialAmounts, keepAlternatives, firstColumn);
+}
+
+void QtHost::SetActionEnabled(const std::string& action, bool enabled)
+{
+    if (TFForw* w = Main())
+        w->SetActionEnabled(action, enabled);
+}
+
+void QtHost::ClearTaskBox()
+{
+    if (TFForw* w = Main())
+        w->ClearTaskBox();
+}
+
+void QtHost::AddTaskBoxItem(const std::string& name)
+{
+    if (TFForw* w = Main())
+        w->AddTaskBoxItem(name);
+}
+
+void QtHost::SelectTaskBoxItem(int index)
+{
+    if (TFForw* w = Main())
+        w->SelectTaskBoxItem(index);
+}
+
+void QtHost::ShowTaskFiles(const std::vector<std::string>& names, int selected)
+{
+    if (TFForw* w = Main())
+        w->ShowTaskFiles(names, selected);
+}
+
+std::string QtHost::AskProjectSaveName(const std::string& fileName, const std::string& folder)
+{
+    TFForw* w = Main();
+    return w ? w->AskProjectSaveName(fileName, folder) : std::string();
+}
+
+void QtHost::MeltCurrentTask()
+{
+    if (TFForw* w = Main())
+        w->MeltButClick(-1);
 }

@@ -18,6 +18,7 @@
 
 class QLabel;
 class QMainWindow;
+class TFForw;
 
 class QtHost : public ferrolyt::Host {
 public:
@@ -35,6 +36,23 @@ public:
     void ProcessMessages() override;
     void SetCaption(const std::string& text) override;
 
+    // The main window's grids, edits, actions and task boxes; nothing
+    // happens (and the defaults answer) while no main window is attached.
+    void ShowInGrid(const ferrolyt::TThSys& system) override;
+    bool EditHasFocus(InputEdit edit) override;
+    std::string EditText(InputEdit edit) override;
+    void SetEditText(InputEdit edit, const std::string& text) override;
+    void SetMaterialName(int row, const std::string& name) override;
+    void SetElementSymbol(int row, const std::string& text) override;
+    void ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn) override;
+    void SetActionEnabled(const std::string& action, bool enabled) override;
+    void ClearTaskBox() override;
+    void AddTaskBoxItem(const std::string& name) override;
+    void SelectTaskBoxItem(int index) override;
+    void ShowTaskFiles(const std::vector<std::string>& names, int selected) override;
+    std::string AskProjectSaveName(const std::string& fileName, const std::string& folder) override;
+    void MeltCurrentTask() override;
+
     // One box as it would be shown.
     struct Message {
         QMessageBox::Icon icon;
@@ -50,6 +68,8 @@ public:
 private:
     QMessageBox::StandardButton Box(QMessageBox::Icon icon, const std::string& text,
                                     QMessageBox::StandardButtons buttons);
+
+    TFForw* Main() const;
 
     ferrolyt::Host* previous_ = nullptr;
     QPointer<QMainWindow> window_;

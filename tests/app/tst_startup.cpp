@@ -41,11 +41,14 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    // Shows the window and waits until it is on screen.
-    static void ShowAndWait(TFForw& window)
+    // Shows the window and waits until it is on screen. These folders hold
+    // no project: the start-up's load warnings are not what these tests are
+    // about, and are dropped (loadFailureIsReported checks them).
+    void ShowAndWait(TFForw& window)
     {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        messages.clear();
     }
 
 private slots:
@@ -198,6 +201,23 @@ private slots:
         QVERIFY(!QFile::exists(IniPath(dir)));
         QVERIFY(window.close());
         QVERIFY(QFile::exists(IniPath(dir)));
+    }
+
+    void loadFailureIsReportedAndTheWindowStillStarts()
+    {
+        QTemporaryDir dir;
+        SetProgramDir(dir.path().toStdString());
+        QtHost host;
+        TFForw window;
+        host.AttachWindow(&window, window.SBarPanels);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!messages.isEmpty());
+        QCOMPARE(messages[0].text, QString("Неможливо завантажити файл ") + dir.path() + "/FERROLYT.FWP");
+        QVERIFY(!CalcBusy);
+        QVERIFY(!ResultsShown); // nothing was melted
+        messages.clear();
+        QVERIFY(window.close());
     }
 
     void hostDrivesQuestionsCaptionAndStatusPanels()
