@@ -1,0 +1,97 @@
+#pragma once
+// The particle demonstration's files, all in the folder "DezOzevev" under
+// the program folder (names are case-sensitive on Linux): the parameter
+// files *.dat (Name=Value lines, code page 1251, CR LF) and
+// "DezOzevev.ini", which names the last parameter file. Also the reading of
+// the control window's fields into a model, and the smallest box.
+
+#include "ParticleModel.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ferrolyt::particles {
+
+inline constexpr const char* DezOzevevFolderName = "DezOzevev";
+inline constexpr const char* DezOzevevIniName = "DezOzevev.ini";
+inline constexpr const char* ControlCaptionPrefix = "Zivad Urevezozu ";
+
+// programDir / "DezOzevev".
+std::filesystem::path DezOzevevFolder(const std::filesystem::path& programDir);
+
+// Lines of Name=Value text. Names compare without regard to case; the value
+// is everything after the first '='.
+class NameValueList {
+public:
+    std::vector<std::string> Lines;
+
+    int IndexOfName(std::string_view name) const;
+    std::string Value(std::string_view name) const;
+    // Replaces the key's line in place, appends a missing key, and removes
+    // the key's line when the value is empty.
+    void SetValue(std::string_view name, const std::string& value);
+};
+
+// Code page 1251 text with CR LF line ends. False, with the message
+// "Неможливо завантажити файл ..." (or the write failure) in *error.
+bool LoadNameValueFile(const std::filesystem::path& path, NameValueList& list, std::string* error);
+bool SaveNameValueFile(const std::filesystem::path& path, const NameValueList& list, std::string* error);
+
+// The control window's fields as texts (what the parameter file holds).
+struct ParticleParams {
+    std::array<std::string, 3> Radius{"0.5", "0.5", "0.5"};
+    std::array<std::string, 3> Mass{"1", "1", "1"};
+    std::array<int, 3> N{10, 10, 10};
+    // Energy-of-interaction cells, [row][column] from 0; the lower triangle
+    // (column <= row) is what is read and saved.
+    std::array<std::array<std::string, 3>, 3> Eps{};
+    std::array<std::string, 3> Box{"3", "3", "5"};
+    std::string Step = "0.1";
+    TEnsemble Ensemble = TEnsemble::NoI;
+    TLattice Lattice = TLattice::Cubic;
+    std::string SysE, SysT;
+    bool Periodic = false;  // not kept in the file
+};
+
+// Fills the fields from a parameter file's lines / writes them into them.
+void ParamsFromList(const NameValueList& list, ParticleParams& params);
+void ParamsToList(const ParticleParams& params, NameValueList& list);
+
+// "DezOzevev/<dataFile>" into params (and the lines, which a later save keeps).
+bool LoadParameterFile(const std::filesystem::path& folder, const std::string& dataFile, ParticleParams& params,
+                       NameValueList& lines, std::string* error);
+// Writes the fields into the lines and saves them as "DezOzevev/<name>.dat";
+// dataFile becomes that name (extension ".dat", no folder).
+bool SaveParameterFile(const std::filesystem::path& folder, std::string& dataFile, const ParticleParams& params,
+                       NameValueList& lines, std::string* error);
+
+// "DezOzevev.ini": its DataFile value (empty, with a message, when the file
+// cannot be read), and its rewriting as the single line "DataFile=<name>".
+bool ReadDataFileSetting(const std::filesystem::path& folder, std::string& dataFile, std::string* error);
+bool WriteDataFileSetting(const std::filesystem::path& folder, const std::string& dataFile, std::string* error);
+
+// A file name with its extension replaced ("a.dat" -> "a.tdf").
+std::string ChangeExtension(const std::string& name, const std::string& extension);
+
+// A number typed into a field: blanks around it are ignored and a ',' is
+// taken as the decimal point. False for anything else and for infinities.
+bool ParseNumber(std::string_view text, double& value);
+
+// Copies the fields into the model (types, particle count, energy matrix,
+// box, step and steps per frame, ensemble, lattice, E, kT, boundaries).
+// NVE without E and NVK or NVT without kT fall back to NoI. False, with a
+// message naming the field, when a number is missing or unsafe (radius,
+// mass or box <= 0; step <= 0, above 2 or giving more than MaxStepsPerFrame
+// steps; E or kT negative; more than 1241 particles); the model is then
+// unchanged.
+bool ReadModelParams(const ParticleParams& params, ParticleModel& model, std::string* error);
+
+// The smallest cubic box for the fields' particles and lattice: the text for
+// the three box fields, rounded up to two decimals so that the model always
+// accepts it. Empty, with a message, when the fields are unusable.
+std::string SmallestBox(const ParticleParams& params, std::string* error);
+
+} // namespace ferrolyt::particles

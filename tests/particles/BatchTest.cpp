@@ -1,0 +1,238 @@
+#include "ParticleBatch.h"
+#include "ParticleFiles.h"
+#include "ParticleFormat.h"
+#include "ParticleModel.h"
+#include "ParticleTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+using namespace ferrolyt::particles;
+using ferrolyt::particles::testing::Model;
+using ferrolyt::particles::testing::TempDir;
+
+namespace {
+
+std::vector<std::string> Lines(const std::filesystem::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(f, line)) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "line without CR LF: " << line;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void Write(const std::filesystem::path& p, const std::string& bytes)
+{
+    std::ofstream f(p, std::ios::binary);
+    f << bytes;
+}
+
+// Splits a table line by the delimited-text rule (blanks, double quotes).
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t k = 0;
+    while (k < line.size()) {
+        std::string f;
+        if (line[k] == '"') {
+            for (++k; k < line.size(); ++k) {
+                if (line[k] == '"') {
+                    if (k + 1 < line.size() && line[k + 1] == '"') {
+                        f += '"';
+                        ++k;
+                        continue;
+                    }
+                    ++k;
+                    break;
+                }
+                f += line[k];
+            }
+        } else {
+            while (k < line.size() && line[k] != ' ')
+                f += line[k++];
+        }
+        fields.push_back(f);
+        if (k < line.size() && line[k] == ' ')
+            ++k;
+    }
+    return fields;
+}
+
+// A small hard-sphere mixture (type 3 too, which keeps its count).
+void Mixture(ParticleModel& m)
+{
+    ParticleParams p;
+    p.Radius = {"0.3", "0.4", "0.3"};
+    p.Mass = {"1", "2", "1"};
+    p.N = {14, 6, 2};
+    p.Eps = {{{"0", "", ""}, {"0", "0", ""}, {"0", "0", "0"}}};
+    p.SysT = "0.01";
+    std::string error;
+    ASSERT_TRUE(ReadModelParams(p, m, &error)) << error;
+}
+
+BatchPlan Short()
+{
+    BatchPlan plan;
+    plan.EquilibrationFrames = 3;
+    plan.Frames = 4;
+    plan.LongFrames = 6;
+    plan.MessageEvery = 2;
+    plan.ProgressEvery = 2;
+    plan.Seed = 5;
+    return plan;
+}
+
+} // namespace
+
+TEST(Batch, TableLineFormat)
+{
+    Model m;
+    Mixture(*m);
+    m->BatchMode = true;
+    ASSERT_TRUE(m->SetupParticles());
+    for (int f = 0; f < 20; ++f)
+        ASSERT_TRUE(m->DoSteps());
+    const std::string line = TableLine(*m);
+    const std::vector<std::string> f = Fields(line);
+    ASSERT_EQ(f.size(), 16u) << line;
+    EXPECT_EQ(f[0], "14");
+    EXPECT_EQ(f[1], "6");
+    // Values narrower than their width are padded and so quoted.
+    for (std::size_t k = 2; k < f.size(); ++k) {
+        const std::size_t width = (k >= 5 && k <= 7) ? 5 : 6;
+        EXPECT_GE(f[k].size(), width) << k;
+        EXPECT_EQ(line.find('"' + f[k] + '"') != std::string::npos, f[k].find(' ') != std::string::npos) << k;
+    }
+    EXPECT_EQ(f[4], FormatGeneral(m->Pressure, 6, 6));
+    // Hard spheres: no potential energy, no virial; P = P1 + P2 + P3.
+    EXPECT_EQ(std::stod(f[9]), 0.0);
+    EXPECT_EQ(std::stod(f[10]), 0.0);
+    // The chemical potential of a hard-sphere gas is finite.
+    EXPECT_TRUE(std::isfinite(std::stod(f[14])));
+}
+
+TEST(Batch, EndToEndWritesHeaderAndTwentyFiveLines)
+{
+    TempDir dir;
+    const auto table = dir.path() / "Mix.tdf";
+    Model m;
+    Mixture(*m);
+    std::vector<std::string> status;
+    std::vector<int> progress;
+    BatchCallbacks cb;
+    cb.Status = [&](const std::string& s) { status.push_back(s); };
+    cb.CompositionProgress = [&](int lines) { progress.push_back(lines); };
+    const BatchResult r = RunBatch(*m, table, Short(), cb);
+    ASSERT_EQ(r.Outcome, BatchOutcome::Finished) << r.Message;
+    EXPECT_EQ(r.FirstComposition, 1);
+    EXPECT_EQ(r.Written, 25);
+    EXPECT_FALSE(m->BatchMode);
+    const std::vector<std::string> lines = Lines(table);
+    ASSERT_EQ(lines.size(), 26u);
+    EXPECT_EQ(lines[0], TableHeaderLine);
+    for (std::size_t k = 1; k < lines.size(); ++k) {
+        const std::vector<std::string> f = Fields(lines[k]);
+        ASSERT_EQ(f.size(), 16u) << lines[k];
+        EXPECT_EQ(std::stoi(f[0]), BatchN1(20, TDFCompositions[k - 1]));
+        EXPECT_EQ(std::stoi(f[0]) + std::stoi(f[1]), 20);
+    }
+    EXPECT_EQ(m->BallTypes[3].N, 2);
+    EXPECT_EQ(progress.front(), 1);
+    EXPECT_EQ(progress.back(), 26);
+    EXPECT_EQ(status.front(), "Preliminary equlibration on step 1");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Step 2. Integration: 6 of 6"), status.end());
+    EXPECT_NE(std::find(status.begin(), status.end(), "Step 5. Integration: 4 of 4"), status.end());
+}
+
+TEST(Batch, ResumesAfterThreeFinishedCompositions)
+{
+    TempDir dir;
+    const auto table = dir.path() / "Mix.tdf";
+    const std::string before = std::string(TableHeaderLine) + "\r\n20 0 a\r\n\r\n20 0 b\r\n19 1 c";  // no final break
+    Write(table, before);
+    Model m;
+    Mixture(*m);
+    BatchPlan plan = Short();
+    int calls = 0;
+    BatchCallbacks cb;
+    cb.ProcessMessages = [&] { return ++calls > 3; };  // stop during the first new composition's measurement
+    BatchResult r = RunBatch(*m, table, plan, cb);
+    EXPECT_EQ(r.Outcome, BatchOutcome::Stopped);
+    EXPECT_EQ(r.FirstComposition, 4);
+    EXPECT_EQ(r.Written, 0);
+    std::ifstream f(table, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(f), {}), before);
+
+    cb.ProcessMessages = [] { return false; };
+    plan.Compositions.resize(5);
+    r = RunBatch(*m, table, plan, cb);
+    ASSERT_EQ(r.Outcome, BatchOutcome::Finished) << r.Message;
+    EXPECT_EQ(r.FirstComposition, 4);
+    EXPECT_EQ(r.Written, 2);
+    const std::vector<std::string> lines = Lines(table);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[4], "19 1 c");
+    EXPECT_EQ(Fields(lines[5])[0], std::to_string(BatchN1(20, 5)));
+    EXPECT_EQ(Fields(lines[6])[0], std::to_string(BatchN1(20, 10)));
+}
+
+TEST(Batch, StopAndResumeLoseNothing)
+{
+    TempDir dir;
+    const auto table = dir.path() / "Mix.tdf";
+    Model m;
+    Mixture(*m);
+    int calls = 0;
+    BatchCallbacks cb;
+    cb.ProcessMessages = [&] { return ++calls == 20; };
+    BatchResult r = RunBatch(*m, table, Short(), cb);
+    ASSERT_EQ(r.Outcome, BatchOutcome::Stopped);
+    const std::size_t kept = Lines(table).size();
+    EXPECT_EQ(kept, std::size_t(1 + r.Written));
+    EXPECT_GT(r.Written, 0);
+    r = RunBatch(*m, table, Short(), cb);
+    ASSERT_EQ(r.Outcome, BatchOutcome::Finished) << r.Message;
+    EXPECT_EQ(r.FirstComposition, int(kept));
+    const std::vector<std::string> lines = Lines(table);
+    ASSERT_EQ(lines.size(), 26u);
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        EXPECT_EQ(std::stoi(Fields(lines[k])[0]), BatchN1(20, TDFCompositions[k - 1])) << k;
+}
+
+TEST(Batch, UnreadableTableStopsTheRunUntouched)
+{
+    TempDir dir;
+    const auto table = dir.path() / "Mix.tdf";
+    std::filesystem::create_directory(table);  // exists, but is no readable file
+    Model m;
+    Mixture(*m);
+    const BatchResult r = RunBatch(*m, table, Short(), {});
+    EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
+    EXPECT_NE(r.Message.find("cannot be read"), std::string::npos);
+    ASSERT_EQ(m.messages.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(table));
+}
+
+TEST(Batch, BoxTooSmallEndsTheRun)
+{
+    TempDir dir;
+    Model m;
+    Mixture(*m);
+    m->BoxL = {0.5, 0.5, 0.5};
+    const BatchResult r = RunBatch(*m, dir.path() / "Mix.tdf", Short(), {});
+    EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
+    ASSERT_EQ(m.messages.size(), 1u);
+    EXPECT_EQ(m.messages[0], "Initial volume is not sufficient!");
+    EXPECT_EQ(Lines(dir.path() / "Mix.tdf").size(), 1u);  // the header only
+}

@@ -1,0 +1,181 @@
+#include "ParticleFiles.h"
+#include "ParticleModel.h"
+#include "ParticleTestUtil.h"
+
+#include "TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace ferrolyt::particles;
+using ferrolyt::particles::testing::Model;
+using ferrolyt::particles::testing::TempDir;
+
+namespace {
+
+std::string Bytes(const std::filesystem::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void Write(const std::filesystem::path& p, const std::string& bytes)
+{
+    std::ofstream f(p, std::ios::binary);
+    f << bytes;
+}
+
+const std::filesystem::path ShippedFolder = std::filesystem::path(FERROLYT_DATA) / "DezOzevev";
+
+} // namespace
+
+TEST(Files, ParameterFileRoundTrip)
+{
+    TempDir dir;
+    Write(dir.path() / "in.dat", "Comment=kept\r\nR1=0.7\r\nSysT=0.02\r\nLattice=FCC\r\n");
+    ParticleParams p;
+    NameValueList lines;
+    std::string error;
+    ASSERT_TRUE(LoadParameterFile(dir.path(), "in.dat", p, lines, &error)) << error;
+    EXPECT_EQ(p.Radius[0], "0.7");
+    EXPECT_EQ(p.N[0], 1);  // missing: 1
+    EXPECT_EQ(p.Box[0], "3");
+    EXPECT_EQ(p.Box[2], "5");
+    EXPECT_EQ(p.Lattice, TLattice::FCC);
+    EXPECT_EQ(p.SysT, "0.02");
+
+    p.Radius = {"0,5", "0.4", "0.3"};  // texts stay as typed
+    p.Mass = {"1", "2", "3"};
+    p.N = {7, 8, 9};
+    p.Eps = {{{"1", "", ""}, {"0.5", "2", ""}, {"0.25", "0.75", "3"}}};
+    p.Box = {"4", "4.5", "6"};
+    p.Step = "0.05";
+    p.Ensemble = TEnsemble::NVT;
+    p.Lattice = TLattice::BCC;
+    p.SysE = "";
+    p.SysT = "";  // empty: the key's line goes
+    std::string name = "out";
+    ASSERT_TRUE(SaveParameterFile(dir.path(), name, p, lines, &error)) << error;
+    EXPECT_EQ(name, "out.dat");
+    const std::string text = Bytes(dir.path() / "out.dat");
+    EXPECT_EQ(text.rfind("Comment=kept\r\nR1=0,5\r\n", 0), 0u) << text;  // other keys kept, R1 replaced in place
+    EXPECT_EQ(text.find("SysT"), std::string::npos);
+    EXPECT_EQ(text.find("SysE"), std::string::npos);
+    EXPECT_NE(text.find("Ensemble=NVT\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Lattice=BCC\r\n"), std::string::npos);
+    EXPECT_NE(text.find("E23=0.75\r\n"), std::string::npos);
+
+    ParticleParams q;
+    NameValueList again;
+    ASSERT_TRUE(LoadParameterFile(dir.path(), name, q, again, &error)) << error;
+    EXPECT_EQ(q.Radius, p.Radius);
+    EXPECT_EQ(q.Mass, p.Mass);
+    EXPECT_EQ(q.N, p.N);
+    EXPECT_EQ(q.Eps, p.Eps);
+    EXPECT_EQ(q.Box, p.Box);
+    EXPECT_EQ(q.Step, p.Step);
+    EXPECT_EQ(q.Ensemble, TEnsemble::NVT);
+    EXPECT_EQ(q.Lattice, TLattice::BCC);
+    EXPECT_EQ(q.SysT, "");
+}
+
+TEST(Files, FieldsAreReadAsTheControlsShowThem)
+{
+    NameValueList l;
+    l.Lines = {"N1=abc", "N2=5000", "N3= 12", "Lx=oops", "Ly=2.50", "Lz=1e1", "Ensemble=NVTX", "Lattice=Cub"};
+    ParticleParams p;
+    ParamsFromList(l, p);
+    EXPECT_EQ(p.N[0], 1);
+    EXPECT_EQ(p.N[1], MaxBalls);  // the spin edit's range
+    EXPECT_EQ(p.N[2], 12);
+    EXPECT_EQ(p.Box[0], "3");
+    EXPECT_EQ(p.Box[1], "2.5");
+    EXPECT_EQ(p.Box[2], "10");
+    EXPECT_EQ(p.Ensemble, TEnsemble::NoI);  // not three letters
+    EXPECT_EQ(p.Lattice, TLattice::Cubic);
+    for (auto [value, expected] : {std::pair{"NVE", TEnsemble::NVE}, {"NoI", TEnsemble::NoI}, {"NVK", TEnsemble::NVK},
+                                   {"NVT", TEnsemble::NVT}, {"XYZ", TEnsemble::NoI}}) {
+        l.SetValue("Ensemble", value);
+        ParamsFromList(l, p);
+        EXPECT_EQ(p.Ensemble, expected) << value;
+    }
+}
+
+TEST(Files, EnsembleWithoutItsEnergyFallsBackToNoInteraction)
+{
+    ParticleParams p;
+    p.Eps = {{{"0", "", ""}, {"0", "0", ""}, {"0", "0", "0"}}};
+    Model m;
+    std::string error;
+    p.Ensemble = TEnsemble::NVT;
+    ASSERT_TRUE(ReadModelParams(p, *m, &error)) << error;
+    EXPECT_EQ(m->Ensemble, TEnsemble::NoI);
+    EXPECT_FALSE(m->InteractionOn);
+    p.SysT = "0.01";
+    ASSERT_TRUE(ReadModelParams(p, *m, &error));
+    EXPECT_EQ(m->Ensemble, TEnsemble::NVT);
+    EXPECT_TRUE(m->InteractionOn);
+    EXPECT_EQ(m->StepsPerFrame, 10);
+    p.Ensemble = TEnsemble::NVE;
+    p.SysE = "not a number";  // taken as empty
+    ASSERT_TRUE(ReadModelParams(p, *m, &error));
+    EXPECT_EQ(m->Ensemble, TEnsemble::NoI);
+    EXPECT_TRUE(std::isnan(m->SysE));
+}
+
+TEST(Files, DataFileSetting)
+{
+    TempDir dir;
+    std::string name, error;
+    EXPECT_FALSE(ReadDataFileSetting(dir.path(), name, &error));
+    EXPECT_NE(error.find("DezOzevev.ini"), std::string::npos);
+    ASSERT_TRUE(WriteDataFileSetting(dir.path(), "Суміш.dat", &error)) << error;
+    EXPECT_EQ(Bytes(dir.path() / "DezOzevev.ini"), "DataFile=\xD1\xF3\xEC\xB3\xF8.dat\r\n");  // code page 1251
+    ASSERT_TRUE(ReadDataFileSetting(dir.path(), name, &error));
+    EXPECT_EQ(name, "Суміш.dat");
+    EXPECT_EQ(DezOzevevFolder("/opt/ferrolyt"), std::filesystem::path("/opt/ferrolyt/DezOzevev"));
+    EXPECT_EQ(ChangeExtension("Mix.dat", ".tdf"), "Mix.tdf");
+    EXPECT_EQ(ChangeExtension("dir.x/Mix", ".tdf"), "dir.x/Mix.tdf");
+}
+
+TEST(Files, ShippedParameterFilesRunFinite)
+{
+    std::string first, error;
+    ASSERT_TRUE(ReadDataFileSetting(ShippedFolder, first, &error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(ShippedFolder / first)) << first;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ShippedFolder)) {
+        if (entry.path().extension() != ".dat")
+            continue;
+        ++files;
+        const std::string name = entry.path().filename().string();
+        ParticleParams p;
+        NameValueList lines;
+        ASSERT_TRUE(LoadParameterFile(ShippedFolder, name, p, lines, &error)) << error;
+        Model m;
+        ASSERT_TRUE(ReadModelParams(p, *m, &error)) << name << ": " << error;
+        EXPECT_EQ(m->Ensemble, p.Ensemble) << name << " lacks its energy or kT";
+        ASSERT_TRUE(m->SetupParticles()) << name;
+        for (int f = 0; f < 300; ++f)
+            ASSERT_TRUE(m->DoSteps()) << name << " frame " << f;
+        EXPECT_GT(m->FrameU, -1.0) << name << ": spheres fell into the potential's well";
+        if (p.Ensemble != TEnsemble::NoI) {
+            EXPECT_LT(m->TargetKT, 0.02) << name;
+        }
+    }
+    EXPECT_GE(files, 4);
+}
+
+TEST(Files, ShippedHardSphereFileFitsTheDefaultBox)
+{
+    ParticleParams p;
+    NameValueList lines;
+    std::string error;
+    ASSERT_TRUE(LoadParameterFile(ShippedFolder, "HardSpheres.dat", p, lines, &error)) << error;
+    EXPECT_EQ(p.Ensemble, TEnsemble::NoI);
+    EXPECT_EQ(p.Box, (std::array<std::string, 3>{"3", "3", "5"}));
+}
