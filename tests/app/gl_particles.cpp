@@ -1,0 +1,307 @@
+// The particle demonstration's windows on a real X server: the control
+// window opens the sample parameter file and starts the 3D view; the view
+// draws, saves frames and takes its one-key commands; the charts show their
+// points; the control window computes the smallest box and runs a short
+// batch that can be stopped and resumed.
+
+#include "BmpImage.h"
+#include "FChart.h"
+#include "FormGL.h"
+#include "MaxF.h"
+#include "ParticleMessages.h"
+#include "ProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QOpenGLWidget>
+#include <QScatterSeries>
+#include <QSet>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace ferrolyt::particles;
+
+class GlParticles : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QStringList messages_;
+    TMaxF* control_ = nullptr;
+
+    QString ProgramFolder() const { return dir_.path(); }
+
+    int TableLines(const QString& name) const
+    {
+        QFile f(QDir(ProgramFolder()).filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        return int(f.readAll().count('\n'));
+    }
+
+    static bool StatusHasNoNan(TFormGL* view)
+    {
+        for (int bar : {1, 2})
+            for (int k = 0; k < 9; ++k) {
+                const QString t = view->Panel(bar, k)->text();
+                if (t.contains("NAN", Qt::CaseInsensitive) || t.contains("INF", Qt::CaseInsensitive)) {
+                    qWarning() << "panel" << bar << k << t;
+                    return false;
+                }
+            }
+        return true;
+    }
+
+    // Runs frames and a statistics tick so that every text is fresh.
+    static void Settle(TFormGL* view, int frames)
+    {
+        const auto target = view->TotalFrames() + std::uint64_t(frames);
+        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() >= target, 10000);
+        view->Timer2Timer();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        std::filesystem::copy(FERROLYT_DATA "/DezOzevev", (dir_.path() + "/DezOzevev").toStdString(),
+                              std::filesystem::copy_options::recursive);
+        ferrolyt::SetProgramDir(dir_.path().toStdString());
+        SetParticleMessageHook([this](const QString& caption, const QString& text) {
+            messages_ << caption + ": " + text;
+        });
+        control_ = new TMaxF();
+        control_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(control_));
+    }
+
+    void cleanupTestCase()
+    {
+        if (FormGL)
+            delete FormGL.data();
+        delete control_;
+        SetParticleMessageHook({});
+    }
+
+    void controlWindowLoadsTheSampleFile()
+    {
+        QCOMPARE(QString::fromStdString(control_->DataFile()), QString("HardSpheres.dat"));
+        QCOMPARE(control_->windowTitle(), QString("Zivad Urevezozu HardSpheres.dat"));
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    }
+
+    void viewOpensAndDraws()
+    {
+        control_->StartButClick();
+        QVERIFY(FormGL);
+        TFormGL* view = FormGL;
+        view->showNormal();
+        view->resize(960, 720);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY(view->ViewStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > 5, 10000);
+        QCOMPARE(view->Model().NBalls, 120);
+        const QImage frame = static_cast<QOpenGLWidget*>(view->GLArea())->grabFramebuffer();
+        QSet<QRgb> colours;
+        for (int y = 0; y < frame.height(); y += 4)
+            for (int x = 0; x < frame.width(); x += 4)
+                colours.insert(frame.pixel(x, y));
+        QVERIFY2(colours.size() > 10, "the frame is (nearly) uniform");
+        const QString shots = qEnvironmentVariable("FERROLYT_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            view->KeyCommand('W');
+            Settle(view, 60);
+            view->grab().save(shots + "/screenshot-particles.png");
+            view->KeyCommand('W');
+        }
+    }
+
+    void savedFrameIsA24BitBitmapOfTheGlArea()
+    {
+        TFormGL* view = FormGL;
+        QVERIFY(view);
+        const QString name = QDir(ProgramFolder()).filePath("frame.with.dots.png");
+        QVERIFY(view->SaveFrame(name));
+        QFile f(QDir(ProgramFolder()).filePath("frame.with.dots.bmp"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.size() > 54);
+        QCOMPARE(int(bytes[28]), 24);
+        TRgbImage image;
+        QVERIFY(DecodeBmp(std::string_view(bytes.constData(), std::size_t(bytes.size())), image));
+        const qreal dpr = view->GLArea()->devicePixelRatioF();
+        QCOMPARE(image.Width, qRound(view->GLArea()->width() * dpr));
+        QCOMPARE(image.Height, qRound(view->GLArea()->height() * dpr));
+    }
+
+    void oneKeyCommandsRunWithoutNan()
+    {
+        TFormGL* view = FormGL;
+        QVERIFY(view);
+        Settle(view, 3);
+        QVERIFY(StatusHasNoNan(view));
+        const int before = view->Model().NBalls;
+
+        QTest::keyClick(view, 'f');
+        QVERIFY(view->IsFullScreen());
+        Settle(view, 2);
+        QTest::keyClick(view, 'n');
+        QVERIFY(!view->IsFullScreen());
+
+        QTest::keyClick(view, 'x');
+        QVERIFY(view->NoGraphicsRunning());
+        const auto frameCount = view->Model().FrameCounter;
+        QTRY_VERIFY_WITH_TIMEOUT(view->Model().FrameCounter > frameCount + 20, 10000);
+        view->Timer2Timer();
+        QVERIFY(StatusHasNoNan(view));
+        // Closing during the loop without drawing only ends the loop.
+        QVERIFY(!view->close());
+        QVERIFY(FormGL);
+        QVERIFY(!view->NoGraphicsRunning());
+
+        for (char key : {'p', 'g', 'w', 'l', 'l', 'm'}) {
+            QTest::keyClick(view, key);
+            Settle(view, 2);
+            QVERIFY2(StatusHasNoNan(view), &key);
+        }
+        QVERIFY(view->Model().Periodic);
+        QVERIFY(view->Model().GravityOn);
+        QVERIFY(view->ShowScenery());
+        QCOMPARE(view->Model().NBalls, before - 1);
+        QTest::keyClick(view, 'p');
+        QTest::keyClick(view, 'g');
+        QTest::keyClick(view, 's');
+        QCOMPARE(view->Model().NBalls, before - 1);  // the counts followed L and M
+        Settle(view, 12);
+        QVERIFY(StatusHasNoNan(view));
+        QTest::keyClick(view, 'c');
+        QVERIFY(FChart);
+        QTRY_VERIFY(FChart->isVisible());
+        QVERIFY(FChart->TimerActive());
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    }
+
+    void cameraKeysAndTinyWindows()
+    {
+        TFormGL* view = FormGL;
+        QVERIFY(view);
+        QTest::keyClick(view, Qt::Key_Left);
+        QCOMPARE(int(view->Camera().CameraAzimuth), -2);
+        QVERIFY(view->Panel(1, 1)->text().contains("Azi -2"));
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(int(view->Camera().CameraAzimuth), 0);
+        const QSize size = view->size();
+        // Smaller than the status bars: the GL area shrinks to nothing.
+        view->resize(60, 10);
+        const auto frames = view->TotalFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > frames + 2, 10000);
+        QVERIFY(view->Viewport().W >= 0 && view->Viewport().H >= 0);
+        QVERIFY(view->Viewport().W <= view->GLArea()->width() * view->GLArea()->devicePixelRatioF());
+        view->showMinimized();
+        QTest::qWait(100);
+        view->showNormal();
+        view->resize(size);
+        const auto again = view->TotalFrames();
+        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > again + 2, 10000);
+        QVERIFY(view->Viewport().W > 0 && view->Viewport().H > 0);
+    }
+
+    void chartsShowTheirPoints()
+    {
+        TFormGL* view = FormGL;
+        QVERIFY(view && FChart);
+        view->KeyCommand('S');  // fresh sums with the current counts
+        Settle(view, 15);
+        FChart->TabCtrl()->setCurrentIndex(0);
+        FChart->ShowGraphs();
+        QCOMPARE(FChart->Series1()->count(), 97);
+        FChart->TabCtrl()->setCurrentIndex(1);
+        FChart->SelectTypePair(3);  // "12"
+        QCOMPARE(FChart->Series1()->count(), 116);
+        const QList<QPointF> p12 = FChart->Series1()->points();
+        FChart->SelectTypePair(1);  // "21"
+        QCOMPARE(FChart->Series1()->points(), p12);
+        const QString shots = qEnvironmentVariable("FERROLYT_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            Settle(view, 150);
+            FChart->TabCtrl()->setCurrentIndex(0);
+            FChart->ShowGraphs();
+            FChart->resize(720, 520);
+            QTest::qWait(200);
+            FChart->grab().save(shots + "/screenshot-charts.png");
+        }
+        FChart->hide();
+        QVERIFY(!FChart->TimerActive());
+    }
+
+    void startRestartsAnOpenView()
+    {
+        TFormGL* view = FormGL;
+        QVERIFY(view);
+        control_->findChild<QLineEdit*>("EdRad1")->setText("0.2");
+        control_->StartButClick();
+        QCOMPARE(FormGL.data(), view);
+        QCOMPARE(view->Model().BallTypes[1].Radius, 0.2);
+        QCOMPARE(view->Model().NBalls, 120);
+        control_->findChild<QLineEdit*>("EdRad1")->setText("0.3");
+        view->close();
+        QTRY_VERIFY(!FormGL);
+    }
+
+    void calculateGivesTheSmallestBox()
+    {
+        const ParticleParams saved = control_->ControlParams();
+        for (int t = 1; t <= 3; ++t) {
+            control_->findChild<QLineEdit*>(QString("EdRad%1").arg(t))->setText("0.5");
+            control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(t == 1 ? 100 : 0);
+        }
+        control_->IniVButClick();
+        QCOMPARE(control_->EditLx()->text(), QString("2.55"));
+        QCOMPARE(control_->EditLy()->text(), QString("2.55"));
+        QCOMPARE(control_->EditLz()->text(), QString("2.55"));
+        control_->SetControlParams(saved);
+    }
+
+    void batchWritesStopsAndResumes()
+    {
+        BatchPlan plan;
+        plan.EquilibrationFrames = 20;
+        plan.Frames = 150;
+        plan.LongFrames = 150;
+        plan.MessageEvery = 1;
+        plan.ProgressEvery = 10;
+        plan.Seed = 11;
+        control_->SetBatchPlan(plan);
+        QSignalSpy ended(control_, &TMaxF::BatchEnded);
+        control_->TDFloopButClick();
+        QVERIFY(control_->BatchRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(TableLines("HardSpheres.tdf") >= 2, 20000);
+        control_->TDFloopButClick();  // second click: stop
+        QVERIFY(ended.wait(20000));
+        QVERIFY(!control_->BatchRunning());
+        const int stoppedAt = TableLines("HardSpheres.tdf");
+        QVERIFY2(stoppedAt < 26, "the batch ran to its end before the stop");
+        control_->TDFloopButClick();  // resumes after the finished lines
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(TableLines("HardSpheres.tdf"), 26);
+        QFile f(QDir(ProgramFolder()).filePath("HardSpheres.tdf"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QVERIFY(lines[0].startsWith("N1 N2 P1 P2 P"));
+        // Compositions follow each other without a gap or a repeat: N2 of
+        // the last line is all of types 1 and 2 (100 percent).
+        QVERIFY(lines[1].startsWith("100 0 "));
+        QVERIFY(lines[25].startsWith("0 100 "));
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    }
+};
+
+QTEST_MAIN(GlParticles)
+#include "gl_particles.moc"

@@ -1,0 +1,176 @@
+// The particle control window without a display: its parameter files, the
+// messages for missing files and unusable numbers (which apply nothing),
+// and the refusal to start a view from unusable fields.
+
+#include "FormGL.h"
+#include "MaxF.h"
+#include "ParticleMessages.h"
+#include "ProgramDir.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ferrolyt::particles;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QByteArray SampleFile = "R1=0.3\r\nR2=0.4\r\nR3=0.5\r\nM1=1\r\nM2=2\r\nM3=4\r\nN1=60\r\nN2=40\r\nN3=20\r\n"
+                              "E11=0\r\nE22=0\r\nE33=0\r\nE12=0\r\nE13=0\r\nE23=0\r\nLx=3\r\nLy=3\r\nLz=5\r\n"
+                              "StepH=0.1\r\nEnsemble=NVT\r\nLattice=Cub\r\nSysT=0.01\r\nNote=kept\r\n";
+
+} // namespace
+
+class TstParticlesControl : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QStringList messages_;
+
+    QString Folder() const { return dir_.path() + "/DezOzevev"; }
+
+    QString Edit(TMaxF& w, const char* name) { return w.findChild<QLineEdit*>(name)->text(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QVERIFY(QDir(dir_.path()).mkdir("DezOzevev"));
+        ferrolyt::SetProgramDir(dir_.path().toStdString());
+        SetParticleMessageHook([this](const QString& caption, const QString& text) {
+            messages_ << caption + ": " + text;
+        });
+    }
+
+    void init()
+    {
+        messages_.clear();
+        QFile::remove(Folder() + "/DezOzevev.ini");
+        WriteFile(Folder() + "/Sample.dat", SampleFile);
+    }
+
+    void cleanupTestCase() { SetParticleMessageHook({}); }
+
+    void missingIniGivesAMessageAndAppliesNothing()
+    {
+        TMaxF w;
+        w.show();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains("DezOzevev.ini"));
+        QVERIFY(w.DataFile().empty());
+        QCOMPARE(Edit(w, "EdRad1"), QString("0.5"));
+        w.close();
+        // Nothing was chosen, so nothing is written back.
+        QVERIFY(!QFile::exists(Folder() + "/DezOzevev.ini"));
+    }
+
+    void missingParameterFileGivesAMessage()
+    {
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Nowhere.dat\r\n");
+        TMaxF w;
+        w.show();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains("Nowhere.dat"));
+        QVERIFY(w.DataFile().empty());
+        QCOMPARE(Edit(w, "EdRad1"), QString("0.5"));
+    }
+
+    void aFieldThatIsNotANumberAppliesNothing()
+    {
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
+        WriteFile(Folder() + "/Broken.dat", QByteArray(SampleFile).replace("R2=0.4", "R2=zero"));
+        TMaxF w;
+        w.show();
+        QVERIFY(messages_.isEmpty());
+        QCOMPARE(Edit(w, "EdRad2"), QString("0.4"));
+        QVERIFY(!w.LoadDataFile("Broken.dat"));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY(messages_[0].contains("R2"));
+        // Still the previous file and its values.
+        QCOMPARE(QString::fromStdString(w.DataFile()), QString("Sample.dat"));
+        QCOMPARE(Edit(w, "EdRad2"), QString("0.4"));
+        QCOMPARE(w.windowTitle(), QString("Zivad Urevezozu Sample.dat"));
+    }
+
+    void loadingFillsEveryControl()
+    {
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
+        TMaxF w;
+        w.show();
+        QCOMPARE(Edit(w, "EdRad3"), QString("0.5"));
+        QCOMPARE(Edit(w, "EdMass2"), QString("2"));
+        QCOMPARE(w.findChild<QSpinBox*>("SpinN1")->value(), 60);
+        QCOMPARE(Edit(w, "EditLz"), QString("5"));
+        QCOMPARE(Edit(w, "EditT"), QString("0.01"));
+        const ParticleParams p = w.ControlParams();
+        QCOMPARE(p.Ensemble, TEnsemble::NVT);  // "NVT" reads as canonical
+        QCOMPARE(p.Lattice, TLattice::Cubic);  // "Cub" reads as cubic
+    }
+
+    void savingKeepsOtherKeysAndDropsAnEmptyKt()
+    {
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
+        {
+            TMaxF w;
+            w.show();
+            w.findChild<QLineEdit*>("EditT")->setText("");
+            w.findChild<QLineEdit*>("EdRad1")->setText("0.25");
+            QVERIFY(w.SaveDataFile("Copy"));
+            QCOMPARE(QString::fromStdString(w.DataFile()), QString("Copy.dat"));
+            QCOMPARE(w.windowTitle(), QString("Zivad Urevezozu Copy.dat"));
+            w.close();
+        }
+        const QByteArray saved = ReadFile(Folder() + "/Copy.dat");
+        QVERIFY(saved.contains("R1=0.25\r\n"));
+        QVERIFY(!saved.contains("SysT"));
+        QVERIFY(saved.contains("Note=kept\r\n"));
+        QCOMPARE(ReadFile(Folder() + "/DezOzevev.ini"), QByteArray("DataFile=Copy.dat\r\n"));
+        TMaxF again;
+        again.show();
+        QCOMPARE(Edit(again, "EditT"), QString());
+        QCOMPARE(Edit(again, "EdRad1"), QString("0.25"));
+    }
+
+    void startRefusesUnusableFields()
+    {
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
+        TMaxF w;
+        w.show();
+        w.findChild<QLineEdit*>("EditLx")->setText("-1");
+        w.StartButClick();
+        QVERIFY(!FormGL);
+        QCOMPARE(messages_.size(), 1);
+        w.findChild<QLineEdit*>("EditLx")->setText("3");
+        w.findChild<QLineEdit*>("EdMass1")->setText("heavy");
+        w.TDFloopButClick();
+        QVERIFY(!w.BatchRunning());
+        QCOMPARE(messages_.size(), 2);
+        w.findChild<QLineEdit*>("EdRad1")->setText("big");
+        w.IniVButClick();
+        QCOMPARE(messages_.size(), 3);
+        QCOMPARE(Edit(w, "EditLx"), QString("3"));
+    }
+};
+
+QTEST_MAIN(TstParticlesControl)
+#include "tst_particles_control.moc"
