@@ -2,7 +2,17 @@
 
 #include "Constraints.h"
 #include "ForwardProblem.h"
+#include "AboutBox.h"
+#include "DataFiles.h"
+#include "FOptions.h"
+#include "FTask.h"
 #include "GridModel.h"
+#include "HelpDocument.h"
+#include "LastMeltTask.h"
+#include "MaterialCommands.h"
+#include "Materials.h"
+#include "ModalDialog.h"
+#include "OptionControls.h"
 #include "Model.h"
 #include "Optimiser.h"
 #include "ProgramDir.h"
@@ -26,6 +36,11 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -109,8 +124,11 @@ TFForw::TFForw(QWidget* parent) : QMainWindow(parent)
     CreateActions();
     CreateWidgets();
     CreatePopups();
+    CreateMaterialsPopup();
     DecorateGrids();
     FormCreate();
+    FOptions = new TFOptions(this);
+    FTask = new TFTask(this, this);
     resize(1180, 760);
 }
 
@@ -129,42 +147,137 @@ void TFForw::CreateActions()
         addAction(a); // the shortcuts work wherever the focus is
         return a;
     };
+    auto command = [this](QAction* a, const std::function<void()>& f) {
+        connect(a, &QAction::triggered, this, [this, f] { RunCommand(f); });
+    };
+    NewA = make("NewA", QKeySequence(Qt::CTRL | Qt::Key_N));
+    OpenA = make("OpenA", QKeySequence(Qt::CTRL | Qt::Key_O));
+    OpenConM = make("OpenConM", QKeySequence());
+    OpenMatM = make("OpenMatM", QKeySequence());
+    OpenTskM = make("OpenTskM", QKeySequence());
+    SaveA = make("SaveA", QKeySequence(Qt::CTRL | Qt::Key_S));
+    SaveAsM = make("SaveAsM", QKeySequence());
+    PrintA = make("PrintA", QKeySequence(Qt::CTRL | Qt::Key_P));
+    ExitM = make("ExitM", QKeySequence());
+    OpenMatFileM = make("OpenMatFileM", QKeySequence());
     MeltRecA = make("MeltRecA", QKeySequence(Qt::Key_F8));
     MeltA = make("MeltA", QKeySequence(Qt::Key_F9));
+    AllowAllMatsM = make("AllowAllMatsM", QKeySequence());
+    ClearAllMatsM = make("ClearAllMatsM", QKeySequence());
+    CurRecMatsM = make("CurRecMatsM", QKeySequence());
+    TonsM = make("TonsM", QKeySequence());
+    KmolM = make("KmolM", QKeySequence());
+    TaskA = make("TaskA", QKeySequence(Qt::Key_F5));
+    OpenTaskFileM = make("OpenTaskFileM", QKeySequence());
+    RemTaskM = make("RemTaskM", QKeySequence());
     StartA = make("StartA", QKeySequence(Qt::Key_F10));
     StopA = make("StopA", QKeySequence());
+    OptionsM = make("OptionsM", QKeySequence());
+    OpenHelpM = make("OpenHelpM", QKeySequence(Qt::Key_F1));
+    AboutM = make("AboutM", QKeySequence());
+    TopBut = make("TopBut", QKeySequence());
+    TopBut->setCheckable(true);
     MeltRecA->setData(1);
     MeltA->setData(0);
+    TonsM->setCheckable(true);
+    KmolM->setCheckable(true);
+    KmolM->setData(1);
+    TonsM->setData(0);
+    NewA->setIcon(style()->standardIcon(QStyle::SP_FileIcon));
+    OpenA->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    SaveA->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    PrintA->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    TaskA->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    TopBut->setIcon(style()->standardIcon(QStyle::SP_TitleBarShadeButton));
     MeltRecA->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
     MeltA->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     StartA->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     StopA->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    connect(MeltRecA, &QAction::triggered, this, [this] { RunCommand([this] { MeltButClick(1); }); });
-    connect(MeltA, &QAction::triggered, this, [this] { RunCommand([this] { MeltButClick(0); }); });
-    connect(StartA, &QAction::triggered, this, [this] { RunCommand([this] { StartButClick(); }); });
+
+    command(NewA, [this] { ClearButClick(); });
+    command(OpenA, [this] { OpenMClick(1); });
+    command(OpenConM, [this] { OpenMClick(2); });
+    command(OpenMatM, [this] { OpenMClick(3); });
+    command(OpenMatFileM, [this] { OpenMClick(3); });
+    command(OpenTskM, [this] { OpenMClick(4); });
+    command(OpenTaskFileM, [this] { OpenMClick(4); });
+    command(SaveA, [this] { SaveButClick(0); });
+    command(SaveAsM, [this] { SaveButClick(1); });
+    command(PrintA, [this] { PrintButClick(); });
+    connect(ExitM, &QAction::triggered, this, &QWidget::close);
+    command(MeltRecA, [this] { MeltButClick(1); });
+    command(MeltA, [this] { MeltButClick(0); });
+    command(AllowAllMatsM, [this] { EnableAllMatsMClick(); });
+    command(ClearAllMatsM, [this] { ClrMatsMClick(); });
+    command(CurRecMatsM, [this] { RecAllMatsMClick(); });
+    command(TonsM, [this] { MatKmolesMClick(0); });
+    command(KmolM, [this] { MatKmolesMClick(1); });
+    command(TaskA, [this] { TaskMClick(); });
+    command(RemTaskM, [this] { RemTaskMClick(); });
+    command(StartA, [this] { StartButClick(); });
     connect(StopA, &QAction::triggered, this, [this] { StopButClick(); });
+    command(OptionsM, [this] { OptionsMClick(); });
+    command(OpenHelpM, [this] { OpenHelpMClick(); });
+    command(AboutM, [this] { AboutMClick(); });
+    connect(TopBut, &QAction::toggled, this, [this](bool down) { TopButClick(down); });
+
+    FileM = menuBar()->addMenu(QString());
+    FileM->setObjectName("FileM");
+    FileM->addAction(NewA);
+    FileM->addAction(OpenA);
+    OpenFileM = FileM->addMenu(QString());
+    OpenFileM->setObjectName("OpenFileM");
+    OpenFileM->addAction(OpenConM);
+    OpenFileM->addAction(OpenMatM);
+    OpenFileM->addAction(OpenTskM);
+    FileM->addSeparator();
+    FileM->addAction(SaveA);
+    FileM->addAction(SaveAsM);
+    FileM->addSeparator();
+    FileM->addAction(PrintA);
+    FileM->addSeparator();
+    FileM->addAction(ExitM);
 
     MainMatsM = menuBar()->addMenu(QString());
     MainMatsM->setObjectName("MainMatsM");
+    MainMatsM->addAction(OpenMatFileM);
+    MainMatsM->addSeparator();
     MainMatsM->addAction(MeltRecA);
     MainMatsM->addAction(MeltA);
+    MainMatsM->addSeparator();
+    MainMatsM->addAction(AllowAllMatsM);
+    MainMatsM->addAction(ClearAllMatsM);
+    MainMatsM->addAction(CurRecMatsM);
+    MainMatsM->addSeparator();
+    MainMatsM->addAction(TonsM);
+    MainMatsM->addAction(KmolM);
+    connect(MainMatsM, &QMenu::aboutToShow, this, [this] { MainMatsMClick(); });
+
+    MainTaskM = menuBar()->addMenu(QString());
+    MainTaskM->setObjectName("MainTaskM");
+    MainTaskM->addAction(TaskA);
+    MainTaskM->addAction(OpenTaskFileM);
+    MainTaskM->addAction(RemTaskM);
+    connect(MainTaskM, &QMenu::aboutToShow, this, [this] { MainTaskMClick(); });
+
     OptimizeM = menuBar()->addMenu(QString());
     OptimizeM->setObjectName("OptimizeM");
     OptimizeM->addAction(StartA);
     OptimizeM->addAction(StopA);
+    menuBar()->addAction(OptionsM);
     HelpM = menuBar()->addMenu(QString());
     HelpM->setObjectName("HelpM");
-    AboutM = HelpM->addAction(QString());
-    AboutM->setObjectName("AboutM");
-    connect(AboutM, &QAction::triggered, this, [this] {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Про програму FERROLYT"),
-                        QStringLiteral("Ferrolyt\nВерсiя 2.00\nТермодинамічний розрахунок сталеплавильної плавки"),
-                        QMessageBox::Ok, this);
-        box.exec();
-    });
+    HelpM->addAction(OpenHelpM);
+    HelpM->addAction(AboutM);
 
     ToolBar = addToolBar(QStringLiteral("Ferrolyt"));
     ToolBar->setObjectName("ToolBar");
+    ToolBar->addAction(NewA);
+    ToolBar->addAction(OpenA);
+    ToolBar->addAction(SaveA);
+    ToolBar->addAction(PrintA);
+    ToolBar->addSeparator();
+    ToolBar->addAction(TaskA);
     ToolBar->addAction(MeltRecA);
     ToolBar->addAction(MeltA);
     StartBut = new QToolButton(ToolBar);
@@ -179,12 +292,16 @@ void TFForw::CreateActions()
     TaskBox = new QComboBox(ToolBar);
     TaskBox->setObjectName("TaskBox");
     TaskBox->setMinimumWidth(160);
-    // They show the project's task files and tasks; choosing one arrives
-    // with the task commands.
-    TaskFileBox->setEnabled(false);
-    TaskBox->setEnabled(false);
     ToolBar->addWidget(TaskFileBox);
     ToolBar->addWidget(TaskBox);
+    ToolBar->addSeparator();
+    ToolBar->addAction(TopBut);
+    // Only a choice of the user's runs the commands; filling the boxes
+    // from the project does not.
+    connect(TaskFileBox, &QComboBox::activated, this,
+            [this](int index) { RunCommand([this, index] { TaskListBoxClick(index); }); });
+    connect(TaskBox, &QComboBox::activated, this,
+            [this](int index) { RunCommand([this, index] { TaskBoxClick(index); }); });
 }
 
 void TFForw::CreateWidgets()
@@ -277,7 +394,7 @@ void TFForw::CreateWidgets()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
-    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([] { SaveProject(0); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }); });
 }
 
 void TFForw::CreatePopups()
@@ -411,11 +528,13 @@ void TFForw::DecorateGrids()
 void TFForw::FormCreate()
 {
     setWindowTitle(QStringLiteral("Ferrolyt"));
+    FileM->setTitle(QStringLiteral("Файл"));
+    OpenFileM->setTitle(QStringLiteral("Відкрити файл..."));
     MainMatsM->setTitle(QStringLiteral("Матеріали"));
+    MainTaskM->setTitle(QStringLiteral("Завдання"));
     OptimizeM->setTitle(QStringLiteral("Оптимізація"));
     OptimizeM->setToolTip(QStringLiteral("Оптимізація матеріалів"));
     HelpM->setTitle(QStringLiteral("Довідка"));
-    AboutM->setText(QStringLiteral("Про програму"));
 
     auto caption = [](QAction* a, const char* text, const char* hint) {
         a->setText(QString::fromUtf8(text));
@@ -426,6 +545,40 @@ void TFForw::FormCreate()
     caption(MeltA, "Проплавити поточні", "Проплавити поточні матеріали");
     caption(StartA, "Оптимізувати матеріали", nullptr);
     caption(StopA, "Зупинити", nullptr);
+    caption(NewA, "Новий проєкт", nullptr);
+    caption(OpenA, "Відкрити проєкт", nullptr);
+    caption(SaveA, "Зберегти проєкт", nullptr);
+    caption(PrintA, "Друкувати проєкт", nullptr);
+    caption(TaskA, "Редактор завдання", nullptr);
+    OpenConM->setText(QStringLiteral("Файл констант (*.CON)..."));
+    OpenMatM->setText(QStringLiteral("Файл матеріалів (*.MAT)..."));
+    OpenTskM->setText(QStringLiteral("Файл завдань (*.TSK)..."));
+    SaveAsM->setText(QStringLiteral("Зберегти проєкт як..."));
+    ExitM->setText(QStringLiteral("Вихід..."));
+    OpenMatFileM->setText(QStringLiteral("Відкрити файл матеріалів..."));
+    AllowAllMatsM->setText(QStringLiteral("Дозволити все"));
+    ClearAllMatsM->setText(QStringLiteral("Очистити все"));
+    CurRecMatsM->setText(QStringLiteral("Поточні > Рекомендовані"));
+    TonsM->setText(QStringLiteral("Тонни"));
+    KmolM->setText(QStringLiteral("Кіломолі"));
+    OpenTaskFileM->setText(QStringLiteral("Відкрити файл завдань..."));
+    RemTaskM->setText(QStringLiteral("Вилучити"));
+    OptionsM->setText(QStringLiteral("Опції"));
+    OpenHelpM->setText(QStringLiteral("Інструкція користувача"));
+    AboutM->setText(QStringLiteral("Про програму"));
+    TopBut->setToolTip(QStringLiteral("Поверх інших вікон"));
+    EnableMatM->setText(QStringLiteral("Заборонити"));
+    FixMatM->setText(QStringLiteral("Зафiксувати"));
+    SetMatRecM->setText(QStringLiteral("Задати рекоменд. масу, т"));
+    SetMatMinM->setText(QStringLiteral("Задати мiн масу, т"));
+    SetMatMaxM->setText(QStringLiteral("Задати макс масу, т"));
+    SetMatMinPctM->setText(QStringLiteral("Задати мiн частку, %"));
+    SetMatMaxPctM->setText(QStringLiteral("Задати макс частку, %"));
+    EnableAllMatsM->setText(QStringLiteral("Дозволити все"));
+    ClrMatsM->setText(QStringLiteral("Очистити все"));
+    RecAllMatsM->setText(QStringLiteral("Поточні > Рекомендовані"));
+    MatTonsM->setText(QStringLiteral("Тонни"));
+    MatKmolesM->setText(QStringLiteral("Кіломолі"));
 
     WidenM->setText(QStringLiteral("Розширити"));
     MassPercM->setText(QStringLiteral("Масовi %"));
@@ -490,11 +643,7 @@ void TFForw::FormShow()
     SetIdle(true);
     SetAltViewHeight(0);
     SBar->setFocus();
-    Timer1->setInterval(int(Settings.AutoSaveMinutes) * 60000);
-    if (Settings.AutoSave)
-        Timer1->start();
-    else
-        Timer1->stop();
+    SetAutoSaveTimer();
 }
 
 bool TFForw::FormCloseQuery()
@@ -541,6 +690,13 @@ bool TFForw::eventFilter(QObject* watched, QEvent* event)
             (edit == EditP ? editPFocused_ : editIniTFocused_) = in;
             edit->setStyleSheet(in ? QStringLiteral("background-color: rgb(255, 255, 255);")
                                    : QStringLiteral("background-color: rgb(239, 239, 239);"));
+        }
+    } else if (watched == MatGrid && event->type() == QEvent::KeyPress) {
+        // While a cell is edited its editor has the keys, not the grid.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            RunCommand([this] { MeltButClick(0); });
+            return true;
         }
     } else if (event->type() == QEvent::FocusOut &&
                (watched == ElGrid || watched == GasGrid)) {
@@ -1018,4 +1174,465 @@ std::string TFForw::AskProjectSaveName(const std::string& fileName, const std::s
     return QFileDialog::getSaveFileName(this, QStringLiteral("Зберегти проєкт як..."), start,
                                         QStringLiteral("Проєкт (*.FWP)"))
         .toStdString();
+}
+
+// ---------------------------------------------------------------------------
+// File commands
+
+QStringList TFForw::OpenFilters(bool save)
+{
+    if (save)
+        return {QStringLiteral("Файлы проектов (*.FWP)"), QStringLiteral("Файлы констант (*.CON)"),
+                QStringLiteral("Файлы материалов (*.MAT)"), QStringLiteral("Файлы заданий (*.TSK)"),
+                QStringLiteral("Все файлы Ferrolyt (*.FWP *.CON *.MAT *.TSK)")};
+    return {QStringLiteral("Projects (*.FWP)"),      QStringLiteral("Constants (*.CON)"),
+            QStringLiteral("Materials (*.MAT)"),     QStringLiteral("Tasks (*.TSK)"),
+            QStringLiteral("EAF templates (*.HEA)"), QStringLiteral("Datafiles (*.XLS)"),
+            QStringLiteral("All files (*.FWP *.CON *.MAT *.TSK *.HEA *.XLS)")};
+}
+
+void TFForw::OpenMClick(int tag)
+{
+    if (AskIfBusy())
+        return;
+    QFileDialog dialog(this, QStringLiteral("Ferrolyt"), Q(ProgramDir()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = OpenFilters(false);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(tag - 1, filters.front()));
+    if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    OpenFile(dialog.selectedFiles().front().toStdString());
+}
+
+void TFForw::OpenFile(const std::string& fileName)
+{
+    if (AskIfBusy())
+        return;
+    const std::string ext = UpperCase1251(Utf8Left(std::filesystem::path(fileName).extension().string(), 5));
+    if (ext == ".FWP") {
+        LoadProject(fileName);
+    } else if (ext == ".CON") {
+        // The project keeps naming its own constants file.
+        LoadConstants(fileName);
+        LoadInteractionParams(ProjectValue("EpsFile"));
+        LoadSlagData(ProjectValue("SlgFile"));
+        LoadGases(ProjectValue("GasFile"));
+        LoadMaterials(ProjectValue("MatFile"), false);
+        MeltButClick(-1);
+    } else if (ext == ".MAT") {
+        if (!LoadMaterials(fileName, false)) {
+            LoadMaterials(ProjectValue("MatFile"), false);
+            return;
+        }
+        const int i = TaskListBoxIndex;
+        if (i >= 0 && i < static_cast<int>(TaskListBox.size())) {
+            TaskMatFiles.resize(TaskListBox.size());
+            TaskMatFiles[static_cast<std::size_t>(i)] = ProjectValue("MatFile");
+            const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(i)];
+            if (TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+                MeltButClick(-1);
+        } else {
+            MeltButClick(-1);
+        }
+    } else if (ext == ".TSK") {
+        LoadMaterials(ProjectValue("MatFile"), false);
+        if (!TaskList.LoadFromFile(fileName, 0))
+            return;
+        const std::string name = TaskList.FileName;
+        TaskMatFiles.resize(TaskListBox.size());
+        for (std::size_t i = 0; i < TaskListBox.size(); ++i) {
+            if (UpperCase1251(TaskListBox[i].Text) != UpperCase1251(name))
+                continue;
+            TaskListBoxIndex = static_cast<int>(i);
+            ShowTaskListBox();
+            const TTaskFileEntry entry = TaskListBox[i];
+            if (LoadMaterials(TaskMatFiles[i], false) && TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+                MeltButClick(-1);
+            return;
+        }
+        if (CurrentHost().AskYesNo("Добавить файл заданий " + name + " в проект?") || TaskListBoxIndex < 0 ||
+            TaskListBoxIndex >= static_cast<int>(TaskListBox.size())) {
+            // With no entry to replace the file is added in any case, so
+            // that the project keeps a record of it.
+            TaskListBox.push_back({name, 0});
+            TaskMatFiles.push_back(ProjectValue("MatFile"));
+            TaskListBoxIndex = static_cast<int>(TaskListBox.size()) - 1;
+        } else {
+            TaskListBox[static_cast<std::size_t>(TaskListBoxIndex)].Text = name;
+        }
+        ShowTaskListBox();
+        MeltButClick(-1);
+    }
+}
+
+void TFForw::TaskListBoxClick(int index)
+{
+    if (AskIfBusy())
+        return;
+    if (index < 0 || index >= static_cast<int>(TaskListBox.size()))
+        return;
+    TaskListBoxIndex = index;
+    TaskMatFiles.resize(TaskListBox.size());
+    const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(index)];
+    if (LoadMaterials(TaskMatFiles[static_cast<std::size_t>(index)], false) &&
+        TaskList.LoadFromFile(entry.Text, entry.TaskIndex) && MeltRecA->isEnabled())
+        MeltButClick(1);
+}
+
+void TFForw::TaskBoxClick(int index)
+{
+    if (AskIfBusy()) {
+        TaskBox->setCurrentIndex(TaskList.Current); // the choice did not happen
+        return;
+    }
+    if (index < 0 || index >= TaskList.Count)
+        return;
+    TaskList.Current = index;
+    if (TaskListBoxIndex >= 0 && TaskListBoxIndex < static_cast<int>(TaskListBox.size()))
+        TaskListBox[static_cast<std::size_t>(TaskListBoxIndex)].TaskIndex = index;
+    ElGrid->setFocus();
+    MeltRecA->setEnabled(TaskList.HasMaterialBounds(index));
+    StartA->setEnabled(TaskList.HasMassBounds(index));
+    if (MeltRecA->isEnabled())
+        MeltButClick(-1);
+}
+
+void TFForw::ClearButClick()
+{
+    if (AskIfBusy())
+        return;
+    SystemElemLast = 0;
+    MaterialCount = 0;
+    if (ThSystems[0] && ThSystems[0]->Elems)
+        ThSystems[0]->Elems->Clear();
+    MaterialTable.Fill(ZeroMaterialRecord());
+    MeltA->setEnabled(false);
+    MeltRecA->setEnabled(false);
+    ClearResults(false, false, 1);
+    MatGridCells.SetRowCount(2);
+    ElGridCells.SetRowCount(2);
+    GridsChanged();
+    SBarPanels[4]->clear();
+    EditIniT->clear();
+    EditFinT->clear();
+    EditP->setText(QStringLiteral("1"));
+    Settings.LastProject =
+        FitShortString(ProjectDir.empty() ? "Untitled.FWP" : ProjectDir + "/Untitled.FWP", LastProjectCapacity);
+    setWindowTitle(QStringLiteral("Ferrolyt"));
+    TaskList.Clear();
+    TaskListBox.clear();
+    TaskListBoxIndex = -1;
+    ShowTaskListBox();
+    StartA->setEnabled(false);
+}
+
+void TFForw::SaveButClick(int tag)
+{
+    if (AskIfBusy())
+        return;
+    SaveProject(tag);
+}
+
+void TFForw::Timer1Timer() { SaveButClick(0); }
+
+void TFForw::SetAutoSaveTimer()
+{
+    Timer1->setInterval(int(Settings.AutoSaveMinutes) * 60000);
+    if (Settings.AutoSave)
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+// ---------------------------------------------------------------------------
+// Menu commands
+
+void TFForw::TaskMClick()
+{
+    if (AskIfBusy())
+        return;
+    if (ThSystems[0] && ThSystems[1])
+        FillLastMeltTask(TaskList.Items[LastMeltTaskSlot], TaskList.Items[0], *ThSystems[0], *ThSystems[1]);
+    FTask->FormShow();
+    if (ExecModal(*FTask) != QDialog::Accepted || MaterialCount < 1)
+        return;
+    MeltRecA->setEnabled(TaskList.HasMaterialBounds(TaskList.Current));
+    StartA->setEnabled(TaskList.HasMassBounds(TaskList.Current));
+    if (MeltRecA->isEnabled())
+        MeltButClick(-1);
+}
+
+void TFForw::OptionsMClick()
+{
+    if (AskIfBusy())
+        return;
+    const TSettingsRecord before = Settings;
+    FOptions->FormShow();
+    ExecModal(*FOptions);
+    switch (OptionsChangeEffect(before, Settings, ResultsShown)) {
+    case TOptionsEffect::Melt:
+        MeltButClick(0);
+        break;
+    case TOptionsEffect::ReloadMaterials:
+        if (TaskListBoxIndex >= 0 && TaskListBoxIndex < static_cast<int>(TaskMatFiles.size()))
+            LoadMaterials(TaskMatFiles[static_cast<std::size_t>(TaskListBoxIndex)], true);
+        else
+            LoadMaterials(ProjectValue("MatFile"), true);
+        MeltButClick(0);
+        break;
+    case TOptionsEffect::Redisplay:
+        ShowForwardProblem(false);
+        break;
+    case TOptionsEffect::Nothing:
+        break;
+    }
+    SetAutoSaveTimer();
+}
+
+void TFForw::PrintButClick()
+{
+    if (AskIfBusy())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    if (ExecModal(dialog) == QDialog::Accepted)
+        PrintWindow(printer);
+    printer.setPageOrientation(orientation);
+}
+
+void TFForw::PrintWindow(QPrinter& printer)
+{
+    const QPixmap image = grab();
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        ShowWarning("Неможливо надрукувати вікно");
+        return;
+    }
+    const QRect page = painter.viewport();
+    QSize size = image.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), size.width(), size.height());
+    painter.setWindow(image.rect());
+    painter.drawPixmap(0, 0, image);
+    painter.end();
+}
+
+void TFForw::OpenHelpMClick() { OpenHelpDocument(); }
+
+void TFForw::AboutMClick()
+{
+    TAboutBox box(this);
+    ExecModal(box);
+}
+
+void TFForw::TopButClick(bool down)
+{
+    setWindowFlag(Qt::WindowStaysOnTopHint, down);
+    show(); // changing the flag hides the window
+}
+
+void TFForw::MainTaskMClick()
+{
+    RemTaskM->setEnabled(!TaskListBox.empty());
+    if (!TaskListBox.empty())
+        RemTaskM->setText(Q("Вилучити " + TaskFileBox->currentText().toStdString() + " з проєкту"));
+}
+
+void TFForw::RemTaskMClick()
+{
+    if (AskIfBusy())
+        return;
+    const int i = TaskListBoxIndex;
+    if (i < 0 || i >= static_cast<int>(TaskListBox.size()))
+        return;
+    TaskListBox.erase(TaskListBox.begin() + i);
+    if (i < static_cast<int>(TaskMatFiles.size()))
+        TaskMatFiles.erase(TaskMatFiles.begin() + i);
+    if (TaskListBox.empty()) {
+        TaskListBoxIndex = -1;
+        ShowTaskListBox();
+        ClearResults(false, false, 2);
+        TaskList.Clear();
+        TaskBox->clear();
+        StartA->setEnabled(false);
+        MeltRecA->setEnabled(false);
+        return;
+    }
+    TaskListBoxIndex = std::min(i, static_cast<int>(TaskListBox.size()) - 1);
+    ShowTaskListBox();
+    TaskListBoxClick(TaskListBoxIndex);
+}
+
+// ---------------------------------------------------------------------------
+// Materials popup
+
+void TFForw::CreateMaterialsPopup()
+{
+    MatsPop = new QMenu(this);
+    MatsPop->setObjectName("MatsPop");
+    auto item = [this](const char* name, int tag) {
+        QAction* a = MatsPop->addAction(QString());
+        a->setObjectName(name);
+        a->setData(tag);
+        return a;
+    };
+    EnableMatM = item("EnableMatM", 0);
+    FixMatM = item("FixMatM", 0);
+    SetMatRecM = item("SetMatRecM", 0);
+    SetMatMinM = item("SetMatMinM", 1);
+    SetMatMaxM = item("SetMatMaxM", 2);
+    SetMatMinPctM = item("SetMatMinPctM", 3);
+    SetMatMaxPctM = item("SetMatMaxPctM", 4);
+    MatsPop->addSeparator();
+    EnableAllMatsM = item("EnableAllMatsM", 0);
+    ClrMatsM = item("ClrMatsM", 0);
+    RecAllMatsM = item("RecAllMatsM", 0);
+    MatsPop->addSeparator();
+    MatTonsM = item("MatTonsM", 0);
+    MatKmolesM = item("MatKmolesM", 1);
+    MatTonsM->setCheckable(true);
+    MatKmolesM->setCheckable(true);
+    auto command = [this](QAction* a, const std::function<void()>& f) {
+        connect(a, &QAction::triggered, this, [this, f] { RunCommand(f); });
+    };
+    command(EnableMatM, [this] { EnableMatMClick(); });
+    command(FixMatM, [this] { FixMatClick(); });
+    for (QAction* a : {SetMatRecM, SetMatMinM, SetMatMaxM, SetMatMinPctM, SetMatMaxPctM})
+        command(a, [this, a] { SetMatRecMClick(a->data().toInt()); });
+    command(EnableAllMatsM, [this] { EnableAllMatsMClick(); });
+    command(ClrMatsM, [this] { ClrMatsMClick(); });
+    command(RecAllMatsM, [this] { RecAllMatsMClick(); });
+    command(MatTonsM, [this] { MatKmolesMClick(0); });
+    command(MatKmolesM, [this] { MatKmolesMClick(1); });
+    MatGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(MatGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        // The model's row 0 is the header row of the grid's cells.
+        const int row = MatGrid->rowAt(p.y()) + 1; // -1 (no row) gives the header row
+        MatsPopPopup(row);
+        MatsPop->popup(MatGrid->viewport()->mapToGlobal(p));
+    });
+    MatGrid->installEventFilter(this);
+    for (QLineEdit* e : {EditP, EditIniT})
+        connect(e, &QLineEdit::returnPressed, this, [this] { RunCommand([this] { MeltButClick(0); }); });
+}
+
+namespace {
+
+// The current task, or a scratch record when there is none, so that the
+// popup's commands still work on the materials table.
+TTaskRecord& PopupTask()
+{
+    static TTaskRecord scratch;
+    if (TaskList.Current >= 0 && TaskList.Current < TaskList.Count)
+        return TaskList.CurrentTask();
+    scratch = TTaskRecord{};
+    return scratch;
+}
+
+} // namespace
+
+void TFForw::MatsPopPopup(int row)
+{
+    PopupMaterialRow = row;
+    const bool material = row >= 1 && row <= MaterialCount;
+    for (QAction* a : {EnableMatM, FixMatM, SetMatRecM, SetMatMinM, SetMatMaxM, SetMatMinPctM, SetMatMaxPctM})
+        a->setVisible(material);
+    if (material) {
+        const TMaterialRecord& slot = MaterialTable[row];
+        PopupTaskMaterial = TaskMaterialPosition(PopupTask(), slot.Name);
+        const TMaterialPopupTexts texts = MaterialPopupTexts(slot, MatGridCells.Cell(2, row));
+        EnableMatM->setText(Q(texts.Enable));
+        FixMatM->setText(Q(texts.Fix));
+        FixMatM->setEnabled(texts.FixEnabled);
+    }
+    MatTonsM->setChecked(!MatsInKmoles);
+    MatKmolesM->setChecked(MatsInKmoles);
+}
+
+void TFForw::EnableMatMClick()
+{
+    const int j = PopupMaterialRow;
+    if (j < 1 || j > MaterialCount)
+        return;
+    TMaterialRecord* m = TaskMaterialAt(PopupTask(), PopupTaskMaterial, j);
+    TMaterialRecord spare;
+    const auto cell = EnableMaterial(m ? *m : spare, MaterialTable[j]);
+    if (cell)
+        MatGridCells.SetCell(2, j, *cell);
+    GridsChanged();
+}
+
+void TFForw::EnableAllMatsMClick()
+{
+    std::vector<std::string> cells(static_cast<std::size_t>(MatGridCells.RowCount()));
+    for (int r = 0; r < MatGridCells.RowCount(); ++r)
+        cells[static_cast<std::size_t>(r)] = MatGridCells.Cell(2, r);
+    EnableAllMaterials(PopupTask(), MaterialTable, cells);
+    for (int r = 1; r < MatGridCells.RowCount(); ++r)
+        MatGridCells.SetCell(2, r, cells[static_cast<std::size_t>(r)]);
+    GridsChanged();
+}
+
+void TFForw::FixMatClick()
+{
+    const int j = PopupMaterialRow;
+    if (j < 1 || j > MaterialCount)
+        return;
+    TMaterialRecord* m = TaskMaterialAt(PopupTask(), PopupTaskMaterial, j);
+    TMaterialRecord spare;
+    FixMaterial(m ? *m : spare, MaterialTable[j], MatGridCells.Cell(2, j));
+    GridsChanged();
+}
+
+void TFForw::SetMatRecMClick(int tag)
+{
+    const int j = PopupMaterialRow;
+    if (j < 1 || j > MaterialCount)
+        return;
+    static QAction* const* items[] = {&SetMatRecM, &SetMatMinM, &SetMatMaxM, &SetMatMinPctM, &SetMatMaxPctM};
+    const QAction* item = *items[std::clamp(tag, 0, 4)];
+    TMaterialRecord& slot = MaterialTable[j];
+    QInputDialog box(this);
+    box.setWindowTitle(Q(MaterialBoundCaption(item->text().toStdString(), slot.Name)));
+    box.setLabelText(QStringLiteral("Введіть число"));
+    box.setTextValue(Q(MaterialBoundProposal(slot, tag)));
+    if (ExecModal(box) != QDialog::Accepted)
+        return;
+    TMaterialRecord* m = TaskMaterialAt(PopupTask(), PopupTaskMaterial, j);
+    TMaterialRecord spare;
+    ApplyMaterialBound(box.textValue().toStdString(), m ? *m : spare, slot, tag);
+    GridsChanged();
+}
+
+void TFForw::RecAllMatsMClick()
+{
+    std::vector<std::string> cells(static_cast<std::size_t>(MatGridCells.RowCount()));
+    for (int r = 0; r < MatGridCells.RowCount(); ++r)
+        cells[static_cast<std::size_t>(r)] = MatGridCells.Cell(2, r);
+    MeltRecA->setEnabled(CurrentMassesAsRecommended(PopupTask(), MaterialTable, cells));
+}
+
+void TFForw::ClrMatsMClick()
+{
+    MatGridCells.ClearColumns(2);
+    GridsChanged();
+}
+
+void TFForw::MatKmolesMClick(int tag)
+{
+    MatsInKmoles = tag == 1;
+    MatGridCells.SetCell(2, 0, MatsInKmoles ? "kmol" : "t");
+    GridsChanged();
+    if (ResultsShown)
+        MeltButClick(0);
+}
+
+void TFForw::MainMatsMClick()
+{
+    TonsM->setChecked(!MatsInKmoles);
+    KmolM->setChecked(MatsInKmoles);
 }

@@ -12,6 +12,7 @@
 #include "ResultDisplay.h"
 
 #include <QList>
+#include <QStringList>
 #include <QMainWindow>
 
 #include <functional>
@@ -31,6 +32,9 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class TGridModel;
+class TFOptions;
+class TFTask;
+class QPrinter;
 
 namespace ferrolyt {
 class TThSys;
@@ -81,14 +85,60 @@ public:
     QToolButton* StartBut = nullptr;
     QTimer* Timer1 = nullptr;
 
+    QMenu* FileM = nullptr;
+    QMenu* OpenFileM = nullptr;
     QMenu* MainMatsM = nullptr;
+    QMenu* MainTaskM = nullptr;
     QMenu* OptimizeM = nullptr;
     QMenu* HelpM = nullptr;
+    QAction* NewA = nullptr;
+    QAction* OpenA = nullptr;
+    QAction* OpenConM = nullptr;
+    QAction* OpenMatM = nullptr;
+    QAction* OpenTskM = nullptr;
+    QAction* SaveA = nullptr;
+    QAction* SaveAsM = nullptr;
+    QAction* PrintA = nullptr;
+    QAction* ExitM = nullptr;
+    QAction* OpenMatFileM = nullptr;
     QAction* MeltRecA = nullptr;
     QAction* MeltA = nullptr;
+    QAction* AllowAllMatsM = nullptr;
+    QAction* ClearAllMatsM = nullptr;
+    QAction* CurRecMatsM = nullptr;
+    QAction* TonsM = nullptr;
+    QAction* KmolM = nullptr;
+    QAction* TaskA = nullptr;
+    QAction* OpenTaskFileM = nullptr;
+    QAction* RemTaskM = nullptr;
     QAction* StartA = nullptr;
     QAction* StopA = nullptr;
+    QAction* OptionsM = nullptr;
+    QAction* OpenHelpM = nullptr;
     QAction* AboutM = nullptr;
+    QAction* TopBut = nullptr;
+
+    // The materials grid's popup.
+    QMenu* MatsPop = nullptr;
+    QAction* EnableMatM = nullptr;
+    QAction* FixMatM = nullptr;
+    QAction* SetMatRecM = nullptr;
+    QAction* SetMatMinM = nullptr;
+    QAction* SetMatMaxM = nullptr;
+    QAction* SetMatMinPctM = nullptr;
+    QAction* SetMatMaxPctM = nullptr;
+    QAction* EnableAllMatsM = nullptr;
+    QAction* ClrMatsM = nullptr;
+    QAction* RecAllMatsM = nullptr;
+    QAction* MatTonsM = nullptr;
+    QAction* MatKmolesM = nullptr;
+    // The material row the popup was opened on, and that material's place
+    // among the current task's materials (its count + 1 when not listed).
+    int PopupMaterialRow = 0;
+    int PopupTaskMaterial = 0;
+
+    TFOptions* FOptions = nullptr;
+    TFTask* FTask = nullptr;
 
     QMenu* ElemPop = nullptr;
     QAction* WidenM = nullptr;
@@ -168,6 +218,48 @@ public:
     void ShowTaskFiles(const std::vector<std::string>& names, int selected);
     std::string AskProjectSaveName(const std::string& fileName, const std::string& folder);
 
+    // The open dialog's filters (the save dialog's with `save`), in the
+    // order of the commands' tags from 1.
+    static QStringList OpenFilters(bool save);
+
+    // --- file commands
+    // tag 1 project, 2 constants, 3 materials, 4 task file: the open
+    // dialog's filter; the chosen file is opened by its extension.
+    void OpenMClick(int tag);
+    void OpenFile(const std::string& fileName);
+    void ClearButClick();
+    // tag 0 saves under the project's name, 1 asks for one.
+    void SaveButClick(int tag);
+    void Timer1Timer();
+    void TaskListBoxClick(int index);
+    void TaskBoxClick(int index);
+    // The autosave timer from Settings.
+    void SetAutoSaveTimer();
+
+    // --- menu commands
+    void TaskMClick();
+    void OptionsMClick();
+    // Prints the window on the printer the print dialog confirms.
+    void PrintButClick();
+    // The same on a given printer, without a dialog.
+    void PrintWindow(QPrinter& printer);
+    void OpenHelpMClick();
+    void AboutMClick();
+    void TopButClick(bool down);
+    void MainTaskMClick();
+    void RemTaskMClick();
+
+    // --- materials popup
+    void MatsPopPopup(int row);
+    void EnableMatMClick();
+    void FixMatClick();
+    void SetMatRecMClick(int tag);
+    void EnableAllMatsMClick();
+    void ClrMatsMClick();
+    void RecAllMatsMClick();
+    void MatKmolesMClick(int tag);
+    void MainMatsMClick();
+
     // Pushes grid changes to the views.
     void GridsChanged();
 
@@ -180,6 +272,7 @@ private:
     void CreateWidgets();
     void CreateActions();
     void CreatePopups();
+    void CreateMaterialsPopup();
     void DecorateGrids();
     // Asks the stop question when a run is active; true then.
     bool AskIfBusy();

@@ -136,6 +136,13 @@ public:
     // --- one phase with the other
     bool EquilibrateMetalWithSlag(bool fromInitial, bool showResult);
     bool EquilibrateSlagWithMetal(bool fromInitial, bool showResult);
+
+    // --- the slag's electroneutrality at a given potential
+    // Specific charge of the slag (F/mol of the system's amount unit) when its
+    // potential is mu (Mu/RT), the phase ratios and distribution terms held.
+    long double SlagChargeAt(long double mu) const;
+    // The potential at which SlagChargeAt vanishes, searched from SlagPotential.
+    long double SolveFermiLevel() const;
 };
 
 // [0] lower-bound system, [1] upper-bound system, [2] save-and-restore copy

@@ -9,6 +9,7 @@ PACKAGES=(
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   glpk-utils
+  unzip
   xvfb xauth fonts-dejavu-core
 )
 

@@ -1,0 +1,26 @@
+#pragma once
+// The XY-scatter charts of an autograph workbook, and the outward rounding
+// of an axis's ends that lets a single curve fill its chart.
+
+#include <string>
+
+namespace ferrolyt {
+
+class TWorksheet;
+struct TAutographSweep;
+
+// The lower (upper false) or upper end of the range a..b rounded outward to
+// the few significant digits that tell the two ends apart.
+double RoundAxisBound(bool upper, double a, double b);
+
+// The title of the Y axis of a chart whose single curve (or first curve) is
+// curve `index` of `count`.
+std::string AutographYTitle(const TAutographSweep& sweep, int index, int count);
+
+// Adds one chart to `sheet`: data column A against columns up to
+// `lastColumn` (`count` series), placed at left/top (points). `index` is the
+// curve a single-series chart shows.
+void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sweep, double left, double top, int lastColumn,
+                       int index, int count);
+
+} // namespace ferrolyt

@@ -1,0 +1,92 @@
+#pragma once
+// The options dialog as data: which control shows which field of Settings,
+// under which caption, in which display form, and which value a text that
+// does not parse falls back on. The dialog builds its widgets from these
+// tables and moves values through them, so that the conversions and the
+// decision what a change of the options requires are tested without widgets.
+
+#include "Settings.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ferrolyt {
+
+// Pages of the dialog, in order.
+enum TOptionsPage : int { opGeneral, opOptimisation, opArcFurnace, opMaterials, opNmi, opSaving, OptionsPageCount };
+extern const char* const OptionsPageCaptions[OptionsPageCount];
+
+struct TOptionCheck {
+    const char* Name;
+    TOptionsPage Page;
+    const char* Group;   // caption of the group box it sits in; empty: none
+    const char* Caption;
+    const char* Hint;
+    bool TSettingsRecord::*Field;
+};
+
+struct TOptionRadioGroup {
+    const char* Name;
+    TOptionsPage Page;
+    const char* Caption;
+    std::vector<const char*> Items;
+    uint8_t TSettingsRecord::*Field;
+};
+
+// How an edit shows its field.
+enum class TEditForm {
+    Integer,  // a Word field as a decimal integer
+    General3, // general format, 3 significant digits
+    Mask,     // a format mask ("0.0#", "0.00#", "0.000")
+    Shortest, // the shortest text that reads back as the same number
+    Hundredths // a Word field holding value x 100, shown as the value
+};
+
+struct TOptionEdit {
+    const char* Name;
+    TOptionsPage Page;
+    const char* Group;
+    const char* Label;  // before the edit
+    const char* Suffix; // after the edit
+    const char* Hint;
+    TEditForm Form;
+    const char* MaskText; // for TEditForm::Mask
+    double Fallback;      // for Hundredths: the value before the multiplication
+    uint16_t TSettingsRecord::*WordField = nullptr;
+    double TSettingsRecord::*RealField = nullptr;
+};
+
+const std::vector<TOptionCheck>& OptionChecks();
+const std::vector<TOptionRadioGroup>& OptionRadioGroups();
+const std::vector<TOptionEdit>& OptionEdits();
+
+// The text an edit shows for the record's value. `decimalSeparator` is the
+// current locale's.
+std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record, char decimalSeparator);
+
+// Stores an edit's text into the record: an integer edit takes a whole
+// integer, a real edit a number in the current locale's form; any other
+// text, and a value that the field cannot hold, stores the fall-back.
+void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record,
+                     char decimalSeparator);
+
+// Text to whole integer; false when it is not one (blanks around allowed).
+bool TryParseInteger(const std::string& text, long long& value);
+// Text to a finite real with the given decimal separator; false otherwise.
+bool TryParseLocaleReal(const std::string& text, char decimalSeparator, double& value);
+
+// Autosave interval bounds of the up-down control, minutes.
+inline constexpr int AutoSaveMinutesMin = 1;
+inline constexpr int AutoSaveMinutesMax = 60;
+
+// What the main window must do after the dialog changed the options.
+enum class TOptionsEffect {
+    Nothing,         // no result shown, or nothing in the result range changed
+    Melt,            // a model or inclusion option changed: melt again
+    ReloadMaterials, // the widening of ferroalloys changed: reload, then melt
+    Redisplay        // only display options changed: redraw without solving
+};
+TOptionsEffect OptionsChangeEffect(const TSettingsRecord& before, const TSettingsRecord& after, bool resultsShown);
+
+} // namespace ferrolyt

@@ -1,0 +1,255 @@
+// The main window's file commands on the sample project: opening files by
+// their extension, the new project, the choice of a task file and of a
+// task, saving, the autosave tick, and the busy rule of all of them.
+
+#include "AppFixture.h"
+
+#include "Materials.h"
+#include "TaskList.h"
+#include "TextFile.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+using namespace ferrolyt;
+
+class TstFileCommands : public QObject {
+    Q_OBJECT
+
+    TAppFixture f;
+
+    static QStringList ReadLines(const QString& path)
+    {
+        if (!QFile::exists(path))
+            return {};
+        const std::vector<std::string> lines = ReadTextFile1251(path.toStdString());
+        QStringList out;
+        for (const auto& l : lines)
+            out << QString::fromStdString(l);
+        return out;
+    }
+
+private slots:
+    void init() { QVERIFY2(f.Start(), qPrintable(f.Texts().join("; "))); }
+    void cleanup() { f.Stop(); }
+
+    void theOpenDialogOffersTheCommandsFilterAndOpensTheChoice()
+    {
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.MAT"), f.Path("other.mat")));
+        QString filter;
+        f.dialog = [&](QDialog& d) {
+            auto& fd = dynamic_cast<QFileDialog&>(d);
+            filter = fd.selectedNameFilter();
+            fd.selectFile(f.Path("other.mat"));
+            return int(QDialog::Accepted);
+        };
+        f.w->OpenMatFileM->trigger();
+        QCOMPARE(f.dialogs, 1);
+        QCOMPARE(filter, QString("Materials (*.MAT)"));
+        QCOMPARE(QString::fromStdString(ProjectValue("MatFile")), QString("other.mat"));
+        QCOMPARE(QString::fromStdString(TaskMatFiles.at(0)), QString("other.mat"));
+        QVERIFY(ResultsShown);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+
+        // A cancelled dialog opens nothing.
+        f.dialog = [](QDialog&) { return int(QDialog::Rejected); };
+        ClearProjectState();
+        f.w->OpenA->trigger();
+        QVERIFY(ProjectList.empty());
+    }
+
+    void aFailedMaterialsFileKeepsTheProjectsMaterials()
+    {
+        const int count = MaterialCount;
+        const std::string first = MaterialTable[1].Name;
+        f.w->OpenFile(f.Path("missing.MAT").toStdString());
+        QCOMPARE(f.Texts(), QStringList{"Неможливо завантажити файл " + f.Path("missing.MAT")});
+        QCOMPARE(MaterialCount, count);
+        QCOMPARE(MaterialTable[1].Name, first);
+        QCOMPARE(QString::fromStdString(ProjectValue("MatFile")), QString("Ferrolyt.MAT"));
+    }
+
+    void aConstantsFileLoadsButTheProjectKeepsNamingItsOwn()
+    {
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.CON"), f.Path("Other.CON")));
+        ResultsShown = false;
+        f.w->OpenFile(f.Path("Other.CON").toStdString());
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QVERIFY(ResultsShown);
+        QCOMPARE(QString::fromStdString(ProjectValue("ConFile")), QString("Ferrolyt.CON"));
+        f.w->SaveButClick(0);
+        QVERIFY(ReadLines(f.Path("FERROLYT.FWP")).contains("ConFile=Ferrolyt.CON"));
+    }
+
+    void aProjectFileLoadsTheWholeProject()
+    {
+        f.w->ClearButClick();
+        QCOMPARE(MaterialCount, 0);
+        f.w->OpenFile(f.Path("FERROLYT.FWP").toStdString());
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QVERIFY(MaterialCount > 5);
+        QCOMPARE(TaskList.Count, f.w->TaskBox->count());
+        QVERIFY(TaskList.Count >= 2);
+        QVERIFY(ResultsShown);
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - FERROLYT.FWP"));
+        QCOMPARE(f.w->TaskFileBox->currentText(), QString("Ferrolyt.TSK"));
+    }
+
+    void aNewTaskFileIsAddedToTheProjectOrReplacesTheEntry()
+    {
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Heats.TSK")));
+        f.answer = QMessageBox::Yes;
+        f.w->OpenFile(f.Path("Heats.TSK").toStdString());
+        QCOMPARE(f.Texts(), QStringList{"Добавить файл заданий Heats.TSK в проект?"});
+        QCOMPARE(int(TaskListBox.size()), 2);
+        QCOMPARE(TaskListBoxIndex, 1);
+        QCOMPARE(f.w->TaskFileBox->currentText(), QString("Heats.TSK"));
+        QCOMPARE(QString::fromStdString(TaskMatFiles.at(1)), QString("Ferrolyt.MAT"));
+        QVERIFY(ResultsShown);
+
+        // Opening a file already in the project selects its entry and the
+        // task last chosen in it, without asking.
+        TaskListBox[0].TaskIndex = 1;
+        f.messages.clear();
+        f.w->OpenFile(f.Path("Ferrolyt.TSK").toStdString());
+        QVERIFY(f.messages.isEmpty());
+        QCOMPARE(TaskListBoxIndex, 0);
+        QCOMPARE(TaskList.Current, 1);
+        QCOMPARE(f.w->TaskBox->currentIndex(), 1);
+
+        // No: the selected entry now names the new file.
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Third.TSK")));
+        f.answer = QMessageBox::No;
+        f.w->OpenFile(f.Path("Third.TSK").toStdString());
+        QCOMPARE(int(TaskListBox.size()), 2);
+        QCOMPARE(QString::fromStdString(TaskListBox[0].Text), QString("Third.TSK"));
+        QCOMPARE(TaskListBox[0].TaskIndex, 1);
+
+        // The project written now lists both files.
+        f.w->SaveButClick(0);
+        const QStringList lines = ReadLines(f.Path("FERROLYT.FWP"));
+        QVERIFY2(lines.contains("Tsk0=Third.TSK #1 *Ferrolyt.MAT"), qPrintable(lines.join("|")));
+        QVERIFY2(lines.contains("Tsk1=Heats.TSK #0 *Ferrolyt.MAT"), qPrintable(lines.join("|")));
+    }
+
+    void choosingATaskFileLoadsItsMaterialsAndTasks()
+    {
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Heats.TSK")));
+        f.answer = QMessageBox::Yes;
+        f.w->OpenFile(f.Path("Heats.TSK").toStdString());
+        TaskListBox[0].TaskIndex = 1;
+        ResultsShown = false;
+        f.w->TaskListBoxClick(0);
+        QCOMPARE(TaskListBoxIndex, 0);
+        QCOMPARE(QString::fromStdString(TaskList.FileName), QString("Ferrolyt.TSK"));
+        QCOMPARE(TaskList.Current, 1);
+        QVERIFY(ResultsShown);
+    }
+
+    void choosingATaskMeltsItsRecommendedCharge()
+    {
+        QCOMPARE(TaskList.Current, 0);
+        const long double before = ChargeTotal;
+        ResultsShown = false;
+        f.w->TaskBoxClick(1);
+        QCOMPARE(TaskList.Current, 1);
+        QCOMPARE(TaskListBox.at(0).TaskIndex, 1);
+        QVERIFY(ResultsShown);
+        QVERIFY(f.w->MeltRecA->isEnabled());
+        QVERIFY(ChargeTotal != before);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+
+        // A task without any recommended, fixed or minimum quantity melts
+        // nothing and disables the melt of the recommended charge.
+        TTaskRecord& other = TaskList.Items[1];
+        for (int j = 1; j <= other.NMat; ++j)
+            other.Materials[j].Recommended = other.Materials[j].Fixed = other.Materials[j].MinT = UnsetValue;
+        ResultsShown = false;
+        f.w->TaskBoxClick(0);
+        QCOMPARE(TaskList.Current, 0);
+        QVERIFY(!f.w->MeltRecA->isEnabled());
+        QVERIFY(!ResultsShown);
+    }
+
+    void aNewProjectClearsEverythingAndSavesAsUntitled()
+    {
+        f.w->ClearButClick();
+        QCOMPARE(MaterialCount, 0);
+        QCOMPARE(SystemElemLast, 0);
+        QCOMPARE(TaskList.Count, 0);
+        QCOMPARE(f.w->TaskBox->count(), 0);
+        QCOMPARE(f.w->TaskFileBox->count(), 0);
+        QVERIFY(!ResultsShown);
+        QVERIFY(!f.w->MeltA->isEnabled());
+        QVERIFY(!f.w->MeltRecA->isEnabled());
+        QVERIFY(!f.w->StartA->isEnabled());
+        QCOMPARE(f.w->EditP->text(), QString("1"));
+        QVERIFY(f.w->EditIniT->text().isEmpty());
+        QVERIFY(f.w->EditMetM->text().isEmpty());
+        QVERIFY(f.w->MatGridCells.Cell(1, 1).empty());
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt"));
+        QCOMPARE(QString::fromStdString(Settings.LastProject), QString("Untitled.FWP"));
+
+        f.w->SaveA->trigger();
+        QCOMPARE(f.dialogs, 0);
+        const QStringList lines = ReadLines(f.Path("Untitled.FWP"));
+        QVERIFY2(lines.contains("ConFile=Ferrolyt.CON"), qPrintable(lines.join("|")));
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - Untitled.FWP"));
+    }
+
+    void theAutosaveTickSavesWithoutADialog()
+    {
+        Settings.AutoSave = true;
+        Settings.AutoSaveMinutes = 3;
+        f.w->SetAutoSaveTimer();
+        QVERIFY(f.w->Timer1->isActive());
+        QCOMPARE(f.w->Timer1->interval(), 180000);
+
+        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
+        TaskList.Items[1].Name = "Змінена плавка";
+        f.w->Timer1Timer();
+        QCOMPARE(f.dialogs, 0);
+        QVERIFY(f.messages.isEmpty());
+        QVERIFY(ReadLines(f.Path("FERROLYT.FWP")).contains("TskFile=Ferrolyt.TSK"));
+        QVERIFY(ReadLines(f.Path("Ferrolyt.TSK")).contains("*Змінена плавка"));
+
+        Settings.AutoSave = false;
+        f.w->SetAutoSaveTimer();
+        QVERIFY(!f.w->Timer1->isActive());
+    }
+
+    void whileBusyTheCommandsOnlyAskToStop()
+    {
+        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
+        const int count = MaterialCount;
+        CalcBusy = true;
+        f.answer = QMessageBox::No;
+        f.w->Timer1Timer();
+        f.w->SaveButClick(0);
+        f.w->ClearButClick();
+        f.w->OpenMClick(1);
+        f.w->OpenFile(f.Path("Ferrolyt.MAT").toStdString());
+        f.w->TaskBoxClick(1);
+        f.w->TaskListBoxClick(0);
+        f.w->TaskMClick();
+        f.w->OptionsMClick();
+        f.w->PrintButClick();
+        QCOMPARE(f.Texts(), QStringList(10, "Зупинити розрахунок?"));
+        QCOMPARE(f.dialogs, 0);
+        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
+        QCOMPARE(MaterialCount, count);
+        QCOMPARE(TaskList.Current, 0);
+        QCOMPARE(f.w->TaskBox->currentIndex(), 0);
+        QVERIFY(!StopRequested);
+        f.answer = QMessageBox::Yes;
+        f.w->Timer1Timer();
+        QVERIFY(StopRequested);
+        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
+    }
+};
+
+QTEST_MAIN(TstFileCommands)
+#include "tst_filecommands.moc"

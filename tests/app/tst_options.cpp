@@ -1,0 +1,278 @@
+// The options dialog: every field goes to its control and back unchanged,
+// edits that do not parse store their fall-backs, Cancel stores nothing, the
+// enabling rules of the inclusion page, and what a change of the options
+// asks of the main window.
+
+#include "FOptions.h"
+#include "OptionControls.h"
+#include "Settings.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+using namespace ferrolyt;
+
+class TstOptions : public QObject {
+    Q_OBJECT
+
+    // A record in which every field the dialog shows differs from its
+    // default and from its fall-back.
+    static TSettingsRecord Unusual()
+    {
+        TSettingsRecord r;
+        r.MetalModel = 1;
+        r.SlagModel = 1;
+        r.AutoOxygen = false;
+        r.ShowSomeGases = false;
+        r.MinGasPressure = 2.5e-7;
+        r.BetterConvergence = true;
+        r.CompositionUnit = 3;
+        r.AverageValues = true;
+        r.LogValues = true;
+        r.MorePrecision = true;
+        r.FinalTempMode = 2;
+        r.AccurateMetalSample = true;
+        r.ElementalSlag = true;
+        r.AutoInitialEstimate = true;
+        r.AccurateOptimisation = true;
+        r.HeatAlg = 2;
+        r.ConsumptionMode = 1;
+        r.HotHeelTemp = 1611;
+        r.HotHeelMetal = 12;
+        r.HotHeelSlag = 7;
+        r.MagnesiteTemp = 1402;
+        r.MagnesiteMass = 250;
+        r.ScrapMeltTemp = 1490;
+        r.ElectrodeRate = 0.00412;
+        r.GasHeatToSystem = 12.25;
+        r.ElectricHeatCoef = 0.875;
+        r.LgConstFe = -0.725;
+        r.FurnaceVolume = 31.5;
+        r.AllowCrystallisation = true;
+        r.WidenFerroalloys = true;
+        r.MoltenMaterialTemp = 1550;
+        r.CalcNmi = true;
+        r.NmiTemp = 1480;
+        r.NmiRcMethod = 1;
+        r.InitialExoNmiShare = 0.123456789;
+        r.ExoNmiRadius = 35.5;
+        r.EndoNmiRadius = 2.75;
+        r.AutoNmiRadius = true;
+        r.EndoNmiMultiple = 12.5;
+        r.ExportNmiByMultiple = true;
+        r.ExportMultipleFrom = 2;
+        r.ExportMultipleTo = 20;
+        r.ExportMultipleStep = 25;
+        r.ExportMultipleTemp = 1520;
+        r.ExportNmiByTemp = true;
+        r.ExportTempFrom = 1510;
+        r.ExportTempTo = 1600;
+        r.ExportTempStep = 150;
+        r.ExportTempMultiple = 8;
+        r.ExitSave = true;
+        r.AutoSave = true;
+        r.AutoSaveMinutes = 37;
+        return r;
+    }
+
+private slots:
+    void init() { SetOptionDefaults(); }
+
+    void everyFieldGoesToItsControlAndBackUnchanged()
+    {
+        const TSettingsRecord r = Unusual();
+        QVERIFY(!(r == TSettingsRecord{}));
+        Settings = r;
+        TFOptions d;
+        d.FormShow();
+        QCOMPARE(d.Group("MolePercentGrp")->checkedId(), 3);
+        QVERIFY(d.Check("AveChk")->isChecked());
+        QCOMPARE(d.AutoSaveSpin->value(), 37);
+        const QString sep(d.DecimalSeparator());
+        QCOMPARE(d.Edit("NoGasPEd")->text(), QString("2.5E-7").replace(".", sep));
+        QCOMPARE(d.Edit("RashElecEd")->text(), QString("0.00412").replace(".", sep));
+        QCOMPARE(d.Edit("LgConstFeEd")->text(), QString("-0.725").replace(".", sep));
+        QCOMPARE(d.Edit("ExpoKratNmiStepEd")->text(), QString("0.25").replace(".", sep));
+        QCOMPARE(d.Edit("BolotoTempEd")->text(), QString("1611"));
+        Settings = TSettingsRecord{};
+        d.OkBut->click();
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+        QVERIFY(Settings == r);
+        QCOMPARE(EncodeSettings(Settings), EncodeSettings(r));
+    }
+
+    void unparsableEditsStoreTheirFallbacks()
+    {
+        Settings = Unusual();
+        TFOptions d;
+        d.FormShow();
+        for (const TOptionEdit& e : OptionEdits())
+            d.Edit(e.Name)->setText("x");
+        d.done(QDialog::Accepted);
+        for (const TOptionEdit& e : OptionEdits()) {
+            if (e.WordField) {
+                const double expected = e.Form == TEditForm::Hundredths ? e.Fallback * 100 : e.Fallback;
+                QVERIFY2(Settings.*e.WordField == uint16_t(std::lround(expected)), e.Name);
+            } else {
+                QVERIFY2(Settings.*e.RealField == e.Fallback, e.Name);
+            }
+        }
+        QCOMPARE(Settings.MinGasPressure, 1e-5); // not the record's default 1e-10
+        QCOMPARE(Settings.HotHeelTemp, uint16_t(1700));
+        QCOMPARE(Settings.FurnaceVolume, 23.0);
+        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
+        QCOMPARE(Settings.ExportTempStep, uint16_t(100));
+    }
+
+    void integerEditsTakeOnlyIntegersTheFieldCanHold()
+    {
+        TFOptions d;
+        const QString sep(d.DecimalSeparator());
+        const std::pair<QString, uint16_t> cases[] = {
+            {"", 1700}, {QString("1650.5").replace(".", sep), 1700}, {" 1650 ", 1650},
+            {"-5", 1700}, {"70000", 1700}, {"65535", 65535}, {"+12", 12}};
+        for (const auto& [text, expected] : cases) {
+            d.FormShow();
+            d.Edit("BolotoTempEd")->setText(text);
+            d.done(QDialog::Accepted);
+            QVERIFY2(Settings.HotHeelTemp == expected, qPrintable(text));
+        }
+    }
+
+    void stepEditsStoreHundredths()
+    {
+        TFOptions d;
+        const QString sep(d.DecimalSeparator());
+        Settings.ExportMultipleStep = 10;
+        d.FormShow();
+        QCOMPARE(d.Edit("ExpoKratNmiStepEd")->text(), QString("0.1").replace(".", sep));
+        d.done(QDialog::Accepted);
+        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
+        d.FormShow();
+        d.Edit("ExpoKratNmiStepEd")->setText(QString("0.25").replace(".", sep));
+        d.done(QDialog::Accepted);
+        QCOMPARE(Settings.ExportMultipleStep, uint16_t(25));
+        d.FormShow();
+        d.Edit("ExpoKratNmiStepEd")->setText(sep == "." ? "0,25" : "0.25");
+        d.done(QDialog::Accepted);
+        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
+        d.FormShow();
+        d.Edit("ExpoTempNmiStepEd")->setText("1000"); // 100000 does not fit the field
+        d.done(QDialog::Accepted);
+        QCOMPARE(Settings.ExportTempStep, uint16_t(100));
+    }
+
+    void cancelStoresNothing()
+    {
+        Settings = Unusual();
+        const TSettingsRecord before = Settings;
+        TFOptions d;
+        d.FormShow();
+        d.Edit("BolotoTempEd")->setText("1234");
+        d.Check("AutoOxiChk")->setChecked(true);
+        d.Group("MetGrp")->button(0)->setChecked(true);
+        d.AutoSaveSpin->setValue(5);
+        d.CancelBut->click();
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QVERIFY(Settings == before);
+    }
+
+    void eachShowingReloadsFromSettings()
+    {
+        TFOptions d;
+        d.FormShow();
+        d.Edit("BolotoTempEd")->setText("1234");
+        d.done(QDialog::Rejected);
+        Settings.CompositionUnit = 2;
+        d.FormShow();
+        QCOMPARE(d.Edit("BolotoTempEd")->text(), QString("0"));
+        QCOMPARE(d.Group("MolePercentGrp")->checkedId(), 2);
+    }
+
+    void theInclusionPageFollowsItsCheckBoxes()
+    {
+        Settings.CalcNmi = false;
+        Settings.ExportNmiByMultiple = true;
+        Settings.AutoNmiRadius = true;
+        TFOptions d;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const char* edits[] = {"TempNmiEd", "IniExoNmiEd", "RadExoEd", "RadEndoEd", "KratEndoEd",
+                               "ExpoKratNmiEd1", "ExpoKratNmiEd2", "ExpoKratNmiStepEd", "ExpoKratNmiTempEd",
+                               "ExpoTempNmiEd1", "ExpoTempNmiEd2", "ExpoTempNmiStepEd", "ExpoTempNmiKratEd"};
+        for (const char* e : edits)
+            QVERIFY2(!d.Edit(e)->isEnabled(), e);
+        for (const char* c : {"AutoRadNmiChk", "ExpoKratNmiChk", "ExpoTempNmiChk"})
+            QVERIFY2(!d.Check(c)->isEnabled(), c);
+        QVERIFY(!d.Group("MethodNmiGr")->button(0)->isEnabled());
+        QVERIFY(d.Check("CalcNmiChk")->isEnabled());
+
+        d.Check("CalcNmiChk")->setChecked(true);
+        QVERIFY(d.Check("ExpoKratNmiChk")->isEnabled());
+        QVERIFY(d.Check("ExpoTempNmiChk")->isEnabled());
+        QVERIFY(d.Edit("ExpoKratNmiEd1")->isEnabled()); // its box is checked
+        QVERIFY(!d.Edit("ExpoTempNmiEd1")->isEnabled()); // its box is not
+        QVERIFY(d.Edit("KratEndoEd")->isEnabled());
+        QVERIFY(d.Edit("TempNmiEd")->isEnabled());
+        QVERIFY(d.Group("MethodNmiGr")->button(1)->isEnabled());
+
+        d.Check("ExpoTempNmiChk")->setChecked(true);
+        QVERIFY(d.Edit("ExpoTempNmiStepEd")->isEnabled());
+        d.Check("AutoRadNmiChk")->setChecked(false);
+        QVERIFY(!d.Edit("KratEndoEd")->isEnabled());
+
+        d.Check("ShowSomeGasesChk")->setChecked(false);
+        QVERIFY(!d.Edit("NoGasPEd")->isEnabled());
+        d.Check("ShowSomeGasesChk")->setChecked(true);
+        QVERIFY(d.Edit("NoGasPEd")->isEnabled());
+        d.reject();
+    }
+
+    void captionsAreTheProgramsOwn()
+    {
+        TFOptions d;
+        QCOMPARE(d.windowTitle(), QString("Опції"));
+        QCOMPARE(d.OkBut->text(), QString("Прийняти"));
+        QCOMPARE(d.CancelBut->text(), QString("Відміна"));
+        QCOMPARE(d.HelpBut->text(), QString("Довідка"));
+        QCOMPARE(d.Check("AutoOxiChk")->text(), QString("Автоматично оцінювати [O] на випуску"));
+        QCOMPARE(d.Check("AveChk")->toolTip(), QString("Середнє"));
+        QCOMPARE(d.Edit("TempNmiEd")->toolTip(), QString("Розрахункова т-ра охолодження розплавленого металу,°С"));
+        QCOMPARE(d.Group("TempGrp")->button(2)->text(), QString("Спрощ."));
+        QCOMPARE(d.AutoSaveSpin->minimum(), 1);
+        QCOMPARE(d.AutoSaveSpin->maximum(), 60);
+    }
+
+    void aChangeAsksForAMeltARedrawOrAReload()
+    {
+        const TSettingsRecord base;
+        auto effect = [&base](auto change, bool shown = true) {
+            TSettingsRecord after = base;
+            change(after);
+            return OptionsChangeEffect(base, after, shown);
+        };
+        QCOMPARE(effect([](TSettingsRecord&) {}), TOptionsEffect::Nothing);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.GasPressureUnit = 1; }), TOptionsEffect::Redisplay);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.CompositionUnit = 2; }), TOptionsEffect::Redisplay);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.MinGasPressure = 1e-5; }), TOptionsEffect::Redisplay);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.MetalModel = 1; }), TOptionsEffect::Melt);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.FinalTempMode = 1; }), TOptionsEffect::Melt);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.ElementalSlag = true; }), TOptionsEffect::Melt);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.ExportTempMultiple = 3; }), TOptionsEffect::Melt);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.CalcNmi = true; r.WidenFerroalloys = true; }),
+                 TOptionsEffect::Melt);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.WidenFerroalloys = true; r.AverageValues = true; }),
+                 TOptionsEffect::ReloadMaterials);
+        // Outside the result range: the furnace constants, saving, the optimiser.
+        QCOMPARE(effect([](TSettingsRecord& r) { r.FurnaceVolume = 30; r.AutoSave = true; r.AutoSaveMinutes = 3; }),
+                 TOptionsEffect::Nothing);
+        QCOMPARE(effect([](TSettingsRecord& r) { r.MetalModel = 1; }, false), TOptionsEffect::Nothing);
+    }
+};
+
+QTEST_MAIN(TstOptions)
+#include "tst_options.moc"

@@ -1,0 +1,272 @@
+// The study windows on the melted sample project: the kinetics window runs,
+// pauses, continues and ends when closed; the electroneutrality and
+// isotherm windows draw their curves; each saves its chart as a 24-bit BMP
+// of the chart's size.
+
+#include "FGraph.h"
+#include "FSolu.h"
+#include "KinF.h"
+#include "ModalDialog.h"
+
+#include "ForwardProblem.h"
+#include "Model.h"
+#include "ProgramDir.h"
+#include "Project.h"
+#include "RunState.h"
+#include "Settings.h"
+#include "Studies.h"
+#include "TaskList.h"
+#include "ThSys.h"
+
+#include <QAction>
+#include <QFile>
+#include <QInputDialog>
+#include <QLineSeries>
+#include <QRadioButton>
+#include <QScatterSeries>
+#include <QTemporaryDir>
+#include <QtCharts/QChartView>
+#include <QtTest>
+
+#include <cstdint>
+#include <filesystem>
+
+using namespace ferrolyt;
+
+namespace {
+
+struct TBmpHeader {
+    bool Valid = false;
+    int32_t Width = 0, Height = 0;
+    uint16_t Bits = 0;
+};
+
+// The size and depth a BMP file declares.
+TBmpHeader ReadBmpHeader(const QString& path)
+{
+    TBmpHeader h;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return h;
+    const QByteArray data = f.read(30);
+    if (data.size() < 30 || data[0] != 'B' || data[1] != 'M')
+        return h;
+    const auto le32 = [&data](int at) {
+        return static_cast<int32_t>(static_cast<uint8_t>(data[at]) | static_cast<uint8_t>(data[at + 1]) << 8
+                                    | static_cast<uint8_t>(data[at + 2]) << 16
+                                    | static_cast<uint32_t>(static_cast<uint8_t>(data[at + 3])) << 24);
+    };
+    h.Width = le32(18);
+    h.Height = std::abs(le32(22));
+    h.Bits = static_cast<uint16_t>(static_cast<uint8_t>(data[28]) | static_cast<uint8_t>(data[29]) << 8);
+    h.Valid = true;
+    return h;
+}
+
+// Appends a material of one element and moves the pseudo-materials behind it.
+void AddPureMaterial(const std::string& name, const char* symbol, uint8_t type)
+{
+    const int j = ++MaterialCount;
+    for (int p = 3; p >= 1; --p)
+        MaterialTable[j + p] = MaterialTable[j + p - 1];
+    for (auto* table : {&CompositionMin, &CompositionMax})
+        for (auto& row : *table) {
+            for (int p = 3; p >= 1; --p)
+                row[j + p] = row[j + p - 1];
+            row[j] = 0;
+        }
+    TMaterialRecord& m = MaterialTable[j];
+    m = ZeroMaterialRecord();
+    m.Name = name;
+    m.Type = type;
+    m.RecoveryLo = m.RecoveryHi = 1;
+    m.Temperature = 25;
+    const int i = ThSystems[0]->Elems->IndexOfSymbol(symbol);
+    for (auto* table : {&CompositionMin, &CompositionMax}) {
+        (*table)[static_cast<std::size_t>(i + 1)][j] = 1.0f;
+        (*table)[0][j] = static_cast<float>(1.0L / ThSystems[0]->El(i).MolarMass);
+    }
+}
+
+} // namespace
+
+class TstStudies : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString savedCwd;
+
+private slots:
+    void init()
+    {
+        savedCwd = QDir::currentPath();
+        dir = std::make_unique<QTemporaryDir>();
+        ResetModel();
+        ClearProjectState();
+        Settings = TSettingsRecord{};
+        Settings.FinalTempMode = 0;
+        Settings.CalcNmi = false;
+        const std::string project = (std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string();
+        QVERIFY(LoadProject(project));
+        QVERIFY(MeltForward().BothConverged);
+    }
+    void cleanup()
+    {
+        SetModalHook({});
+        QDir::setCurrent(savedCwd);
+        ClearProjectState();
+    }
+
+    void kineticsRunsPausesAndSavesItsChart()
+    {
+        TKinF w;
+        w.resize(800, 500);
+        w.KineMClick([] { MeltForward(); });
+        QVERIFY(w.KinRunning);
+        QVERIFY(w.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() >= 30, 10000);
+
+        // Stop pauses after the current step; the phase can change while paused.
+        w.StopButClick();
+        QTRY_VERIFY(w.Paused());
+        QCOMPARE(w.StopContA->text(), QStringLiteral("Continue"));
+        const int64_t steps = w.Kinetics()->StepCount();
+        QTest::qWait(50);
+        QCOMPARE(w.Kinetics()->StepCount(), steps);
+        w.PhaseGrpClick(1);
+        QVERIFY(w.SlgM->isChecked());
+        QVERIFY(w.PhaseGrp[1]->isChecked());
+        QVERIFY(!w.KinRedrawRequested); // drawn at once while paused
+
+        w.StopButClick();
+        QCOMPARE(w.StopContA->text(), QStringLiteral("Stop"));
+        QTRY_VERIFY(w.Kinetics()->StepCount() > steps);
+
+        // Save through the menu: the name's extension becomes ".bmp".
+        const QString asked = dir->filePath("kin.png");
+        SetModalHook([&asked](QDialog& d) {
+            auto& input = static_cast<QInputDialog&>(d);
+            if (input.textValue() != QStringLiteral("Kinetics.bmp"))
+                return int(QDialog::Rejected);
+            input.setTextValue(asked);
+            return int(QDialog::Accepted);
+        });
+        w.SaveImgMClick();
+        const TBmpHeader h = ReadBmpHeader(dir->filePath("kin.bmp"));
+        QVERIFY(h.Valid);
+        QCOMPARE(h.Bits, uint16_t{24});
+        QCOMPARE(h.Width, w.KinChart->width());
+        QCOMPARE(h.Height, w.KinChart->height());
+
+        // A blank answer saves nothing.
+        SetModalHook([](QDialog& d) {
+            static_cast<QInputDialog&>(d).setTextValue(QStringLiteral("   "));
+            return int(QDialog::Accepted);
+        });
+        const auto before = QDir(dir->path()).entryList(QDir::Files).size();
+        w.SaveImgMClick();
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), before);
+
+        // Closing ends the run.
+        w.close();
+        QVERIFY(!w.KinRunning);
+        const int64_t atClose = w.Kinetics()->StepCount();
+        QTest::qWait(50);
+        QCOMPARE(w.Kinetics()->StepCount(), atClose);
+    }
+
+    void kineticsWaitsWhileACalculationIsBusy()
+    {
+        TKinF w;
+        CalcBusy = true;
+        bool melted = false;
+        w.KineMClick([&melted] { melted = true; });
+        CalcBusy = false;
+        QVERIFY(!melted);
+        QVERIFY(!w.KinRunning);
+    }
+
+    void electroneutralityWindowDrawsTheCurve()
+    {
+        TFGraph w;
+        w.resize(700, 500);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.Series1->count(), ElectroneutralityPoints);
+        QVERIFY(w.Series2->count() > 0);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Крива електронейтральності"));
+        // The curve crosses zero charge at the lower system's potential.
+        const auto points = w.Series1->points();
+        double crossing = NAN;
+        for (qsizetype k = 1; k < points.size(); ++k)
+            if ((points[k - 1].x() > 0) != (points[k].x() > 0)) {
+                crossing = points[k].y();
+                break;
+            }
+        const double step = (points.back().y() - points.front().y()) / 1000;
+        QVERIFY(std::fabs(crossing - static_cast<double>(ThSystems[0]->SlagPotential)) <= 1.01 * step);
+
+        w.MSys2->trigger();
+        QVERIFY(w.MSys2->isChecked() && !w.MSys1->isChecked());
+        QCOMPARE(w.Series1->count(), ElectroneutralityPoints);
+
+        const QString file = dir->filePath("curve.bmp");
+        QVERIFY(w.SaveImage(file));
+        const TBmpHeader h = ReadBmpHeader(file);
+        QVERIFY(h.Valid);
+        QCOMPARE(h.Bits, uint16_t{24});
+        QCOMPARE(h.Width, w.Chart1->width());
+        QCOMPARE(h.Height, w.Chart1->height());
+    }
+
+    void isothermWindowDrawsThreeCurvesAndSavesThem()
+    {
+        AddPureMaterial("O", "O", mtGas);
+        AddPureMaterial("Al", "Al", mtMetal);
+        TTaskRecord& task = TaskList.CurrentTask();
+        task.IniMinMet = task.IniMaxMet = 100;
+        TFSolu w;
+        w.PointStride = 60;
+        w.LastPoint = 300;
+        w.resize(700, 500);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QLineSeries* s : w.Series)
+            QVERIFY(s->count() >= 4);
+        QCOMPARE(w.Series[0]->name(), QStringLiteral("1550°C"));
+
+        QString offered = QStringLiteral("unset");
+        SetModalHook([&](QDialog& d) {
+            auto& input = static_cast<QInputDialog&>(d);
+            offered = input.textValue();
+            input.setTextValue(dir->filePath("iso"));
+            return int(QDialog::Accepted);
+        });
+        w.N1Click();
+        QVERIFY(offered.isEmpty());
+        const TBmpHeader h = ReadBmpHeader(dir->filePath("iso.bmp"));
+        QVERIFY(h.Valid);
+        QCOMPARE(h.Bits, uint16_t{24});
+        QCOMPARE(h.Width, w.Chart1->width());
+        QCOMPARE(h.Height, w.Chart1->height());
+
+        // Cancelling saves nothing (not even a file named ".bmp").
+        SetModalHook([](QDialog&) { return int(QDialog::Rejected); });
+        QDir::setCurrent(dir->path());
+        w.N1Click();
+        QVERIFY(!QFile::exists(dir->filePath(".bmp")));
+    }
+
+    void isothermWindowWithoutItsMaterialsStaysEmpty()
+    {
+        TFSolu w;
+        w.LastPoint = 20;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QLineSeries* s : w.Series)
+            QCOMPARE(s->count(), 0);
+    }
+};
+
+QTEST_MAIN(TstStudies)
+#include "tst_studies.moc"

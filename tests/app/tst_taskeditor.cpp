@@ -1,0 +1,242 @@
+// The task editor on the sample project's task file: creating, editing,
+// copying, renaming, clearing, deleting and saving tasks, the commit rule
+// of OK and Cancel, and what the value edits let through.
+
+#include "AppFixture.h"
+
+#include "FTask.h"
+#include "TaskList.h"
+
+#include <QComboBox>
+#include <QApplication>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTableWidget>
+
+#include <deque>
+
+using namespace ferrolyt;
+
+class TstTaskEditor : public QObject {
+    Q_OBJECT
+
+    TAppFixture f;
+    std::deque<QString> names; // answers of the name queries, in order; empty: Cancel
+    std::function<void(TFTask&)> edit;
+
+    void OpenEditor(int result)
+    {
+        f.dialog = [this, result](QDialog& d) {
+            if (auto* q = qobject_cast<QInputDialog*>(&d)) {
+                if (names.empty())
+                    return int(QDialog::Rejected);
+                q->setTextValue(names.front());
+                names.pop_front();
+                return int(QDialog::Accepted);
+            }
+            if (auto* t = qobject_cast<TFTask*>(&d); t && edit)
+                edit(*t);
+            return result;
+        };
+        f.w->TaskMClick();
+    }
+
+    static std::vector<std::string> FileLinesOnDisk(const std::string& fileName)
+    {
+        auto list = std::make_unique<TTaskList>();
+        list->Items[0] = TaskList.Items[0];
+        if (!list->LoadFromFile(fileName, 0))
+            return {};
+        return list->FileLines();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY2(f.Start(), qPrintable(f.Texts().join("; ")));
+        names.clear();
+        edit = nullptr;
+    }
+    void cleanup() { f.Stop(); }
+
+    void tasksAreCreatedEditedCopiedRenamedDeletedAndSaved()
+    {
+        const int count = TaskList.Count;
+        QVERIFY(count >= 2);
+        names = {"Копія", "Нова плавка", "Плавка 7"};
+        edit = [&](TFTask& t) {
+            QCOMPARE(t.TaskTabs->count(), count);
+            QCOMPARE(t.windowTitle(), QString("Файл завдань - Ferrolyt.TSK"));
+            QCOMPARE(t.TaskTabs->tabText(0), QString::fromStdString(TaskList.Items[1].Name));
+            // Edit the first task: a value, an element bound, a material.
+            t.Edit(TTaskEditorView::MinMetEd)->setText("91,5");
+            t.SetElementCell(3, 1, "0.2");
+            t.SetMaterialCell(5, 1, "77");
+            // Copy it (the copy holds the edits) and add an empty task.
+            t.AddTaskMClick(0);
+            QCOMPARE(t.TaskTabs->count(), count + 1);
+            QCOMPARE(t.TaskTabs->currentIndex(), count);
+            QCOMPARE(t.TaskTabs->tabText(count), QString("Копія"));
+            QCOMPARE(t.Edit(TTaskEditorView::MinMetEd)->text(), QString("91.5"));
+            QCOMPARE(t.MaterialCell(5, 1), std::string("77"));
+            t.AddTaskMClick(1);
+            QCOMPARE(t.TaskTabs->count(), count + 2);
+            QVERIFY(t.Edit(TTaskEditorView::MinMetEd)->text().isEmpty());
+            t.Edit(TTaskEditorView::IniTempEd)->setText("1590");
+            t.SetMaterialCell(1, 1, QString::fromStdString(MaterialTable[2].Name).toStdString());
+            t.SetMaterialCell(2, 1, "12.5");
+            // Rename the second task, delete the first.
+            t.TaskTabs->setCurrentIndex(1);
+            t.RenTskMClick();
+            QCOMPARE(t.TaskTabs->tabText(1), QString("Плавка 7"));
+            t.TaskTabs->setCurrentIndex(0);
+            t.DelTskMClick();
+            QCOMPARE(t.TaskTabs->count(), count + 1);
+            QCOMPARE(t.TaskTabs->tabText(0), QString("Плавка 7"));
+            t.SaveTaskMClick();
+        };
+        OpenEditor(QDialog::Accepted);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(TaskList.Count, count + 1);
+        QCOMPARE(QString::fromStdString(TaskList.Items[1].Name), QString("Плавка 7"));
+        const TTaskRecord& copy = TaskList.Items[static_cast<std::size_t>(count) - 0];
+        QCOMPARE(QString::fromStdString(copy.Name), QString("Копія"));
+        QCOMPARE(double(copy.MinMet), 91.5);
+        QCOMPARE(double(copy.MetalMax[1]), 0.2);
+        QCOMPARE(double(copy.Materials[1].MaxT), 77.0);
+        const TTaskRecord& fresh = TaskList.Items[static_cast<std::size_t>(count) + 1];
+        QCOMPARE(QString::fromStdString(fresh.Name), QString("Нова плавка"));
+        QCOMPARE(double(fresh.IniTemp), 1590.0);
+        // An empty task lists every material of the template, unset.
+        QCOMPARE(fresh.NMat, std::min(MaterialCount, MaxTaskMaterials));
+        QCOMPARE(double(fresh.Materials[1].Recommended), 12.5);
+        QCOMPARE(int(fresh.Materials[1].TableIndex), 2);
+        // The main window's task box lists the new tabs.
+        QCOMPARE(f.w->TaskBox->count(), count + 1);
+        QCOMPARE(f.w->TaskBox->itemText(0), QString("Плавка 7"));
+        // The file read back equals what was edited.
+        QCOMPARE(FileLinesOnDisk("Ferrolyt.TSK"), TaskList.FileLines());
+    }
+
+    void cancelKeepsTheListThoughASavedFileHasTheEdits()
+    {
+        const std::vector<std::string> before = TaskList.FileLines();
+        const std::string firstName = TaskList.Items[1].Name;
+        names = {"Тимчасова"};
+        edit = [](TFTask& t) {
+            t.AddTaskMClick(1);
+            t.Edit(TTaskEditorView::MaxTempEd)->setText("1650");
+            t.SaveTaskMClick();
+        };
+        OpenEditor(QDialog::Rejected);
+        QCOMPARE(TaskList.FileLines(), before);
+        QCOMPARE(TaskList.Items[1].Name, firstName);
+        QCOMPARE(f.w->TaskBox->count(), TaskList.Count);
+        const std::vector<std::string> onDisk = FileLinesOnDisk("Ferrolyt.TSK");
+        QVERIFY(onDisk != before);
+        QVERIFY(std::find(onDisk.begin(), onDisk.end(), "*Тимчасова") != onDisk.end());
+    }
+
+    void okWithAnUnsetInitialTemperaturePuts1600IntoTheMainWindow()
+    {
+        // Closing the editor itself, without the melt that follows it.
+        TFTask& t = *f.w->FTask;
+        f.w->EditIniT->setText("1234");
+        t.FormShow();
+        t.Edit(TTaskEditorView::IniTempEd)->clear();
+        t.done(QDialog::Accepted);
+        QVERIFY(IsUnset(TaskList.CurrentTask().IniTemp));
+        QCOMPARE(f.w->EditIniT->text(), QString("1600"));
+        t.FormShow();
+        t.Edit(TTaskEditorView::IniTempEd)->setText("1610.5");
+        t.done(QDialog::Accepted);
+        QCOMPARE(f.w->EditIniT->text(), QString("1610.5"));
+    }
+
+    void clearingAndDeletingTheLastTab()
+    {
+        const int count = TaskList.Count;
+        edit = [&](TFTask& t) {
+            t.TaskTabs->setCurrentIndex(count - 1);
+            t.ClrTskMClick();
+            QVERIFY(t.Edit(TTaskEditorView::MinMetEd)->text().isEmpty());
+            QVERIFY(t.MaterialCell(2, 1).empty()); // the template's materials, unset
+            QCOMPARE(t.TaskTabs->tabText(count - 1), QString::fromStdString(TaskList.Items[count].Name));
+            t.PopupTabPopup();
+            QVERIFY(t.DelTskM->isEnabled());
+            t.DelTskMClick();
+            QCOMPARE(t.TaskTabs->count(), count - 1);
+            QCOMPARE(t.TaskTabs->currentIndex(), count - 2);
+        };
+        OpenEditor(QDialog::Accepted);
+        QCOMPARE(TaskList.Count, count - 1);
+        QCOMPARE(TaskList.Current, count - 2);
+    }
+
+    void anEmptyListAsksForTheFirstTasksNameAtOnce()
+    {
+        f.w->ClearButClick();
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.MAT"), f.Path("x.MAT")));
+        names = {"Перша"};
+        int tabs = -1;
+        edit = [&](TFTask& t) { tabs = t.TaskTabs->count(); };
+        OpenEditor(QDialog::Accepted);
+        QCOMPARE(tabs, 1);
+        QCOMPARE(TaskList.Count, 1);
+        QCOMPARE(QString::fromStdString(TaskList.Items[1].Name), QString("Перша"));
+
+        // Cancelling the query leaves the editor without a task.
+        f.w->ClearButClick();
+        names.clear();
+        OpenEditor(QDialog::Accepted);
+        QCOMPARE(tabs, 0);
+        QCOMPARE(TaskList.Count, 0);
+    }
+
+    void aNewTaskCanStartFromTheLastMelt()
+    {
+        QVERIFY(ResultsShown);
+        names = {"З проплавлення"};
+        edit = [](TFTask& t) { t.AddTaskMClick(2); };
+        OpenEditor(QDialog::Accepted);
+        const TTaskRecord& t = TaskList.Items[static_cast<std::size_t>(TaskList.Count)];
+        QCOMPARE(QString::fromStdString(t.Name), QString("З проплавлення"));
+        QVERIFY(t.IniMinMet > 0 && t.IniMaxMet >= t.IniMinMet);
+        QVERIFY(t.IniTemp > 1000 && t.IniTemp < 2500);
+        QVERIFY(t.NEl > 3);
+    }
+
+    void valueEditsTakeOnlyNumbers()
+    {
+        QCOMPARE(TaskEditKey(U'ю'), std::optional<char32_t>(U'.'));
+        QCOMPARE(TaskEditKey(U'/'), std::optional<char32_t>(U'.'));
+        QCOMPARE(TaskEditKey(U'б'), std::optional<char32_t>(U','));
+        QCOMPARE(TaskEditKey(U'7'), std::optional<char32_t>(U'7'));
+        QCOMPARE(TaskEditKey(U'-'), std::optional<char32_t>(U'-'));
+        QVERIFY(!TaskEditKey(U'a'));
+        QVERIFY(!TaskEditKey(U'ж'));
+        QVERIFY(!TaskEditKey(U' '));
+
+        TFTask t(nullptr);
+        t.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t));
+        QLineEdit* e = t.Edit(TTaskEditorView::EnergyEd);
+        e->setFocus();
+        auto type = [e](const QString& text) {
+            for (const QChar c : text) {
+                QKeyEvent press(QEvent::KeyPress, c.unicode() < 128 ? c.toUpper().unicode() : int(Qt::Key_unknown),
+                                Qt::NoModifier, QString(c));
+                QApplication::sendEvent(e, &press);
+            }
+        };
+        type(QString("1ю5x/2"));
+        QCOMPARE(e->text(), QString("1.5.2"));
+        type(QString("б"));
+        QCOMPARE(e->text(), QString("1.5.2,"));
+    }
+};
+
+QTEST_MAIN(TstTaskEditor)
+#include "tst_taskeditor.moc"

@@ -1,0 +1,214 @@
+// The tasks of the shipped sample project, run the way the main window runs
+// them: the recommended charge melted (F8), and the cheapest charge found by
+// the optimiser (F10: set-up, constraint blocks, busy state, Optimise) and
+// melted again. The EAF task must give a plausible tapping heat with the heat
+// balance on, the optimiser must meet the EAF task on both systems, and the
+// scrap-only task must be reported as impossible.
+
+#include "Constraints.h"
+#include "ForwardProblem.h"
+#include "LoaderTestSupport.h"
+#include "Optimiser.h"
+#include "RecordingHost.h"
+#include "RunState.h"
+#include "SystemSetup.h"
+#include "ThSys.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace ferrolyt::test {
+namespace {
+
+constexpr const char* EafTask = "ДСП-100, сталь 20";
+constexpr const char* ScrapOnlyTask = "Лише брухт, [Cu]<=0.05";
+
+bool Set(long double x) { return x != UnsetValue; }
+
+class SampleTasksBase : public LoaderTestBase {
+protected:
+    void SetUp() override
+    {
+        LoaderTestBase::SetUp();
+        Settings.MetalModel = 0;
+        Settings.SlagModel = 0;
+        Settings.FinalTempMode = 0;
+        Settings.BetterConvergence = false;
+        Settings.CalcNmi = false;
+        Settings.AutoInitialEstimate = false;
+        Settings.AccurateOptimisation = false;
+        ASSERT_TRUE(LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string()));
+        ASSERT_TRUE(host_.warnings.empty()) << host_.warnings.front();
+    }
+    void TearDown() override
+    {
+        CalcBusy = false;
+        StopRequested = false;
+        LoaderTestBase::TearDown();
+    }
+
+    const TTaskRecord& SelectTask(const std::string& name)
+    {
+        for (int k = 0; k < TaskList.Count; ++k) {
+            if (TaskList.Items[static_cast<std::size_t>(k + 1)].Name == name) {
+                TaskList.Current = k;
+                return TaskList.CurrentTask();
+            }
+        }
+        ADD_FAILURE() << "no task " << name;
+        return TaskList.CurrentTask();
+    }
+
+    // The optimisation command without its window: set-up, blocks, busy.
+    static bool PrepareOptimisation()
+    {
+        PrepareSystems();
+        if (!BuildConstraintBlocks())
+            return false;
+        CalcBusy = true;
+        StopRequested = false;
+        return true;
+    }
+
+    static int BlockNamed(const std::string& name)
+    {
+        for (int k = 1; k <= ConstraintBlockCount; ++k)
+            if (ConstraintBlocks[k].Name == name)
+                return k;
+        ADD_FAILURE() << "no constraint block " << name;
+        return -1;
+    }
+
+    static double MetalPercent(TThSys& sys, const std::string& symbol)
+    {
+        const int i = sys.Elems->IndexOfSymbol(symbol);
+        EXPECT_GE(i, 0) << symbol;
+        return i < 0 ? 0 : 100.0 * static_cast<double>(sys.El(i).MetalFraction);
+    }
+
+    static double SlagCompoundPercent(TThSys& sys, const std::string& symbol)
+    {
+        const int i = sys.Elems->IndexOfSymbol(symbol);
+        EXPECT_GE(i, 0) << symbol;
+        return i < 0 ? 0 : 100.0 * static_cast<double>(sys.El(i).SlagCompoundFraction);
+    }
+
+    // Every limit of the task on one system, each to `rel` of its value (the
+    // optimiser's rows are linearised, so a met limit may stand a hair off).
+    static void ExpectTaskMet(TThSys& sys, const TTaskRecord& task, bool withTemperature, double rel = 0.01)
+    {
+        auto within = [rel](double value, long double lo, long double hi, const std::string& what) {
+            if (Set(lo)) {
+                EXPECT_GE(value, static_cast<double>(lo) * (1 - rel)) << what;
+            }
+            if (Set(hi)) {
+                EXPECT_LE(value, static_cast<double>(hi) * (1 + rel)) << what;
+            }
+        };
+        for (int k = 1; k <= task.NEl; ++k) {
+            const std::string symbol = task.Symbols[k];
+            if (sys.Elems->IndexOfSymbol(symbol) < 0)
+                continue;
+            within(MetalPercent(sys, symbol), task.MetalMin[k], task.MetalMax[k], "[" + symbol + "]");
+            if (symbol != "O")
+                within(SlagCompoundPercent(sys, symbol), task.SlagMin[k], task.SlagMax[k], "(" + symbol + ")");
+        }
+        within(static_cast<double>(sys.MetalMass), task.MinMet, task.MaxMet, "metal mass");
+        within(static_cast<double>(sys.SlagMass), task.MinSlg, task.MaxSlg, "slag mass");
+        within(static_cast<double>(sys.Basicity), task.MinOsn, task.MaxOsn, "basicity");
+        if (withTemperature)
+            within(static_cast<double>(sys.Temperature - KelvinOffset), task.MinTemp, task.MaxTemp, "temperature");
+    }
+
+    RecordingHost host_;
+};
+
+// ---------------------------------------------------------------------------
+
+using SampleTasksEafMelt = SampleTasksBase;
+
+TEST_F(SampleTasksEafMelt, RecommendedChargeTapsWithinTheTaskWithTheHeatBalanceOn)
+{
+    const TTaskRecord& task = SelectTask(EafTask);
+    Settings.FinalTempMode = 1;
+    const TForwardResult result = MeltForward();
+    ASSERT_TRUE(result.LowerConverged);
+    ASSERT_TRUE(result.UpperConverged);
+    EXPECT_FALSE(host_.warned("Збіжність"));
+
+    const int c = [&] {
+        for (int k = 1; k <= task.NEl; ++k)
+            if (task.Symbols[k] == "C")
+                return k;
+        return 0;
+    }();
+    ASSERT_GT(c, 0);
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE("system " + std::to_string(k));
+        TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];
+        const double carbon = MetalPercent(sys, "C");
+        EXPECT_GE(carbon, static_cast<double>(task.MetalMin[c]));
+        EXPECT_LE(carbon, static_cast<double>(task.MetalMax[c]));
+        // An oxidising tapping slag.
+        const double feo = SlagCompoundPercent(sys, "Fe");
+        EXPECT_GE(feo, 15.0);
+        EXPECT_LE(feo, 35.0);
+        EXPECT_GE(sys.Basicity, task.MinOsn);
+        EXPECT_LE(sys.Basicity, task.MaxOsn);
+        // The shipped energy, less the losses, brings the bath to the
+        // tapping temperature the task asks for.
+        const long double celsius = sys.Temperature - KelvinOffset;
+        EXPECT_GE(celsius, task.MinTemp);
+        EXPECT_LE(celsius, task.MaxTemp);
+        EXPECT_NEAR(static_cast<double>(sys.MetalMass), 100.0, 5.0);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+using SampleTasksOptimiser = SampleTasksBase;
+
+TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
+{
+    for (const uint8_t mode : {uint8_t{0}, uint8_t{1}}) {
+        SCOPED_TRACE("heat balance " + std::to_string(mode));
+        Settings.FinalTempMode = mode;
+        const TTaskRecord& task = SelectTask(EafTask);
+        ASSERT_TRUE(PrepareOptimisation());
+        EXPECT_EQ(Optimise(-1), 0);
+        long double charged = 0;
+        for (int j = 1; j <= MaterialCount; ++j) {
+            EXPECT_GE(MaterialTable[j].Amount, 0.0L) << MaterialTable[j].Name;
+            charged += MaterialTable[j].Amount;
+        }
+        EXPECT_GT(charged, 95.0L);
+
+        // The window shows the result by melting it again.
+        ASSERT_TRUE(SolveForwardProblem().BothConverged);
+        for (int k = 0; k < 2; ++k) {
+            SCOPED_TRACE("system " + std::to_string(k));
+            ExpectTaskMet(*ThSystems[static_cast<std::size_t>(k)], task, mode != 0);
+        }
+        // Banned materials stay out of the charge.
+        for (int m = 1; m <= task.NMat; ++m) {
+            const TMaterialRecord& tm = task.Materials[m];
+            if (tm.MaxT == 0) {
+                EXPECT_EQ(MaterialTable[tm.TableIndex].Amount, 0.0L) << tm.Name;
+            }
+        }
+    }
+}
+
+TEST_F(SampleTasksOptimiser, ScrapOnlyTaskIsReportedAsNotMet)
+{
+    SelectTask(ScrapOnlyTask);
+    ASSERT_TRUE(PrepareOptimisation());
+    // Every scrap grade carries more copper than the limit, and no slag
+    // takes copper up: the task as stated has no charge.
+    EXPECT_NE(Optimise(-1), 0);
+    EXPECT_GE(BlockNamed("[Cu] макс"), 1);
+}
+
+} // namespace
+} // namespace ferrolyt::test
