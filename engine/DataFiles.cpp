@@ -23,45 +23,8 @@ constexpr long double Ln10 = 2.302585093L;
 // -R x 1873.15 K: the interaction energies are referred to 1600 °C.
 constexpr long double EnergyFactor = -15574.2532268L;
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(std::string_view s)
-{
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 bool StartsWithCapital(const std::string& line) { return !line.empty() && line[0] >= 'A' && line[0] <= 'Z'; }
-
-// A whole token as a 32-bit integer: optional sign and decimal digits.
-bool ParseInteger(std::string_view text, int32_t& value)
-{
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i == text.size())
-        return false;
-    long long v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > 2147483648LL)
-            return false;
-    }
-    if (negative)
-        v = -v;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return false;
-    value = static_cast<int32_t>(v);
-    return true;
-}
 
 // Reads blank-separated tokens from a position of one line on, continuing on
 // the following lines as the runtime's text input does for numbers.
@@ -78,7 +41,7 @@ public:
             if (line_ >= lines_.size())
                 return false;
             const std::string& s = lines_[line_];
-            while (pos_ < s.size() && IsBlank(s[pos_]))
+            while (pos_ < s.size() && IsBlankOrControl(s[pos_]))
                 ++pos_;
             if (pos_ < s.size())
                 break;
@@ -89,7 +52,7 @@ public:
         }
         const std::string& s = lines_[line_];
         const std::size_t start = pos_;
-        while (pos_ < s.size() && !IsBlank(s[pos_]))
+        while (pos_ < s.size() && !IsBlankOrControl(s[pos_]))
             ++pos_;
         token = s.substr(start, pos_ - start);
         return true;
@@ -193,9 +156,9 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
                                           std::to_string(MaxElements) + ")"});
         TElementRecord rec;
         const std::string symbolPart = Utf8Left(line, 3);
-        rec.Symbol = Trim(symbolPart);
+        rec.Symbol = TrimBlanks(symbolPart);
         const std::string labelPart = Utf8Left(std::string_view(line).substr(symbolPart.size()), 6);
-        rec.Label = Trim(labelPart);
+        rec.Label = TrimBlanks(labelPart);
         TokenCursor cursor(lines, i, symbolPart.size() + labelPart.size());
 
         std::string token;
@@ -211,7 +174,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
         auto readInt = [&](int32_t& v) -> bool {
             if (!cursor.Next(token, true))
                 throw missing();
-            if (!ParseInteger(token, v))
+            if (!TryParseInt32(token, v))
                 throw bad();
             ++field;
             return true;
@@ -428,7 +391,7 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
     int32_t count = 0;
     try {
         for (std::size_t i = 1; i < lines.size(); ++i) {
-            if (Trim(lines[i]).empty())
+            if (TrimBlanks(lines[i]).empty())
                 continue; // a blank line (often the last) is no species
             TokenCursor cursor(lines, i, 0);
             std::string token;
@@ -452,12 +415,12 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
             int32_t ignored = 0;
             for (int k = 0; k < 2; ++k) {
                 next();
-                if (!ParseInteger(token, ignored))
+                if (!TryParseInt32(token, ignored))
                     throw bad();
                 ++field;
             }
             next();
-            if (!ParseInteger(token, rec.Count) || rec.Count < 1 || rec.Count > 4)
+            if (!TryParseInt32(token, rec.Count) || rec.Count < 1 || rec.Count > 4)
                 throw ContentError{i, "кількість елементів \"" + Utf8Left(token, 20) + "\" має бути від 1 до 4"};
             ++field;
             bool dropped = false;
@@ -465,10 +428,10 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 TGasSpeciesPart& part = rec.Parts[static_cast<std::size_t>(k)];
                 if (k >= rec.Count && cursor.AtLineEnd())
                     break; // unused groups may be left out
-                part.Symbol = Trim(cursor.Chars(3));
+                part.Symbol = TrimBlanks(cursor.Chars(3));
                 next();
                 int32_t nu = 0;
-                if (!ParseInteger(token, nu) || nu < 0 || nu > 1000)
+                if (!TryParseInt32(token, nu) || nu < 0 || nu > 1000)
                     throw ContentError{i, "кількість атомів \"" + Utf8Left(token, 20) + "\" має бути від 0 до 1000"};
                 ++field;
                 part.Nu = nu;
@@ -482,7 +445,7 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                     }
                 }
             }
-            rec.Name = Trim(cursor.Chars(8));
+            rec.Name = TrimBlanks(cursor.Chars(8));
             if (dropped)
                 continue;
             if (count >= MaxGasSpecies)

@@ -18,18 +18,6 @@ namespace ferrolyt {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(std::string_view s)
-{
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // Tokens separated by blanks and tabs. A text that starts with a blank
 // yields an empty first token (a header's empty balance formula).
@@ -195,7 +183,7 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     std::string rest = line;
     const std::size_t bar = rest.find('|');
     if (bar != std::string::npos) {
-        rec.Name = Utf8Left(Trim(std::string_view(rest).substr(0, bar)), MaterialNameLength);
+        rec.Name = Utf8Left(TrimBlanks(std::string_view(rest).substr(0, bar)), MaterialNameLength);
         rest.erase(0, bar + 1);
     }
 
@@ -317,7 +305,7 @@ bool LoadMaterialsFromLines(const std::vector<std::string>& lines, const std::st
         m = ZeroMaterialRecord();
     try {
         for (std::size_t n = 0; n < lines.size(); ++n) {
-            const std::string line = Trim(lines[n]);
+            const std::string line = TrimBlanks(lines[n]);
             if (line.empty() || line[0] == '#')
                 continue;
             if (line[0] == '@')

@@ -26,46 +26,13 @@ std::string ProjectDir;
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-std::string Trim(std::string_view s)
-{
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
-std::string TrimRight(std::string_view s)
-{
-    std::size_t e = s.size();
-    while (e > 0 && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(0, e));
-}
 
 // Whole text as an integer (blanks around allowed); `fallback` otherwise.
 int ToIntDef(std::string_view text, int fallback)
 {
-    const std::string t = Trim(text);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
-        negative = t[i++] == '-';
-    if (i == t.size())
-        return fallback;
-    long long v = 0;
-    for (; i < t.size(); ++i) {
-        if (t[i] < '0' || t[i] > '9')
-            return fallback;
-        v = v * 10 + (t[i] - '0');
-        if (v > 2147483647LL)
-            return fallback;
-    }
-    return static_cast<int>(negative ? -v : v);
+    int32_t value = 0;
+    return TryParseInt32(TrimBlanks(text), value) ? value : fallback;
 }
 
 std::size_t FindKey(const std::string& name)
@@ -141,7 +108,7 @@ void ShowTaskListBox()
 int ApplyProjectDefaults()
 {
     for (const auto& [key, file] : DefaultFiles)
-        if (Trim(ProjectValue(key)).empty())
+        if (TrimBlanks(ProjectValue(key)).empty())
             SetProjectValue(key, file);
     return ToIntDef(ProjectValue("CurTask"), 0);
 }
@@ -163,25 +130,25 @@ void ReadTaskFileEntries(int curTask)
         const auto it = values.find("TSK" + std::to_string(i));
         if (it == values.end())
             break;
-        const std::string text = Trim(it->second);
+        const std::string text = TrimBlanks(it->second);
         if (text.empty())
             break;
         std::size_t p = text.find_first_of("#*");
         if (p == std::string::npos)
             p = text.size();
         TTaskFileEntry entry;
-        entry.Text = TrimRight(std::string_view(text).substr(0, p));
+        entry.Text = TrimRightBlanks(std::string_view(text).substr(0, p));
         std::string rest = text.substr(p);
         std::size_t star = rest.find('*');
         if (star == std::string::npos)
             star = rest.size();
-        const std::string indexPart = TrimRight(std::string_view(rest).substr(0, star));
+        const std::string indexPart = TrimRightBlanks(std::string_view(rest).substr(0, star));
         rest.erase(0, star);
         entry.TaskIndex = indexPart.empty() ? 0 : ToIntDef(std::string_view(indexPart).substr(1), 0);
         TaskListBox.push_back(entry);
-        TaskMatFiles.push_back(rest.empty() ? matFile : Trim(std::string_view(rest).substr(1)));
+        TaskMatFiles.push_back(rest.empty() ? matFile : TrimBlanks(std::string_view(rest).substr(1)));
     }
-    if (values.find("TSK0") == values.end() || Trim(values["TSK0"]).empty()) {
+    if (values.find("TSK0") == values.end() || TrimBlanks(values["TSK0"]).empty()) {
         TaskListBox.push_back({ProjectValue("TskFile"), curTask});
         TaskMatFiles.push_back(matFile);
     }
@@ -213,11 +180,11 @@ bool LoadProject(const std::string& fileName)
     }
     const int curTask = ApplyProjectDefaults();
 
-    const bool loaded = LoadConstants(Trim(ProjectValue("ConFile"))) &&
-                        LoadInteractionParams(Trim(ProjectValue("EpsFile"))) &&
-                        LoadSlagData(Trim(ProjectValue("SlgFile"))) && LoadGases(Trim(ProjectValue("GasFile"))) &&
-                        LoadMaterials(Trim(ProjectValue("MatFile")), false) &&
-                        TaskList.LoadFromFile(Trim(ProjectValue("TskFile")), curTask);
+    const bool loaded = LoadConstants(TrimBlanks(ProjectValue("ConFile"))) &&
+                        LoadInteractionParams(TrimBlanks(ProjectValue("EpsFile"))) &&
+                        LoadSlagData(TrimBlanks(ProjectValue("SlgFile"))) && LoadGases(TrimBlanks(ProjectValue("GasFile"))) &&
+                        LoadMaterials(TrimBlanks(ProjectValue("MatFile")), false) &&
+                        TaskList.LoadFromFile(TrimBlanks(ProjectValue("TskFile")), curTask);
     if (!loaded)
         return false;
 

@@ -1,6 +1,7 @@
 #include "ReactionZone.h"
 
 #include "RunState.h"
+#include "TaskList.h"
 #include "ThSys.h"
 
 #include <algorithm>
@@ -21,6 +22,28 @@ public:
 
 private:
     bool saved_;
+};
+
+// The task's electric energy and heat losses went into the melted heat
+// once; the zone and the rest are parts of that heat and get neither again.
+class TTaskEnergyHeld {
+public:
+    TTaskEnergyHeld() : task_(TaskList.CurrentTask()), energy_(task_.Energy), losses_(task_.Losses)
+    {
+        task_.Energy = UnsetValue;
+        task_.Losses = UnsetValue;
+    }
+    TTaskEnergyHeld(const TTaskEnergyHeld&) = delete;
+    TTaskEnergyHeld& operator=(const TTaskEnergyHeld&) = delete;
+    ~TTaskEnergyHeld()
+    {
+        task_.Energy = energy_;
+        task_.Losses = losses_;
+    }
+
+private:
+    TTaskRecord& task_;
+    long double energy_, losses_;
 };
 
 TThSys& Heat() { return *ThSystems[0]; }
@@ -65,6 +88,7 @@ int PrepareReactionZone(const TReactionZoneShares& shares)
 bool SolveZone()
 {
     const TTonnesOnly tonnes;
+    const TTaskEnergyHeld energy;
     TThSys& zone = Zone();
     // The zone's own heat content: the copy carries none, and without it
     // the heat balance would cool the zone to the floor.
@@ -97,6 +121,7 @@ void ChargeZonePhases(const TReactionZoneShares& shares)
 bool SolveFinalSystem()
 {
     const TTonnesOnly tonnes;
+    const TTaskEnergyHeld energy;
     return FinalSystem().SolveEquilibrium(MaterialEffectsOnMetal[0], MaterialEffectsOnSlag[0], CompositionMin,
                                           ElementEffectsOnMetal[0], ElementEffectsOnSlag[0], false, false, false,
                                           true);

@@ -14,8 +14,8 @@ namespace ferrolyt {
 inline constexpr const char* ReactionZoneOxygenName = "Кислород";
 
 struct TReactionZoneShares {
-    long double MetalToZone = 0.8L; // kMet: share of the heat's metal drawn in
-    long double SlagToZone = 0.8L;  // kSlg: share of the heat's slag drawn in
+    long double MetalToZone = 0.2L; // kMet: share of the heat's metal drawn in
+    long double SlagToZone = 0.2L;  // kSlg: share of the heat's slag drawn in
     long double Oxygen = 0;         // mO2, t
     long double MetalBack = 1;      // kMetBack: share of the zone's metal returned
     long double SlagBack = 1;       // kSlgBack

@@ -26,18 +26,6 @@ TTaskRecord::TTaskRecord()
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(std::string_view s)
-{
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
 
 // A record as the list's Clear leaves it: every number 0, every text empty.
 TTaskRecord ZeroTaskRecord()
@@ -142,7 +130,7 @@ std::string FormatFileValue(long double x)
 
 void ReadEditValue(std::string_view text, long double& x)
 {
-    const std::string t = Trim(DecimalDot(text));
+    const std::string t = TrimBlanks(DecimalDot(text));
     long double v = 0;
     x = !t.empty() && TryParseReal(t, v) ? v : UnsetValue;
 }
@@ -263,7 +251,7 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
 
     t.NEl = 0;
     for (int row = 1; row <= editor.ElementRowCount() && t.NEl < MaxTaskElements; ++row) {
-        const std::string symbol = Trim(editor.ElementCell(1, row));
+        const std::string symbol = TrimBlanks(editor.ElementCell(1, row));
         if (symbol.empty() || ElementBase.IndexOfSymbol(symbol) < 0)
             continue;
         const int e = ++t.NEl;
@@ -275,7 +263,7 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
     }
     t.NMat = 0;
     for (int row = 1; row <= editor.MaterialRowCount() && t.NMat < MaxTaskMaterials; ++row) {
-        const std::string matName = Trim(editor.MaterialCell(1, row));
+        const std::string matName = TrimBlanks(editor.MaterialCell(1, row));
         const int index = MaterialIndexByName(matName);
         if (index < 0)
             continue;
@@ -344,7 +332,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
             // A run of control characters trims to nothing, and a '*' would
             // start a task line when written back: neither is a symbol.
             std::string symbol = Utf8Left(token, 3);
-            while (!symbol.empty() && IsBlank(symbol.back()))
+            while (!symbol.empty() && IsBlankOrControl(symbol.back()))
                 symbol.pop_back();
             if (symbol.empty() || symbol[0] == '*')
                 continue;
@@ -373,7 +361,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         // Keyword lines, up to the empty line (or any line without a name before '|').
         while (nextLine(line)) {
             const std::size_t bar = line.find('|');
-            const std::string key = bar == std::string::npos ? std::string() : Trim(std::string_view(line).substr(0, bar));
+            const std::string key = bar == std::string::npos ? std::string() : TrimBlanks(std::string_view(line).substr(0, bar));
             if (key.empty())
                 break;
             long double a = 0;
@@ -413,7 +401,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
             const std::size_t bar = line.find('|');
             if (bar == std::string::npos)
                 continue;
-            const std::string matName = Trim(std::string_view(line).substr(0, bar));
+            const std::string matName = TrimBlanks(std::string_view(line).substr(0, bar));
             const int index = MaterialIndexByName(matName);
             if (index < 0)
                 continue;

@@ -530,4 +530,47 @@ void XorDescramble(uint8_t k, const std::vector<uint8_t>& s, std::vector<uint8_t
     dest = std::move(r);
 }
 
+std::string TrimBlanks(std::string_view s)
+{
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlankOrControl(s[b]))
+        ++b;
+    while (e > b && IsBlankOrControl(s[e - 1]))
+        --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string TrimRightBlanks(std::string_view s)
+{
+    std::size_t e = s.size();
+    while (e > 0 && IsBlankOrControl(s[e - 1]))
+        --e;
+    return std::string(s.substr(0, e));
+}
+
+bool TryParseInt32(std::string_view text, int32_t& value)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    if (i == text.size())
+        return false;
+    long long v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        v = v * 10 + (text[i] - '0');
+        if (v > 2147483648LL)
+            return false;
+    }
+    if (negative)
+        v = -v;
+    if (v < INT32_MIN || v > INT32_MAX)
+        return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
+
 } // namespace ferrolyt

@@ -248,4 +248,17 @@ void XorDescramble(uint8_t k, const std::vector<uint8_t>& s, std::vector<uint8_t
 // The same with an explicit key table.
 void XorDescramble(const TXorKeyTable& table, uint8_t k, std::string_view s, std::string& dest);
 
+// ---------------------------------------------------------------------------
+// Small text helpers of the file readers.
+
+// Blanks and control characters (codes 0..32), which the readers trim.
+inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
+// s without leading and trailing blanks and control characters.
+std::string TrimBlanks(std::string_view s);
+// s without trailing blanks and control characters.
+std::string TrimRightBlanks(std::string_view s);
+// A whole text as a 32-bit integer: an optional sign and decimal digits,
+// nothing else; false (value untouched) otherwise.
+bool TryParseInt32(std::string_view text, int32_t& value);
+
 } // namespace ferrolyt
