@@ -1,5 +1,8 @@
 #include "InteractionCache.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace ferrolyt {
 
 namespace {
@@ -31,20 +34,21 @@ bool TInteractionCache::Fits(const TEntry& e, long double temperature, uint8_t s
 }
 
 bool TInteractionCache::Restore(long double temperature, uint8_t slagModel, const TElems& elems,
-                                int count, TInteractionTable& metal, TInteractionTable& slag) const
+                                int count, TInteractionTable& metal, TInteractionTable& slag,
+                                TElementColumn& lnMetalFirst)
 {
-    for (const TEntry& e : entries_) {
+    for (std::size_t n = 0; n < EntryCount; ++n) {
+        const std::size_t at = (lastHit_ + n) % EntryCount;
+        const TEntry& e = entries_[at];
         if (!Fits(e, temperature, slagModel, elems, count))
             continue;
-        std::size_t k = 0;
-        for (int i = 0; i < count; ++i) {
-            metal[Idx(i)][Idx(i)] = 1.0L;
-            slag[Idx(i)][Idx(i)] = 1.0L;
-            for (int j = 0; j < i; ++j, ++k) {
-                metal[Idx(i)][Idx(j)] = metal[Idx(j)][Idx(i)] = e.Metal[k];
-                slag[Idx(i)][Idx(j)] = slag[Idx(j)][Idx(i)] = e.Slag[k];
-            }
+        lastHit_ = at;
+        const std::size_t size = Idx(count);
+        for (std::size_t i = 0; i < size; ++i) {
+            std::copy_n(e.Metal.begin() + static_cast<std::ptrdiff_t>(i * size), size, metal[i].begin());
+            std::copy_n(e.Slag.begin() + static_cast<std::ptrdiff_t>(i * size), size, slag[i].begin());
         }
+        std::copy_n(e.LnMetalFirst.begin(), size, lnMetalFirst.begin());
         return true;
     }
     return false;
@@ -52,9 +56,10 @@ bool TInteractionCache::Restore(long double temperature, uint8_t slagModel, cons
 
 void TInteractionCache::Store(long double temperature, uint8_t slagModel, const TElems& elems,
                               int count, const TInteractionTable& metal,
-                              const TInteractionTable& slag)
+                              const TInteractionTable& slag, const TElementColumn& lnMetalFirst)
 {
     TEntry& e = entries_[next_];
+    lastHit_ = next_;
     next_ = (next_ + 1) % EntryCount;
     e.Used = false;
     for (int i = 0; i < count; ++i)
@@ -65,25 +70,113 @@ void TInteractionCache::Store(long double temperature, uint8_t slagModel, const 
     e.Count = count;
     e.Index.resize(Idx(count));
     e.SlagEnergy.resize(Idx(count));
+    e.LnMetalFirst.resize(Idx(count));
     const std::size_t pairs = Idx(count) * Idx(count > 0 ? count - 1 : 0) / 2;
     e.PairEnergy.resize(pairs);
     e.PairSlag.resize(pairs);
-    e.Metal.resize(pairs);
-    e.Slag.resize(pairs);
+    e.Metal.resize(Idx(count) * Idx(count));
+    e.Slag.resize(Idx(count) * Idx(count));
     std::size_t k = 0;
     for (int i = 0; i < count; ++i) {
         const TElementRecord& r = elems.Items[Idx(i)];
         e.Index[Idx(i)] = r.Index;
         e.SlagEnergy[Idx(i)] = r.SlagEnergy;
+        e.LnMetalFirst[Idx(i)] = lnMetalFirst[Idx(i)];
         for (int j = 0; j < i; ++j, ++k) {
             const std::size_t dj = elems.Items[Idx(j)].Index;
             e.PairEnergy[k] = InteractionEnergy[r.Index][dj];
             e.PairSlag[k] = SlagMatrix[r.Index][dj];
-            e.Metal[k] = metal[Idx(i)][Idx(j)];
-            e.Slag[k] = slag[Idx(i)][Idx(j)];
         }
+        const auto row = static_cast<std::ptrdiff_t>(Idx(i) * Idx(count));
+        std::copy_n(metal[Idx(i)].begin(), count, e.Metal.begin() + row);
+        std::copy_n(slag[Idx(i)].begin(), count, e.Slag.begin() + row);
     }
     e.Used = true;
+}
+
+const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagModel, const TElems& elems,
+                                                                 int count)
+{
+    for (int i = 0; i < count; ++i)
+        if (elems.Items[Idx(i)].Index >= MaxElements)
+            return nullptr;
+    TGroupKey& key = groupKey_;
+    bool same = key.Used && key.SlagModel == slagModel && key.Count == count;
+    for (int i = 0; i < count && same; ++i) {
+        const TElementRecord& r = elems.Items[Idx(i)];
+        same = r.Index == key.Index[Idx(i)] && r.SlagEnergy == key.SlagEnergy[Idx(i)];
+    }
+    std::size_t k = 0;
+    for (int i = 0; i < count && same; ++i) {
+        const std::size_t di = elems.Items[Idx(i)].Index;
+        for (int j = 0; j < i && same; ++j, ++k) {
+            const std::size_t dj = elems.Items[Idx(j)].Index;
+            same = InteractionEnergy[di][dj] == key.PairEnergy[k] && SlagMatrix[di][dj] == key.PairSlag[k];
+        }
+    }
+    if (same)
+        return &groups_;
+
+    key.Used = true;
+    key.SlagModel = slagModel;
+    key.Count = count;
+    key.Index.clear();
+    key.SlagEnergy.clear();
+    key.PairEnergy.clear();
+    key.PairSlag.clear();
+    groups_ = TPairGroups{};
+    for (int i = 0; i < count; ++i) {
+        const TElementRecord& r = elems.Items[Idx(i)];
+        key.Index.push_back(r.Index);
+        key.SlagEnergy.push_back(r.SlagEnergy);
+        for (int j = 0; j < i; ++j) {
+            const TElementRecord& q = elems.Items[Idx(j)];
+            const long double energy = InteractionEnergy[r.Index][q.Index];
+            const int32_t pair = SlagMatrix[r.Index][q.Index];
+            key.PairEnergy.push_back(energy);
+            key.PairSlag.push_back(pair);
+
+            // Equal energies give equal exponents, -E/RT, bit for bit (a NaN
+            // stays alone).
+            const auto metal = std::find(groups_.MetalEnergy.begin(), groups_.MetalEnergy.end(), energy);
+            groups_.MetalGroup.push_back(static_cast<int32_t>(metal - groups_.MetalEnergy.begin()));
+            if (metal == groups_.MetalEnergy.end())
+                groups_.MetalEnergy.push_back(energy);
+
+            // Model 0: c·d·d is the same for d and -d, so pairs group by |d|.
+            // Model 1: by the pair value.
+            std::size_t slag = 0;
+            if (slagModel == 0) {
+                const long double d = r.SlagEnergy - q.SlagEnergy;
+                while (slag < groups_.SlagDifference.size() &&
+                       !(std::fabs(groups_.SlagDifference[slag]) == std::fabs(d)))
+                    ++slag;
+                if (slag == groups_.SlagDifference.size())
+                    groups_.SlagDifference.push_back(d);
+            } else {
+                while (slag < groups_.SlagPair.size() && groups_.SlagPair[slag] != pair)
+                    ++slag;
+                if (slag == groups_.SlagPair.size())
+                    groups_.SlagPair.push_back(pair);
+            }
+            groups_.SlagGroup.push_back(static_cast<int32_t>(slag));
+        }
+    }
+    return &groups_;
+}
+
+long double TInteractionCache::KeptLog(int i, long double argument)
+{
+    if (i < 0 || i >= static_cast<int>(MaxElements))
+        return std::log(argument);
+    const std::size_t k = Idx(i);
+    // A NaN argument never compares equal and is simply recomputed.
+    if (!logKept_[k] || logArgument_[k] != argument) {
+        logArgument_[k] = argument;
+        logValue_[k] = std::log(argument);
+        logKept_[k] = true;
+    }
+    return logValue_[k];
 }
 
 void TInteractionCache::Clear()
@@ -91,6 +184,9 @@ void TInteractionCache::Clear()
     for (TEntry& e : entries_)
         e.Used = false;
     next_ = 0;
+    lastHit_ = 0;
+    logKept_.fill(false);
+    groupKey_.Used = false;
 }
 
 } // namespace ferrolyt

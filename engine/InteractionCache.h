@@ -3,7 +3,11 @@
 // temperature, the system's elements and the databases. The solver evaluates
 // them again and again at the same few temperatures (a Newton run at a fixed
 // temperature, the heat balance at T and T ± δ), so the tables built there
-// are kept and handed back while nothing they depend on has changed.
+// are kept and handed back while nothing they depend on has changed. The
+// logarithms the standard terms take of the tables and of the molar masses
+// are kept with them, and so is the grouping of the pairs whose table
+// entries share one exponential, which a table build at a new temperature
+// uses.
 
 #include "Model.h"
 
@@ -14,20 +18,40 @@
 namespace ferrolyt {
 
 using TInteractionTable = std::array<std::array<long double, MaxElements>, MaxElements>;
+using TElementColumn = std::array<long double, MaxElements>;
 
 class TInteractionCache {
 public:
     // Copies the tables built for these inputs into metal and slag (elements
-    // 0..count-1, both triangles and the diagonal) and returns true; returns
-    // false and leaves the tables alone when no kept entry fits. The inputs
-    // compared are the temperature, the slag model, each element's database
-    // index and slag energy, and the database pair values the tables use.
+    // 0..count-1, both triangles and the diagonal) and ln metal[i][0] into
+    // lnMetalFirst, and returns true; returns false and leaves them alone
+    // when no kept entry fits. The inputs compared are the temperature, the
+    // slag model, each element's database index and slag energy, and the
+    // database pair values the tables use.
     bool Restore(long double temperature, uint8_t slagModel, const TElems& elems, int count,
-                 TInteractionTable& metal, TInteractionTable& slag) const;
+                 TInteractionTable& metal, TInteractionTable& slag, TElementColumn& lnMetalFirst);
 
     // Keeps the tables just built for these inputs, replacing the oldest entry.
     void Store(long double temperature, uint8_t slagModel, const TElems& elems, int count,
-               const TInteractionTable& metal, const TInteractionTable& slag);
+               const TInteractionTable& metal, const TInteractionTable& slag, const TElementColumn& lnMetalFirst);
+
+    // Pairs (lower triangle j < i, row by row) that share the exponent of a
+    // table: one exponential serves the whole group. Metal groups share a
+    // pair energy; slag groups the size of the slag-energy difference
+    // (model 0) or the pair value (model 1).
+    struct TPairGroups {
+        std::vector<int32_t> MetalGroup, SlagGroup; // group of each pair
+        std::vector<long double> MetalEnergy;       // E of each metal group
+        std::vector<long double> SlagDifference;    // e_i - e_j of a pair of each slag group (model 0)
+        std::vector<int32_t> SlagPair;              // the pair value of each slag group (model 1)
+    };
+    // The groups of these elements, formed again only when an input they
+    // depend on has changed; null when a database index is out of range.
+    const TPairGroups* Groups(uint8_t slagModel, const TElems& elems, int count);
+
+    // std::log(argument) for slot i (an element index), computed again only
+    // when the slot last saw another argument.
+    long double KeptLog(int i, long double argument);
 
     // Forgets every entry.
     void Clear();
@@ -43,8 +67,10 @@ private:
         // Lower triangles (j < i), row by row.
         std::vector<long double> PairEnergy;
         std::vector<int32_t> PairSlag;
+        // Whole count × count tables, row by row, copied back a row at a time.
         std::vector<long double> Metal;
         std::vector<long double> Slag;
+        std::vector<long double> LnMetalFirst;
     };
 
     bool Fits(const TEntry& e, long double temperature, uint8_t slagModel, const TElems& elems,
@@ -53,6 +79,24 @@ private:
     static constexpr std::size_t EntryCount = 4;
     std::array<TEntry, EntryCount> entries_{};
     std::size_t next_ = 0;
+    std::size_t lastHit_ = 0; // looked at first: runs of calls at one temperature
+
+    std::array<long double, MaxElements> logArgument_{};
+    std::array<long double, MaxElements> logValue_{};
+    std::array<bool, MaxElements> logKept_{};
+
+    // The inputs the groups were formed for.
+    struct TGroupKey {
+        bool Used = false;
+        uint8_t SlagModel = 0;
+        int Count = 0;
+        std::vector<uint16_t> Index;
+        std::vector<long double> SlagEnergy;
+        std::vector<long double> PairEnergy;
+        std::vector<int32_t> PairSlag;
+    };
+    TGroupKey groupKey_;
+    TPairGroups groups_;
 };
 
 } // namespace ferrolyt

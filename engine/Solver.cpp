@@ -98,6 +98,21 @@ long double ClampedExp(long double x, long double limit)
     return std::exp(x);
 }
 
+// The properties an iteration of the potentials needs. While the heat
+// balance does not move the temperature, its evaluations at T ± δ only feed
+// the heat block, and the solve ends with a heat balance of its own before
+// anything reads that block: the properties at T are enough then.
+void RefreshProperties(TThSys& sys)
+{
+    if (Settings.FinalTempMode != 0) {
+        sys.HeatBalance(sys.Heat, true, false);
+        return;
+    }
+    sys.CalcGasEquilibrium();
+    std::array<long double, 4> sums{};
+    sys.SumPhaseEnthalpies(sums);
+}
+
 } // namespace
 
 void TThSys::HeatDerivatives()
@@ -185,7 +200,7 @@ bool TThSys::SolveNewtonPotentials()
     bool converged = false;
     while (iter < NewtonIterationLimit && !converged) {
         ++iter;
-        HeatBalance(Heat, true, false);
+        RefreshProperties(*this);
         BuildNewtonMatrix();
         const long double n = TotalMoles;
         const long double rSlag = n / (std::exp(LnMetalSlag) * (std::exp(-LnMetalGas) + 1) + 1) - SlagMoles;
@@ -236,7 +251,7 @@ void TThSys::SolveOnePotential()
     const long double newShare = better ? 0.2L : 1.0L / 3.0L;
     const long double oldShare = better ? 0.8L : 2.0L / 3.0L;
     for (int iter = 0; iter < ChainIterationLimit; ++iter) {
-        HeatBalance(Heat, true, false);
+        RefreshProperties(*this);
         DistributePhases();
         const long double a = std::log(MetalMoles / SlagMoles);
         const long double g = std::log(MetalMoles / GasMoles);

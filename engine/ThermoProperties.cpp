@@ -8,7 +8,9 @@
 #include "ThSys.h"
 #include "Utils.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace ferrolyt {
 
@@ -36,16 +38,101 @@ long double IntPower(long double y, int32_t n)
 // Index of the last element of a system's list.
 int LastElement() { return SystemElemLast; }
 
+// The Gibbs polynomial at T with x = T/10000 and its logarithm, which every
+// species of one temperature shares.
+long double GibbsAt(const std::array<long double, 8>& coef, long double T, long double x, long double lnx)
+{
+    const long double x2 = x * x;
+    return coef[7] - T * (coef[0] + coef[1] * lnx + coef[2] / x2 + coef[3] / x + coef[4] * x + coef[5] * x2
+                          + coef[6] * x2 * x);
+}
+
 } // namespace
 
 long double TThSys::GibbsPolynomial(const std::array<long double, 8>& coef) const
 {
     const long double x = Temperature * 0.0001L;
-    const long double lnx = std::log(x);
-    const long double x2 = x * x;
-    return coef[7] - Temperature * (coef[0] + coef[1] * lnx + coef[2] / x2 + coef[3] / x + coef[4] * x
-                                    + coef[5] * x2 + coef[6] * x2 * x);
+    return GibbsAt(coef, Temperature, x, std::log(x));
 }
+
+namespace {
+
+// The pair tables of the metal (Wilson) and slag models at temperature T,
+// and ln metal[i][0]. Pairs that share an exponent (equal pair energies,
+// equal slag energies) share one exponential: the same argument gives the
+// same value, so the tables are those of an exponential per pair.
+void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElementColumn& lnMetalFirst)
+{
+    const int last = LastElement();
+    const long double RT = GasConstant * T;
+    const long double c = -1000.0L / RT;
+    const bool withSlag = slagModel == 0 || slagModel == 1;
+    const TInteractionCache::TPairGroups* groups = sys.InteractionTables.Groups(slagModel, *sys.Elems, last + 1);
+    if (groups) {
+        constexpr std::size_t MaxPairs = MaxElements * (MaxElements - 1) / 2;
+        std::array<long double, MaxPairs> metal, slag;
+        for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
+            metal[g] = std::exp(-groups->MetalEnergy[g] / RT);
+        if (slagModel == 0) {
+            for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
+                const long double de = groups->SlagDifference[g];
+                slag[g] = std::exp(c * de * de);
+            }
+        } else if (slagModel == 1) {
+            for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
+                slag[g] = std::exp(c * static_cast<long double>(groups->SlagPair[g]));
+        }
+        std::size_t k = 0;
+        for (int i = 0; i <= last; ++i) {
+            sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
+            if (withSlag)
+                sys.SlagInteraction[Idx(i)][Idx(i)] = 1.0L;
+            for (int j = 0; j < i; ++j, ++k) {
+                const long double v = metal[static_cast<std::size_t>(groups->MetalGroup[k])];
+                sys.MetalInteraction[Idx(i)][Idx(j)] = v;
+                sys.MetalInteraction[Idx(j)][Idx(i)] = v;
+                if (withSlag) {
+                    const long double w = slag[static_cast<std::size_t>(groups->SlagGroup[k])];
+                    sys.SlagInteraction[Idx(i)][Idx(j)] = w;
+                    sys.SlagInteraction[Idx(j)][Idx(i)] = w;
+                }
+            }
+        }
+    } else {
+        for (int i = 0; i <= last; ++i) {
+            const std::size_t di = sys.El(i).Index;
+            sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
+            for (int j = 0; j < i; ++j) {
+                const std::size_t dj = sys.El(j).Index;
+                const long double v = std::exp(-InteractionEnergy[di][dj] / RT);
+                sys.MetalInteraction[Idx(i)][Idx(j)] = v;
+                sys.MetalInteraction[Idx(j)][Idx(i)] = v;
+            }
+        }
+        if (withSlag) {
+            for (int i = 0; i <= last; ++i) {
+                const std::size_t di = sys.El(i).Index;
+                sys.SlagInteraction[Idx(i)][Idx(i)] = 1.0L;
+                for (int j = 0; j < i; ++j) {
+                    const std::size_t dj = sys.El(j).Index;
+                    long double v;
+                    if (slagModel == 0) {
+                        const long double de = sys.El(i).SlagEnergy - sys.El(j).SlagEnergy;
+                        v = std::exp(c * de * de);
+                    } else {
+                        v = std::exp(c * static_cast<long double>(SlagMatrix[di][dj]));
+                    }
+                    sys.SlagInteraction[Idx(i)][Idx(j)] = v;
+                    sys.SlagInteraction[Idx(j)][Idx(i)] = v;
+                }
+            }
+        }
+    }
+    for (int i = 0; i <= last; ++i)
+        lnMetalFirst[Idx(i)] = std::log(sys.MetalInteraction[Idx(i)][0]);
+}
+
+} // namespace
 
 void TThSys::CalcStandardGibbs()
 {
@@ -55,8 +142,10 @@ void TThSys::CalcStandardGibbs()
 
     // Gibbs energies first: a species' formation term refers to reference
     // species that may come later in the list.
+    const long double x = T * 0.0001L;
+    const long double lnx = std::log(x);
     for (int s = 1; s <= ActiveGasCount; ++s)
-        ActiveGases[s].Gibbs = GibbsPolynomial(ActiveGases[s].Coef);
+        ActiveGases[s].Gibbs = GibbsAt(ActiveGases[s].Coef, T, x, lnx);
     for (int s = 1; s <= ActiveGasCount; ++s) {
         TGasSpeciesRecord& sp = ActiveGases[s];
         if (sp.Atoms <= 1)
@@ -70,47 +159,20 @@ void TThSys::CalcStandardGibbs()
         sp.Formation = (sp.Gibbs - ref) / RT;
     }
 
-    // Metal pair table (Wilson), from the cache when this temperature was
-    // seen with the same elements and databases.
+    // Pair tables, from the cache when this temperature was seen with the
+    // same elements and databases.
     const uint8_t slagModel = Settings.SlagModel;
     const bool cacheable = slagModel <= 1;
     const int count = last + 1;
-    if (!(cacheable && InteractionTables.Restore(T, slagModel, *Elems, count, MetalInteraction,
-                                                 SlagInteraction))) {
-        for (int i = 0; i <= last; ++i) {
-            const std::size_t di = El(i).Index;
-            MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
-            for (int j = 0; j < i; ++j) {
-                const std::size_t dj = El(j).Index;
-                const long double v = std::exp(-InteractionEnergy[di][dj] / RT);
-                MetalInteraction[Idx(i)][Idx(j)] = v;
-                MetalInteraction[Idx(j)][Idx(i)] = v;
-            }
-        }
-        const long double c = -1000.0L / RT;
-        if (slagModel == 0 || slagModel == 1) {
-            for (int i = 0; i <= last; ++i) {
-                const std::size_t di = El(i).Index;
-                SlagInteraction[Idx(i)][Idx(i)] = 1.0L;
-                for (int j = 0; j < i; ++j) {
-                    const std::size_t dj = El(j).Index;
-                    long double v;
-                    if (slagModel == 0) {
-                        const long double de = El(i).SlagEnergy - El(j).SlagEnergy;
-                        v = std::exp(c * de * de);
-                    } else {
-                        v = std::exp(c * static_cast<long double>(SlagMatrix[di][dj]));
-                    }
-                    SlagInteraction[Idx(i)][Idx(j)] = v;
-                    SlagInteraction[Idx(j)][Idx(i)] = v;
-                }
-            }
-        }
+    TElementColumn lnMetalFirst{};
+    if (!(cacheable && InteractionTables.Restore(T, slagModel, *Elems, count, MetalInteraction, SlagInteraction,
+                                                 lnMetalFirst))) {
+        BuildInteractionTables(*this, T, slagModel, lnMetalFirst);
         if (cacheable)
-            InteractionTables.Store(T, slagModel, *Elems, count, MetalInteraction, SlagInteraction);
+            InteractionTables.Store(T, slagModel, *Elems, count, MetalInteraction, SlagInteraction, lnMetalFirst);
     }
     for (int i = 0; i <= last; ++i)
-        El(i).LnGammaInf = 1.0L - MetalInteraction[0][Idx(i)] - std::log(MetalInteraction[Idx(i)][0]);
+        El(i).LnGammaInf = 1.0L - MetalInteraction[0][Idx(i)] - lnMetalFirst[Idx(i)];
 
     const int carbon = Elems->Key(keyC);
     for (int i = 0; i <= last; ++i) {
@@ -121,7 +183,8 @@ void TThSys::CalcStandardGibbs()
             e.SlagStdTerm = e.SlagB2 + e.SlagA2 / T;
 
         const bool referred = !e.DirectStandard || i == carbon;
-        const long double percentScale = referred ? std::log(100.0L * e.MolarMass / IronMolarMass) : 0.0L;
+        const long double percentScale =
+            referred ? InteractionTables.KeptLog(i, 100.0L * e.MolarMass / IronMolarMass) : 0.0L;
         if (e.DirectStandard) {
             e.MetalStdTerm = e.MetalS + e.MetalH / T;
         } else {
@@ -230,25 +293,73 @@ void TThSys::CalcPhaseMasses()
 
 namespace {
 
+// sums[i] = Σ_j m[i][j]·x[j] over j = 0..last, each sum in the order of j.
+// Two rows at a time: the sums are chains of additions, and two independent
+// chains keep the floating-point unit busy.
+void RowSums(const TInteractionTable& m, const std::array<long double, MaxElements>& x, int last,
+             std::array<long double, MaxElements>& sums)
+{
+    int i = 0;
+    for (; i + 1 <= last; i += 2) {
+        long double s0 = 0, s1 = 0;
+        for (int j = 0; j <= last; ++j) {
+            s0 += m[Idx(i)][Idx(j)] * x[Idx(j)];
+            s1 += m[Idx(i + 1)][Idx(j)] * x[Idx(j)];
+        }
+        sums[Idx(i)] = s0;
+        sums[Idx(i + 1)] = s1;
+    }
+    for (; i <= last; ++i) {
+        long double s = 0;
+        for (int j = 0; j <= last; ++j)
+            s += m[Idx(i)][Idx(j)] * x[Idx(j)];
+        sums[Idx(i)] = s;
+    }
+}
+
+// sums[i] = Σ_j x[j]·m[i][j]·w[j], in the order of j, two rows at a time.
+void WeightedRowSums(const TInteractionTable& m, const std::array<long double, MaxElements>& x,
+                     const std::array<long double, MaxElements>& w, int last,
+                     std::array<long double, MaxElements>& sums)
+{
+    int i = 0;
+    for (; i + 1 <= last; i += 2) {
+        long double s0 = 0, s1 = 0;
+        for (int j = 0; j <= last; ++j) {
+            s0 += x[Idx(j)] * m[Idx(i)][Idx(j)] * w[Idx(j)];
+            s1 += x[Idx(j)] * m[Idx(i + 1)][Idx(j)] * w[Idx(j)];
+        }
+        sums[Idx(i)] = s0;
+        sums[Idx(i + 1)] = s1;
+    }
+    for (; i <= last; ++i) {
+        long double s = 0;
+        for (int j = 0; j <= last; ++j)
+            s += x[Idx(j)] * m[Idx(i)][Idx(j)] * w[Idx(j)];
+        sums[Idx(i)] = s;
+    }
+}
+
 // ln γ in the metal by the chosen model for the mole fractions x (element
 // field selected by the caller); written into LnGammaMetal.
 void MetalActivity(TThSys& sys, uint8_t model)
 {
     const int last = LastElement();
+    // The fractions are gathered first: the element records are large, and
+    // the sums below read each fraction many times.
+    std::array<long double, MaxElements> x{};
+    for (int j = 0; j <= last; ++j)
+        x[Idx(j)] = sys.El(j).MetalMoleFraction;
     if (model == 0) {
-        std::array<long double, MaxElements> w{};
-        for (int i = 0; i <= last; ++i) {
-            long double s = 0;
-            for (int j = 0; j <= last; ++j)
-                s += sys.MetalInteraction[Idx(i)][Idx(j)] * sys.El(j).MetalMoleFraction;
-            w[Idx(i)] = 1.0L / (AmountFloor + s);
-        }
-        for (int i = 0; i <= last; ++i) {
-            long double s = 0;
-            for (int j = 0; j <= last; ++j)
-                s += sys.El(j).MetalMoleFraction * sys.MetalInteraction[Idx(j)][Idx(i)] * w[Idx(j)];
-            sys.El(i).LnGammaMetal = std::log(w[Idx(i)]) + 1.0L - s;
-        }
+        const TInteractionTable& m = sys.MetalInteraction;
+        std::array<long double, MaxElements> w{}, sums{};
+        RowSums(m, x, last, sums);
+        for (int i = 0; i <= last; ++i)
+            w[Idx(i)] = 1.0L / (AmountFloor + sums[Idx(i)]);
+        // The table is symmetric: row i holds column i.
+        WeightedRowSums(m, x, w, last, sums);
+        for (int i = 0; i <= last; ++i)
+            sys.El(i).LnGammaMetal = std::log(w[Idx(i)]) + 1.0L - sums[Idx(i)];
     } else if (model == 1) {
         std::array<long double, MaxElements> row{};
         long double q = 0;
@@ -256,9 +367,9 @@ void MetalActivity(TThSys& sys, uint8_t model)
             const std::size_t di = sys.El(i).Index;
             long double s = 0;
             for (int j = 0; j <= last; ++j)
-                s += sys.El(j).MetalMoleFraction * static_cast<long double>(WagnerMatrix[di][sys.El(j).Index]);
+                s += x[Idx(j)] * static_cast<long double>(WagnerMatrix[di][sys.El(j).Index]);
             row[Idx(i)] = s;
-            q += sys.El(i).MetalMoleFraction * s;
+            q += x[Idx(i)] * s;
         }
         for (int i = 0; i <= last; ++i)
             sys.El(i).LnGammaMetal = sys.El(i).LnGammaInf + row[Idx(i)] - q / 2.0L;
@@ -268,29 +379,32 @@ void MetalActivity(TThSys& sys, uint8_t model)
 // ln γ of an oxide phase (slag or inclusions) by the slag model; x and the
 // result are the fields the accessors name.
 template <typename GetX, typename SetLn>
-void OxideActivity(TThSys& sys, uint8_t model, GetX x, SetLn setLn)
+void OxideActivity(TThSys& sys, uint8_t model, GetX getX, SetLn setLn)
 {
     if (model != 0 && model != 1)
         return;
     const int last = LastElement();
-    std::array<long double, MaxElements> v{};
-    for (int i = 0; i <= last; ++i) {
-        long double s = 0;
-        for (int j = 0; j <= last; ++j)
-            s += sys.SlagInteraction[Idx(i)][Idx(j)] * x(sys.El(j));
-        v[Idx(i)] = 1.0L / (AmountFloor + s);
+    const TInteractionTable& m = sys.SlagInteraction;
+    std::array<long double, MaxElements> x{}, z{};
+    for (int j = 0; j <= last; ++j) {
+        x[Idx(j)] = getX(sys.El(j));
+        z[Idx(j)] = sys.El(j).Valence;
+    }
+    std::array<long double, MaxElements> v{}, sums{};
+    RowSums(m, x, last, sums);
+    for (int i = 0; i <= last; ++i)
+        v[Idx(i)] = 1.0L / (AmountFloor + sums[Idx(i)]);
+    if (model == 0) {
+        WeightedRowSums(m, x, v, last, sums);
+        for (int i = 0; i <= last; ++i)
+            setLn(sys.El(i), std::log(v[Idx(i)]) + 1.0L - sums[Idx(i)]);
+        return;
     }
     for (int i = 0; i <= last; ++i) {
         long double s = 0;
-        if (model == 0) {
-            for (int j = 0; j <= last; ++j)
-                s += x(sys.El(j)) * sys.SlagInteraction[Idx(i)][Idx(j)] * v[Idx(j)];
-            setLn(sys.El(i), std::log(v[Idx(i)]) + 1.0L - s);
-        } else {
-            for (int j = 0; j <= last; ++j)
-                s += x(sys.El(j)) * sys.El(j).Valence * (1.0L - sys.SlagInteraction[Idx(i)][Idx(j)] * v[Idx(j)]);
-            setLn(sys.El(i), sys.El(i).Valence * std::log(v[Idx(i)]) + s);
-        }
+        for (int j = 0; j <= last; ++j)
+            s += x[Idx(j)] * z[Idx(j)] * (1.0L - m[Idx(i)][Idx(j)] * v[Idx(j)]);
+        setLn(sys.El(i), z[Idx(i)] * std::log(v[Idx(i)]) + s);
     }
 }
 
@@ -319,11 +433,26 @@ void TThSys::CalcGasEquilibrium()
     // pressure.
     const long double P = TotalPressure;
     long double y = std::sqrt(P / GasPressureSum);
+    // The species' atom counts gathered once for the iterations below, and
+    // the powers of y each iteration needs: y^n as the same running product
+    // IntPower forms.
+    std::array<int32_t, MaxGasSpecies + 1> atomCounts{};
+    int32_t maxAtoms = 0;
+    for (int s = 1; s <= ActiveGasCount; ++s) {
+        atomCounts[Idx(s)] = ActiveGases[s].Atoms;
+        maxAtoms = std::max(maxAtoms, ActiveGases[s].Atoms);
+    }
+    constexpr int32_t KeptPowers = 16;
+    std::array<long double, KeptPowers + 1> powers{};
     for (int it = 0; it < 21; ++it) {
+        powers[0] = 1.0L;
+        for (int32_t n = 1; n <= std::min(maxAtoms, KeptPowers); ++n)
+            powers[Idx(n)] = powers[Idx(n - 1)] * y;
         long double f = -P, df = 0;
         for (int s = 1; s <= ActiveGasCount; ++s) {
-            const int32_t atoms = ActiveGases[s].Atoms;
-            const long double term = SpeciesPressures[s] * IntPower(y, atoms);
+            const int32_t atoms = atomCounts[Idx(s)];
+            const long double power = atoms >= 0 && atoms <= KeptPowers ? powers[Idx(atoms)] : IntPower(y, atoms);
+            const long double term = SpeciesPressures[s] * power;
             f += term;
             df += term * atoms / y;
         }

@@ -1,0 +1,153 @@
+// The kept pair tables and logarithms of the standard Gibbs energies: what
+// the cache hands back must be, to the last bit, what a fresh computation
+// gives, and a changed input must reach the result.
+
+#include "LoaderTestSupport.h"
+#include "RecordingHost.h"
+#include "ThSys.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace ferrolyt::test {
+namespace {
+
+// The sample project's elements and databases: several pairs share a slag
+// energy or a pair energy, as real data do.
+class InteractionCacheSample : public LoaderTestBase {
+protected:
+    void SetUp() override
+    {
+        LoaderTestBase::SetUp();
+        Settings.SlagModel = 0;
+        const std::filesystem::path fixture = std::filesystem::path(FERROLYT_FIXTURES) / "sample-melt";
+        for (const auto& file : std::filesystem::directory_iterator(fixture))
+            std::filesystem::copy_file(file.path(), project_ / file.path().filename().string());
+        ASSERT_TRUE(LoadProject((project_ / "FERROLYT.FWP").string()));
+        ASSERT_GT(SystemElemLast, 4);
+    }
+
+    struct TSnapshot {
+        TInteractionTable Metal{}, Slag{};
+        std::vector<long double> LnGammaInf, MetalStdTerm, SlagStdTerm, Formation;
+    };
+
+    static TSnapshot Snapshot(const TThSys& sys)
+    {
+        TSnapshot s;
+        s.Metal = sys.MetalInteraction;
+        s.Slag = sys.SlagInteraction;
+        for (int i = 0; i <= SystemElemLast; ++i) {
+            s.LnGammaInf.push_back(sys.El(i).LnGammaInf);
+            s.MetalStdTerm.push_back(sys.El(i).MetalStdTerm);
+            s.SlagStdTerm.push_back(sys.El(i).SlagStdTerm);
+        }
+        for (int g = 1; g <= ActiveGasCount; ++g)
+            s.Formation.push_back(ActiveGases[g].Formation);
+        return s;
+    }
+
+    static void ExpectSameBits(const TSnapshot& a, const TSnapshot& b)
+    {
+        for (int i = 0; i <= SystemElemLast; ++i)
+            for (int j = 0; j <= SystemElemLast; ++j) {
+                const auto ui = static_cast<std::size_t>(i), uj = static_cast<std::size_t>(j);
+                EXPECT_EQ(a.Metal[ui][uj], b.Metal[ui][uj]) << i << "," << j;
+                EXPECT_EQ(a.Slag[ui][uj], b.Slag[ui][uj]) << i << "," << j;
+            }
+        EXPECT_EQ(a.LnGammaInf, b.LnGammaInf);
+        EXPECT_EQ(a.MetalStdTerm, b.MetalStdTerm);
+        EXPECT_EQ(a.SlagStdTerm, b.SlagStdTerm);
+        EXPECT_EQ(a.Formation, b.Formation);
+    }
+
+    ScratchFolder project_;
+    RecordingHost host_;
+};
+
+TEST_F(InteractionCacheSample, TablesAreTheExponentialsOfTheirPairs)
+{
+    TThSys& sys = *ThSystems[0];
+    for (const uint8_t model : {uint8_t{0}, uint8_t{1}}) {
+        SCOPED_TRACE("slag model " + std::to_string(model));
+        Settings.SlagModel = model;
+        sys.Temperature = 1873.15L;
+        sys.CalcStandardGibbs();
+        const long double RT = GasConstant * sys.Temperature;
+        const long double c = -1000.0L / RT;
+        int shared = 0;
+        for (int i = 0; i <= SystemElemLast; ++i) {
+            const std::size_t ui = static_cast<std::size_t>(i), di = sys.El(i).Index;
+            EXPECT_EQ(sys.MetalInteraction[ui][ui], 1.0L);
+            EXPECT_EQ(sys.SlagInteraction[ui][ui], 1.0L);
+            for (int j = 0; j < i; ++j) {
+                const std::size_t uj = static_cast<std::size_t>(j), dj = sys.El(j).Index;
+                EXPECT_EQ(sys.MetalInteraction[ui][uj], std::exp(-InteractionEnergy[di][dj] / RT)) << i << "," << j;
+                EXPECT_EQ(sys.MetalInteraction[uj][ui], sys.MetalInteraction[ui][uj]);
+                const long double de = sys.El(i).SlagEnergy - sys.El(j).SlagEnergy;
+                const long double slag =
+                    model == 0 ? std::exp(c * de * de) : std::exp(c * static_cast<long double>(SlagMatrix[di][dj]));
+                EXPECT_EQ(sys.SlagInteraction[ui][uj], slag) << i << "," << j;
+                EXPECT_EQ(sys.SlagInteraction[uj][ui], sys.SlagInteraction[ui][uj]);
+                shared += de == 0 ? 1 : 0;
+            }
+            EXPECT_EQ(sys.El(i).LnGammaInf,
+                      1.0L - sys.MetalInteraction[0][ui] - std::log(sys.MetalInteraction[ui][0]));
+        }
+        // The data hold pairs of equal slag energies: the case the table
+        // build shares exponentials for.
+        EXPECT_GT(shared, 0);
+    }
+}
+
+TEST_F(InteractionCacheSample, TermsAtATemperatureSeenBeforeAreThoseFirstComputed)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    const TSnapshot first = Snapshot(sys);
+
+    // Back after one other temperature (kept) and after many (rebuilt).
+    sys.Temperature = 1873.151L;
+    sys.CalcStandardGibbs();
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    ExpectSameBits(first, Snapshot(sys));
+    for (int k = 1; k <= 6; ++k) {
+        sys.Temperature = 1800.0L + k;
+        sys.CalcStandardGibbs();
+    }
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    ExpectSameBits(first, Snapshot(sys));
+}
+
+TEST_F(InteractionCacheSample, ChangedInputsReachTheTermsAtAKeptTemperature)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    int referred = -1;
+    for (int i = 0; i <= SystemElemLast && referred < 0; ++i)
+        if (!sys.El(i).DirectStandard)
+            referred = i;
+    ASSERT_GE(referred, 0) << "no element with a standard term referred to 1 % in iron";
+    TElementRecord& e = sys.El(referred);
+    const long double before = e.MetalStdTerm;
+
+    // A molar mass twice as large moves the 1 % reference by ln 2.
+    e.MolarMass *= 2;
+    sys.CalcStandardGibbs();
+    EXPECT_NEAR(static_cast<double>(e.MetalStdTerm - before), std::log(2.0), 1e-12);
+
+    // A pair energy changed in the database rebuilds the table.
+    const std::size_t d0 = sys.El(0).Index, d1 = sys.El(1).Index;
+    InteractionEnergy[d0][d1] = InteractionEnergy[d1][d0] = InteractionEnergy[d0][d1] + 1000.0L;
+    sys.CalcStandardGibbs();
+    EXPECT_EQ(sys.MetalInteraction[1][0], std::exp(-InteractionEnergy[d1][d0] / (GasConstant * sys.Temperature)));
+}
+
+} // namespace
+} // namespace ferrolyt::test
