@@ -3,9 +3,21 @@
 #include "Constraints.h"
 #include "ForwardProblem.h"
 #include "AboutBox.h"
+#include "AutoF.h"
+#include "AutographPoint.h"
 #include "DataFiles.h"
+#include "FGraph.h"
+#include "FHeat.h"
 #include "FOptions.h"
+#include "FSolu.h"
 #include "FTask.h"
+#include "FormDKM.h"
+#include "HeatReplay.h"
+#include "KinF.h"
+#include "MaxF.h"
+#include "ResultsExport.h"
+#include "RzForm.h"
+#include "Studies.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
 #include "LastMeltTask.h"
@@ -105,6 +117,28 @@ private:
 
 constexpr int AltHeaderWidths[3] = {156, 156, 126};
 
+// The main window's commands as an autograph point uses them, so that every
+// point is also shown in the window.
+class TWindowAutographCommands : public TAutographCommands {
+public:
+    explicit TWindowAutographCommands(TFForw& w) : w_(w) {}
+
+    bool MeltButClick() override
+    {
+        w_.MeltButClick(-1);
+        return ResultsShown;
+    }
+    void SetIdle(bool idle) override { w_.SetIdle(idle); }
+    bool BuildConstraintBlocks() override { return w_.OptimiserCalls.BuildConstraintBlocks(); }
+    int32_t Optimise(int32_t released) override { return w_.OptimiserCalls.Optimise(released); }
+    void ShowForwardProblem(bool recompute) override { w_.ShowForwardProblem(recompute); }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void RefreshCurrentTask() override { w_.MeltButClick(-1); }
+
+private:
+    TFForw& w_;
+};
+
 } // namespace
 
 TFForw::TFForw(QWidget* parent) : QMainWindow(parent)
@@ -127,9 +161,30 @@ TFForw::TFForw(QWidget* parent) : QMainWindow(parent)
     CreateMaterialsPopup();
     DecorateGrids();
     FormCreate();
+    CreateToolWindows();
+    resize(1180, 760);
+}
+
+void TFForw::CreateToolWindows()
+{
+    // In the order the program has always created them.
     FOptions = new TFOptions(this);
     FTask = new TFTask(this, this);
-    resize(1180, 760);
+    FGraph = new TFGraph(this);
+    KinF = new TKinF(this);
+    AboutBox = new TAboutBox(this);
+    auto* dkm = new TFormDKM(this);
+    FormDKM = dkm;
+    dkm->TaskText = [this] { return TaskBox->currentText().toStdString(); };
+    FHeat = new TFHeat(this);
+    FHeat->ShowForwardProblem = [this] { ShowForwardProblem(false); };
+    FHeat->AskHeatFileName = [this] { return AskOpenFileName(5); };
+    FHeat->OpenOptions = [this](int page) { return OpenOptionsPage(page); };
+    FSolu = new TFSolu(this);
+    AutoF = new TAutoF(this);
+    RzForm = new TRzForm(this);
+    // The control window makes its own chart window.
+    MaxF = new particles::TMaxF(this);
 }
 
 TFForw::~TFForw() = default;
@@ -155,13 +210,16 @@ void TFForw::CreateActions()
     OpenConM = make("OpenConM", QKeySequence());
     OpenMatM = make("OpenMatM", QKeySequence());
     OpenTskM = make("OpenTskM", QKeySequence());
+    OpenHeaM = make("OpenHeaM", QKeySequence());
     SaveA = make("SaveA", QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAsM = make("SaveAsM", QKeySequence());
     PrintA = make("PrintA", QKeySequence(Qt::CTRL | Qt::Key_P));
+    ExportM = make("ExportM", QKeySequence(Qt::CTRL | Qt::Key_E));
     ExitM = make("ExitM", QKeySequence());
     OpenMatFileM = make("OpenMatFileM", QKeySequence());
     MeltRecA = make("MeltRecA", QKeySequence(Qt::Key_F8));
     MeltA = make("MeltA", QKeySequence(Qt::Key_F9));
+    MatsA = make("MatsA", QKeySequence(Qt::Key_F3));
     AllowAllMatsM = make("AllowAllMatsM", QKeySequence());
     ClearAllMatsM = make("ClearAllMatsM", QKeySequence());
     CurRecMatsM = make("CurRecMatsM", QKeySequence());
@@ -175,6 +233,22 @@ void TFForw::CreateActions()
     OptionsM = make("OptionsM", QKeySequence());
     OpenHelpM = make("OpenHelpM", QKeySequence(Qt::Key_F1));
     AboutM = make("AboutM", QKeySequence());
+    ElectroM = make("ElectroM", QKeySequence(Qt::Key_F7));
+    KinA = make("KinA", QKeySequence(Qt::CTRL | Qt::Key_K));
+    ProA = make("ProA", QKeySequence(Qt::Key_F4));
+    IsothM = make("IsothM", QKeySequence());
+    GibbsDuhemM = make("GibbsDuhemM", QKeySequence());
+    AutoGraphM = make("AutoGraphM", QKeySequence(Qt::CTRL | Qt::Key_A));
+    EquiMetCurM = make("EquiMetCurM", QKeySequence());
+    EquiMetTskM = make("EquiMetTskM", QKeySequence());
+    EquiSlgCurM = make("EquiSlgCurM", QKeySequence());
+    EquiSlgTskM = make("EquiSlgTskM", QKeySequence());
+    ConstrRzM = make("ConstrRzM", QKeySequence());
+    DemonM = make("DemonM", QKeySequence());
+    EquiMetCurM->setData(0);
+    EquiSlgCurM->setData(0);
+    EquiMetTskM->setData(1);
+    EquiSlgTskM->setData(1);
     TopBut = make("TopBut", QKeySequence());
     TopBut->setCheckable(true);
     MeltRecA->setData(1);
@@ -193,6 +267,9 @@ void TFForw::CreateActions()
     MeltA->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     StartA->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     StopA->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    MatsA->setIcon(style()->standardIcon(QStyle::SP_FileDialogInfoView));
+    KinA->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    ProA->setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
 
     command(NewA, [this] { ClearButClick(); });
     command(OpenA, [this] { OpenMClick(1); });
@@ -200,13 +277,16 @@ void TFForw::CreateActions()
     command(OpenMatM, [this] { OpenMClick(3); });
     command(OpenMatFileM, [this] { OpenMClick(3); });
     command(OpenTskM, [this] { OpenMClick(4); });
+    command(OpenHeaM, [this] { OpenMClick(5); });
     command(OpenTaskFileM, [this] { OpenMClick(4); });
     command(SaveA, [this] { SaveButClick(0); });
     command(SaveAsM, [this] { SaveButClick(1); });
     command(PrintA, [this] { PrintButClick(); });
+    command(ExportM, [this] { ExportMClick(); });
     connect(ExitM, &QAction::triggered, this, &QWidget::close);
     command(MeltRecA, [this] { MeltButClick(1); });
     command(MeltA, [this] { MeltButClick(0); });
+    command(MatsA, [this] { EffMatMClick(); });
     command(AllowAllMatsM, [this] { EnableAllMatsMClick(); });
     command(ClearAllMatsM, [this] { ClrMatsMClick(); });
     command(CurRecMatsM, [this] { RecAllMatsMClick(); });
@@ -219,6 +299,18 @@ void TFForw::CreateActions()
     command(OptionsM, [this] { OptionsMClick(); });
     command(OpenHelpM, [this] { OpenHelpMClick(); });
     command(AboutM, [this] { AboutMClick(); });
+    command(ElectroM, [this] { ElectroMClick(); });
+    command(KinA, [this] { KineMClick(); });
+    command(ProA, [this] { ProAExecute(); });
+    command(IsothM, [this] { IsothMClick(); });
+    command(GibbsDuhemM, [this] { GibbsDuhemMClick(); });
+    command(AutoGraphM, [this] { AutoGraphMClick(); });
+    command(EquiMetCurM, [this] { EquiMetClick(0); });
+    command(EquiMetTskM, [this] { EquiMetClick(1); });
+    command(EquiSlgCurM, [this] { EquiSlgClick(0); });
+    command(EquiSlgTskM, [this] { EquiSlgClick(1); });
+    command(ConstrRzM, [this] { ConstrRzMClick(); });
+    command(DemonM, [this] { DemonMClick(); });
     connect(TopBut, &QAction::toggled, this, [this](bool down) { TopButClick(down); });
 
     FileM = menuBar()->addMenu(QString());
@@ -230,11 +322,13 @@ void TFForw::CreateActions()
     OpenFileM->addAction(OpenConM);
     OpenFileM->addAction(OpenMatM);
     OpenFileM->addAction(OpenTskM);
+    OpenFileM->addAction(OpenHeaM);
     FileM->addSeparator();
     FileM->addAction(SaveA);
     FileM->addAction(SaveAsM);
     FileM->addSeparator();
     FileM->addAction(PrintA);
+    FileM->addAction(ExportM);
     FileM->addSeparator();
     FileM->addAction(ExitM);
 
@@ -244,6 +338,7 @@ void TFForw::CreateActions()
     MainMatsM->addSeparator();
     MainMatsM->addAction(MeltRecA);
     MainMatsM->addAction(MeltA);
+    MainMatsM->addAction(MatsA);
     MainMatsM->addSeparator();
     MainMatsM->addAction(AllowAllMatsM);
     MainMatsM->addAction(ClearAllMatsM);
@@ -264,7 +359,29 @@ void TFForw::CreateActions()
     OptimizeM->setObjectName("OptimizeM");
     OptimizeM->addAction(StartA);
     OptimizeM->addAction(StopA);
+    GraphsM = menuBar()->addMenu(QString());
+    GraphsM->setObjectName("GraphsM");
+    GraphsM->addAction(ElectroM);
+    GraphsM->addAction(KinA);
+    GraphsM->addAction(ProA);
+    GraphsM->addAction(IsothM);
+    GraphsM->addAction(GibbsDuhemM);
+    GraphsM->addSeparator();
+    GraphsM->addAction(AutoGraphM);
     menuBar()->addAction(OptionsM);
+    MiscM = menuBar()->addMenu(QString());
+    MiscM->setObjectName("MiscM");
+    EquiMetM = MiscM->addMenu(QString());
+    EquiMetM->setObjectName("EquiMetM");
+    EquiMetM->addAction(EquiMetCurM);
+    EquiMetM->addAction(EquiMetTskM);
+    EquiSlgM = MiscM->addMenu(QString());
+    EquiSlgM->setObjectName("EquiSlgM");
+    EquiSlgM->addAction(EquiSlgCurM);
+    EquiSlgM->addAction(EquiSlgTskM);
+    MiscM->addSeparator();
+    MiscM->addAction(ConstrRzM);
+    MiscM->addAction(DemonM);
     HelpM = menuBar()->addMenu(QString());
     HelpM->setObjectName("HelpM");
     HelpM->addAction(OpenHelpM);
@@ -280,11 +397,18 @@ void TFForw::CreateActions()
     ToolBar->addAction(TaskA);
     ToolBar->addAction(MeltRecA);
     ToolBar->addAction(MeltA);
+    ToolBar->addAction(MatsA);
     StartBut = new QToolButton(ToolBar);
     StartBut->setObjectName("StartBut");
     StartBut->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     StartBut->setDefaultAction(StartA);
     ToolBar->addWidget(StartBut);
+    ToolBar->addSeparator();
+    KinBut = new QToolButton(ToolBar);
+    KinBut->setObjectName("KinBut");
+    KinBut->setDefaultAction(KinA);
+    ToolBar->addWidget(KinBut);
+    ToolBar->addAction(ProA);
     ToolBar->addSeparator();
     TaskFileBox = new QComboBox(ToolBar);
     TaskFileBox->setObjectName("TaskFileBox");
@@ -534,6 +658,10 @@ void TFForw::FormCreate()
     MainTaskM->setTitle(QStringLiteral("Завдання"));
     OptimizeM->setTitle(QStringLiteral("Оптимізація"));
     OptimizeM->setToolTip(QStringLiteral("Оптимізація матеріалів"));
+    GraphsM->setTitle(QStringLiteral("Графіки"));
+    MiscM->setTitle(QStringLiteral("Різне"));
+    EquiMetM->setTitle(QStringLiteral("Рівноважний метал відносно шлаку"));
+    EquiSlgM->setTitle(QStringLiteral("Рівноважний шлак відносно металу"));
     HelpM->setTitle(QStringLiteral("Довідка"));
 
     auto caption = [](QAction* a, const char* text, const char* hint) {
@@ -550,6 +678,22 @@ void TFForw::FormCreate()
     caption(SaveA, "Зберегти проєкт", nullptr);
     caption(PrintA, "Друкувати проєкт", nullptr);
     caption(TaskA, "Редактор завдання", nullptr);
+    caption(MatsA, "Властивості", "Властивості матеріалів");
+    caption(KinA, "Кінетика процесу", nullptr);
+    caption(ProA, "Моделювання електродугової плавки", nullptr);
+    ElectroM->setText(QStringLiteral("Крива електронейтральності"));
+    IsothM->setText(QStringLiteral("Ізотерма розчинності кисню"));
+    GibbsDuhemM->setText(QStringLiteral("Рівняння Гіббса-Дюгема"));
+    AutoGraphM->setText(QStringLiteral("Автографіки..."));
+    for (QAction* a : {EquiMetCurM, EquiSlgCurM})
+        a->setText(QStringLiteral("Поточні фази"));
+    for (QAction* a : {EquiMetTskM, EquiSlgTskM})
+        a->setText(QStringLiteral("Початкові фази за завданням"));
+    ConstrRzM->setText(QStringLiteral("Конструктор реакційної зони"));
+    caption(DemonM, "Zivad Urevezozu", "Модуль статистичної термодинаміки");
+    MiscM->setToolTipsVisible(true);
+    ExportM->setText(QStringLiteral("Експорт таблиць..."));
+    OpenHeaM->setText(QStringLiteral("Шаблон плавки (*.HEA)..."));
     OpenConM->setText(QStringLiteral("Файл констант (*.CON)..."));
     OpenMatM->setText(QStringLiteral("Файл матеріалів (*.MAT)..."));
     OpenTskM->setText(QStringLiteral("Файл завдань (*.TSK)..."));
@@ -652,6 +796,14 @@ bool TFForw::FormCloseQuery()
         AskStopCalculation();
         return false;
     }
+    if (AskIfReplaying()) // so does a heat replay
+        return false;
+    // A kinetics run steps on the systems from its timer: it ends with its
+    // window, before the systems are freed.
+    KinF->close();
+    for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF})
+        if (w)
+            w->close();
     if (startupDone_ && Settings.ExitSave)
         SaveProject(0);
     Timer1->stop();
@@ -716,6 +868,17 @@ bool TFForw::AskIfBusy()
     return true;
 }
 
+bool TFForw::AskIfReplaying()
+{
+    if (!HeatRunning)
+        return false;
+    if (AskStopCalculation() == IdYes && FHeat)
+        FHeat->StopButClick();
+    return true;
+}
+
+bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
+
 void TFForw::RunCommand(const std::function<void()>& command)
 {
     try {
@@ -737,7 +900,7 @@ void TFForw::StopButClick() { StopRequested = true; }
 
 void TFForw::MeltButClick(int tag)
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     const bool recommended = tag != 0;
     PrepareSystems();
@@ -778,7 +941,7 @@ void TFForw::MeltButClick(int tag)
 
 void TFForw::StartButClick()
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     PrepareSystems();
     if (!OptimiserCalls.BuildConstraintBlocks())
@@ -860,7 +1023,7 @@ void TFForw::StartButClick()
 
 void TFForw::AltViewClick(int row)
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     if (row < 0 || row >= static_cast<int>(Alternatives.size()))
         return;
@@ -981,6 +1144,8 @@ void TFForw::ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int f
     if (!keepMaterialAmounts)
         MatGridCells.ClearColumns(firstColumn);
     GasLineCount = 0;
+    if (FormDKM)
+        FormDKM->ClearGrid();
     ElGridCells.ClearColumns(firstColumn);
     GasGridCells.ClearColumns(1);
     for (QLineEdit* e : {EditFinT, EditMetM, EditSlgM, EditGasM, EditOsn, EdCharge, EditNmiM, EditMatM, EditCost})
@@ -1191,10 +1356,8 @@ QStringList TFForw::OpenFilters(bool save)
             QStringLiteral("All files (*.FWP *.CON *.MAT *.TSK *.HEA *.XLS)")};
 }
 
-void TFForw::OpenMClick(int tag)
+QString TFForw::AskOpenFileName(int tag)
 {
-    if (AskIfBusy())
-        return;
     QFileDialog dialog(this, QStringLiteral("Ferrolyt"), Q(ProgramDir()));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -1202,13 +1365,22 @@ void TFForw::OpenMClick(int tag)
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.value(tag - 1, filters.front()));
     if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front();
+}
+
+void TFForw::OpenMClick(int tag)
+{
+    if (AskIfBusy())
         return;
-    OpenFile(dialog.selectedFiles().front().toStdString());
+    const QString name = AskOpenFileName(tag);
+    if (!name.isEmpty())
+        OpenFile(name.toStdString());
 }
 
 void TFForw::OpenFile(const std::string& fileName)
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     const std::string ext = UpperCase1251(Utf8Left(std::filesystem::path(fileName).extension().string(), 5));
     if (ext == ".FWP") {
@@ -1269,7 +1441,7 @@ void TFForw::OpenFile(const std::string& fileName)
 
 void TFForw::TaskListBoxClick(int index)
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     if (index < 0 || index >= static_cast<int>(TaskListBox.size()))
         return;
@@ -1283,7 +1455,7 @@ void TFForw::TaskListBoxClick(int index)
 
 void TFForw::TaskBoxClick(int index)
 {
-    if (AskIfBusy()) {
+    if (AskIfSystemsInUse()) {
         TaskBox->setCurrentIndex(TaskList.Current); // the choice did not happen
         return;
     }
@@ -1301,7 +1473,7 @@ void TFForw::TaskBoxClick(int index)
 
 void TFForw::ClearButClick()
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     SystemElemLast = 0;
     MaterialCount = 0;
@@ -1351,7 +1523,7 @@ void TFForw::SetAutoSaveTimer()
 
 void TFForw::TaskMClick()
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     if (ThSystems[0] && ThSystems[1])
         FillLastMeltTask(TaskList.Items[LastMeltTaskSlot], TaskList.Items[0], *ThSystems[0], *ThSystems[1]);
@@ -1366,11 +1538,12 @@ void TFForw::TaskMClick()
 
 void TFForw::OptionsMClick()
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     const TSettingsRecord before = Settings;
     FOptions->FormShow();
-    ExecModal(*FOptions);
+    if (ExecModal(*FOptions) == QDialog::Accepted)
+        FHeat->RunButTag = Settings.ConsumptionMode;
     switch (OptionsChangeEffect(before, Settings, ResultsShown)) {
     case TOptionsEffect::Melt:
         MeltButClick(0);
@@ -1423,10 +1596,96 @@ void TFForw::PrintWindow(QPrinter& printer)
 
 void TFForw::OpenHelpMClick() { OpenHelpDocument(); }
 
-void TFForw::AboutMClick()
+void TFForw::AboutMClick() { ExecModal(*AboutBox); }
+
+bool TFForw::OpenOptionsPage(int page)
 {
-    TAboutBox box(this);
-    ExecModal(box);
+    const int previous = FOptions->Pages->currentIndex();
+    FOptions->Pages->setCurrentIndex(page);
+    FOptions->FormShow();
+    const bool ok = ExecModal(*FOptions) == QDialog::Accepted;
+    FOptions->Pages->setCurrentIndex(previous);
+    return ok;
+}
+
+void TFForw::ExportMClick() { ExportResultsCommand(*this); }
+
+void TFForw::ProAExecute()
+{
+    if (AskIfBusy())
+        return;
+    FHeat->show();
+    FHeat->raise();
+    FHeat->activateWindow();
+}
+
+void TFForw::EffMatMClick() { FormDKM->ShowEffects(); }
+
+void TFForw::ElectroMClick() { ExecModal(*FGraph); }
+
+void TFForw::IsothMClick()
+{
+    if (AskIfReplaying())
+        return;
+    ExecModal(*FSolu);
+}
+
+void TFForw::KineMClick()
+{
+    if (AskIfReplaying())
+        return;
+    // The kinetics window asks the stop question itself while busy.
+    KinF->KineMClick([this] { MeltButClick(0); });
+}
+
+void TFForw::AutoGraphMClick()
+{
+    if (AskIfReplaying())
+        return;
+    TWindowAutographCommands commands(*this);
+    AutoF->SetCommands(&commands);
+    struct TDetach {
+        TAutoF* f;
+        ~TDetach() { f->SetCommands(nullptr); }
+    } detach{AutoF};
+    ExecModal(*AutoF);
+}
+
+void TFForw::GibbsDuhemMClick()
+{
+    if (AskIfReplaying())
+        return;
+    GibbsDuhemCheck(); // a check for the developer: nothing is shown
+}
+
+void TFForw::EquiMetClick(int tag)
+{
+    if (AskIfReplaying())
+        return;
+    EquilibrateBothSystems(true, tag == 1);
+}
+
+void TFForw::EquiSlgClick(int tag)
+{
+    if (AskIfReplaying())
+        return;
+    EquilibrateBothSystems(false, tag == 1);
+}
+
+void TFForw::ConstrRzMClick()
+{
+    if (AskIfReplaying())
+        return;
+    RzForm->show();
+    RzForm->raise();
+    RzForm->activateWindow();
+}
+
+void TFForw::DemonMClick()
+{
+    MaxF->show();
+    MaxF->raise();
+    MaxF->activateWindow();
 }
 
 void TFForw::TopButClick(bool down)
@@ -1444,7 +1703,7 @@ void TFForw::MainTaskMClick()
 
 void TFForw::RemTaskMClick()
 {
-    if (AskIfBusy())
+    if (AskIfSystemsInUse())
         return;
     const int i = TaskListBoxIndex;
     if (i < 0 || i >= static_cast<int>(TaskListBox.size()))

@@ -34,10 +34,20 @@ class QTreeWidget;
 class TGridModel;
 class TFOptions;
 class TFTask;
+class TFGraph;
+class TFSolu;
+class TKinF;
+class TAboutBox;
+class TFHeat;
+class TAutoF;
+class TRzForm;
 class QPrinter;
 
 namespace ferrolyt {
 class TThSys;
+namespace particles {
+class TMaxF;
+}
 }
 
 class TFForw : public QMainWindow {
@@ -90,19 +100,26 @@ public:
     QMenu* MainMatsM = nullptr;
     QMenu* MainTaskM = nullptr;
     QMenu* OptimizeM = nullptr;
+    QMenu* GraphsM = nullptr;
+    QMenu* MiscM = nullptr;
+    QMenu* EquiMetM = nullptr;
+    QMenu* EquiSlgM = nullptr;
     QMenu* HelpM = nullptr;
     QAction* NewA = nullptr;
     QAction* OpenA = nullptr;
     QAction* OpenConM = nullptr;
     QAction* OpenMatM = nullptr;
     QAction* OpenTskM = nullptr;
+    QAction* OpenHeaM = nullptr;
     QAction* SaveA = nullptr;
     QAction* SaveAsM = nullptr;
     QAction* PrintA = nullptr;
+    QAction* ExportM = nullptr;
     QAction* ExitM = nullptr;
     QAction* OpenMatFileM = nullptr;
     QAction* MeltRecA = nullptr;
     QAction* MeltA = nullptr;
+    QAction* MatsA = nullptr;
     QAction* AllowAllMatsM = nullptr;
     QAction* ClearAllMatsM = nullptr;
     QAction* CurRecMatsM = nullptr;
@@ -114,6 +131,20 @@ public:
     QAction* StartA = nullptr;
     QAction* StopA = nullptr;
     QAction* OptionsM = nullptr;
+    // The studies and tool windows.
+    QAction* ElectroM = nullptr;
+    QAction* KinA = nullptr;
+    QAction* ProA = nullptr;
+    QAction* IsothM = nullptr;
+    QAction* GibbsDuhemM = nullptr;
+    QAction* AutoGraphM = nullptr;
+    QAction* EquiMetCurM = nullptr;
+    QAction* EquiMetTskM = nullptr;
+    QAction* EquiSlgCurM = nullptr;
+    QAction* EquiSlgTskM = nullptr;
+    QAction* ConstrRzM = nullptr;
+    QAction* DemonM = nullptr;
+    QToolButton* KinBut = nullptr;
     QAction* OpenHelpM = nullptr;
     QAction* AboutM = nullptr;
     QAction* TopBut = nullptr;
@@ -137,8 +168,18 @@ public:
     int PopupMaterialRow = 0;
     int PopupTaskMaterial = 0;
 
+    // The program's other windows, created once with the main window (the
+    // effects window is the global FormDKM).
     TFOptions* FOptions = nullptr;
     TFTask* FTask = nullptr;
+    TFGraph* FGraph = nullptr;
+    TKinF* KinF = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TFHeat* FHeat = nullptr;
+    TFSolu* FSolu = nullptr;
+    TAutoF* AutoF = nullptr;
+    TRzForm* RzForm = nullptr;
+    ferrolyt::particles::TMaxF* MaxF = nullptr;
 
     QMenu* ElemPop = nullptr;
     QAction* WidenM = nullptr;
@@ -223,9 +264,13 @@ public:
     static QStringList OpenFilters(bool save);
 
     // --- file commands
-    // tag 1 project, 2 constants, 3 materials, 4 task file: the open
-    // dialog's filter; the chosen file is opened by its extension.
+    // tag 1 project, 2 constants, 3 materials, 4 task file, 5 heat
+    // template: the open dialog's filter; the chosen file is opened by its
+    // extension.
     void OpenMClick(int tag);
+    // The open dialog with the filter of `tag`: the chosen name, or an empty
+    // text when cancelled.
+    QString AskOpenFileName(int tag);
     void OpenFile(const std::string& fileName);
     void ClearButClick();
     // tag 0 saves under the project's name, 1 asks for one.
@@ -239,6 +284,22 @@ public:
     // --- menu commands
     void TaskMClick();
     void OptionsMClick();
+    // The options dialog opened on page `page` for another window; true when
+    // it closed with OK. No recompute follows.
+    bool OpenOptionsPage(int page);
+    void ExportMClick();
+    void ProAExecute();
+    void EffMatMClick();
+    void ElectroMClick();
+    void IsothMClick();
+    void KineMClick();
+    void AutoGraphMClick();
+    void GibbsDuhemMClick();
+    // tag 1: from the task's initial phases, 0: from the present ones.
+    void EquiMetClick(int tag);
+    void EquiSlgClick(int tag);
+    void ConstrRzMClick();
+    void DemonMClick();
     // Prints the window on the printer the print dialog confirms.
     void PrintButClick();
     // The same on a given printer, without a dialog.
@@ -276,6 +337,12 @@ private:
     void DecorateGrids();
     // Asks the stop question when a run is active; true then.
     bool AskIfBusy();
+    // The same for a heat replay, whose steps work on both systems between
+    // pending messages: a Yes stops the replay after its current step.
+    bool AskIfReplaying();
+    // Either of the two, for the commands that set up or solve the systems.
+    bool AskIfSystemsInUse();
+    void CreateToolWindows();
     // Runs a command; an exception it lets out is shown in a box.
     void RunCommand(const std::function<void()>& command);
     void ShowAlternatives();

@@ -22,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace ferrolyt;
 
@@ -38,13 +39,42 @@ private slots:
         f.Stop();
     }
 
-    void theMenusHoldOnlyCommandsThatExist()
+    void theMenusCarryEveryCommand()
     {
         QStringList titles;
         for (QAction* a : f.w->menuBar()->actions())
             titles << a->text();
-        QCOMPARE(titles, (QStringList{"Файл", "Матеріали", "Завдання", "Оптимізація", "Опції", "Довідка"}));
+        QCOMPARE(titles, (QStringList{"Файл", "Матеріали", "Завдання", "Оптимізація", "Графіки", "Опції", "Різне",
+                                      "Довідка"}));
         QCOMPARE(f.w->TaskA->shortcut(), QKeySequence(Qt::Key_F5));
+        const std::pair<QAction*, QKeySequence> keys[] = {
+            {f.w->MatsA, QKeySequence(Qt::Key_F3)},          {f.w->ProA, QKeySequence(Qt::Key_F4)},
+            {f.w->ElectroM, QKeySequence(Qt::Key_F7)},       {f.w->KinA, QKeySequence(Qt::CTRL | Qt::Key_K)},
+            {f.w->AutoGraphM, QKeySequence(Qt::CTRL | Qt::Key_A)}, {f.w->ExportM, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        };
+        for (const auto& [action, key] : keys)
+            QVERIFY2(action->shortcut() == key, qPrintable(action->objectName()));
+        QStringList graphs;
+        for (QAction* a : f.w->GraphsM->actions())
+            if (!a->isSeparator())
+                graphs << a->text();
+        QCOMPARE(graphs, (QStringList{"Крива електронейтральності", "Кінетика процесу",
+                                      "Моделювання електродугової плавки", "Ізотерма розчинності кисню",
+                                      "Рівняння Гіббса-Дюгема", "Автографіки..."}));
+        QStringList misc;
+        for (QAction* a : f.w->MiscM->actions())
+            if (!a->isSeparator())
+                misc << a->text();
+        QCOMPARE(misc, (QStringList{"Рівноважний метал відносно шлаку", "Рівноважний шлак відносно металу",
+                                    "Конструктор реакційної зони", "Zivad Urevezozu"}));
+        QCOMPARE(f.w->DemonM->toolTip(), QString("Модуль статистичної термодинаміки"));
+        QCOMPARE(f.w->MatsA->toolTip(), QString("Властивості матеріалів"));
+        QCOMPARE(f.w->KinA->toolTip(), f.w->KinA->text());
+        QCOMPARE(f.w->ProA->toolTip(), f.w->ProA->text());
+        QCOMPARE(f.w->KinBut->defaultAction(), f.w->KinA);
+        QVERIFY(f.w->OpenFileM->actions().contains(f.w->OpenHeaM));
+        QVERIFY(f.w->FileM->actions().contains(f.w->ExportM));
+        QCOMPARE(f.w->ExportM->text(), QString("Експорт таблиць..."));
         QCOMPARE(f.w->PrintA->text(), QString("Друкувати проєкт"));
         QCOMPARE(f.w->OpenHelpM->text(), QString("Інструкція користувача"));
     }

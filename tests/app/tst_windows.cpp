@@ -1,0 +1,310 @@
+// The study, export and tool windows as the main window opens them on the
+// sample project: each command opens its window or runs, the busy state
+// stops only the commands that would disturb a running calculation, a heat
+// replay keeps the systems to itself, and closing the main window ends a
+// kinetics run.
+
+#include "AppFixture.h"
+
+#include "AutoF.h"
+#include "FGraph.h"
+#include "FHeat.h"
+#include "FOptions.h"
+#include "FSolu.h"
+#include "FTask.h"
+#include "FormDKM.h"
+#include "HeatReplay.h"
+#include "KinF.h"
+#include "MaxF.h"
+#include "ParticleMessages.h"
+#include "RzForm.h"
+#include "ThSys.h"
+#include "Utils.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cmath>
+
+using namespace ferrolyt;
+using ferrolyt::particles::SetParticleMessageHook;
+
+namespace {
+
+const QString StopQuestion = QStringLiteral("Зупинити розрахунок?");
+
+// The kinds of the program's windows in the order the main window makes them.
+QStringList WindowKinds(const QObject& w)
+{
+    QStringList kinds;
+    for (QObject* c : w.children()) {
+        const QString name = c->metaObject()->className();
+        if (name.startsWith("TF") || name.startsWith("TK") || name.startsWith("TA") || name.startsWith("TR") ||
+            name.contains("TMaxF"))
+            kinds << name.section("::", -1);
+    }
+    return kinds;
+}
+
+} // namespace
+
+class TstWindows : public QObject {
+    Q_OBJECT
+
+    TAppFixture f;
+
+    QStringList particleMessages;
+
+    int StopQuestions() const { return int(f.Texts().count(StopQuestion)); }
+
+    // The particle demonstration's files, as the build puts them beside the
+    // program.
+    bool CopyParticleFiles()
+    {
+        const QDir from(QString(FERROLYT_DATA) + "/DezOzevev");
+        if (!QDir(f.dir->path()).mkpath("DezOzevev"))
+            return false;
+        for (const QString& name : from.entryList(QDir::Files))
+            if (!QFile::copy(from.filePath(name), f.Path("DezOzevev/" + name)))
+                return false;
+        return true;
+    }
+
+private slots:
+    void init()
+    {
+        SetParticleMessageHook([this](const QString&, const QString& text) { particleMessages << text; });
+        QVERIFY2(f.Start(), qPrintable(f.Texts().join("; ")));
+        QVERIFY(CopyParticleFiles());
+    }
+    void cleanup()
+    {
+        HeatRunning = false;
+        f.Stop();
+        SetParticleMessageHook({});
+        particleMessages.clear();
+    }
+
+    void theWindowsAreMadeOnceInTheProgramsOrder()
+    {
+        QCOMPARE(WindowKinds(*f.w), (QStringList{"TFOptions", "TFTask", "TFGraph", "TKinF", "TAboutBox", "TFormDKM",
+                                                 "TFHeat", "TFSolu", "TAutoF", "TRzForm", "TMaxF"}));
+        QCOMPARE(FormDKM->parent(), f.w.get());
+        // The chart window of the particles belongs to their control window.
+        QVERIFY(f.w->MaxF->Chart() != nullptr);
+        for (QWidget* tool : std::initializer_list<QWidget*>{FormDKM, f.w->KinF, f.w->FHeat, f.w->RzForm, f.w->MaxF})
+            QVERIFY2(tool->isWindow() && !tool->isVisible(), qPrintable(tool->objectName()));
+    }
+
+    void everyWindowCommandOpensItsWindow()
+    {
+        QVERIFY(ResultsShown);
+        f.w->MatsA->trigger();
+        QVERIFY(FormDKM->isVisible());
+        QVERIFY(!FormDKM->DKMGridCells.Cell(1, 1).empty());
+
+        QStringList opened;
+        f.dialog = [&](QDialog& d) {
+            opened << d.metaObject()->className();
+            return int(QDialog::Rejected);
+        };
+        for (QAction* a : {f.w->ElectroM, f.w->IsothM, f.w->AutoGraphM, f.w->AboutM})
+            a->trigger();
+        QCOMPARE(opened, (QStringList{"TFGraph", "TFSolu", "TAutoF", "TAboutBox"}));
+
+        f.w->ProA->trigger();
+        QVERIFY(f.w->FHeat->isVisible());
+        f.w->ConstrRzM->trigger();
+        QVERIFY(f.w->RzForm->isVisible());
+        QVERIFY(!f.w->RzForm->RzGridCells.Cell(1, 1).empty());
+        f.w->DemonM->trigger();
+        QVERIFY(f.w->MaxF->isVisible());
+        QVERIFY2(particleMessages.isEmpty(), qPrintable(particleMessages.join("; ")));
+        QVERIFY(!f.w->MaxF->DataFile().empty()); // its parameter file loaded
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void theStudiesRunOnTheMeltedHeat()
+    {
+        f.w->GibbsDuhemM->trigger();
+        QVERIFY(f.messages.isEmpty());
+        QVERIFY(std::isfinite(double(ThSystems[0]->Temperature)));
+
+        for (QAction* a : {f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM, f.w->EquiSlgTskM}) {
+            f.w->SBarPanels[2]->clear();
+            a->trigger();
+            QVERIFY2(f.w->SBarPanels[2]->text().startsWith(" Mu/RT: "), qPrintable(a->objectName()));
+        }
+
+        f.w->KinA->trigger();
+        QVERIFY(f.w->KinF->isVisible());
+        QVERIFY(f.w->KinF->KinRunning);
+        f.w->KinF->close();
+        QVERIFY(!f.w->KinF->KinRunning);
+    }
+
+    void theExportWritesTheWorkbookItIsGiven()
+    {
+        const QString file = f.Path("heat.xlsx");
+        QString title;
+        QTimer::singleShot(0, this, [&] {
+            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            title = d->windowTitle();
+            d->selectFile(file);
+            static_cast<QDialog*>(d)->accept();
+        });
+        f.w->ExportM->trigger();
+        QCOMPARE(title, QString("Eкспорт таблиць у файл"));
+        QVERIFY2(QFileInfo(file).size() > 1000, qPrintable(f.Texts().join("; ")));
+        QVERIFY(f.messages.isEmpty());
+
+        // Cancel writes nothing and says nothing.
+        QTimer::singleShot(0, this, [] {
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                d->reject();
+        });
+        f.w->ExportM->trigger();
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void theHeatWindowUsesTheMainWindowsDialogs()
+    {
+        QString filter;
+        f.dialog = [&](QDialog& d) {
+            filter = dynamic_cast<QFileDialog&>(d).selectedNameFilter();
+            return int(QDialog::Rejected);
+        };
+        QVERIFY(f.w->FHeat->AskHeatFileName().isEmpty());
+        QCOMPARE(filter, QString("EAF templates (*.HEA)"));
+        filter.clear();
+        f.w->OpenHeaM->trigger();
+        QCOMPARE(filter, QString("EAF templates (*.HEA)"));
+
+        // The options open on the page asked for, which is given back after.
+        f.w->FOptions->Pages->setCurrentIndex(0);
+        int page = -1;
+        f.dialog = [&](QDialog& d) {
+            auto& o = dynamic_cast<TFOptions&>(d);
+            page = o.Pages->currentIndex();
+            o.Group("RashodVarGrp")->button(1)->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        QVERIFY(f.w->FHeat->OpenOptions(2));
+        QCOMPARE(page, 2);
+        QCOMPARE(f.w->FOptions->Pages->currentIndex(), 0);
+        QCOMPARE(Settings.ConsumptionMode, uint8_t(1));
+
+        // The main window's options hand a new consumption mode to the heat window.
+        f.w->FHeat->RunButTag = 0;
+        f.dialog = [](QDialog& d) {
+            dynamic_cast<TFOptions&>(d).Group("RashodVarGrp")->button(1)->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        f.w->OptionsM->trigger();
+        QCOMPARE(f.w->FHeat->RunButTag, 1);
+        f.dialog = [](QDialog&) { return int(QDialog::Rejected); };
+        f.w->FHeat->RunButTag = 0;
+        f.w->OptionsM->trigger();
+        QCOMPARE(f.w->FHeat->RunButTag, 0); // Cancel changes nothing
+    }
+
+    void busyCommandsOnlyAskToStop()
+    {
+        CalcBusy = true;
+        f.answer = QMessageBox::No;
+        const QList<QAction*> asking{f.w->TaskA, f.w->ProA,   f.w->OptionsM, f.w->PrintA, f.w->MeltA,
+                                     f.w->NewA,  f.w->OpenA,  f.w->SaveA,    f.w->KinA,   f.w->OpenHeaM};
+        for (QAction* a : asking) {
+            const int before = StopQuestions();
+            a->trigger();
+            QVERIFY2(StopQuestions() == before + 1, qPrintable(a->objectName()));
+        }
+        QCOMPARE(f.dialogs, 0);
+        QVERIFY(!f.w->FHeat->isVisible());
+        QVERIFY(!f.w->KinF->isVisible());
+        QVERIFY(!f.w->KinF->KinRunning);
+        QVERIFY(!StopRequested);
+    }
+
+    void windowCommandsDoNotAskWhileBusy()
+    {
+        CalcBusy = true;
+        f.dialog = [](QDialog&) { return int(QDialog::Rejected); };
+        const QList<QAction*> opening{f.w->MatsA,       f.w->ElectroM,    f.w->IsothM,      f.w->AutoGraphM,
+                                      f.w->ConstrRzM,   f.w->DemonM,      f.w->AboutM,      f.w->GibbsDuhemM,
+                                      f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM, f.w->EquiSlgTskM};
+        for (QAction* a : opening)
+            a->trigger();
+        QCOMPARE(StopQuestions(), 0);
+        QCOMPARE(f.dialogs, 4);
+        QVERIFY(FormDKM->isVisible());
+        QVERIFY(f.w->RzForm->isVisible());
+        QVERIFY(f.w->MaxF->isVisible());
+    }
+
+    void aHeatReplayKeepsTheSystemsToItself()
+    {
+        HeatRunning = true;
+        f.answer = QMessageBox::No;
+        ThSystems[0]->Temperature = 1234.5L; // what a replay step left
+        for (QAction* a : {f.w->MeltA, f.w->GibbsDuhemM, f.w->EquiMetCurM, f.w->IsothM, f.w->KinA}) {
+            const int before = StopQuestions();
+            a->trigger();
+            QVERIFY2(StopQuestions() == before + 1, qPrintable(a->objectName()));
+        }
+        QCOMPARE(ThSystems[0]->Temperature, 1234.5L);
+        QVERIFY(HeatRunning);
+        QCOMPARE(f.dialogs, 0);
+
+        // Windows that only read the systems still open.
+        f.w->MatsA->trigger();
+        QVERIFY(FormDKM->isVisible());
+        f.w->ProA->trigger();
+        QVERIFY(f.w->FHeat->isVisible());
+
+        // Closing waits for the replay; Yes stops it after its step.
+        QVERIFY(!f.w->close());
+        QVERIFY(f.w->isVisible());
+        QVERIFY(ThSystems[0] != nullptr);
+        f.answer = QMessageBox::Yes;
+        f.w->MeltA->trigger();
+        QVERIFY(!HeatRunning);
+        QCOMPARE(ThSystems[0]->Temperature, 1234.5L);
+        f.w->MeltA->trigger(); // now it melts
+        QVERIFY(ThSystems[0]->Temperature != 1234.5L);
+    }
+
+    void closingTheMainWindowEndsTheKinetics()
+    {
+        f.w->KinA->trigger();
+        QVERIFY(f.w->KinF->KinRunning);
+        QTest::qWait(30); // a few steps on the timer
+        QVERIFY(f.w->close());
+        QVERIFY(!f.w->KinF->KinRunning);
+        QVERIFY(!f.w->KinF->isVisible());
+        QTest::qWait(30); // no step comes after the systems are gone
+        QVERIFY(!f.w->KinF->KinRunning);
+    }
+
+    void closingWhileBusyKeepsTheToolWindows()
+    {
+        f.w->KinA->trigger();
+        CalcBusy = true;
+        QVERIFY(!f.w->close());
+        QCOMPARE(StopQuestions(), 1);
+        QVERIFY(f.w->KinF->KinRunning);
+        CalcBusy = false;
+        f.w->KinF->close();
+    }
+};
+
+QTEST_MAIN(TstWindows)
+#include "tst_windows.moc"
