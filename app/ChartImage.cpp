@@ -1,9 +1,43 @@
 #include "ChartImage.h"
 
+#include "ModalDialog.h"
+
 #include <QFileInfo>
 #include <QImage>
+#include <QInputDialog>
+#include <QMenu>
 #include <QPixmap>
+#include <QVBoxLayout>
 #include <QWidget>
+#include <QtCharts/QChartView>
+
+QChartView* AddChartView(QWidget& window, QChart* chart)
+{
+    auto* view = new QChartView(chart);
+    view->setObjectName("Chart1");
+    view->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(&window);
+    layout->addWidget(view);
+    return view;
+}
+
+void PopupOnContextMenu(QWidget* widget, QMenu* menu)
+{
+    widget->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(widget, &QWidget::customContextMenuRequested, menu,
+                     [widget, menu](const QPoint& at) { menu->popup(widget->mapToGlobal(at)); });
+}
+
+QString AskImageFileName(QWidget* parent, const QString& label, const QString& initial)
+{
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(QStringLiteral("Ferrolyt"));
+    dialog.setLabelText(label);
+    dialog.setTextValue(initial);
+    if (ExecModal(dialog) != QDialog::Accepted)
+        return {};
+    return dialog.textValue().trimmed();
+}
 
 QString WithBmpExtension(const QString& name)
 {

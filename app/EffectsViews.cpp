@@ -405,22 +405,12 @@ void FillDkmWorkbook(TWorkbook& book, const TDkmExport& table)
 
 std::string ExportDkmTable(const TDkmExport& table, std::string fileName)
 {
-    TSpreadsheetApp app;
-    const int kept = app.SheetsInNewWorkbook;
-    app.SheetsInNewWorkbook = 3;
-    try {
-        TWorkbook& book = app.AddWorkbook();
+    BuildWorkbookInSession(3, [&](TSpreadsheetApp&, TWorkbook& book) {
         FillDkmWorkbook(book, table);
         // The writer makes the newer format only; a name ending in ".xls"
         // would give a file that spreadsheet programs refuse or warn about.
         SaveWorkbookAs(book, fileName);
-    } catch (...) {
-        app.SheetsInNewWorkbook = kept;
-        app.Quit();
-        throw;
-    }
-    app.SheetsInNewWorkbook = kept;
-    app.Quit();
+    });
     return fileName;
 }
 

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QScatterSeries>
 #include <QShowEvent>
-#include <QVBoxLayout>
 #include <QValueAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -35,11 +34,7 @@ TFGraph::TFGraph(QWidget* parent) : QDialog(parent)
         chart_->addSeries(s);
     chart_->createDefaultAxes();
     chart_->legend()->hide();
-    Chart1 = new QChartView(chart_);
-    Chart1->setObjectName("Chart1");
-    Chart1->setRenderHint(QPainter::Antialiasing);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Chart1);
+    Chart1 = AddChartView(*this, chart_);
 
     Popup = new QMenu(this);
     auto* group = new QActionGroup(this);
@@ -52,9 +47,7 @@ TFGraph::TFGraph(QWidget* parent) : QDialog(parent)
         connect(a, &QAction::triggered, this, [this] { FormShow(); });
     }
     MSys1->setChecked(true);
-    Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Chart1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { Popup->popup(Chart1->mapToGlobal(at)); });
+    PopupOnContextMenu(Chart1, Popup);
 }
 
 void TFGraph::showEvent(QShowEvent* event)

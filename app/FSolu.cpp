@@ -1,16 +1,13 @@
 #include "FSolu.h"
 
 #include "ChartImage.h"
-#include "ModalDialog.h"
 
 #include "Studies.h"
 
 #include <QAction>
-#include <QInputDialog>
 #include <QLineSeries>
 #include <QMenu>
 #include <QShowEvent>
-#include <QVBoxLayout>
 #include <QValueAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -39,19 +36,13 @@ TFSolu::TFSolu(QWidget* parent) : QDialog(parent)
         Series[s]->attachAxis(axisX_);
         Series[s]->attachAxis(axisY_);
     }
-    Chart1 = new QChartView(chart_);
-    Chart1->setObjectName("Chart1");
-    Chart1->setRenderHint(QPainter::Antialiasing);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Chart1);
+    Chart1 = AddChartView(*this, chart_);
 
     Popup = new QMenu(this);
     N1 = Popup->addAction(QStringLiteral("Сохранить в файл"));
     N1->setObjectName("N1");
     connect(N1, &QAction::triggered, this, [this] { N1Click(); });
-    Chart1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Chart1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { Popup->popup(Chart1->mapToGlobal(at)); });
+    PopupOnContextMenu(Chart1, Popup);
 }
 
 void TFSolu::showEvent(QShowEvent* event)
@@ -96,13 +87,7 @@ void TFSolu::FormShow()
 
 void TFSolu::N1Click()
 {
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Ferrolyt"));
-    dialog.setLabelText(QStringLiteral("Введите имя файла"));
-    dialog.setTextValue(QString());
-    if (ExecModal(dialog) != QDialog::Accepted)
-        return;
-    const QString name = dialog.textValue().trimmed();
+    const QString name = AskImageFileName(this, QStringLiteral("Введите имя файла"), QString());
     if (name.isEmpty())
         return;
     SaveImage(name);

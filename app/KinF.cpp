@@ -1,7 +1,6 @@
 #include "KinF.h"
 
 #include "ChartImage.h"
-#include "ModalDialog.h"
 
 #include "Host.h"
 #include "RunState.h"
@@ -16,7 +15,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLineSeries>
 #include <QMenu>
 #include <QPushButton>
@@ -134,9 +132,7 @@ TKinF::TKinF(QWidget* parent) : QWidget(parent, Qt::Window)
     SaveImgM = PopupKinM->addAction(QStringLiteral("Save image to file..."));
     SaveImgM->setObjectName("SaveImgM");
     connect(SaveImgM, &QAction::triggered, this, [this] { SaveImgMClick(); });
-    KinChart->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(KinChart, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { PopupKinM->popup(KinChart->mapToGlobal(at)); });
+    PopupOnContextMenu(KinChart, PopupKinM);
 
     auto* side = new QVBoxLayout;
     side->addWidget(KinGrid, 1);
@@ -347,13 +343,7 @@ bool TKinF::eventFilter(QObject* watched, QEvent* event)
 
 void TKinF::SaveImgMClick()
 {
-    QInputDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Ferrolyt"));
-    dialog.setLabelText(QStringLiteral("Enter the filename"));
-    dialog.setTextValue(QStringLiteral("Kinetics.bmp"));
-    if (ExecModal(dialog) != QDialog::Accepted)
-        return;
-    const QString name = dialog.textValue().trimmed();
+    const QString name = AskImageFileName(this, QStringLiteral("Enter the filename"), QStringLiteral("Kinetics.bmp"));
     if (name.isEmpty())
         return;
     SaveImage(name);

@@ -47,15 +47,6 @@ TOptionEdit Step(const char* name, const char* group, uint16_t S::*field, double
     return e;
 }
 
-std::string Trimmed(const std::string& s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    const auto e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 std::string WithSeparator(std::string s, char sep)
 {
     for (char& c : s)
@@ -168,7 +159,7 @@ const std::vector<TOptionEdit>& OptionEdits()
 
 bool TryParseInteger(const std::string& text, long long& value)
 {
-    const std::string t = Trimmed(text);
+    const std::string t = TrimSpacesAndTabs(text);
     if (t.empty())
         return false;
     const char* b = t.data();
@@ -184,7 +175,7 @@ bool TryParseInteger(const std::string& text, long long& value)
 
 bool TryParseLocaleReal(const std::string& text, char decimalSeparator, double& value)
 {
-    std::string t = Trimmed(text);
+    std::string t = TrimSpacesAndTabs(text);
     if (decimalSeparator != '.') {
         if (t.find('.') != std::string::npos)
             return false;

@@ -520,23 +520,13 @@ void BuildResultsWorkbook(TSpreadsheetApp&, TWorkbook& book, const TExportInputs
 
 std::string ExportResults(const std::string& fileName, const TExportInputs& in)
 {
-    TSpreadsheetApp app;
-    const int kept = app.SheetsInNewWorkbook;
     std::string name = fileName;
-    try {
-        app.SheetsInNewWorkbook = 5;
-        TWorkbook& book = app.AddWorkbook();
+    BuildWorkbookInSession(5, [&](TSpreadsheetApp& app, TWorkbook& book) {
         // The header names the file as it will be saved.
         const std::string title = FileTitle(ChangeFileExt(fileName, WorkbookExtension(book.FileFormat())));
         BuildResultsWorkbook(app, book, in, title);
         SaveWorkbookAs(book, name);
-    } catch (...) {
-        app.SheetsInNewWorkbook = kept;
-        app.Quit();
-        throw;
-    }
-    app.SheetsInNewWorkbook = kept;
-    app.Quit();
+    });
     return name;
 }
 

@@ -1,5 +1,7 @@
 #include "Workbook.h"
 
+#include "Utils.h"
+
 #include <xlsxwriter.h>
 
 #include <algorithm>
@@ -68,20 +70,11 @@ bool ParseCellPart(const std::string& s, int& row, int& col)
     return true;
 }
 
-std::string Trimmed(const std::string& s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    const auto e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
-}
-
 } // namespace
 
 std::optional<TCellRect> ParseRangeAddress(const std::string& address)
 {
-    const std::string a = Trimmed(address);
+    const std::string a = TrimSpacesAndTabs(address);
     const auto colon = a.find(':');
     int r1 = 0, c1 = 0, r2 = 0, c2 = 0;
     if (colon == std::string::npos) {

@@ -365,6 +365,27 @@ private:
     std::vector<std::unique_ptr<TWorkbook>> books_;
 };
 
+// One export command's spreadsheet session: a new workbook of `sheets`
+// sheets handed to build(app, book), which fills and saves it. Whatever
+// build does, throwing included, the session's sheet count is put back and
+// its workbooks are closed afterwards.
+template <typename Build>
+void BuildWorkbookInSession(int sheets, Build&& build)
+{
+    TSpreadsheetApp app;
+    const int kept = app.SheetsInNewWorkbook;
+    try {
+        app.SheetsInNewWorkbook = sheets;
+        build(app, app.AddWorkbook());
+    } catch (...) {
+        app.SheetsInNewWorkbook = kept;
+        app.Quit();
+        throw;
+    }
+    app.SheetsInNewWorkbook = kept;
+    app.Quit();
+}
+
 // The extension that goes with a workbook file format: ".xlsx" for 51,
 // ".xls" for any other.
 std::string WorkbookExtension(int fileFormat);

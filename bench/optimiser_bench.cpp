@@ -64,34 +64,17 @@ BENCHMARK(BM_SolveLP_100x60)->Unit(benchmark::kMicrosecond);
 // sequential linear programming over both systems.
 
 #include "Optimiser.h"
-#include "Project.h"
 #include "RunState.h"
-#include "Settings.h"
+#include "SampleBenchSupport.h"
 #include "SystemSetup.h"
-#include "TaskList.h"
-
-#include <filesystem>
 
 namespace {
 
-// The loader moves into the project's folder; the current folder is put back.
-bool LoadSampleProject()
-{
-    const std::filesystem::path cwd = std::filesystem::current_path();
-    ResetModel();
-    const bool loaded = LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string());
-    std::filesystem::current_path(cwd);
-    return loaded && TaskList.Current == 0;
-}
-
 void OptimiseSampleEaf(benchmark::State& state)
 {
-    if (!LoadSampleProject()) {
-        state.SkipWithError("the sample project did not load");
+    if (!bench::LoadSampleProject(state))
         return;
-    }
-    const uint8_t savedMode = Settings.FinalTempMode;
-    Settings.FinalTempMode = static_cast<uint8_t>(state.range(0));
+    const bench::FinalTempModeFromArg mode(state);
     int32_t passes = 0;
     for (auto _ : state) {
         PrepareSystems();
@@ -110,7 +93,6 @@ void OptimiseSampleEaf(benchmark::State& state)
         benchmark::DoNotOptimize(LpTableau[0][0]);
     }
     state.counters["optimiser passes"] = passes;
-    Settings.FinalTempMode = savedMode;
 }
 BENCHMARK(OptimiseSampleEaf)->Arg(0)->Arg(1)->ArgName("heat balance")->Unit(benchmark::kMillisecond);
 

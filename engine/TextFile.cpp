@@ -68,38 +68,6 @@ private:
     iconv_t cd_;
 };
 
-// Length and code point of a well-formed UTF-8 sequence at s[pos]; 0 when
-// none starts there.
-std::size_t DecodeUtf8(std::string_view s, std::size_t pos, char32_t& cp)
-{
-    const auto b0 = static_cast<unsigned char>(s[pos]);
-    std::size_t len;
-    char32_t min;
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1Fu, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0Fu, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - pos < len)
-        return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[pos + k]);
-        if ((b & 0xC0u) != 0x80u)
-            return 0;
-        cp = (cp << 6) | (b & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
 std::string CodePointText(char32_t cp)
 {
     char buf[16];
@@ -179,6 +147,36 @@ private:
 std::atomic<unsigned> tempCounter{0};
 
 } // namespace
+
+std::size_t DecodeUtf8(std::string_view s, std::size_t pos, char32_t& cp)
+{
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    std::size_t len;
+    char32_t min;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2, cp = b0 & 0x1Fu, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3, cp = b0 & 0x0Fu, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4, cp = b0 & 0x07u, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - pos < len)
+        return 0;
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[pos + k]);
+        if ((b & 0xC0u) != 0x80u)
+            return 0;
+        cp = (cp << 6) | (b & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
 
 std::string ToCp1251(std::string_view utf8)
 {

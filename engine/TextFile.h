@@ -55,6 +55,11 @@ std::string ToCp1251(std::string_view utf8);
 // the message goes to *error when error is not null.
 bool TryToCp1251(std::string_view utf8, std::string& out, std::string* error = nullptr);
 
+// Length and code point of the well-formed UTF-8 sequence starting at
+// s[pos]; 0 when none starts there (overlong forms, surrogates and values past
+// U+10FFFF are not well-formed). pos must be inside s.
+std::size_t DecodeUtf8(std::string_view s, std::size_t pos, char32_t& cp);
+
 // Code page 1251 -> UTF-8. Never fails: 0x98 becomes U+0098 (see above).
 std::string FromCp1251(std::string_view cp1251);
 

@@ -18,50 +18,11 @@ namespace {
 // UnsetValue (Model.h), the parser's value for "not read".
 constexpr long double ParserUnset = -1e20L;
 
-// Length of the well-formed UTF-8 sequence starting at s[pos] and its code
-// point; 0 when s[pos] does not start one.
-std::size_t Utf8Sequence(std::string_view s, std::size_t pos, char32_t& cp)
-{
-    const auto b0 = static_cast<unsigned char>(s[pos]);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    std::size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2;
-        cp = b0 & 0x1Fu;
-        min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3;
-        cp = b0 & 0x0Fu;
-        min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4;
-        cp = b0 & 0x07u;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - pos < len)
-        return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[pos + k]);
-        if ((b & 0xC0u) != 0x80u)
-            return 0;
-        cp = (cp << 6) | (b & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-
 // Bytes of the character at pos: the sequence, or 1 for a malformed byte.
 std::size_t CharBytes(std::string_view s, std::size_t pos)
 {
     char32_t cp;
-    const std::size_t n = Utf8Sequence(s, pos, cp);
+    const std::size_t n = DecodeUtf8(s, pos, cp);
     return n ? n : 1;
 }
 
@@ -154,7 +115,7 @@ std::string UpperCase1251(std::string_view utf8)
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         char32_t cp;
-        const std::size_t n = Utf8Sequence(utf8, pos, cp);
+        const std::size_t n = DecodeUtf8(utf8, pos, cp);
         if (n == 0) {
             out += utf8[pos]; // malformed byte: kept as it is
             ++pos;
@@ -539,6 +500,15 @@ std::string TrimBlanks(std::string_view s)
     while (e > b && IsBlankOrControl(s[e - 1]))
         --e;
     return std::string(s.substr(b, e - b));
+}
+
+std::string TrimSpacesAndTabs(std::string_view s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string_view::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t");
+    return std::string(s.substr(b, e - b + 1));
 }
 
 std::string TrimRightBlanks(std::string_view s)

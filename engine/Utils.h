@@ -257,6 +257,9 @@ inline bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 3
 std::string TrimBlanks(std::string_view s);
 // s without trailing blanks and control characters.
 std::string TrimRightBlanks(std::string_view s);
+// s without leading and trailing spaces and tabs; other control characters
+// stay (the entries of the option dialog and cell addresses are typed text).
+std::string TrimSpacesAndTabs(std::string_view s);
 // A whole text as a 32-bit integer: an optional sign and decimal digits,
 // nothing else; false (value untouched) otherwise.
 bool TryParseInt32(std::string_view text, int32_t& value);

@@ -1,7 +1,8 @@
 #pragma once
 // Shared pieces of the reader fuzz targets: the bytes of a file turned into
-// lines as the text reader turns them, a host that shows nothing, and a
-// small element database for the readers that need one.
+// lines as the text reader turns them, a host that shows nothing, a small
+// element database for the readers that need one, and the one-time set-up
+// that puts these in place.
 
 #include "DataFiles.h"
 #include "Host.h"
@@ -54,6 +55,25 @@ inline void LoadSmallDatabase()
                         "1 2 3 4 5 6 7 8 0 0 1 O  2 Fe 0 Fe 0 Fe 0 O2     ",
                         "1 2 3 4 5 6 7 8 0 0 2 C  1 O  1 Fe 0 Fe 0 CO     "},
                        "base.GAS");
+}
+
+enum class TBase { Empty, SmallDatabase };
+
+// Readies a target on its first input only: the quiet host, a fresh model,
+// the small database when asked for, then `more` (further files the reader
+// needs). Later inputs run on what the earlier ones left.
+inline void ReadyOnce(TBase base, void (*more)() = nullptr)
+{
+    static QuietHost host;
+    static const bool ready = [base, more] {
+        ResetModel();
+        if (base == TBase::SmallDatabase)
+            LoadSmallDatabase();
+        if (more)
+            more();
+        return true;
+    }();
+    (void)ready;
 }
 
 } // namespace ferrolyt::fuzz

@@ -5,13 +5,7 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static fuzz::QuietHost host;
-    static const bool ready = [] {
-        ResetModel();
-        fuzz::LoadSmallDatabase();
-        return true;
-    }();
-    (void)ready;
+    fuzz::ReadyOnce(fuzz::TBase::SmallDatabase);
     const auto lines = fuzz::Lines(data, size);
     LoadGasesFromLines(lines, "fuzz.GAS");
     return 0;

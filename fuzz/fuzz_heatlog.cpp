@@ -12,16 +12,11 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static fuzz::QuietHost host;
-    static const bool ready = [] {
-        ResetModel();
-        fuzz::LoadSmallDatabase();
+    fuzz::ReadyOnce(fuzz::TBase::SmallDatabase, [] {
         LoadMaterialsFromLines({"@Fe C Si Mn", "Лом_важкий | 0.2 0.3 0.5", "Лом_ср | 0.2 0.3 0.5", "Кокс | 90 1 0",
                                 "@ CaO SiO2", "Вапно | 90 3"},
                                "base.MAT", false, "base.MAT");
-        return true;
-    }();
-    (void)ready;
+    });
     const auto lines = fuzz::Lines(data, size);
     if (!LoadHeatFromLines(lines, "fuzz.HEA"))
         return HeatLogCount == 0 && HeatColumnCount == 0 ? 0 : (std::abort(), 0);

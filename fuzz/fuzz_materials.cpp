@@ -7,13 +7,7 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static fuzz::QuietHost host;
-    static const bool ready = [] {
-        ResetModel();
-        fuzz::LoadSmallDatabase();
-        return true;
-    }();
-    (void)ready;
+    fuzz::ReadyOnce(fuzz::TBase::SmallDatabase);
     // The first byte chooses whether ferroalloy analyses are widened.
     Settings.WidenFerroalloys = size > 0 && (data[0] & 1);
     const auto lines = fuzz::Lines(data, size);

@@ -10,16 +10,11 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static fuzz::QuietHost host;
-    static const bool ready = [] {
-        ResetModel();
-        fuzz::LoadSmallDatabase();
+    fuzz::ReadyOnce(fuzz::TBase::SmallDatabase, [] {
         LoadMaterialsFromLines({"@Fe C Si Mn", "Брухт | 0.2 0.3 0.5", "Чавун | 4 0.5 0.4", "@ CaO SiO2",
                                 "Вапно | 90 3", "@E", "Електроенергія |"},
                                "base.MAT", false, "base.MAT");
-        return true;
-    }();
-    (void)ready;
+    });
     const auto lines = fuzz::Lines(data, size);
     TaskList.LoadFromLines(lines, "fuzz.TSK", static_cast<int>(size % 70) - 5, "fuzz.TSK");
     const auto written = TaskList.FileLines();

@@ -11,6 +11,8 @@
 #include "Settings.h"
 #include "TextFile.h"
 
+#include "../engine/SampleProjectSupport.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -52,18 +54,8 @@ private slots:
         ResetModel();
         Settings.FinalTempMode = 0;
         Settings.CalcNmi = false;
-        Settings.HotHeelTemp = 1620;
-        Settings.HotHeelMetal = 10;
-        Settings.HotHeelSlag = 5;
-        Settings.MagnesiteTemp = 20;
-        Settings.MagnesiteMass = 300;
-        Settings.ScrapMeltTemp = 1505;
-        Settings.ElectrodeRate = 0.00375;
-        Settings.GasHeatToSystem = 10;
-        Settings.ElectricHeatCoef = 0.99;
-        Settings.LgConstFe = -0.8;
-        Settings.FurnaceVolume = 23;
-        QVERIFY(LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string()));
+        test::UseSampleFurnaceSettings();
+        QVERIFY(LoadProject(test::SampleProjectFile().string()));
         // The heat logs are listed from the current folder.
         QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/DSP23517.HEA", dir_.filePath("DSP23517.HEA")));
         QVERIFY(QDir::setCurrent(dir_.path()));

@@ -18,6 +18,8 @@
 #include "TaskList.h"
 #include "ThSys.h"
 
+#include "../engine/SampleProjectSupport.h"
+
 #include <QAction>
 #include <QFile>
 #include <QInputDialog>
@@ -32,6 +34,8 @@
 #include <filesystem>
 
 using namespace ferrolyt;
+using ferrolyt::test::AddPureMaterial;
+using ferrolyt::test::SampleProjectFile;
 
 namespace {
 
@@ -63,31 +67,6 @@ TBmpHeader ReadBmpHeader(const QString& path)
     return h;
 }
 
-// Appends a material of one element and moves the pseudo-materials behind it.
-void AddPureMaterial(const std::string& name, const char* symbol, uint8_t type)
-{
-    const int j = ++MaterialCount;
-    for (int p = 3; p >= 1; --p)
-        MaterialTable[j + p] = MaterialTable[j + p - 1];
-    for (auto* table : {&CompositionMin, &CompositionMax})
-        for (auto& row : *table) {
-            for (int p = 3; p >= 1; --p)
-                row[j + p] = row[j + p - 1];
-            row[j] = 0;
-        }
-    TMaterialRecord& m = MaterialTable[j];
-    m = ZeroMaterialRecord();
-    m.Name = name;
-    m.Type = type;
-    m.RecoveryLo = m.RecoveryHi = 1;
-    m.Temperature = 25;
-    const int i = ThSystems[0]->Elems->IndexOfSymbol(symbol);
-    for (auto* table : {&CompositionMin, &CompositionMax}) {
-        (*table)[static_cast<std::size_t>(i + 1)][j] = 1.0f;
-        (*table)[0][j] = static_cast<float>(1.0L / ThSystems[0]->El(i).MolarMass);
-    }
-}
-
 } // namespace
 
 class TstStudies : public QObject {
@@ -106,7 +85,7 @@ private slots:
         Settings = TSettingsRecord{};
         Settings.FinalTempMode = 0;
         Settings.CalcNmi = false;
-        const std::string project = (std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string();
+        const std::string project = SampleProjectFile().string();
         QVERIFY(LoadProject(project));
         QVERIFY(MeltForward().BothConverged);
     }

@@ -8,6 +8,7 @@
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "RunState.h"
+#include "SampleProjectSupport.h"
 #include "ThSys.h"
 
 #include <gtest/gtest.h>
@@ -25,26 +26,12 @@ protected:
     void SetUp() override
     {
         LoaderTestBase::SetUp();
-        Settings.MetalModel = 0;
-        Settings.SlagModel = 0;
-        Settings.FinalTempMode = 0;
-        Settings.BetterConvergence = false;
-        Settings.CalcNmi = false;
+        UseSampleSolutionSettings();
         Settings.HeatAlg = 0;
         Settings.ConsumptionMode = 0;
-        Settings.HotHeelTemp = 1620;
-        Settings.HotHeelMetal = 10;
-        Settings.HotHeelSlag = 5;
-        Settings.MagnesiteTemp = 20;
-        Settings.MagnesiteMass = 300;
-        Settings.ScrapMeltTemp = 1505;
-        Settings.ElectrodeRate = 0.00375;
-        Settings.GasHeatToSystem = 10.0;
-        Settings.ElectricHeatCoef = 0.99;
-        Settings.LgConstFe = -0.8;
-        Settings.FurnaceVolume = 23.0;
+        UseSampleFurnaceSettings();
         Settings.AllowCrystallisation = false;
-        ASSERT_TRUE(LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string()));
+        ASSERT_TRUE(LoadProject(SampleProjectFile().string()));
         ASSERT_TRUE(host_.warnings.empty()) << host_.warnings.front();
         ClearHeatLog();
         HeatRunning = false;

@@ -13,6 +13,7 @@
 #include "Optimiser.h"
 #include "RecordingHost.h"
 #include "RunState.h"
+#include "SampleProjectSupport.h"
 #include "SimplexLP.h"
 #include "SystemSetup.h"
 #include "ThSys.h"
@@ -38,11 +39,7 @@ protected:
     void SetUp() override
     {
         LoaderTestBase::SetUp();
-        Settings.MetalModel = 0;
-        Settings.SlagModel = 0;
-        Settings.FinalTempMode = 0;
-        Settings.BetterConvergence = false;
-        Settings.CalcNmi = false;
+        UseSampleSolutionSettings();
         Settings.AutoOxygen = true;
         const std::filesystem::path fixture = std::filesystem::path(FERROLYT_FIXTURES) / "sample-melt";
         for (const auto& file : std::filesystem::directory_iterator(fixture))

@@ -9,6 +9,7 @@
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "RunState.h"
+#include "SampleProjectSupport.h"
 #include "ThSys.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,8 @@ protected:
     void SetUp() override
     {
         LoaderTestBase::SetUp();
-        Settings.MetalModel = 0;
-        Settings.SlagModel = 0;
-        Settings.FinalTempMode = 0;
-        Settings.BetterConvergence = false;
-        Settings.CalcNmi = false;
-        ASSERT_TRUE(LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string()));
+        UseSampleSolutionSettings();
+        ASSERT_TRUE(LoadProject(SampleProjectFile().string()));
         ASSERT_TRUE(host_.warnings.empty()) << host_.warnings.front();
     }
 
