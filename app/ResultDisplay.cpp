@@ -729,6 +729,12 @@ TAlternativeTexts AlternativeTexts(const TConstraintBlockRecord& block, const TT
 {
     TAlternativeTexts t;
     const auto range = [](long double lo, long double hi) { return FormatRange(4, false, lo, hi); };
+    // A quantity of the whole system: the task's limits against both systems.
+    const auto quantity = [&t, &range](long double lo, long double hi, long double v0, long double v1) {
+        t.Given = range(lo, hi);
+        t.Expected = range(v0, v1);
+        t.LimitMet = WithinSet(lo, hi, v0, v1);
+    };
     switch (block.Kind) {
     case ckMetalElement:
     case ckSlagCompound: {
@@ -752,24 +758,16 @@ TAlternativeTexts AlternativeTexts(const TConstraintBlockRecord& block, const TT
         break;
     }
     case ckMetalMass:
-        t.Given = range(task.MinMet, task.MaxMet);
-        t.Expected = range(s0.MetalMass, s1.MetalMass);
-        t.LimitMet = WithinSet(task.MinMet, task.MaxMet, s0.MetalMass, s1.MetalMass);
+        quantity(task.MinMet, task.MaxMet, s0.MetalMass, s1.MetalMass);
         break;
     case ckSlagMass:
-        t.Given = range(task.MinSlg, task.MaxSlg);
-        t.Expected = range(s0.SlagMass, s1.SlagMass);
-        t.LimitMet = WithinSet(task.MinSlg, task.MaxSlg, s0.SlagMass, s1.SlagMass);
+        quantity(task.MinSlg, task.MaxSlg, s0.SlagMass, s1.SlagMass);
         break;
     case ckBasicity:
-        t.Given = range(task.MinOsn, task.MaxOsn);
-        t.Expected = range(s0.Basicity, s1.Basicity);
-        t.LimitMet = WithinSet(task.MinOsn, task.MaxOsn, s0.Basicity, s1.Basicity);
+        quantity(task.MinOsn, task.MaxOsn, s0.Basicity, s1.Basicity);
         break;
     case ckGasMass:
-        t.Given = range(task.MinGas, task.MaxGas);
-        t.Expected = range(s0.GasMass, s1.GasMass);
-        t.LimitMet = WithinSet(task.MinGas, task.MaxGas, s0.GasMass, s1.GasMass);
+        quantity(task.MinGas, task.MaxGas, s0.GasMass, s1.GasMass);
         break;
     case ckTemperature: {
         t.Given = range(task.MinTemp, task.MaxTemp);
