@@ -5,6 +5,7 @@
 // critical radius of nucleation. On request two tables go to the current
 // folder: inclusions against the radius and against the temperature.
 
+#include "ExtendedMath.h"
 #include "Inclusions.h"
 
 #include "Settings.h"
@@ -70,7 +71,7 @@ long double NmiPotentialStep(const TThSys& sys)
         const TElementRecord& e = sys.El(i);
         long double y = sys.NmiPotential * e.Valence + sys.LnMetalNmi - e.KMN;
         ClampAbs(y, 300);
-        const long double w = 1 / (std::exp(y) + 1);
+        const long double w = 1 / (ExpL(y) + 1);
         f += w * e.ChargeTermMetalNmi;
         df += (1 - w) * e.Valence * w * e.ChargeTermMetalNmi;
     }
@@ -86,7 +87,7 @@ void LambdaNewtonStep(TThSys& sys, long double& dPsi, long double& dLambda)
         const TElementRecord& e = sys.El(i);
         long double x = e.KMN - e.MolarMass * sys.NmiLambda - sys.NmiPotential * e.Valence;
         ClampAbs(x, 1000);
-        const long double p = e.MetalMoleFraction * std::exp(x);
+        const long double p = e.MetalMoleFraction * ExpL(x);
         s1 += e.Valence * p;
         s2 += e.MolarMass * p;
         s3 -= e.Valence * e.Valence * p;
@@ -311,7 +312,7 @@ void TThSys::DistributeNmi()
         TElementRecord& e = El(i);
         long double x = e.KMN - LnMetalNmi - NmiPotential * e.Valence;
         ClampAbs(x, 1000);
-        const long double ex = std::exp(x);
+        const long double ex = ExpL(x);
         e.MetalAmount = std::max(e.MetalNmiAmount / (ex + 1), AmountFloor);
         e.NmiAmount = std::max(ex * e.MetalAmount, AmountFloor);
         MetalMoles += e.MetalAmount;
@@ -329,7 +330,7 @@ bool TThSys::SolveTwoPhase()
         ++iter;
         CalcNmiActivity(true);
         const TNmiMatrix m = BuildNmiMatrix(*this);
-        const long double rTotal = (MetalMoles + NmiMoles) / (std::exp(LnMetalNmi) + 1) - NmiMoles;
+        const long double rTotal = (MetalMoles + NmiMoles) / (ExpL(LnMetalNmi) + 1) - NmiMoles;
         long double dPsi = 0, dRatio = 0;
         if (!SolveNmiStep(m, m.ChargeResidual, rTotal, dPsi, dRatio)) {
             newtonOk = false;
@@ -351,7 +352,7 @@ bool TThSys::SolveTwoPhase()
         ++iter;
         CalcNmiActivity(true);
         DistributeNmi();
-        long double ratio = std::log(MetalMoles / NmiMoles);
+        long double ratio = LogL(MetalMoles / NmiMoles);
         ClampAbs(ratio, 55);
         const long double ratioStep = ratio - LnMetalNmi;
         LnMetalNmi = ratio;
@@ -379,7 +380,7 @@ bool TThSys::SolvePairDamped()
     long double numerator = 0, denominator = 0;
     for (int i = 0; i <= SystemElemLast; ++i) {
         const TElementRecord& e = El(i);
-        numerator += e.NmiMoleFraction * (e.KMN - std::log(e.NmiMoleFraction / e.MetalMoleFraction));
+        numerator += e.NmiMoleFraction * (e.KMN - LogL(e.NmiMoleFraction / e.MetalMoleFraction));
         denominator += e.MolarMass * e.NmiMoleFraction;
     }
     NmiLambda = numerator / denominator;
@@ -414,7 +415,7 @@ void TThSys::CalcInclusions()
     // Exogenous inclusions.
     if (NmiMass > PresenceThreshold) {
         NmiRadius = Settings.ExoNmiRadius;
-        LnMetalNmi = std::log(MetalMoles / NmiMoles);
+        LnMetalNmi = LogL(MetalMoles / NmiMoles);
         NmiSolved = SolveTwoPhase();
     }
 

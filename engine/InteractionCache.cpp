@@ -1,7 +1,9 @@
+#include "ExtendedMath.h"
 #include "InteractionCache.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ferrolyt {
 
@@ -117,6 +119,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
     if (same)
         return &groups_;
 
+    source_.Valid = false;
     key.Used = true;
     key.SlagModel = slagModel;
     key.Count = count;
@@ -162,18 +165,32 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             groups_.SlagGroup.push_back(static_cast<int32_t>(slag));
         }
     }
+    // |b| = E/R for the metal; 1000 d²/R or 1000 |pair|/R for the slag.
+    long double largest = 0;
+    bool finite = true;
+    const auto consider = [&](long double b) {
+        finite = finite && std::isfinite(b);
+        largest = std::max(largest, std::fabs(b));
+    };
+    for (const long double e : groups_.MetalEnergy)
+        consider(e / GasConstant);
+    for (const long double d : groups_.SlagDifference)
+        consider(1000.0L * d * d / GasConstant);
+    for (const int32_t pair : groups_.SlagPair)
+        consider(1000.0L * static_cast<long double>(pair) / GasConstant);
+    groups_.LargestScale = finite ? largest : std::numeric_limits<long double>::quiet_NaN();
     return &groups_;
 }
 
 long double TInteractionCache::KeptLog(int i, long double argument)
 {
     if (i < 0 || i >= static_cast<int>(MaxElements))
-        return std::log(argument);
+        return LogL(argument);
     const std::size_t k = Idx(i);
     // A NaN argument never compares equal and is simply recomputed.
     if (!logKept_[k] || logArgument_[k] != argument) {
         logArgument_[k] = argument;
-        logValue_[k] = std::log(argument);
+        logValue_[k] = LogL(argument);
         logKept_[k] = true;
     }
     return logValue_[k];
@@ -187,6 +204,7 @@ void TInteractionCache::Clear()
     lastHit_ = 0;
     logKept_.fill(false);
     groupKey_.Used = false;
+    source_.Valid = false;
 }
 
 } // namespace ferrolyt

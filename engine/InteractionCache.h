@@ -44,10 +44,26 @@ public:
         std::vector<long double> MetalEnergy;       // E of each metal group
         std::vector<long double> SlagDifference;    // e_i - e_j of a pair of each slag group (model 0)
         std::vector<int32_t> SlagPair;              // the pair value of each slag group (model 1)
+        // The largest |b| of the groups, b the exponent times T; NaN when
+        // any exponent is not finite.
+        long double LargestScale = 0;
     };
     // The groups of these elements, formed again only when an input they
     // depend on has changed; null when a database index is out of range.
     const TPairGroups* Groups(uint8_t slagModel, const TElems& elems, int count);
+
+    // Every group value is exp(b/T) for a constant b, so a table at T
+    // follows from one at a nearby T0 as exp(b/T0) · exp(b (T0 - T)/(T T0)),
+    // the second factor a short series. The source is the last set of
+    // group values computed with exponentials, for the current groups; it
+    // is forgotten whenever the groups are formed anew.
+    struct TGroupSource {
+        bool Valid = false;
+        long double Temperature = 0;
+        std::vector<long double> Metal, Slag; // value of each group
+        TElementColumn LnMetalFirst{};        // ln metal[i][0] at Temperature
+    };
+    TGroupSource& Source() { return source_; }
 
     // std::log(argument) for slot i (an element index), computed again only
     // when the slot last saw another argument.
@@ -97,6 +113,7 @@ private:
     };
     TGroupKey groupKey_;
     TPairGroups groups_;
+    TGroupSource source_;
 };
 
 } // namespace ferrolyt

@@ -2,6 +2,7 @@
 // slag potential as the only unknown: the metal under a given slag and the
 // slag over a given metal. Gas and inclusions take no part.
 
+#include "ExtendedMath.h"
 #include "Host.h"
 #include "ThSys.h"
 #include "Utils.h"
@@ -67,7 +68,7 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
                 e.LnGammaMetal = e.LnGammaInf;
             long double t = e.Valence * SlagPotential - e.SlagStdTerm - e.LnGammaMetal + e.LnGammaSlag;
             ClampAbs(t, 300.0L);
-            e.MetalMoleFraction = e.SlagMoleFraction * std::exp(t);
+            e.MetalMoleFraction = e.SlagMoleFraction * ExpL(t);
             sumX += e.MetalMoleFraction;
         }
     };
@@ -156,7 +157,7 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
     auto SlagAmount = [&](const TElementRecord& e) {
         long double t = e.KMS - e.Valence * SlagPotential;
         ClampAbs(t, 300.0L);
-        return e.MetalAmount * std::exp(t);
+        return e.MetalAmount * ExpL(t);
     };
 
     SlagPotential = 2.0L;

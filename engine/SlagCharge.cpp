@@ -2,6 +2,7 @@
 // that function. The kinetics needs the potential of a slag that is not in
 // equilibrium, and the electroneutrality window draws the whole function.
 
+#include "ExtendedMath.h"
 #include "Model.h"
 #include "ThSys.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 long double LimitedExp(long double x)
 {
-    return std::exp(std::clamp(x, -300.0L, 300.0L));
+    return ExpL(std::clamp(x, -300.0L, 300.0L));
 }
 
 long double Sign(long double x)

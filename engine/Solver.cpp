@@ -5,6 +5,7 @@
 // become the three pseudo-materials and the sensitivities of the phases to
 // every material and element go into the effect tables.
 
+#include "ExtendedMath.h"
 #include "Host.h"
 #include "Settings.h"
 #include "TaskList.h"
@@ -95,7 +96,7 @@ const TTaskRecord& CurrentTaskRecord()
 long double ClampedExp(long double x, long double limit)
 {
     ClampAbs(x, limit);
-    return std::exp(x);
+    return ExpL(x);
 }
 
 // The properties an iteration of the potentials needs. While the heat
@@ -203,8 +204,8 @@ bool TThSys::SolveNewtonPotentials()
         RefreshProperties(*this);
         BuildNewtonMatrix();
         const long double n = TotalMoles;
-        const long double rSlag = n / (std::exp(LnMetalSlag) * (std::exp(-LnMetalGas) + 1) + 1) - SlagMoles;
-        const long double rGas = n / (std::exp(LnMetalGas) * (std::exp(-LnMetalSlag) + 1) + 1) - GasMoles;
+        const long double rSlag = n / (ExpL(LnMetalSlag) * (ExpL(-LnMetalGas) + 1) + 1) - SlagMoles;
+        const long double rGas = n / (ExpL(LnMetalGas) * (ExpL(-LnMetalSlag) + 1) + 1) - GasMoles;
         if (!SolveNewtonStep(ChargeResidual, rSlag, rGas))
             return false;
         for (int k = 0; k < 3; ++k)
@@ -226,8 +227,8 @@ bool TThSys::SolveNewtonWithTemperature()
         HeatBalance(Heat, true, false);
         HeatDerivatives();
         const long double n = TotalMoles;
-        const long double rSlag = n / (std::exp(LnMetalSlag) * (std::exp(-LnMetalGas) + 1) + 1) - SlagMoles;
-        const long double rGas = n / (std::exp(LnMetalGas) * (std::exp(-LnMetalSlag) + 1) + 1) - GasMoles;
+        const long double rSlag = n / (ExpL(LnMetalSlag) * (ExpL(-LnMetalGas) + 1) + 1) - SlagMoles;
+        const long double rGas = n / (ExpL(LnMetalGas) * (ExpL(-LnMetalSlag) + 1) + 1) - GasMoles;
         const long double rHeat = Heat.H[phTotal] + HeatCapA + Temperature * HeatCapB - HeatInput;
         if (!SolveNewtonStepWithT(ChargeResidual, rSlag, rGas, rHeat))
             return false;
@@ -253,8 +254,8 @@ void TThSys::SolveOnePotential()
     for (int iter = 0; iter < ChainIterationLimit; ++iter) {
         RefreshProperties(*this);
         DistributePhases();
-        const long double a = std::log(MetalMoles / SlagMoles);
-        const long double g = std::log(MetalMoles / GasMoles);
+        const long double a = LogL(MetalMoles / SlagMoles);
+        const long double g = LogL(MetalMoles / GasMoles);
         const long double slagRatioStep = a - LnMetalSlag;
         const long double gasRatioStep = g - LnMetalGas;
         LnMetalSlag = a * newShare + oldShare * LnMetalSlag;
@@ -401,12 +402,12 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
             if (anions <= 0)
                 LnMetalSlag = 31.0L;
             else
-                LnMetalSlag = std::log(std::max(0.5L * TotalMoles / anions - 1, DivisorFloor));
+                LnMetalSlag = LogL(std::max(0.5L * TotalMoles / anions - 1, DivisorFloor));
             if (LnMetalSlag >= 31)
                 EquilibrateSlagWithMetal(true, false);
             ClampRange(LnMetalSlag, -5, 5);
         } else {
-            LnMetalSlag = std::log(MetalMoles / SlagMoles);
+            LnMetalSlag = LogL(MetalMoles / SlagMoles);
             CalcGasEquilibrium();
             SlagPotential = EstimatePotential();
             if (LnMetalSlag < -5)

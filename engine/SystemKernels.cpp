@@ -3,6 +3,7 @@
 // potentials, the Newton matrix and step of the three potentials, the
 // initial amounts, and the heat terms of the materials.
 
+#include "ExtendedMath.h"
 #include "Settings.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -68,7 +69,7 @@ long double TThSys::EstimatePotential() const
     for (int i = 0; i <= SystemElemLast; ++i) {
         const TElementRecord& e = El(i);
         const long double w = e.ChargeTerm;
-        a += w * (std::log((e.MetalAmount / MetalMoles) / (e.SlagAmount / SlagMoles)) + e.KMS);
+        a += w * (LogL((e.MetalAmount / MetalMoles) / (e.SlagAmount / SlagMoles)) + e.KMS);
         b += w * e.Valence;
     }
     return a / b;
@@ -81,10 +82,10 @@ void TThSys::DistributePhases()
         TElementRecord& e = El(i);
         long double a = e.KMS - LnMetalSlag - e.Valence * SlagPotential;
         ClampAbs(a, 1000.0L);
-        const long double eS = std::exp(a);
+        const long double eS = ExpL(a);
         long double b = e.KMG - LnMetalGas;
         ClampAbs(b, 1000.0L);
-        const long double eG = std::exp(b);
+        const long double eG = ExpL(b);
         e.MetalAmount = std::max(AmountFloor, e.Amount / (eS + 1.0L + eG));
         e.SlagAmount = std::max(AmountFloor, e.MetalAmount * eS);
         e.GasAmount = std::max(AmountFloor, e.MetalAmount * eG);

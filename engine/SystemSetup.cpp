@@ -1,6 +1,7 @@
 // Turning the current task into the starting state of the two systems, and
 // the system routines the set-up and the heat replay use for it.
 
+#include "ExtendedMath.h"
 #include "SystemSetup.h"
 
 #include "Constraints.h"
@@ -93,12 +94,12 @@ void BuildSlagFromMetalOxygen(TThSys& sys, long double slagMass)
         n[Ix(i)] = std::max(DivisorFloor, sys.El(i).InputMetalMass / sys.El(i).MolarMass);
         metalTotal += n[Ix(i)];
     }
-    const long double psi = (std::log((n[Ix(o)] / metalTotal) / 0.54L) - 0.61L) / sys.El(o).Valence;
+    const long double psi = (LogL((n[Ix(o)] / metalTotal) / 0.54L) - 0.61L) / sys.El(o).Valence;
     std::array<long double, MaxElements> y{};
     long double sumY = 0;
     for (int i = 0; i <= SystemElemLast; ++i) {
         const TElementRecord& e = sys.El(i);
-        y[Ix(i)] = (n[Ix(i)] / metalTotal) * std::exp(e.SlagStdTerm + e.LnGammaInf - e.Valence * psi);
+        y[Ix(i)] = (n[Ix(i)] / metalTotal) * ExpL(e.SlagStdTerm + e.LnGammaInf - e.Valence * psi);
         sumY += y[Ix(i)];
     }
     const int ca = sys.Elems->Key(keyCa);

@@ -4,6 +4,7 @@
 // fractions and phase masses, and the heat balance built on the phase Gibbs
 // sums.
 
+#include "ExtendedMath.h"
 #include "Settings.h"
 #include "ThSys.h"
 #include "Utils.h"
@@ -38,24 +39,51 @@ long double IntPower(long double y, int32_t n)
 // Index of the last element of a system's list.
 int LastElement() { return SystemElemLast; }
 
-// The Gibbs polynomial at T with x = T/10000 and its logarithm, which every
-// species of one temperature shares.
-long double GibbsAt(const std::array<long double, 8>& coef, long double T, long double x, long double lnx)
+// The powers of x = T/10000 the Gibbs polynomial takes, which every species
+// of one temperature shares.
+struct TGibbsPowers {
+    long double T, X, X2, X3, LnX, InvX, InvX2;
+};
+
+TGibbsPowers GibbsPowersAt(long double T)
 {
-    const long double x2 = x * x;
-    return coef[7] - T * (coef[0] + coef[1] * lnx + coef[2] / x2 + coef[3] / x + coef[4] * x + coef[5] * x2
-                          + coef[6] * x2 * x);
+    TGibbsPowers p{};
+    p.T = T;
+    p.X = T * 0.0001L;
+    p.X2 = p.X * p.X;
+    p.X3 = p.X2 * p.X;
+    p.LnX = LogL(p.X);
+    p.InvX = 1.0L / p.X;
+    p.InvX2 = p.InvX * p.InvX;
+    return p;
+}
+
+long double GibbsAt(const std::array<long double, 8>& coef, const TGibbsPowers& p)
+{
+    return coef[7] - p.T * (coef[0] + coef[1] * p.LnX + coef[2] * p.InvX2 + coef[3] * p.InvX + coef[4] * p.X +
+                            coef[5] * p.X2 + coef[6] * p.X3);
 }
 
 } // namespace
 
 long double TThSys::GibbsPolynomial(const std::array<long double, 8>& coef) const
 {
-    const long double x = Temperature * 0.0001L;
-    return GibbsAt(coef, Temperature, x, std::log(x));
+    return GibbsAt(coef, GibbsPowersAt(Temperature));
 }
 
 namespace {
+
+// Largest exponent change for which a table is derived from the source
+// instead of computed: the series below is then exact to the last place.
+constexpr long double MaxDerivedExponent = 1e-3L;
+
+// v · exp(e) for |e| <= MaxDerivedExponent.
+long double ShiftedExponential(long double v, long double e)
+{
+    const long double q =
+        e + e * e * (0.5L + e * (1.0L / 6 + e * (1.0L / 24 + e * (1.0L / 120 + e * (1.0L / 720)))));
+    return v + v * q;
+}
 
 // The pair tables of the metal (Wilson) and slag models at temperature T,
 // and ln metal[i][0]. Pairs that share an exponent (equal pair energies,
@@ -71,16 +99,41 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
     if (groups) {
         constexpr std::size_t MaxPairs = MaxElements * (MaxElements - 1) / 2;
         std::array<long double, MaxPairs> metal, slag;
-        for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
-            metal[g] = std::exp(-groups->MetalEnergy[g] / RT);
-        if (slagModel == 0) {
-            for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
-                const long double de = groups->SlagDifference[g];
-                slag[g] = std::exp(c * de * de);
+        TInteractionCache::TGroupSource& source = sys.InteractionTables.Source();
+        // 1/T - 1/T0, and the largest exponent change it makes.
+        const long double shift =
+            source.Valid ? (source.Temperature - T) / (T * source.Temperature) : 0.0L;
+        const bool derive = source.Valid && groups->LargestScale * std::fabs(shift) <= MaxDerivedExponent;
+        if (derive) {
+            const long double s = shift / GasConstant;
+            for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
+                metal[g] = ShiftedExponential(source.Metal[g], -groups->MetalEnergy[g] * s);
+            if (slagModel == 0) {
+                for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
+                    const long double de = groups->SlagDifference[g];
+                    slag[g] = ShiftedExponential(source.Slag[g], -1000.0L * de * de * s);
+                }
+            } else if (slagModel == 1) {
+                for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
+                    slag[g] = ShiftedExponential(
+                        source.Slag[g], -1000.0L * static_cast<long double>(groups->SlagPair[g]) * s);
             }
-        } else if (slagModel == 1) {
-            for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
-                slag[g] = std::exp(c * static_cast<long double>(groups->SlagPair[g]));
+        } else {
+            for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
+                metal[g] = ExpL(-groups->MetalEnergy[g] / RT);
+            if (slagModel == 0) {
+                for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
+                    const long double de = groups->SlagDifference[g];
+                    slag[g] = ExpL(c * de * de);
+                }
+            } else if (slagModel == 1) {
+                for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
+                    slag[g] = ExpL(c * static_cast<long double>(groups->SlagPair[g]));
+            }
+            source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalEnergy.size()));
+            const std::size_t slagGroups = slagModel == 0 ? groups->SlagDifference.size()
+                                                          : (slagModel == 1 ? groups->SlagPair.size() : 0);
+            source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(slagGroups));
         }
         std::size_t k = 0;
         for (int i = 0; i <= last; ++i) {
@@ -104,7 +157,7 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
             for (int j = 0; j < i; ++j) {
                 const std::size_t dj = sys.El(j).Index;
-                const long double v = std::exp(-InteractionEnergy[di][dj] / RT);
+                const long double v = ExpL(-InteractionEnergy[di][dj] / RT);
                 sys.MetalInteraction[Idx(i)][Idx(j)] = v;
                 sys.MetalInteraction[Idx(j)][Idx(i)] = v;
             }
@@ -118,9 +171,9 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
                     long double v;
                     if (slagModel == 0) {
                         const long double de = sys.El(i).SlagEnergy - sys.El(j).SlagEnergy;
-                        v = std::exp(c * de * de);
+                        v = ExpL(c * de * de);
                     } else {
-                        v = std::exp(c * static_cast<long double>(SlagMatrix[di][dj]));
+                        v = ExpL(c * static_cast<long double>(SlagMatrix[di][dj]));
                     }
                     sys.SlagInteraction[Idx(i)][Idx(j)] = v;
                     sys.SlagInteraction[Idx(j)][Idx(i)] = v;
@@ -128,8 +181,27 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             }
         }
     }
+    TInteractionCache::TGroupSource& source = sys.InteractionTables.Source();
+    if (groups && source.Valid && source.Temperature != T &&
+        groups->LargestScale * std::fabs((source.Temperature - T) / (T * source.Temperature)) <= MaxDerivedExponent) {
+        // ln of a derived value: the source's logarithm plus the exponent
+        // change, -E (1/T - 1/T0)/R for the pair with element 0.
+        const long double s = (source.Temperature - T) / (T * source.Temperature) / GasConstant;
+        lnMetalFirst[0] = 0.0L;
+        for (int i = 1; i <= last; ++i) {
+            const std::size_t k = Idx(i) * Idx(i - 1) / 2; // pair (i, 0)
+            const auto g = static_cast<std::size_t>(groups->MetalGroup[k]);
+            lnMetalFirst[Idx(i)] = source.LnMetalFirst[Idx(i)] - groups->MetalEnergy[g] * s;
+        }
+        return;
+    }
     for (int i = 0; i <= last; ++i)
-        lnMetalFirst[Idx(i)] = std::log(sys.MetalInteraction[Idx(i)][0]);
+        lnMetalFirst[Idx(i)] = LogL(sys.MetalInteraction[Idx(i)][0]);
+    if (groups) {
+        source.Valid = true;
+        source.Temperature = T;
+        source.LnMetalFirst = lnMetalFirst;
+    }
 }
 
 } // namespace
@@ -142,10 +214,9 @@ void TThSys::CalcStandardGibbs()
 
     // Gibbs energies first: a species' formation term refers to reference
     // species that may come later in the list.
-    const long double x = T * 0.0001L;
-    const long double lnx = std::log(x);
+    const TGibbsPowers powers = GibbsPowersAt(T);
     for (int s = 1; s <= ActiveGasCount; ++s)
-        ActiveGases[s].Gibbs = GibbsAt(ActiveGases[s].Coef, T, x, lnx);
+        ActiveGases[s].Gibbs = GibbsAt(ActiveGases[s].Coef, powers);
     for (int s = 1; s <= ActiveGasCount; ++s) {
         TGasSpeciesRecord& sp = ActiveGases[s];
         if (sp.Atoms <= 1)
@@ -206,8 +277,8 @@ void TThSys::CalcGasActivities()
         TElementRecord& e = El(i);
         long double t = e.MetalStdTerm + e.LnGammaMetal;
         ClampAbs(t, 300.0L);
-        ElementGasTerms[Idx(i)] = e.MetalMoleFraction * std::exp(t);
-        e.LnActivity = std::log(e.MetalMoleFraction) + t;
+        ElementGasTerms[Idx(i)] = e.MetalMoleFraction * ExpL(t);
+        e.LnActivity = LogL(e.MetalMoleFraction) + t;
     }
     GasPressureSum = 0;
     for (int s = 1; s <= ActiveGasCount; ++s) {
@@ -221,7 +292,7 @@ void TThSys::CalcGasActivities()
                     t += part.Nu * El(part.Elem).LnActivity;
             }
             ClampAbs(t, 300.0L);
-            p = std::exp(t);
+            p = ExpL(t);
         } else {
             const int el = sp.Parts[0].Elem;
             p = el >= 0 ? ElementGasTerms[Idx(el)] : 0.0L;
@@ -293,18 +364,31 @@ void TThSys::CalcPhaseMasses()
 
 namespace {
 
-// sums[i] = Σ_j m[i][j]·x[j] over j = 0..last, each sum in the order of j.
-// Two rows at a time: the sums are chains of additions, and two independent
-// chains keep the floating-point unit busy.
-void RowSums(const TInteractionTable& m, const std::array<long double, MaxElements>& x, int last,
-             std::array<long double, MaxElements>& sums)
+// sums[i] = Σ_j term(i, j) over j = 0..last, each sum in the order of j.
+// Four rows at a time: each sum is a chain of additions, and the x87 unit's
+// long latency leaves it idle unless several independent chains run.
+template <typename Term>
+void RowChains(int last, std::array<long double, MaxElements>& sums, Term term)
 {
     int i = 0;
+    for (; i + 3 <= last; i += 4) {
+        long double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (int j = 0; j <= last; ++j) {
+            s0 += term(i, j);
+            s1 += term(i + 1, j);
+            s2 += term(i + 2, j);
+            s3 += term(i + 3, j);
+        }
+        sums[Idx(i)] = s0;
+        sums[Idx(i + 1)] = s1;
+        sums[Idx(i + 2)] = s2;
+        sums[Idx(i + 3)] = s3;
+    }
     for (; i + 1 <= last; i += 2) {
         long double s0 = 0, s1 = 0;
         for (int j = 0; j <= last; ++j) {
-            s0 += m[Idx(i)][Idx(j)] * x[Idx(j)];
-            s1 += m[Idx(i + 1)][Idx(j)] * x[Idx(j)];
+            s0 += term(i, j);
+            s1 += term(i + 1, j);
         }
         sums[Idx(i)] = s0;
         sums[Idx(i + 1)] = s1;
@@ -312,32 +396,24 @@ void RowSums(const TInteractionTable& m, const std::array<long double, MaxElemen
     for (; i <= last; ++i) {
         long double s = 0;
         for (int j = 0; j <= last; ++j)
-            s += m[Idx(i)][Idx(j)] * x[Idx(j)];
+            s += term(i, j);
         sums[Idx(i)] = s;
     }
 }
 
-// sums[i] = Σ_j x[j]·m[i][j]·w[j], in the order of j, two rows at a time.
+// sums[i] = Σ_j m[i][j]·x[j].
+void RowSums(const TInteractionTable& m, const std::array<long double, MaxElements>& x, int last,
+             std::array<long double, MaxElements>& sums)
+{
+    RowChains(last, sums, [&](int i, int j) { return m[Idx(i)][Idx(j)] * x[Idx(j)]; });
+}
+
+// sums[i] = Σ_j x[j]·m[i][j]·w[j].
 void WeightedRowSums(const TInteractionTable& m, const std::array<long double, MaxElements>& x,
                      const std::array<long double, MaxElements>& w, int last,
                      std::array<long double, MaxElements>& sums)
 {
-    int i = 0;
-    for (; i + 1 <= last; i += 2) {
-        long double s0 = 0, s1 = 0;
-        for (int j = 0; j <= last; ++j) {
-            s0 += x[Idx(j)] * m[Idx(i)][Idx(j)] * w[Idx(j)];
-            s1 += x[Idx(j)] * m[Idx(i + 1)][Idx(j)] * w[Idx(j)];
-        }
-        sums[Idx(i)] = s0;
-        sums[Idx(i + 1)] = s1;
-    }
-    for (; i <= last; ++i) {
-        long double s = 0;
-        for (int j = 0; j <= last; ++j)
-            s += x[Idx(j)] * m[Idx(i)][Idx(j)] * w[Idx(j)];
-        sums[Idx(i)] = s;
-    }
+    RowChains(last, sums, [&](int i, int j) { return x[Idx(j)] * m[Idx(i)][Idx(j)] * w[Idx(j)]; });
 }
 
 // ln γ in the metal by the chosen model for the mole fractions x (element
@@ -359,7 +435,7 @@ void MetalActivity(TThSys& sys, uint8_t model)
         // The table is symmetric: row i holds column i.
         WeightedRowSums(m, x, w, last, sums);
         for (int i = 0; i <= last; ++i)
-            sys.El(i).LnGammaMetal = std::log(w[Idx(i)]) + 1.0L - sums[Idx(i)];
+            sys.El(i).LnGammaMetal = LogL(w[Idx(i)]) + 1.0L - sums[Idx(i)];
     } else if (model == 1) {
         std::array<long double, MaxElements> row{};
         long double q = 0;
@@ -397,14 +473,14 @@ void OxideActivity(TThSys& sys, uint8_t model, GetX getX, SetLn setLn)
     if (model == 0) {
         WeightedRowSums(m, x, v, last, sums);
         for (int i = 0; i <= last; ++i)
-            setLn(sys.El(i), std::log(v[Idx(i)]) + 1.0L - sums[Idx(i)]);
+            setLn(sys.El(i), LogL(v[Idx(i)]) + 1.0L - sums[Idx(i)]);
         return;
     }
     for (int i = 0; i <= last; ++i) {
         long double s = 0;
         for (int j = 0; j <= last; ++j)
             s += x[Idx(j)] * z[Idx(j)] * (1.0L - m[Idx(i)][Idx(j)] * v[Idx(j)]);
-        setLn(sys.El(i), z[Idx(i)] * std::log(v[Idx(i)]) + s);
+        setLn(sys.El(i), z[Idx(i)] * LogL(v[Idx(i)]) + s);
     }
 }
 
@@ -433,30 +509,46 @@ void TThSys::CalcGasEquilibrium()
     // pressure.
     const long double P = TotalPressure;
     long double y = std::sqrt(P / GasPressureSum);
-    // The species' atom counts gathered once for the iterations below, and
-    // the powers of y each iteration needs: y^n as the same running product
-    // IntPower forms.
-    std::array<int32_t, MaxGasSpecies + 1> atomCounts{};
+    // f(y) = sum_s p_s y^n_s - P depends on the species only through the sum
+    // of the p_s of each atom count n: those sums are formed once, and each
+    // iteration goes over the few counts present instead of every species.
+    // Counts beyond KeptPowers (or below 0) stay single terms.
+    constexpr int32_t KeptPowers = 16;
+    std::array<long double, KeptPowers + 1> byAtoms{};
+    std::array<bool, KeptPowers + 1> present{};
+    std::array<long double, MaxGasSpecies + 1> oddPressure{};
+    std::array<int32_t, MaxGasSpecies + 1> oddAtoms{};
+    std::size_t odd = 0;
     int32_t maxAtoms = 0;
     for (int s = 1; s <= ActiveGasCount; ++s) {
-        atomCounts[Idx(s)] = ActiveGases[s].Atoms;
-        maxAtoms = std::max(maxAtoms, ActiveGases[s].Atoms);
-    }
-    constexpr int32_t KeptPowers = 16;
-    std::array<long double, KeptPowers + 1> powers{};
-    for (int it = 0; it < 21; ++it) {
-        powers[0] = 1.0L;
-        for (int32_t n = 1; n <= std::min(maxAtoms, KeptPowers); ++n)
-            powers[Idx(n)] = powers[Idx(n - 1)] * y;
-        long double f = -P, df = 0;
-        for (int s = 1; s <= ActiveGasCount; ++s) {
-            const int32_t atoms = atomCounts[Idx(s)];
-            const long double power = atoms >= 0 && atoms <= KeptPowers ? powers[Idx(atoms)] : IntPower(y, atoms);
-            const long double term = SpeciesPressures[s] * power;
-            f += term;
-            df += term * atoms / y;
+        const int32_t atoms = ActiveGases[s].Atoms;
+        if (atoms >= 0 && atoms <= KeptPowers) {
+            byAtoms[Idx(atoms)] += SpeciesPressures[s];
+            present[Idx(atoms)] = true;
+            maxAtoms = std::max(maxAtoms, atoms);
+        } else {
+            oddPressure[odd] = SpeciesPressures[s];
+            oddAtoms[odd] = atoms;
+            ++odd;
         }
-        const long double step = f / df;
+    }
+    for (int it = 0; it < 21; ++it) {
+        // f and y f'(y) = sum_n n A_n y^n.
+        long double f = -P, ydf = 0, power = 1.0L;
+        for (int32_t n = 0; n <= maxAtoms; ++n) {
+            if (present[Idx(n)]) {
+                const long double term = byAtoms[Idx(n)] * power;
+                f += term;
+                ydf += term * static_cast<long double>(n);
+            }
+            power *= y;
+        }
+        for (std::size_t k = 0; k < odd; ++k) {
+            const long double term = oddPressure[k] * IntPower(y, oddAtoms[k]);
+            f += term;
+            ydf += term * static_cast<long double>(oddAtoms[k]);
+        }
+        const long double step = y * f / ydf;
         y -= step;
         if (std::fabs(step) < 1e-10L)
             break;
@@ -483,7 +575,7 @@ void TThSys::CalcGasEquilibrium()
     for (int i = 0; i <= last; ++i) {
         TElementRecord& e = El(i);
         e.KMS = e.LnGammaMetal + e.SlagStdTerm - e.LnGammaSlag;
-        e.GasTerm = std::log(GasElementSum * y * ElementGasTerms[Idx(i)] / e.GasAmountTerm);
+        e.GasTerm = LogL(GasElementSum * y * ElementGasTerms[Idx(i)] / e.GasAmountTerm);
         e.KMG = e.LnGammaMetal + e.MetalStdTerm - e.GasTerm;
     }
 }

@@ -312,38 +312,6 @@ int8_t SignInt(int32_t n)
     return n > 0 ? 1 : 0;
 }
 
-void ClampRange(long double& x, long double lo, long double hi)
-{
-    if (lo > x)
-        x = lo;
-    else if (!(hi >= x))
-        x = hi;
-}
-
-void ClampRange(double& x, double lo, double hi)
-{
-    if (lo > x)
-        x = lo;
-    else if (!(hi >= x))
-        x = hi;
-}
-
-void ClampAbs(long double& x, long double m)
-{
-    if (!(x >= -m))
-        x = -m;
-    else if (!(m >= x))
-        x = m;
-}
-
-void ClampAbs(double& x, double m)
-{
-    if (!(x >= -m))
-        x = -m;
-    else if (!(m >= x))
-        x = m;
-}
-
 // ---------------------------------------------------------------------------
 // Message boxes
 

@@ -184,12 +184,29 @@ int8_t SignInt(int32_t n);
 
 // When Lo > X then X := Lo; otherwise, when not (Hi >= X), X := Hi
 // (a NaN becomes Hi).
-void ClampRange(long double& x, long double lo, long double hi);
-void ClampRange(double& x, double lo, double hi);
+// Inline: the solver clamps in its innermost loops.
+template <typename Real>
+inline void ClampRange(Real& x, Real lo, Real hi)
+{
+    if (lo > x)
+        x = lo;
+    else if (!(hi >= x))
+        x = hi;
+}
+inline void ClampRange(long double& x, long double lo, long double hi) { ClampRange<long double>(x, lo, hi); }
+inline void ClampRange(double& x, double lo, double hi) { ClampRange<double>(x, lo, hi); }
 // When not (X >= -M) then X := -M; otherwise, when not (M >= X), X := M
 // (a NaN becomes -M).
-void ClampAbs(long double& x, long double m);
-void ClampAbs(double& x, double m);
+template <typename Real>
+inline void ClampAbs(Real& x, Real m)
+{
+    if (!(x >= -m))
+        x = -m;
+    else if (!(m >= x))
+        x = m;
+}
+inline void ClampAbs(long double& x, long double m) { ClampAbs<long double>(x, m); }
+inline void ClampAbs(double& x, double m) { ClampAbs<double>(x, m); }
 
 // ---------------------------------------------------------------------------
 // Message boxes (through CurrentHost()).

@@ -2,12 +2,14 @@
 // the cache hands back must be, to the last bit, what a fresh computation
 // gives, and a changed input must reach the result.
 
+#include "ExtendedMath.h"
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "ThSys.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -84,17 +86,17 @@ TEST_F(InteractionCacheSample, TablesAreTheExponentialsOfTheirPairs)
             EXPECT_EQ(sys.SlagInteraction[ui][ui], 1.0L);
             for (int j = 0; j < i; ++j) {
                 const std::size_t uj = static_cast<std::size_t>(j), dj = sys.El(j).Index;
-                EXPECT_EQ(sys.MetalInteraction[ui][uj], std::exp(-InteractionEnergy[di][dj] / RT)) << i << "," << j;
+                EXPECT_EQ(sys.MetalInteraction[ui][uj], ExpL(-InteractionEnergy[di][dj] / RT)) << i << "," << j;
                 EXPECT_EQ(sys.MetalInteraction[uj][ui], sys.MetalInteraction[ui][uj]);
                 const long double de = sys.El(i).SlagEnergy - sys.El(j).SlagEnergy;
                 const long double slag =
-                    model == 0 ? std::exp(c * de * de) : std::exp(c * static_cast<long double>(SlagMatrix[di][dj]));
+                    model == 0 ? ExpL(c * de * de) : ExpL(c * static_cast<long double>(SlagMatrix[di][dj]));
                 EXPECT_EQ(sys.SlagInteraction[ui][uj], slag) << i << "," << j;
                 EXPECT_EQ(sys.SlagInteraction[uj][ui], sys.SlagInteraction[ui][uj]);
                 shared += de == 0 ? 1 : 0;
             }
             EXPECT_EQ(sys.El(i).LnGammaInf,
-                      1.0L - sys.MetalInteraction[0][ui] - std::log(sys.MetalInteraction[ui][0]));
+                      1.0L - sys.MetalInteraction[0][ui] - LogL(sys.MetalInteraction[ui][0]));
         }
         // The data hold pairs of equal slag energies: the case the table
         // build shares exponentials for.
@@ -146,7 +148,85 @@ TEST_F(InteractionCacheSample, ChangedInputsReachTheTermsAtAKeptTemperature)
     const std::size_t d0 = sys.El(0).Index, d1 = sys.El(1).Index;
     InteractionEnergy[d0][d1] = InteractionEnergy[d1][d0] = InteractionEnergy[d0][d1] + 1000.0L;
     sys.CalcStandardGibbs();
-    EXPECT_EQ(sys.MetalInteraction[1][0], std::exp(-InteractionEnergy[d1][d0] / (GasConstant * sys.Temperature)));
+    EXPECT_EQ(sys.MetalInteraction[1][0], ExpL(-InteractionEnergy[d1][d0] / (GasConstant * sys.Temperature)));
+}
+
+// The table entries computed afresh at the system's temperature.
+struct TFresh {
+    long double Metal, Slag;
+};
+TFresh FreshEntry(const TThSys& sys, int i, int j)
+{
+    const std::size_t di = sys.El(i).Index, dj = sys.El(j).Index;
+    const long double RT = GasConstant * sys.Temperature;
+    const long double de = sys.El(i).SlagEnergy - sys.El(j).SlagEnergy;
+    return {ExpL(-InteractionEnergy[di][dj] / RT), ExpL(-1000.0L / RT * de * de)};
+}
+
+TEST_F(InteractionCacheSample, TablesAtANearbyTemperatureFollowFromTheFirst)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    // The heat balance's neighbours, and a small Newton step.
+    for (const long double T : {1873.149L, 1873.151L, 1873.4L, 1872.9L}) {
+        SCOPED_TRACE(static_cast<double>(T));
+        sys.Temperature = T;
+        sys.CalcStandardGibbs();
+        for (int i = 0; i <= SystemElemLast; ++i) {
+            const auto ui = static_cast<std::size_t>(i);
+            for (int j = 0; j < i; ++j) {
+                const auto uj = static_cast<std::size_t>(j);
+                const TFresh fresh = FreshEntry(sys, i, j);
+                // exp(b/T) for |b/T| up to a few: rounding b/T alone leaves
+                // a few units of 1e-19.
+                EXPECT_NEAR(static_cast<double>(sys.MetalInteraction[ui][uj] / fresh.Metal - 1), 0.0, 1e-17)
+                    << i << "," << j;
+                EXPECT_NEAR(static_cast<double>(sys.SlagInteraction[ui][uj] / fresh.Slag - 1), 0.0, 1e-17)
+                    << i << "," << j;
+                EXPECT_EQ(sys.MetalInteraction[uj][ui], sys.MetalInteraction[ui][uj]);
+            }
+            EXPECT_NEAR(static_cast<double>(sys.El(i).LnGammaInf -
+                                            (1.0L - sys.MetalInteraction[0][ui] - LogL(sys.MetalInteraction[ui][0]))),
+                        0.0, 1e-16)
+                << i;
+        }
+    }
+}
+
+TEST_F(InteractionCacheSample, AFarTemperatureIsComputedAfresh)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    sys.Temperature = 1923.15L;
+    sys.CalcStandardGibbs();
+    for (int i = 0; i <= SystemElemLast; ++i)
+        for (int j = 0; j < i; ++j) {
+            const TFresh fresh = FreshEntry(sys, i, j);
+            EXPECT_EQ(sys.MetalInteraction[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)], fresh.Metal);
+            EXPECT_EQ(sys.SlagInteraction[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)], fresh.Slag);
+        }
+}
+
+TEST_F(InteractionCacheSample, OtherElementsAreNotDerivedFromTheFormerOnes)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    // Another slag energy regroups the pairs: the next table, a hair away
+    // in temperature, must use it.
+    sys.El(1).SlagEnergy += 7.0L;
+    sys.Temperature = 1873.151L;
+    sys.CalcStandardGibbs();
+    for (int j = 0; j <= SystemElemLast; ++j) {
+        if (j == 1)
+            continue;
+        const int i = std::max(j, 1), k = std::min(j, 1);
+        EXPECT_EQ(sys.SlagInteraction[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)],
+                  FreshEntry(sys, i, k).Slag)
+            << j;
+    }
 }
 
 } // namespace
