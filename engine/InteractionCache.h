@@ -2,8 +2,9 @@
 // The pair tables of the metal and slag solution models depend only on the
 // temperature, the system's elements and the databases. The solver evaluates
 // them again and again at the same few temperatures (a Newton run at a fixed
-// temperature, the heat balance at T and T ± δ), so the tables built there
-// are kept and handed back while nothing they depend on has changed. The
+// temperature, the heat balance at T and T ± δ), so the tables computed
+// there are kept and handed back while nothing they depend on has changed;
+// tables at temperatures close to a computed one are derived from it. The
 // logarithms the standard terms take of the tables and of the molar masses
 // are kept with them, and so is the grouping of the pairs whose table
 // entries share one exponential, which a table build at a new temperature

@@ -88,8 +88,10 @@ long double ShiftedExponential(long double v, long double e)
 // The pair tables of the metal (Wilson) and slag models at temperature T,
 // and ln metal[i][0]. Pairs that share an exponent (equal pair energies,
 // equal slag energies) share one exponential: the same argument gives the
-// same value, so the tables are those of an exponential per pair.
-void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElementColumn& lnMetalFirst)
+// same value, so the tables are those of an exponential per pair. Near the
+// temperature of the last tables computed with exponentials the group
+// values are derived from those instead; the result is then false.
+bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElementColumn& lnMetalFirst)
 {
     const int last = LastElement();
     const long double RT = GasConstant * T;
@@ -193,7 +195,7 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             const auto g = static_cast<std::size_t>(groups->MetalGroup[k]);
             lnMetalFirst[Idx(i)] = source.LnMetalFirst[Idx(i)] - groups->MetalEnergy[g] * s;
         }
-        return;
+        return false;
     }
     for (int i = 0; i <= last; ++i)
         lnMetalFirst[Idx(i)] = LogL(sys.MetalInteraction[Idx(i)][0]);
@@ -202,6 +204,7 @@ void BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
         source.Temperature = T;
         source.LnMetalFirst = lnMetalFirst;
     }
+    return true;
 }
 
 } // namespace
@@ -238,8 +241,9 @@ void TThSys::CalcStandardGibbs()
     TElementColumn lnMetalFirst{};
     if (!(cacheable && InteractionTables.Restore(T, slagModel, *Elems, count, MetalInteraction, SlagInteraction,
                                                  lnMetalFirst))) {
-        BuildInteractionTables(*this, T, slagModel, lnMetalFirst);
-        if (cacheable)
+        // Derived tables are not kept: they are cheap to derive again.
+        const bool computed = BuildInteractionTables(*this, T, slagModel, lnMetalFirst);
+        if (cacheable && computed)
             InteractionTables.Store(T, slagModel, *Elems, count, MetalInteraction, SlagInteraction, lnMetalFirst);
     }
     for (int i = 0; i <= last; ++i)
