@@ -69,11 +69,12 @@ inline long double ExpL(long double x)
     if (x < -11400.0L)
         return 0.0L;
     // x = (128 n + j) ln2/128 + r with |r| <= ln2/256.
-    constexpr long double Round = 0x1.8p63L; // adding it rounds to a whole number
-    const long double kf = (x * ExpInvStep + Round) - Round;
-    // Through double: a direct conversion switches the x87 rounding mode
-    // twice, which costs more than the rest of the routine.
-    const auto k = static_cast<int32_t>(static_cast<double>(kf));
+    // k = x 128/ln2 rounded, found in double: a conversion from the x87
+    // unit switches its rounding mode twice, and a rounding constant added
+    // there would depend on its precision setting.
+    const auto steps = static_cast<double>(x * ExpInvStep);
+    const auto k = static_cast<int32_t>(steps + (steps >= 0 ? 0.5 : -0.5));
+    const auto kf = static_cast<long double>(k);
     const long double r = (x - kf * ExpStepHi) - kf * ExpStepLo;
     // e^r - 1 to well below the last place for |r| <= 0.0028, in Estrin's
     // order: the x87 unit's long latencies make the plain nesting slow. The
