@@ -292,6 +292,12 @@ void PrepareSystems()
     for (TThSys* sys : {&lower, &upper}) {
         sys->Temperature = t0 + KelvinOffset;
         sys->InitialTemperature = sys->Temperature;
+        // Nothing of an earlier solve may reach this one, not even its last
+        // bits: the slag potential enters the heats of the materials below
+        // (through terms that cancel only to rounding), and tables would be
+        // derived from the last ones computed.
+        sys->SlagPotential = 0;
+        sys->InteractionTables.ForgetSource();
     }
 
     // 3. Element limits and initial phases start empty. The inclusion input

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -147,15 +148,20 @@ TEST_F(SampleMeltRegression, MeltAtTheTaskTemperature)
     });
 }
 
-TEST_F(SampleMeltRegression, MeltingAgainGivesTheSameResults)
+TEST_F(SampleMeltRegression, MeltingAgainGivesTheSameBits)
 {
-    // What the first melt leaves behind (kept tables, solver state) may move
-    // the second one's last bits, but no more.
+    // Nothing the first melt leaves behind (slag potential, kept tables, a
+    // table to derive others from) may reach the second one's results.
     Settings.FinalTempMode = 1;
     ASSERT_TRUE(MeltForward().BothConverged);
     const std::vector<TPinned> first = MeltResults();
-    ASSERT_TRUE(MeltForward().BothConverged);
-    ExpectPinned(MeltResults(), first);
+    for (int again = 0; again < 2; ++again) {
+        ASSERT_TRUE(MeltForward().BothConverged);
+        const std::vector<TPinned> next = MeltResults();
+        ASSERT_EQ(next.size(), first.size());
+        for (std::size_t k = 0; k < first.size(); ++k)
+            EXPECT_EQ(0, std::memcmp(&next[k].Value, &first[k].Value, 10)) << first[k].Name;
+    }
 }
 
 TEST_F(SampleMeltRegression, MeltWithTheHeatBalance)
