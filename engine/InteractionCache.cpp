@@ -165,19 +165,22 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             groups_.SlagGroup.push_back(static_cast<int32_t>(slag));
         }
     }
-    // |b| = E/R for the metal; 1000 d²/R or 1000 |pair|/R for the slag.
+    for (const long double e : groups_.MetalEnergy)
+        groups_.MetalScale.push_back(-e / GasConstant);
+    if (slagModel == 0) {
+        for (const long double d : groups_.SlagDifference)
+            groups_.SlagScale.push_back(-1000.0L * d * d / GasConstant);
+    } else if (slagModel == 1) {
+        for (const int32_t pair : groups_.SlagPair)
+            groups_.SlagScale.push_back(-1000.0L * static_cast<long double>(pair) / GasConstant);
+    }
     long double largest = 0;
     bool finite = true;
-    const auto consider = [&](long double b) {
-        finite = finite && std::isfinite(b);
-        largest = std::max(largest, std::fabs(b));
-    };
-    for (const long double e : groups_.MetalEnergy)
-        consider(e / GasConstant);
-    for (const long double d : groups_.SlagDifference)
-        consider(1000.0L * d * d / GasConstant);
-    for (const int32_t pair : groups_.SlagPair)
-        consider(1000.0L * static_cast<long double>(pair) / GasConstant);
+    for (const auto* scales : {&groups_.MetalScale, &groups_.SlagScale})
+        for (const long double b : *scales) {
+            finite = finite && std::isfinite(b);
+            largest = std::max(largest, std::fabs(b));
+        }
     groups_.LargestScale = finite ? largest : std::numeric_limits<long double>::quiet_NaN();
     return &groups_;
 }

@@ -45,8 +45,11 @@ public:
         std::vector<long double> MetalEnergy;       // E of each metal group
         std::vector<long double> SlagDifference;    // e_i - e_j of a pair of each slag group (model 0)
         std::vector<int32_t> SlagPair;              // the pair value of each slag group (model 1)
-        // The largest |b| of the groups, b the exponent times T; NaN when
-        // any exponent is not finite.
+        // b of each group, whose value is exp(b/T): -E/R for the metal;
+        // -1000 d²/R (model 0) or -1000 pair/R (model 1) for the slag, none
+        // for other models.
+        std::vector<long double> MetalScale, SlagScale;
+        // The largest |b|; NaN when any b is not finite.
         long double LargestScale = 0;
     };
     // The groups of these elements, formed again only when an input they

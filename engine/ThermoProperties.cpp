@@ -98,44 +98,25 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
     const long double c = -1000.0L / RT;
     const bool withSlag = slagModel == 0 || slagModel == 1;
     const TInteractionCache::TPairGroups* groups = sys.InteractionTables.Groups(slagModel, *sys.Elems, last + 1);
+    TInteractionCache::TGroupSource& source = sys.InteractionTables.Source();
+    // 1/T - 1/T0 for the source's T0, and whether it is close enough.
+    const long double shift = source.Valid ? (source.Temperature - T) / (T * source.Temperature) : 0.0L;
+    const bool derive =
+        groups && source.Valid && groups->LargestScale * std::fabs(shift) <= MaxDerivedExponent;
     if (groups) {
         constexpr std::size_t MaxPairs = MaxElements * (MaxElements - 1) / 2;
         std::array<long double, MaxPairs> metal, slag;
-        TInteractionCache::TGroupSource& source = sys.InteractionTables.Source();
-        // 1/T - 1/T0, and the largest exponent change it makes.
-        const long double shift =
-            source.Valid ? (source.Temperature - T) / (T * source.Temperature) : 0.0L;
-        const bool derive = source.Valid && groups->LargestScale * std::fabs(shift) <= MaxDerivedExponent;
-        if (derive) {
-            const long double s = shift / GasConstant;
-            for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
-                metal[g] = ShiftedExponential(source.Metal[g], -groups->MetalEnergy[g] * s);
-            if (slagModel == 0) {
-                for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
-                    const long double de = groups->SlagDifference[g];
-                    slag[g] = ShiftedExponential(source.Slag[g], -1000.0L * de * de * s);
-                }
-            } else if (slagModel == 1) {
-                for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
-                    slag[g] = ShiftedExponential(
-                        source.Slag[g], -1000.0L * static_cast<long double>(groups->SlagPair[g]) * s);
-            }
-        } else {
-            for (std::size_t g = 0; g < groups->MetalEnergy.size(); ++g)
-                metal[g] = ExpL(-groups->MetalEnergy[g] / RT);
-            if (slagModel == 0) {
-                for (std::size_t g = 0; g < groups->SlagDifference.size(); ++g) {
-                    const long double de = groups->SlagDifference[g];
-                    slag[g] = ExpL(c * de * de);
-                }
-            } else if (slagModel == 1) {
-                for (std::size_t g = 0; g < groups->SlagPair.size(); ++g)
-                    slag[g] = ExpL(c * static_cast<long double>(groups->SlagPair[g]));
-            }
-            source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalEnergy.size()));
-            const std::size_t slagGroups = slagModel == 0 ? groups->SlagDifference.size()
-                                                          : (slagModel == 1 ? groups->SlagPair.size() : 0);
-            source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(slagGroups));
+        // Each group value is exp(b/T), computed or derived from the source.
+        const auto values = [&](const std::vector<long double>& scale, const std::vector<long double>& kept,
+                                std::array<long double, MaxPairs>& out) {
+            for (std::size_t g = 0; g < scale.size(); ++g)
+                out[g] = derive ? ShiftedExponential(kept[g], scale[g] * shift) : ExpL(scale[g] / T);
+        };
+        values(groups->MetalScale, source.Metal, metal);
+        values(groups->SlagScale, source.Slag, slag);
+        if (!derive) {
+            source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalScale.size()));
+            source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(groups->SlagScale.size()));
         }
         std::size_t k = 0;
         for (int i = 0; i <= last; ++i) {
@@ -183,17 +164,14 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             }
         }
     }
-    TInteractionCache::TGroupSource& source = sys.InteractionTables.Source();
-    if (groups && source.Valid && source.Temperature != T &&
-        groups->LargestScale * std::fabs((source.Temperature - T) / (T * source.Temperature)) <= MaxDerivedExponent) {
+    if (derive && source.Temperature != T) {
         // ln of a derived value: the source's logarithm plus the exponent
-        // change, -E (1/T - 1/T0)/R for the pair with element 0.
-        const long double s = (source.Temperature - T) / (T * source.Temperature) / GasConstant;
+        // change b (1/T - 1/T0), for the pair of element i with element 0.
         lnMetalFirst[0] = 0.0L;
         for (int i = 1; i <= last; ++i) {
             const std::size_t k = Idx(i) * Idx(i - 1) / 2; // pair (i, 0)
             const auto g = static_cast<std::size_t>(groups->MetalGroup[k]);
-            lnMetalFirst[Idx(i)] = source.LnMetalFirst[Idx(i)] - groups->MetalEnergy[g] * s;
+            lnMetalFirst[Idx(i)] = source.LnMetalFirst[Idx(i)] + groups->MetalScale[g] * shift;
         }
         return false;
     }
