@@ -1,8 +1,5 @@
-// The particle demonstration's windows on a real X server: the control
-// window opens the sample parameter file and starts the 3D view; the view
-// draws, saves frames and takes its one-key commands; the charts show their
-// points; the control window computes the smallest box and runs a short
-// batch that can be stopped and resumed.
+// The particle demonstration's windows on a real X server. The functions run
+// in order and share one control window and one view.
 
 #include "BmpImage.h"
 #include "FChart.h"
@@ -11,7 +8,6 @@
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,14 +32,10 @@ private:
     QStringList messages_;
     TMaxF* control_ = nullptr;
 
-    QString ProgramFolder() const { return dir_.path(); }
-
-    int TableLines(const QString& name) const
+    QByteArray Bytes(const QString& name) const
     {
-        QFile f(QDir(ProgramFolder()).filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        return int(f.readAll().count('\n'));
+        QFile f(dir_.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     static bool StatusHasNoNan(TFormGL* view)
@@ -82,6 +74,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(control_));
     }
 
+    // No step of the demonstration may raise a message.
+    void cleanup() { QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n'))); }
+
     void cleanupTestCase()
     {
         if (FormGL)
@@ -94,7 +89,6 @@ private slots:
     {
         QCOMPARE(QString::fromStdString(control_->DataFile()), QString("HardSpheres.dat"));
         QCOMPARE(control_->windowTitle(), QString("Zivad Urevezozu HardSpheres.dat"));
-        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     }
 
     void viewOpensAndDraws()
@@ -127,11 +121,8 @@ private slots:
     {
         TFormGL* view = FormGL;
         QVERIFY(view);
-        const QString name = QDir(ProgramFolder()).filePath("frame.with.dots.png");
-        QVERIFY(view->SaveFrame(name));
-        QFile f(QDir(ProgramFolder()).filePath("frame.with.dots.bmp"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
+        QVERIFY(view->SaveFrame(dir_.filePath("frame.with.dots.png")));
+        const QByteArray bytes = Bytes("frame.with.dots.bmp");
         QVERIFY(bytes.size() > 54);
         QCOMPARE(int(bytes[28]), 24);
         TRgbImage image;
@@ -175,9 +166,7 @@ private slots:
         QVERIFY(view->Model().GravityOn);
         QVERIFY(view->ShowScenery());
         QCOMPARE(view->Model().NBalls, before - 1);
-        QTest::keyClick(view, 'p');
-        QTest::keyClick(view, 'g');
-        QTest::keyClick(view, 's');
+        QTest::keyClicks(view, "pgs");
         QCOMPARE(view->Model().NBalls, before - 1);  // the counts followed L and M
         Settle(view, 12);
         QVERIFY(StatusHasNoNan(view));
@@ -185,7 +174,6 @@ private slots:
         QVERIFY(FChart);
         QTRY_VERIFY(FChart->isVisible());
         QVERIFY(FChart->TimerActive());
-        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     }
 
     void cameraKeysAndTinyWindows()
@@ -200,16 +188,14 @@ private slots:
         const QSize size = view->size();
         // Smaller than the status bars: the GL area shrinks to nothing.
         view->resize(60, 10);
-        const auto frames = view->TotalFrames();
-        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > frames + 2, 10000);
+        Settle(view, 3);
         QVERIFY(view->Viewport().W >= 0 && view->Viewport().H >= 0);
         QVERIFY(view->Viewport().W <= view->GLArea()->width() * view->GLArea()->devicePixelRatioF());
         view->showMinimized();
         QTest::qWait(100);
         view->showNormal();
         view->resize(size);
-        const auto again = view->TotalFrames();
-        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > again + 2, 10000);
+        Settle(view, 3);
         QVERIFY(view->Viewport().W > 0 && view->Viewport().H > 0);
     }
 
@@ -263,9 +249,8 @@ private slots:
             control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(t == 1 ? 100 : 0);
         }
         control_->IniVButClick();
-        QCOMPARE(control_->EditLx()->text(), QString("2.55"));
-        QCOMPARE(control_->EditLy()->text(), QString("2.55"));
-        QCOMPARE(control_->EditLz()->text(), QString("2.55"));
+        for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()})
+            QCOMPARE(edit->text(), QString("2.55"));
         control_->SetControlParams(saved);
     }
 
@@ -282,24 +267,20 @@ private slots:
         QSignalSpy ended(control_, &TMaxF::BatchEnded);
         control_->TDFloopButClick();
         QVERIFY(control_->BatchRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(TableLines("HardSpheres.tdf") >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(Bytes("HardSpheres.tdf").count('\n') >= 2, 20000);
         control_->TDFloopButClick();  // second click: stop
         QVERIFY(ended.wait(20000));
         QVERIFY(!control_->BatchRunning());
-        const int stoppedAt = TableLines("HardSpheres.tdf");
-        QVERIFY2(stoppedAt < 26, "the batch ran to its end before the stop");
+        QVERIFY2(Bytes("HardSpheres.tdf").count('\n') < 26, "the batch ran to its end before the stop");
         control_->TDFloopButClick();  // resumes after the finished lines
         QVERIFY(ended.wait(60000));
-        QCOMPARE(TableLines("HardSpheres.tdf"), 26);
-        QFile f(QDir(ProgramFolder()).filePath("HardSpheres.tdf"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(Bytes("HardSpheres.tdf").count('\n'), 26);
+        const QList<QByteArray> lines = Bytes("HardSpheres.tdf").split('\n');
         QVERIFY(lines[0].startsWith("N1 N2 P1 P2 P"));
         // Compositions follow each other without a gap or a repeat: N2 of
         // the last line is all of types 1 and 2 (100 percent).
         QVERIFY(lines[1].startsWith("100 0 "));
         QVERIFY(lines[25].startsWith("0 100 "));
-        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     }
 };
 

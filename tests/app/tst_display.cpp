@@ -22,6 +22,22 @@ constexpr long double NaN = std::numeric_limits<long double>::quiet_NaN();
 
 QString S(const std::string& s) { return QString::fromStdString(s); }
 
+template <class T> QStringList Names(const std::vector<T>& items)
+{
+    QStringList names;
+    for (const T& item : items)
+        names << S(item.Name);
+    return names;
+}
+
+// Against a threshold of 1e-10 atm.
+QString Pressure(uint8_t unit, uint8_t logMode, long double atm)
+{
+    Settings.GasPressureUnit = unit;
+    Settings.GasLogMode = logMode;
+    return S(FormatPressure(atm, 1e-10L));
+}
+
 // Two elements, Fe (0) and O (1), in metal, slag and gas, with masses that
 // make every unit easy to check by hand. The lower system has half the
 // upper system's slag.
@@ -43,17 +59,13 @@ void BuildElement(TThSys& s, int i, const char* symbol, long double metal, long 
 
 void Finish(TThSys& s)
 {
-    s.MetalMass = s.SlagMass = s.GasMass = s.TotalMass = 0;
-    s.MetalMoles = s.SlagMoles = s.GasMoles = s.TotalMoles = 0;
-    for (int i = 0; i < 2; ++i) {
-        const TElementRecord& e = s.El(i);
-        s.MetalMass += e.MetalMass;
-        s.SlagMass += e.SlagMass;
-        s.GasMass += e.GasMass;
-        s.MetalMoles += e.MetalAmount;
-        s.SlagMoles += e.SlagAmount;
-        s.GasMoles += e.GasAmount;
-    }
+    const TElementRecord &fe = s.El(0), &o = s.El(1);
+    s.MetalMass = fe.MetalMass + o.MetalMass;
+    s.SlagMass = fe.SlagMass + o.SlagMass;
+    s.GasMass = fe.GasMass + o.GasMass;
+    s.MetalMoles = fe.MetalAmount + o.MetalAmount;
+    s.SlagMoles = fe.SlagAmount + o.SlagAmount;
+    s.GasMoles = fe.GasAmount + o.GasAmount;
     s.TotalMass = s.MetalMass + s.SlagMass + s.GasMass;
     s.TotalMoles = s.MetalMoles + s.SlagMoles + s.GasMoles;
     for (int i = 0; i < 2; ++i) {
@@ -154,32 +166,22 @@ private slots:
 
     void formatPressure()
     {
-        Settings.GasPressureUnit = 1;
-        QCOMPARE(S(FormatPressure(1, 1e-10L)), QString("101.3"));
-        Settings.GasPressureUnit = 2;
-        QCOMPARE(S(FormatPressure(1, 1e-10L)), QString("101325"));
-        Settings.GasPressureUnit = 3;
-        QCOMPARE(S(FormatPressure(1, 1e-10L)), QString("760"));
-        Settings.GasPressureUnit = 0;
-        QCOMPARE(S(FormatPressure(0.001L, 1e-10L)), QString("1.0e-3"));
-        QCOMPARE(S(FormatPressure(NaN, 1e-10L)), QString(""));
-        Settings.GasLogMode = 1;
-        QCOMPARE(S(FormatPressure(1e-3L, 1e-10L)), QString("3"));
-        Settings.GasLogMode = 2;
-        QCOMPARE(S(FormatPressure(std::exp(-5.0L), 1e-10L)), QString("5"));
+        QCOMPARE(Pressure(1, 0, 1), QString("101.3"));
+        QCOMPARE(Pressure(2, 0, 1), QString("101325"));
+        QCOMPARE(Pressure(3, 0, 1), QString("760"));
+        QCOMPARE(Pressure(0, 0, 0.001L), QString("1.0e-3"));
+        QCOMPARE(Pressure(0, 0, NaN), QString(""));
+        QCOMPARE(Pressure(0, 1, 1e-3L), QString("3"));
+        QCOMPARE(Pressure(0, 2, std::exp(-5.0L)), QString("5"));
     }
 
     void pressureThresholdIsInAtmospheres()
     {
-        // 5e-11 atm is 5e-6 kPa: below a threshold of 1e-10 atm whatever
-        // the unit, and 1e-9 atm is above it even in pascals (1.0e-4 Pa).
-        Settings.GasPressureUnit = 1;
-        QCOMPARE(S(FormatPressure(5e-11L, 1e-10L)), QString("      0"));
-        Settings.GasPressureUnit = 2;
-        QCOMPARE(S(FormatPressure(1e-9L, 1e-10L)), QString("1.0e-4"));
-        Settings.GasPressureUnit = 3;
-        Settings.GasLogMode = 1;
-        QCOMPARE(S(FormatPressure(5e-11L, 1e-10L)), QString("      0"));
+        // 5e-11 atm is 5e-6 kPa: below the threshold whatever the unit, and
+        // 1e-9 atm is above it even in pascals (1.0e-4 Pa).
+        QCOMPARE(Pressure(1, 0, 5e-11L), QString("      0"));
+        QCOMPARE(Pressure(2, 0, 1e-9L), QString("1.0e-4"));
+        QCOMPARE(Pressure(3, 1, 5e-11L), QString("      0"));
     }
 
     void headerListsKeepQuotedBlanks()
@@ -199,38 +201,35 @@ private slots:
     {
         BuildPair();
         TThSys& up = *ThSystems[1];
-        auto dv = [&](int i) { return up.El(i).DisplayValues; }; // total, metal, slag, gas, NMI
+        // Phases: 0 total, 1 metal, 2 slag, 3 gas, 4 NMI.
+        auto dv = [&](int i, int phase) {
+            ComputeDisplayValues(up, nullptr);
+            return double(up.El(i).DisplayValues[phase]);
+        };
         // Mass %: metal fraction; slag by compounds; gas share of the gas.
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(0)[1]), 99.0);
-        QCOMPARE(double(dv(0)[2]), 90.0);
-        QCOMPARE(double(dv(0)[3]), 50.0);
-        QCOMPARE(double(dv(0)[0]), double(100 * 106.5L / 111.0L));
+        QCOMPARE(dv(0, 1), 99.0);
+        QCOMPARE(dv(0, 2), 90.0);
+        QCOMPARE(dv(0, 3), 50.0);
+        QCOMPARE(dv(0, 0), double(100 * 106.5L / 111.0L));
         Settings.ElementalSlag = true;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(0)[2]), 70.0);
+        QCOMPARE(dv(0, 2), 70.0);
         Settings.ElementalSlag = false;
         // Relative to the element: each phase's share of the element.
         ElemRelToElement = true;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(1)[2]), double(100 * 3.0L / 4.5L));
+        QCOMPARE(dv(1, 2), double(100 * 3.0L / 4.5L));
         ElemRelToElement = false;
         // Relative to the system: slag by compounds × slag mass.
         ElemRelToSystem = true;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(0)[2]), double(100 * 0.9L * 10 / 111.0L));
+        QCOMPARE(dv(0, 2), double(100 * 0.9L * 10 / 111.0L));
         ElemRelToSystem = false;
         // Kilograms and kilomoles.
         Settings.CompositionUnit = 2;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(0)[1]), 99000.0);
-        QCOMPARE(double(dv(0)[2]), 9000.0);
+        QCOMPARE(dv(0, 1), 99000.0);
+        QCOMPARE(dv(0, 2), 9000.0);
         Settings.CompositionUnit = 3;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(1)[3]), double(1000 * 0.5L / 16));
+        QCOMPARE(dv(1, 3), double(1000 * 0.5L / 16));
         Settings.CompositionUnit = 1;
-        ComputeDisplayValues(up, nullptr);
-        QCOMPARE(double(dv(1)[1]), double(100 * up.El(1).MetalMoleFraction));
+        QCOMPARE(dv(1, 1), double(100 * up.El(1).MetalMoleFraction));
     }
 
     void logarithmAndMean()
@@ -301,10 +300,7 @@ private slots:
         QCOMPARE(int(lines.size()), 4); // O2 is below the threshold in both
         QCOMPARE(double(lines[2].P0), 0.0); // NaN reads as 0
         SortGasLines(lines);
-        QCOMPARE(S(lines[0].Name), QString("CO2"));
-        QCOMPARE(S(lines[1].Name), QString("CO"));
-        QCOMPARE(S(lines[2].Name), QString("LONGNAME"));
-        QCOMPARE(S(lines[3].Name), QString("FeO"));
+        QCOMPARE(Names(lines), (QStringList{"CO2", "CO", "LONGNAME", "FeO"}));
 
         TStringGrid gas(4, 4);
         ThSystems[0]->GasPressureSum = ThSystems[1]->GasPressureSum = 1;
@@ -329,11 +325,7 @@ private slots:
         for (int i = 0; i < 9; ++i)
             lines.push_back({"G" + std::to_string(i), 0, 0, i % 3 == 0 ? 1.0L : 0.5L});
         SortGasLines(lines);
-        QCOMPARE(S(lines[0].Name), QString("G0"));
-        QCOMPARE(S(lines[1].Name), QString("G3"));
-        QCOMPARE(S(lines[2].Name), QString("G6"));
-        for (std::size_t i = 1; i < lines.size(); ++i)
-            QVERIFY(lines[i - 1].Mean >= lines[i].Mean);
+        QCOMPARE(Names(lines), (QStringList{"G0", "G3", "G6", "G1", "G2", "G4", "G5", "G7", "G8"}));
     }
 
     void noSpeciesLeavesTheGasGridEmpty()
@@ -409,11 +401,8 @@ private slots:
         std::vector<TAlternative> list = {{"a", 1, "", "", 1200}, {"b", 2, "", "", 950}, {"c", 3, "", "", 1010},
                                           {"d", 4, "", "", 10000}, {"e", 5, "", "", 950}};
         SortAlternatives(list);
-        QCOMPARE(S(list[0].Name), QString("b"));
-        QCOMPARE(S(list[1].Name), QString("e")); // equal costs keep their order
-        QCOMPARE(S(list[2].Name), QString("c"));
-        QCOMPARE(S(list[3].Name), QString("a"));
-        QCOMPARE(S(list[4].Name), QString("d")); // "10000" would sort before "950" as text
+        // Equal costs keep their order; "10000" would sort before "950" as text.
+        QCOMPARE(Names(list), (QStringList{"b", "e", "c", "a", "d"}));
         QCOMPARE(S(CostText(1234.6L)), QString("1235"));
     }
 
@@ -437,17 +426,15 @@ private slots:
         // limits, not the element's fraction (70 % Fe).
         lo.El(0).SlagLimitGiven = true;
         lo.El(0).SlagLimit = 0.85L;
-        TConstraintBlockRecord slag{ckSlagCompound, 0, 1, 2, "(FeO) мін", csLower};
-        t = AlternativeTexts(slag, lo, up, task);
+        t = AlternativeTexts({ckSlagCompound, 0, 1, 2, "(FeO) мін", csLower}, lo, up, task);
         QVERIFY(t.LimitMet);
         QCOMPARE(S(t.Expected), QString("90..90"));
         QCOMPARE(S(t.Given), QString("85..100"));
 
-        TConstraintBlockRecord temp{ckTemperature, 1, 1, 2, "Мін температура", csLower};
         lo.Temperature = 1600 + KelvinOffset;
         up.Temperature = 1650 + KelvinOffset;
         task.MinTemp = 1620;
-        t = AlternativeTexts(temp, lo, up, task);
+        t = AlternativeTexts({ckTemperature, 1, 1, 2, "Мін температура", csLower}, lo, up, task);
         QCOMPARE(S(t.Expected), QString("1600..1650"));
         QVERIFY(!t.LimitMet);
 
@@ -455,14 +442,12 @@ private slots:
         MaterialTable[1].Amount = 2.5L;
         MaterialTable[1].Fixed = 0;
         MaterialTable[1].MaxPercent = 10;
-        TConstraintBlockRecord absent{ckFixedMass, 1, 1, 1, "Відсутність", csLower};
-        t = AlternativeTexts(absent, lo, up, task);
+        t = AlternativeTexts({ckFixedMass, 1, 1, 1, "Відсутність", csLower}, lo, up, task);
         QCOMPARE(S(t.Given), QString("0"));
         QCOMPARE(S(t.Expected), QString("2.5"));
         QVERIFY(!t.LimitMet);
         ChargeTotal = 50;
-        TConstraintBlockRecord share{ckMaterialShare, 1, 1, 2, "Макс частка", csUpper};
-        t = AlternativeTexts(share, lo, up, task);
+        t = AlternativeTexts({ckMaterialShare, 1, 1, 2, "Макс частка", csUpper}, lo, up, task);
         QCOMPARE(S(t.Expected), QString("5"));
         QVERIFY(t.LimitMet);
     }

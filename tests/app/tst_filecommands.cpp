@@ -1,6 +1,5 @@
-// The main window's file commands on the sample project: opening files by
-// their extension, the new project, the choice of a task file and of a
-// task, saving, the autosave tick, and the busy rule of all of them.
+// The main window's file commands: opening by extension, new project, task
+// file and task choice, saving, autosave, and the busy rule of all of them.
 
 #include "AppFixture.h"
 
@@ -23,12 +22,10 @@ class TstFileCommands : public QObject {
 
     static QStringList ReadLines(const QString& path)
     {
-        if (!QFile::exists(path))
-            return {};
-        const std::vector<std::string> lines = ReadTextFile1251(path.toStdString());
         QStringList out;
-        for (const auto& l : lines)
-            out << QString::fromStdString(l);
+        if (QFile::exists(path))
+            for (const std::string& l : ReadTextFile1251(path.toStdString()))
+                out << QString::fromStdString(l);
         return out;
     }
 
@@ -98,7 +95,7 @@ private slots:
         QCOMPARE(f.w->TaskFileBox->currentText(), QString("Ferrolyt.TSK"));
     }
 
-    void aNewTaskFileIsAddedToTheProjectOrReplacesTheEntry()
+    void taskFilesAreAddedReplacedAndChosen()
     {
         QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Heats.TSK")));
         f.answer = QMessageBox::Yes;
@@ -133,18 +130,13 @@ private slots:
         const QStringList lines = ReadLines(f.Path("FERROLYT.FWP"));
         QVERIFY2(lines.contains("Tsk0=Third.TSK #1 *Ferrolyt.MAT"), qPrintable(lines.join("|")));
         QVERIFY2(lines.contains("Tsk1=Heats.TSK #0 *Ferrolyt.MAT"), qPrintable(lines.join("|")));
-    }
 
-    void choosingATaskFileLoadsItsMaterialsAndTasks()
-    {
-        QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Heats.TSK")));
-        f.answer = QMessageBox::Yes;
-        f.w->OpenFile(f.Path("Heats.TSK").toStdString());
-        TaskListBox[0].TaskIndex = 1;
+        // Choosing the other entry loads its file and the task last chosen in it.
+        TaskListBox[1].TaskIndex = 1;
         ResultsShown = false;
-        f.w->TaskListBoxClick(0);
-        QCOMPARE(TaskListBoxIndex, 0);
-        QCOMPARE(QString::fromStdString(TaskList.FileName), QString("Ferrolyt.TSK"));
+        f.w->TaskListBoxClick(1);
+        QCOMPARE(TaskListBoxIndex, 1);
+        QCOMPARE(QString::fromStdString(TaskList.FileName), QString("Heats.TSK"));
         QCOMPARE(TaskList.Current, 1);
         QVERIFY(ResultsShown);
     }

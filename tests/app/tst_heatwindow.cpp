@@ -1,6 +1,5 @@
-// The heat window on the sample project: listing and opening a log, the
-// replay of the sample heat, pause, resume and stop between steps, and the
-// batch over the folder with its numbered report.
+// The heat window on the sample project: opening a log, its replay with
+// pause, resume and stop, and the batch with its numbered report.
 
 #include "FHeat.h"
 
@@ -34,6 +33,7 @@ class TstHeatWindow : public QObject {
     QString savedCwd_;
 
     static int Points(TFHeat& w, const char* title) { return static_cast<int>(w.Series(title)->count()); }
+    std::filesystem::path File(const char* name) const { return dir_.filePath(name).toStdString(); }
 
     void OpenSample(TFHeat& w)
     {
@@ -152,33 +152,25 @@ private slots:
         Settings.ConsumptionMode = 0;
     }
 
-    void batchWritesItsNumberedReport()
+    void theBatchWritesItsNumberedReportUnlessStopped()
     {
         TFHeat w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        WriteTextFile1251(std::filesystem::path(dir_.filePath("NUM.TXT").toStdString()), {"7"});
-        w.RunAllButClick();
-        QCOMPARE(w.LastReport(), QString("8.RES"));
-        const auto report = ReadTextFile1251(std::filesystem::path(dir_.filePath("8.RES").toStdString()));
-        QVERIFY(report.size() > 10);
-        QCOMPARE(QString::fromStdString(report[0]), QString("Пл.№  Шл.  d(х/с)   dT    dT^2"));
-        QVERIFY(QString::fromStdString(report[1]).startsWith("DSP23517  "));
-        QCOMPARE(ReadTextFile1251(std::filesystem::path(dir_.filePath("NUM.TXT").toStdString())),
-                 std::vector<std::string>{"8"});
-    }
-
-    void stopDuringTheBatchWritesNoReport()
-    {
-        TFHeat w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        WriteTextFile1251(std::filesystem::path(dir_.filePath("NUM.TXT").toStdString()), {"20"});
+        WriteTextFile1251(File("NUM.TXT"), {"20"});
         QTimer::singleShot(0, &w, [&] { w.StopBut->click(); });
         w.RunAllButClick();
         QVERIFY(!QFile::exists(dir_.filePath("21.RES")));
-        QCOMPARE(ReadTextFile1251(std::filesystem::path(dir_.filePath("NUM.TXT").toStdString())),
-                 std::vector<std::string>{"20"});
+        QCOMPARE(ReadTextFile1251(File("NUM.TXT")), std::vector<std::string>{"20"});
+
+        WriteTextFile1251(File("NUM.TXT"), {"7"});
+        w.RunAllButClick();
+        QCOMPARE(w.LastReport(), QString("8.RES"));
+        const auto report = ReadTextFile1251(File("8.RES"));
+        QVERIFY(report.size() > 10);
+        QCOMPARE(QString::fromStdString(report[0]), QString("Пл.№  Шл.  d(х/с)   dT    dT^2"));
+        QVERIFY(QString::fromStdString(report[1]).startsWith("DSP23517  "));
+        QCOMPARE(ReadTextFile1251(File("NUM.TXT")), std::vector<std::string>{"8"});
     }
 };
 

@@ -1,7 +1,5 @@
-// The options dialog: every field goes to its control and back unchanged,
-// edits that do not parse store their fall-backs, Cancel stores nothing, the
-// enabling rules of the inclusion page, and what a change of the options
-// asks of the main window.
+// The options dialog: round trip of every field, fall-backs, Cancel, the
+// inclusion page's enabling rules and what a change asks of the main window.
 
 #include "FOptions.h"
 #include "OptionControls.h"
@@ -24,23 +22,15 @@ class TstOptions : public QObject {
     static TSettingsRecord Unusual()
     {
         TSettingsRecord r;
-        r.MetalModel = 1;
-        r.SlagModel = 1;
-        r.AutoOxygen = false;
-        r.ShowSomeGases = false;
-        r.MinGasPressure = 2.5e-7;
-        r.BetterConvergence = true;
+        r.MetalModel = r.SlagModel = r.ConsumptionMode = r.NmiRcMethod = 1;
+        r.FinalTempMode = r.HeatAlg = 2;
         r.CompositionUnit = 3;
-        r.AverageValues = true;
-        r.LogValues = true;
-        r.MorePrecision = true;
-        r.FinalTempMode = 2;
-        r.AccurateMetalSample = true;
-        r.ElementalSlag = true;
-        r.AutoInitialEstimate = true;
-        r.AccurateOptimisation = true;
-        r.HeatAlg = 2;
-        r.ConsumptionMode = 1;
+        r.AutoOxygen = r.ShowSomeGases = false;
+        r.BetterConvergence = r.AverageValues = r.LogValues = r.MorePrecision = r.AccurateMetalSample = true;
+        r.ElementalSlag = r.AutoInitialEstimate = r.AccurateOptimisation = r.AllowCrystallisation = true;
+        r.WidenFerroalloys = r.CalcNmi = r.AutoNmiRadius = r.ExportNmiByMultiple = r.ExportNmiByTemp = true;
+        r.ExitSave = r.AutoSave = true;
+        r.MinGasPressure = 2.5e-7;
         r.HotHeelTemp = 1611;
         r.HotHeelMetal = 12;
         r.HotHeelSlag = 7;
@@ -52,29 +42,20 @@ class TstOptions : public QObject {
         r.ElectricHeatCoef = 0.875;
         r.LgConstFe = -0.725;
         r.FurnaceVolume = 31.5;
-        r.AllowCrystallisation = true;
-        r.WidenFerroalloys = true;
         r.MoltenMaterialTemp = 1550;
-        r.CalcNmi = true;
         r.NmiTemp = 1480;
-        r.NmiRcMethod = 1;
         r.InitialExoNmiShare = 0.123456789;
         r.ExoNmiRadius = 35.5;
         r.EndoNmiRadius = 2.75;
-        r.AutoNmiRadius = true;
         r.EndoNmiMultiple = 12.5;
-        r.ExportNmiByMultiple = true;
         r.ExportMultipleFrom = 2;
         r.ExportMultipleTo = 20;
         r.ExportMultipleStep = 25;
         r.ExportMultipleTemp = 1520;
-        r.ExportNmiByTemp = true;
         r.ExportTempFrom = 1510;
         r.ExportTempTo = 1600;
         r.ExportTempStep = 150;
         r.ExportTempMultiple = 8;
-        r.ExitSave = true;
-        r.AutoSave = true;
         r.AutoSaveMinutes = 37;
         return r;
     }
@@ -128,45 +109,32 @@ private slots:
         QCOMPARE(Settings.ExportTempStep, uint16_t(100));
     }
 
-    void integerEditsTakeOnlyIntegersTheFieldCanHold()
+    void numberEditsStoreOnlyWhatTheirFieldCanHold()
     {
         TFOptions d;
         const QString sep(d.DecimalSeparator());
-        const std::pair<QString, uint16_t> cases[] = {
-            {"", 1700}, {QString("1650.5").replace(".", sep), 1700}, {" 1650 ", 1650},
-            {"-5", 1700}, {"70000", 1700}, {"65535", 65535}, {"+12", 12}};
-        for (const auto& [text, expected] : cases) {
+        Settings.ExportMultipleStep = 10; // steps are kept in hundredths
+        d.FormShow();
+        QCOMPARE(d.Edit("ExpoKratNmiStepEd")->text(), "0" + sep + "1");
+        d.done(QDialog::Accepted);
+        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
+        constexpr auto heel = &TSettingsRecord::HotHeelTemp, step = &TSettingsRecord::ExportMultipleStep;
+        const std::tuple<const char*, QString, uint16_t TSettingsRecord::*, uint16_t> cases[] = {
+            {"BolotoTempEd", "", heel, 1700},       {"BolotoTempEd", "1650" + sep + "5", heel, 1700},
+            {"BolotoTempEd", " 1650 ", heel, 1650}, {"BolotoTempEd", "-5", heel, 1700},
+            {"BolotoTempEd", "70000", heel, 1700},  {"BolotoTempEd", "65535", heel, 65535},
+            {"BolotoTempEd", "+12", heel, 12},      {"ExpoKratNmiStepEd", "0" + sep + "25", step, 25},
+            {"ExpoKratNmiStepEd", sep == "." ? "0,25" : "0.25", step, 10},
+            {"ExpoTempNmiStepEd", "1000", &TSettingsRecord::ExportTempStep, 100}}; // 100000 does not fit
+        for (const auto& [edit, text, field, stored] : cases) {
             d.FormShow();
-            d.Edit("BolotoTempEd")->setText(text);
+            d.Edit(edit)->setText(text);
             d.done(QDialog::Accepted);
-            QVERIFY2(Settings.HotHeelTemp == expected, qPrintable(text));
+            QVERIFY2(Settings.*field == stored, qPrintable(QString("%1 '%2': %3").arg(edit, text).arg(Settings.*field)));
         }
     }
 
-    void stepEditsStoreHundredths()
-    {
-        TFOptions d;
-        const QString sep(d.DecimalSeparator());
-        Settings.ExportMultipleStep = 10;
-        d.FormShow();
-        QCOMPARE(d.Edit("ExpoKratNmiStepEd")->text(), QString("0.1").replace(".", sep));
-        d.done(QDialog::Accepted);
-        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
-        d.FormShow();
-        d.Edit("ExpoKratNmiStepEd")->setText(QString("0.25").replace(".", sep));
-        d.done(QDialog::Accepted);
-        QCOMPARE(Settings.ExportMultipleStep, uint16_t(25));
-        d.FormShow();
-        d.Edit("ExpoKratNmiStepEd")->setText(sep == "." ? "0,25" : "0.25");
-        d.done(QDialog::Accepted);
-        QCOMPARE(Settings.ExportMultipleStep, uint16_t(10));
-        d.FormShow();
-        d.Edit("ExpoTempNmiStepEd")->setText("1000"); // 100000 does not fit the field
-        d.done(QDialog::Accepted);
-        QCOMPARE(Settings.ExportTempStep, uint16_t(100));
-    }
-
-    void cancelStoresNothing()
+    void cancelStoresNothingAndTheNextShowingReloads()
     {
         Settings = Unusual();
         const TSettingsRecord before = Settings;
@@ -179,17 +147,11 @@ private slots:
         d.CancelBut->click();
         QCOMPARE(d.result(), int(QDialog::Rejected));
         QVERIFY(Settings == before);
-    }
 
-    void eachShowingReloadsFromSettings()
-    {
-        TFOptions d;
-        d.FormShow();
-        d.Edit("BolotoTempEd")->setText("1234");
-        d.done(QDialog::Rejected);
+        // The next showing loads the settings again, not the cancelled edits.
         Settings.CompositionUnit = 2;
         d.FormShow();
-        QCOMPARE(d.Edit("BolotoTempEd")->text(), QString("0"));
+        QCOMPARE(d.Edit("BolotoTempEd")->text(), QString("1611"));
         QCOMPARE(d.Group("MolePercentGrp")->checkedId(), 2);
     }
 

@@ -1,6 +1,5 @@
-// The particle control window without a display: its parameter files, the
-// messages for missing files and unusable numbers (which apply nothing),
-// and the refusal to start a view from unusable fields.
+// The particle control window without a display. Unusable files and numbers
+// give a message and apply nothing.
 
 #include "FormGL.h"
 #include "MaxF.h"
@@ -65,7 +64,7 @@ private slots:
     void init()
     {
         messages_.clear();
-        QFile::remove(Folder() + "/DezOzevev.ini");
+        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
         WriteFile(Folder() + "/Sample.dat", SampleFile);
     }
 
@@ -73,6 +72,7 @@ private slots:
 
     void missingIniGivesAMessageAndAppliesNothing()
     {
+        QVERIFY(QFile::remove(Folder() + "/DezOzevev.ini"));
         TMaxF w;
         w.show();
         QCOMPARE(messages_.size(), 1);
@@ -97,7 +97,6 @@ private slots:
 
     void aFieldThatIsNotANumberAppliesNothing()
     {
-        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
         WriteFile(Folder() + "/Broken.dat", QByteArray(SampleFile).replace("R2=0.4", "R2=zero"));
         TMaxF w;
         w.show();
@@ -114,7 +113,6 @@ private slots:
 
     void loadingFillsEveryControl()
     {
-        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
         TMaxF w;
         w.show();
         QCOMPARE(Edit(w, "EdRad3"), QString("0.5"));
@@ -129,7 +127,6 @@ private slots:
 
     void savingKeepsOtherKeysAndDropsAnEmptyKt()
     {
-        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
         {
             TMaxF w;
             w.show();
@@ -153,7 +150,6 @@ private slots:
 
     void startRefusesUnusableFields()
     {
-        WriteFile(Folder() + "/DezOzevev.ini", "DataFile=Sample.dat\r\n");
         TMaxF w;
         w.show();
         w.findChild<QLineEdit*>("EditLx")->setText("-1");

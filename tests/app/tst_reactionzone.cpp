@@ -1,6 +1,5 @@
-// The reaction-zone window on the melted sample project: what it shows when
-// opened, how its track bars, oxygen edit and check boxes couple the shares,
-// and that a calculation after a move solves again and shows the new state.
+// The reaction-zone window on the melted sample project: its start state,
+// how its controls couple the shares, and solving again after a move.
 
 #include "RzForm.h"
 
@@ -46,16 +45,8 @@ class TstReactionZone : public QObject {
     Q_OBJECT
 
     QString savedCwd;
-
-    // Opens a window and waits until it is on screen (it computes on show).
-    static std::unique_ptr<TRzForm> Open()
-    {
-        auto w = std::make_unique<TRzForm>();
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get()))
-            return nullptr;
-        return w;
-    }
+    long double heatMetal = 0; // the melted heat's metal before the window opens
+    std::unique_ptr<TRzForm> w; // computes on show
 
 private slots:
     void init()
@@ -66,21 +57,22 @@ private slots:
         Settings = TSettingsRecord{};
         Settings.FinalTempMode = 0;
         Settings.CalcNmi = false;
-        const std::string project = (std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string();
-        QVERIFY(LoadProject(project));
+        QVERIFY(LoadProject((std::filesystem::path(FERROLYT_DATA) / "FERROLYT.FWP").string()));
         QVERIFY(MeltForward().BothConverged);
+        heatMetal = ThSystems[0]->MetalMass;
+        w = std::make_unique<TRzForm>();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
     void cleanup()
     {
+        w.reset();
         QDir::setCurrent(savedCwd);
         ClearProjectState();
     }
 
     void opensOnTheMeltedHeatWithTheStartShares()
     {
-        const long double heatMetal = ThSystems[0]->MetalMass;
-        const auto w = Open();
-        QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Конструктор РЗ"));
         QCOMPARE(w->CalcBut->text(), QStringLiteral("Расчет"));
         QCOMPARE(w->FixOxiChk->text(), QStringLiteral("Фикс. m O2"));
@@ -111,6 +103,11 @@ private slots:
         }
         const TElementRecord& fe = ThSystems[0]->El(Fe());
         QCOMPARE(Cell(w->IniSysGridCells, Fe() + 2, 0), QString::fromStdString(fe.Symbol));
+        // Every element has its column, the last one too.
+        QVERIFY(w->RzGridCells.ColCount() >= SystemElemLast + 3);
+        QCOMPARE(Cell(w->RzGridCells, SystemElemLast + 2, 0),
+                 QString::fromStdString(ThSystems[0]->El(SystemElemLast).Symbol));
+        QVERIFY(!Cell(w->RzGridCells, SystemElemLast + 2, 4).isEmpty());
         QCOMPARE(Cell(w->IniSysGridCells, Fe() + 2, 1), Mask("0.000", 100 * fe.MetalFraction));
         QCOMPARE(Cell(w->IniSysGridCells, 1, 1), Mask("0.000", heatMetal));
         QCOMPARE(Cell(w->IniSysGridCells, 1, 5), Mask("0.000", ThSystems[0]->Temperature - KelvinOffset));
@@ -127,20 +124,8 @@ private slots:
         QVERIFY(std::fabs(static_cast<double>(ThSystems[3]->TotalMass) - zoneMass) < 1e-5 * zoneMass);
     }
 
-    void everyElementHasItsColumn()
-    {
-        const auto w = Open();
-        QVERIFY(w);
-        QVERIFY(w->RzGridCells.ColCount() >= SystemElemLast + 3);
-        QCOMPARE(Cell(w->RzGridCells, SystemElemLast + 2, 0),
-                 QString::fromStdString(ThSystems[0]->El(SystemElemLast).Symbol));
-        QVERIFY(!Cell(w->RzGridCells, SystemElemLast + 2, 4).isEmpty());
-    }
-
     void movingATrackBarAndCalculatingSolvesAgain()
     {
-        const auto w = Open();
-        QVERIFY(w);
         const QString zoneSlag = Cell(w->RzGridCells, 1, 2);
         const QString finalMetal = Cell(w->FinSysGridCells, 1, 1);
 
@@ -166,8 +151,6 @@ private slots:
 
     void unitsChoiceRedrawsInTonnes()
     {
-        const auto w = Open();
-        QVERIFY(w);
         w->PhCompItems[1]->click();
         QVERIFY(!w->ShowPercent);
         const TElementRecord& fe = ThSystems[0]->El(Fe());
@@ -177,8 +160,6 @@ private slots:
 
     void gasAwayReturnsNoGas()
     {
-        const auto w = Open();
-        QVERIFY(w);
         w->GasAwayChk->click();
         QCOMPARE(w->TrGasFromRZ->value(), 100);
         QCOMPARE(w->kGasBack, 0.0);
@@ -190,8 +171,6 @@ private slots:
 
     void enteringTheOxygenEditFixesTheOxygenMass()
     {
-        const auto w = Open();
-        QVERIFY(w);
         QVERIFY(!w->FixOxiChk->isChecked());
         Enter(w->OxiEd);
         QVERIFY(w->FixOxiChk->isChecked());
@@ -224,8 +203,6 @@ private slots:
 
     void freeOxygenFollowsTheShares()
     {
-        const auto w = Open();
-        QVERIFY(w);
         w->TrackOxi->setValue(15); // 5 %
         const double expected = w->mMetRZ * 0.05 / 0.95;
         QCOMPARE(w->OxiEd->text(), Mask("0.00", expected));
@@ -240,8 +217,6 @@ private slots:
 
     void oxygenTextThatIsNoNumberKeepsTheLastMass()
     {
-        const auto w = Open();
-        QVERIFY(w);
         Enter(w->OxiEd);
         w->OxiEd->setText(QStringLiteral("1.75"));
         w->OxiEd->setText(QStringLiteral("1.7x"));

@@ -24,8 +24,9 @@ private:
     QList<QtHost::Message> messages;
     QMessageBox::StandardButton answer = QMessageBox::No;
     std::string savedProgramDir;
+    std::unique_ptr<QTemporaryDir> dir; // the program's folder, without a project
 
-    QString IniPath(const QTemporaryDir& dir) const { return dir.filePath("Ferrolyt.ini"); }
+    QString IniPath() const { return dir->filePath("Ferrolyt.ini"); }
 
     static void WriteIni(const QString& path, const TSettingsRecord& record)
     {
@@ -71,18 +72,18 @@ private slots:
     {
         messages.clear();
         SetOptionDefaults();
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        SetProgramDir(dir->path().toStdString());
     }
 
     void readsTheFileOnFirstShowAndWritesItOnClose()
     {
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        SetProgramDir(dir.path().toStdString());
         TSettingsRecord onDisk;
         onDisk.HotHeelTemp = 1650;
         onDisk.LastProject = "Проєкт.FWP";
         onDisk.Reserved3[5] = 0x77;
-        WriteIni(IniPath(dir), onDisk);
+        WriteIni(IniPath(), onDisk);
 
         QtHost host;
         TFForw window;
@@ -96,11 +97,15 @@ private slots:
         QCOMPARE(Settings.HotHeelTemp, uint16_t(1650));
         QCOMPARE(QString::fromStdString(Settings.LastProject), QString("Проєкт.FWP"));
 
+        // A second showing reads nothing: the change made in the run stays.
         Settings.AutoSave = true;
+        window.hide();
+        ShowAndWait(window);
+        QVERIFY(Settings.AutoSave);
         QVERIFY(window.close());
         QVERIFY(messages.isEmpty());
 
-        const QByteArray written = ReadIni(IniPath(dir));
+        const QByteArray written = ReadIni(IniPath());
         QCOMPARE(written.size(), 512);
         QCOMPARE(uint8_t(written[237]), uint8_t(1));  // AutoSave changed in the run
         QCOMPARE(uint8_t(written[241]), uint8_t(1650 & 0xFF));
@@ -110,65 +115,42 @@ private slots:
 
     void withoutAFileTheDefaultsStayAndTheFileIsCreated()
     {
-        QTemporaryDir dir;
-        SetProgramDir(dir.path().toStdString());
         QtHost host;
         TFForw window;
         ShowAndWait(window);
         QCOMPARE(Settings, TSettingsRecord{});
         QVERIFY(window.close());
-        const QByteArray written = ReadIni(IniPath(dir));
+        const QByteArray written = ReadIni(IniPath());
         QCOMPARE(written.size(), 512);
         const auto defaults = EncodeSettings(TSettingsRecord{});
         QVERIFY(std::equal(defaults.begin(), defaults.end(), reinterpret_cast<const uint8_t*>(written.constData())));
         QVERIFY(messages.isEmpty());
     }
 
-    void aSecondShowingReadsNothing()
-    {
-        QTemporaryDir dir;
-        SetProgramDir(dir.path().toStdString());
-        TSettingsRecord onDisk;
-        onDisk.NmiTemp = 1520;
-        WriteIni(IniPath(dir), onDisk);
-        QtHost host;
-        TFForw window;
-        ShowAndWait(window);
-        QCOMPARE(Settings.NmiTemp, uint16_t(1520));
-        Settings.NmiTemp = 1480;
-        window.hide();
-        ShowAndWait(window);
-        QCOMPARE(Settings.NmiTemp, uint16_t(1480));
-        window.close();
-    }
-
     void aReadOnlyFolderMakesTheCloseWarn()
     {
-        QTemporaryDir dir;
-        SetProgramDir(dir.path().toStdString());
         QtHost host;
         TFForw window;
         ShowAndWait(window);
-        QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0555) == 0);
-        const bool writable = ::access(dir.path().toLocal8Bit().constData(), W_OK) == 0;
+        QVERIFY(::chmod(dir->path().toLocal8Bit().constData(), 0555) == 0);
+        const bool writable = ::access(dir->path().toLocal8Bit().constData(), W_OK) == 0;
         if (writable) { // the super-user writes anyway
-            ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+            ::chmod(dir->path().toLocal8Bit().constData(), 0755);
             window.close();
             QSKIP("the folder stays writable for this user");
         }
         QVERIFY(window.close());
-        ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+        ::chmod(dir->path().toLocal8Bit().constData(), 0755);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].icon, QMessageBox::Warning);
         QCOMPARE(messages[0].title, QString("Ferrolyt"));
         QVERIFY(messages[0].text.contains("Ferrolyt.ini"));
-        QVERIFY(!QFile::exists(IniPath(dir)));
+        QVERIFY(!QFile::exists(IniPath()));
     }
 
     void aVanishedFolderMakesTheCloseWarn()
     {
-        QTemporaryDir dir;
-        const QString gone = dir.filePath("gone");
+        const QString gone = dir->filePath("gone");
         SetProgramDir(gone.toStdString());
         QtHost host;
         TFForw window;
@@ -183,8 +165,6 @@ private slots:
 
     void closingDuringACalculationOnlyAsksToStop()
     {
-        QTemporaryDir dir;
-        SetProgramDir(dir.path().toStdString());
         QtHost host;
         TFForw window;
         ShowAndWait(window);
@@ -198,22 +178,20 @@ private slots:
         CalcBusy = false;
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0].text, QString("Зупинити розрахунок?"));
-        QVERIFY(!QFile::exists(IniPath(dir)));
+        QVERIFY(!QFile::exists(IniPath()));
         QVERIFY(window.close());
-        QVERIFY(QFile::exists(IniPath(dir)));
+        QVERIFY(QFile::exists(IniPath()));
     }
 
     void loadFailureIsReportedAndTheWindowStillStarts()
     {
-        QTemporaryDir dir;
-        SetProgramDir(dir.path().toStdString());
         QtHost host;
         TFForw window;
         host.AttachWindow(&window, window.SBarPanels);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(!messages.isEmpty());
-        QCOMPARE(messages[0].text, QString("Неможливо завантажити файл ") + dir.path() + "/FERROLYT.FWP");
+        QCOMPARE(messages[0].text, QString("Неможливо завантажити файл ") + dir->path() + "/FERROLYT.FWP");
         QVERIFY(!CalcBusy);
         QVERIFY(!ResultsShown); // nothing was melted
         messages.clear();

@@ -76,34 +76,12 @@ std::vector<long double> TableauRow(int r)
 
 // ---------------------------------------------------------------------------
 
-TEST(ConstraintBlockList, OnlyMaxMetGivesOneBlockOfTwoRows)
-{
-    FreshTask().MaxMet = 100;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    ASSERT_EQ(ConstraintBlockCount, 1);
-    EXPECT_EQ(ConstraintBlocks[1].Name, "Макс маса металу");
-    EXPECT_EQ(ConstraintBlocks[1].Kind, ckMetalMass);
-    EXPECT_EQ(ConstraintBlocks[1].Index, 1);
-    EXPECT_EQ(ConstraintBlocks[1].FirstRow, 1);
-    EXPECT_EQ(ConstraintBlocks[1].LastRow, 2);
-    EXPECT_EQ(LpRowCount, 2);
-}
-
-TEST(ConstraintBlockList, TaskWithoutLimitsGivesNoRows)
-{
-    FreshTask();
-    EXPECT_FALSE(BuildConstraintBlocks());
-    EXPECT_EQ(ConstraintBlockCount, 0);
-    EXPECT_EQ(LpRowCount, 0);
-}
-
 TEST(ConstraintBlockList, BlocksFollowTheKindOrderAndRowsFollowTheBlocks)
 {
     TTaskRecord& task = FreshTask(3);
     Settings.FinalTempMode = 1;
     // Si (index 2) with both metal limits, Mn (3) with a slag upper limit.
-    Sys(0).El(2).MetalLimitGiven = true;
-    Sys(1).El(2).MetalLimitGiven = true;
+    Sys(0).El(2).MetalLimitGiven = Sys(1).El(2).MetalLimitGiven = true;
     Sys(1).El(3).SlagLimitGiven = true;
     task.MinMet = 90;
     task.MaxMet = 100;
@@ -125,85 +103,66 @@ TEST(ConstraintBlockList, BlocksFollowTheKindOrderAndRowsFollowTheBlocks)
                                         "Мін основність", "Макс маса газу", "Min mass of M1", "Брак M1",
                                         "Макс відсоток M1", "Відсутність M2", "Мін відсоток M3"}));
     EXPECT_EQ(BlockKinds(), (std::vector<int>{0, 0, 1, 1, 6, 6, 2, 3, 4, 5, 7, 7, 9, 8, 9}));
+    // Limits on the heat's state take a row per system, material limits one.
     int next = 1;
     for (int k = 1; k <= ConstraintBlockCount; ++k) {
         EXPECT_EQ(ConstraintBlocks[k].FirstRow, next) << ConstraintBlocks[k].Name;
+        EXPECT_EQ(ConstraintBlocks[k].LastRow - next + 1, k <= 10 ? 2 : 1) << ConstraintBlocks[k].Name;
         next = ConstraintBlocks[k].LastRow + 1;
     }
     EXPECT_EQ(LpRowCount, 10 * 2 + 5);
     EXPECT_EQ(ConstraintBlocks[1].Index, 2);
+    EXPECT_EQ(ConstraintBlocks[4].Index, 1);
     EXPECT_EQ(ConstraintBlocks[7].Index, 3);
     EXPECT_EQ(ConstraintBlocks[14].Index, 2);
 }
 
-TEST(ConstraintBlockList, ElementWithBothMetalLimitsGivesMinimumThenMaximum)
+TEST(ConstraintBlockList, FixedMaterialMakesOnlyItsFixedBlockAndAMaximumOfZeroIsAnAbsence)
 {
-    FreshTask();
-    Sys(0).El(2).MetalLimitGiven = true;
-    Sys(1).El(2).MetalLimitGiven = true;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), (std::vector<std::string>{"[Si] мін", "[Si] макс"}));
-    EXPECT_EQ(LpRowCount, 4);
-}
-
-TEST(ConstraintBlockList, FixedMaterialMakesOnlyItsFixedBlock)
-{
-    FreshTask(2);
+    FreshTask(3);
     MaterialTable[1].Fixed = 0;
     MaterialTable[1].MaxT = 4;
     MaterialTable[2].Fixed = 2.5L;
     MaterialTable[2].MinT = 1;
     MaterialTable[2].MinPercent = 10;
+    MaterialTable[3].MaxT = 0;
     ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), (std::vector<std::string>{"Відсутність M1", "ЗаФіксована маса M2"}));
+    EXPECT_EQ(BlockNames(), (std::vector<std::string>{"Відсутність M1", "ЗаФіксована маса M2", "Відсутність M3"}));
+    EXPECT_EQ(BlockKinds(), (std::vector<int>{ckFixedMass, ckFixedMass, ckMaterialMass}));
     EXPECT_EQ(ConstraintBlocks[1].LastRow - ConstraintBlocks[1].FirstRow, 0);
     EXPECT_EQ(ConstraintBlocks[2].LastRow - ConstraintBlocks[2].FirstRow, 1);
-    EXPECT_EQ(LpRowCount, 3);
+    EXPECT_EQ(LpRowCount, 4);
 }
 
-TEST(ConstraintBlockList, MaximumOfZeroIsAnAbsence)
+// A task without limits gives no rows; phase limits count only when
+// positive, temperature limits only with the heat balance, basicity limits
+// only with basic oxides in the system.
+TEST(ConstraintBlockList, LimitsCountOnlyWhereTheyCanApply)
 {
-    FreshTask(1);
-    MaterialTable[1].MaxT = 0;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), std::vector<std::string>{"Відсутність M1"});
-    EXPECT_EQ(ConstraintBlocks[1].Kind, ckMaterialMass);
-}
-
-TEST(ConstraintBlockList, PhaseLimitsCountOnlyWhenPositive)
-{
-    TTaskRecord& task = FreshTask();
-    task.MinGas = 0;
-    task.MinSlg = 0;
-    EXPECT_FALSE(BuildConstraintBlocks());
-    task.MinGas = 0.5L;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), std::vector<std::string>{"Мін маса газу"});
-    EXPECT_EQ(LpRowCount, 2);
-}
-
-TEST(ConstraintBlockList, TemperatureLimitsNeedTheHeatBalance)
-{
-    TTaskRecord& task = FreshTask();
-    task.MinTemp = 1600;
-    task.MaxTemp = 1700;
-    Settings.FinalTempMode = 0;
-    EXPECT_FALSE(BuildConstraintBlocks());
-    Settings.FinalTempMode = 2;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), (std::vector<std::string>{"Мін температура", "Макс температура"}));
-}
-
-TEST(ConstraintBlockList, BasicityNeedsBasicOxides)
-{
-    TTaskRecord& task = FreshTask();
-    task.MinOsn = 1.5L;
-    task.MaxOsn = 3;
-    Sys(0).Elems->BasicOxides = false;
-    EXPECT_FALSE(BuildConstraintBlocks());
-    Sys(0).Elems->BasicOxides = true;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    EXPECT_EQ(BlockNames(), (std::vector<std::string>{"Мін основність", "Макс основність"}));
+    const struct {
+        void (*off)(TTaskRecord&);
+        void (*on)(TTaskRecord&);
+        std::vector<std::string> names;
+    } cases[] = {
+        {[](TTaskRecord&) {}, [](TTaskRecord& t) { t.MaxMet = 100; }, {"Макс маса металу"}},
+        {[](TTaskRecord& t) { t.MinGas = t.MinSlg = 0; }, [](TTaskRecord& t) { t.MinGas = 0.5L; }, {"Мін маса газу"}},
+        {[](TTaskRecord& t) { t.MinTemp = 1600; t.MaxTemp = 1700; Settings.FinalTempMode = 0; },
+         [](TTaskRecord&) { Settings.FinalTempMode = 2; }, {"Мін температура", "Макс температура"}},
+        {[](TTaskRecord& t) { t.MinOsn = 1.5L; t.MaxOsn = 3; Sys(0).Elems->BasicOxides = false; },
+         [](TTaskRecord&) { Sys(0).Elems->BasicOxides = true; }, {"Мін основність", "Макс основність"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.names[0]);
+        TTaskRecord& task = FreshTask();
+        c.off(task);
+        EXPECT_FALSE(BuildConstraintBlocks());
+        EXPECT_EQ(ConstraintBlockCount, 0);
+        EXPECT_EQ(LpRowCount, 0);
+        c.on(task);
+        ASSERT_TRUE(BuildConstraintBlocks());
+        EXPECT_EQ(BlockNames(), c.names);
+        EXPECT_EQ(LpRowCount, 2 * static_cast<int>(c.names.size()));
+    }
 }
 
 TEST(ConstraintBlockList, NamesAreCutTo25Characters)
@@ -233,25 +192,23 @@ TEST(ConstraintBlockList, TaskBeyondTheTableauIsRefused)
     ASSERT_EQ(host.warnings.size(), 1u);
     EXPECT_TRUE(host.warned("388"));
 
-    // 41 elements with all four limits: 164 blocks, but 328 rows.
-    host.warnings.clear();
-    FreshTask(1);
-    SystemElemLast = MaxElements - 1;
-    for (int i = 0; i < MaxElements; ++i)
-        for (int k = 0; k < 2; ++k)
-            Sys(k).El(i).MetalLimitGiven = Sys(k).El(i).SlagLimitGiven = true;
+    // The first `n` of 41 elements with all four limits.
+    auto limitElements = [&host](int n) {
+        host.warnings.clear();
+        FreshTask(1);
+        SystemElemLast = MaxElements - 1;
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < 2; ++k)
+                Sys(k).El(i).MetalLimitGiven = Sys(k).El(i).SlagLimitGiven = true;
+    };
+    // 41 elements: 164 blocks, but 328 rows.
+    limitElements(MaxElements);
     EXPECT_FALSE(BuildConstraintBlocks());
     EXPECT_EQ(ConstraintBlockCount, 0);
     EXPECT_EQ(LpRowCount, 0);
     EXPECT_TRUE(host.warned("328"));
-
     // Exactly 280 rows still fit.
-    host.warnings.clear();
-    FreshTask(1);
-    SystemElemLast = MaxElements - 1;
-    for (int i = 0; i < 35; ++i)
-        for (int k = 0; k < 2; ++k)
-            Sys(k).El(i).MetalLimitGiven = Sys(k).El(i).SlagLimitGiven = true;
+    limitElements(35);
     EXPECT_TRUE(BuildConstraintBlocks());
     EXPECT_EQ(LpRowCount, 280);
     EXPECT_TRUE(host.warnings.empty());
@@ -271,10 +228,12 @@ TEST(ConstraintBlockList, MoreMaterialsThanColumnsAreRefused)
 
 namespace {
 
-// Fe (0) and Si (2) in the metal: per system kind, the effects of the three
-// materials on the metal and slag, the present masses and the charge.
-void SetEffects()
+// A fresh task with Fe (0) and Si (2) in the metal: per system kind, the
+// effects of the three materials on the metal and slag, the present masses
+// and the charge.
+TTaskRecord& TaskWithEffects()
 {
+    TTaskRecord& task = FreshTask();
     for (int k = 0; k < 2; ++k) {
         auto& dM = MaterialEffectsOnMetal[k];
         auto& dS = MaterialEffectsOnSlag[k];
@@ -287,16 +246,23 @@ void SetEffects()
         Sys(k).El(2).MetalMass = 0.2L;
         Sys(k).El(0).SlagMass = 1.5L;
         Sys(k).El(2).SlagMass = 0.4L;
-        for (int i : {1, 3, 4}) {
-            Sys(k).El(i).MetalMass = 0;
-            Sys(k).El(i).SlagMass = 0;
-        }
+        for (int i : {1, 3, 4})
+            Sys(k).El(i).MetalMass = Sys(k).El(i).SlagMass = 0;
     }
     MaterialTable[1].Amount = 10;
     MaterialTable[2].Amount = 4;
     MaterialTable[3].Amount = 1;
     for (int j = 1; j <= 3; ++j)
         MaterialTable[j].Price = 100 * j;
+    return task;
+}
+
+// Lists the blocks and fills their rows.
+bool BuildRows()
+{
+    const bool any = BuildConstraintBlocks();
+    BuildLinearRows();
+    return any;
 }
 
 void ExpectRow(int r, const std::vector<long double>& expected)
@@ -310,24 +276,14 @@ void ExpectRow(int r, const std::vector<long double>& expected)
 
 } // namespace
 
-TEST(LinearRows, CostRowHoldsThePrices)
+TEST(LinearRows, MetalMassRowsPerSystemAndTheCostRow)
 {
-    FreshTask().MaxMet = 100;
-    SetEffects();
-    LpTableau[0][0] = 123;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
-    ExpectRow(0, {0, 100, 200, 300});
-}
-
-TEST(LinearRows, MetalMassRowsPerSystem)
-{
-    TTaskRecord& task = FreshTask();
+    TTaskRecord& task = TaskWithEffects();
     task.MinMet = 8;
     task.MaxMet = 12;
-    SetEffects();
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    LpTableau[0][0] = 123;
+    ASSERT_TRUE(BuildRows());
+    ExpectRow(0, {0, 100, 200, 300}); // the prices
     ASSERT_EQ(LpRowCount, 4);
     // Lower system: M = (0.91, 0.5, 0.3); base 0.91·10 + 0.5·4 + 0.3·1 − 11.2.
     const long double m0 = 0.91L * 10 + 0.5L * 4 + 0.3L - 11.2L;
@@ -341,70 +297,51 @@ TEST(LinearRows, MetalMassRowsPerSystem)
 
 TEST(LinearRows, ChargeCarriersStayOutOfTheMetalBasePoint)
 {
-    FreshTask().MaxMet = 12;
-    SetEffects();
+    TaskWithEffects().MaxMet = 12;
     MaterialTable[2].Type = mtChargeCarrier;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     const long double m0 = 0.91L * 10 + 0.3L - 11.2L;
     ExpectRow(1, {12 + m0, 0.91L, 0.5L, 0.3L});
 }
 
 TEST(LinearRows, ElementContentRows)
 {
-    FreshTask();
-    SetEffects();
+    TaskWithEffects();
     Sys(0).El(2).MetalLimitGiven = true;
     Sys(0).El(2).MetalLimit = 0.02L;
     Sys(1).El(2).MetalLimitGiven = true;
     Sys(1).El(2).MetalLimit = 0.05L;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     ASSERT_EQ(LpRowCount, 4);
-    // Lower system: Si coefficients (0.01, 0, 0.1), base 0.1 + 0.1 − 0.2.
-    const std::vector<long double> a0{0.1L + 0.1L - 0.2L, 0.01L, 0, 0.1L};
-    const std::vector<long double> mass0{0.91L * 10 + 0.5L * 4 + 0.3L - 11.2L, 0.91L, 0.5L, 0.3L};
-    std::vector<long double> lower(4), upper(4);
-    for (int j = 0; j < 4; ++j) {
-        lower[j] = 0.02L * mass0[j] - a0[j];
-        upper[j] = a0[j] - 0.05L * mass0[j];
-    }
-    ExpectRow(1, lower);
-    ExpectRow(3, upper);
+    // Lower system: Si a = (0, 0.01, 0, 0.1), metal M = (0.2, 0.91, 0.5, 0.3);
+    // the rows are 0.02 M − a and a − 0.05 M.
+    ExpectRow(1, {0.004L, 0.0082L, 0.01L, -0.094L});
+    ExpectRow(3, {-0.01L, -0.0355L, -0.025L, 0.085L});
 }
 
 TEST(LinearRows, SlagLimitIsTurnedIntoAnElementFraction)
 {
-    FreshTask();
-    SetEffects();
+    TaskWithEffects();
     // Si: compound fraction in slag 0.3 for an element fraction 0.14.
     Sys(1).El(2).SlagLimitGiven = true;
     Sys(1).El(2).SlagLimit = 0.25L;
     Sys(1).El(2).SlagFraction = 0.14L;
     Sys(1).El(2).SlagCompoundFraction = 0.30L;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     const long double u = 0.25L * 0.14L / 0.30L;
-    // Lower-system slag: S = (0.05, 0.4, 0.2), base 0.05·10 + 0.4·4 + 0.2 − 1.9;
-    // Si b = (0, 0.1, 0.2), base 0.4 + 0.2 − 0.4.
-    const std::vector<long double> b{0.4L + 0.2L - 0.4L, 0, 0.1L, 0.2L};
-    const std::vector<long double> S{0.5L + 1.6L + 0.2L - 1.9L, 0.05L, 0.4L, 0.2L};
-    std::vector<long double> row(4);
-    for (int j = 0; j < 4; ++j)
-        row[j] = b[j] - u * S[j];
-    ExpectRow(1, row);
+    // The row is b − u S. Lower-system slag: S = (0.4, 0.05, 0.4, 0.2), base
+    // 0.05·10 + 0.4·4 + 0.2 − 1.9; Si b = (0.2, 0, 0.1, 0.2), base 0.4 + 0.2 − 0.4.
+    ExpectRow(1, {0.2L - 0.4L * u, -0.05L * u, 0.1L - 0.4L * u, 0.2L - 0.2L * u});
 }
 
 TEST(LinearRows, SlagWithoutTheCompoundUsesTheOxideFactor)
 {
-    FreshTask();
-    SetEffects();
+    TaskWithEffects();
     Sys(0).El(2).SlagLimitGiven = true;
     Sys(0).El(2).SlagLimit = 0.2L;
     Sys(0).El(2).SlagFraction = 0;
     Sys(0).El(2).SlagCompoundFraction = 0;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     for (long double v : TableauRow(1))
         EXPECT_TRUE(std::isfinite(static_cast<double>(v)));
     const long double u = 0.2L / Sys(0).El(2).CompoundFactor;
@@ -413,30 +350,23 @@ TEST(LinearRows, SlagWithoutTheCompoundUsesTheOxideFactor)
 
 TEST(LinearRows, BasicityRows)
 {
-    TTaskRecord& task = FreshTask();
+    TTaskRecord& task = TaskWithEffects();
     task.MinOsn = 2;
-    SetEffects();
     Sys(0).El(4).SlagMass = 0.9L; // Ca
     MaterialEffectsOnSlag[0][5][3] = 0.4f;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     const long double fSi = Sys(0).El(2).CompoundFactor;
     const long double fCa = Sys(0).El(4).CompoundFactor;
-    // Si b = (0.2, 0, 0.1, 0.2); Ca b = (0.4 − 0.9, 0, 0, 0.4).
-    const std::vector<long double> si{0.2L, 0, 0.1L, 0.2L}, ca{0.4L - 0.9L, 0, 0, 0.4L};
-    std::vector<long double> row(4);
-    for (int j = 0; j < 4; ++j)
-        row[j] = 2 * fSi * si[j] - fCa * ca[j];
-    ExpectRow(1, row);
+    // The row is 2 fSi b(Si) − fCa b(Ca): Si b = (0.2, 0, 0.1, 0.2); Ca b = (0.4 − 0.9, 0, 0, 0.4).
+    ExpectRow(1, {0.4L * fSi + 0.5L * fCa, 0, 0.2L * fSi, 0.4L * fSi - 0.4L * fCa});
 }
 
 TEST(LinearRows, TemperatureRows)
 {
-    TTaskRecord& task = FreshTask();
+    TTaskRecord& task = TaskWithEffects();
     Settings.FinalTempMode = 1;
     task.MinTemp = 1580;
     task.MaxTemp = 1620;
-    SetEffects();
     for (int k = 0; k < 2; ++k) {
         Sys(k).Temperature = 1600 + KelvinOffset + 10 * k;
         MaterialTable[1].TempEffect[k] = -2;
@@ -444,8 +374,7 @@ TEST(LinearRows, TemperatureRows)
         MaterialTable[3].TempEffect[k] = 1;
     }
     MaterialTable[3].Type = mtChargeCarrier;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     const long double D = -2 * 10 + 5 * 4; // the charge carrier left out
     ExpectRow(1, {(1600 - 1580) - D, 2, -5, -1});
     ExpectRow(2, {(1610 - 1580) - D, 2, -5, -1});
@@ -461,8 +390,7 @@ TEST(LinearRows, MaterialRows)
     MaterialTable[4].MinT = 1.5L;
     MaterialTable[4].MaxT = 0;
     MaterialTable[5].MaxPercent = 30;
-    ASSERT_TRUE(BuildConstraintBlocks());
-    BuildLinearRows();
+    ASSERT_TRUE(BuildRows());
     ASSERT_EQ(LpRowCount, 7);
     ExpectRow(1, {2.5L, 1, 0, 0, 0, 0});
     ExpectRow(2, {-2.5L, -1, 0, 0, 0, 0});
@@ -510,10 +438,8 @@ TMaterialRecord TaskMaterial(int slot, long double fixed, long double recommende
 TEST(StartingCharge, TaskMaterialsGetFixedRecommendedOrMinimum)
 {
     TTaskRecord& task = FreshTask(6);
-    for (int j = 1; j <= 6; ++j) {
-        MaterialTable[j].Amount = 9;
-        MaterialTable[j].LpAmount = 9;
-    }
+    for (int j = 1; j <= 6; ++j)
+        MaterialTable[j].Amount = MaterialTable[j].LpAmount = 9;
     task.NMat = 5;
     task.Materials[1] = TaskMaterial(1, 4, 10, 20);                 // Fixed wins
     task.Materials[2] = TaskMaterial(2, UnsetValue, 3, 5);          // Min t above Recommended
@@ -522,14 +448,11 @@ TEST(StartingCharge, TaskMaterialsGetFixedRecommendedOrMinimum)
     task.Materials[5] = TaskMaterial(5, UnsetValue, UnsetValue, UnsetValue);
     ChargePortion = 50;
     InitialChargeFromTask();
-    EXPECT_EQ(MaterialTable[1].Amount, 2);
-    EXPECT_EQ(MaterialTable[2].Amount, 5);
-    EXPECT_EQ(MaterialTable[3].Amount, 6);
-    EXPECT_EQ(MaterialTable[4].Amount, 0);
-    EXPECT_EQ(MaterialTable[5].Amount, 0);
-    EXPECT_EQ(MaterialTable[6].Amount, 0); // not in the task
-    for (int j = 1; j <= 6; ++j)
-        EXPECT_EQ(MaterialTable[j].LpAmount, 0);
+    const long double expected[] = {2, 5, 6, 0, 0, 0}; // the sixth is not in the task
+    for (int j = 1; j <= 6; ++j) {
+        EXPECT_EQ(MaterialTable[j].Amount, expected[j - 1]) << j;
+        EXPECT_EQ(MaterialTable[j].LpAmount, 0) << j;
+    }
 }
 
 TEST(StartingCharge, NoCurrentTaskLeavesEverythingAtZero)
@@ -552,29 +475,27 @@ TEST(StartingEstimate, TargetsFollowTheInitialMassesWithinTheLimits)
     task.IniMinSlg = 5;
     task.MaxMet = 90; // clamps the lower system's 100 t
     task.MinSlg = 6;  // raises the upper system's 5 t
-    const int si = 2;
-    for (int k = 0; k < 2; ++k) {
-        Sys(k).El(si).InputMetalMass = 0.3L;
-        Sys(k).El(si).InputSlagMass = 0.5L;
-    }
-    Sys(0).El(si).MetalLimit = 0.002L; // at least 0.3 %
-    Sys(1).El(si).MetalLimit = 0.0035L;
-    Sys(0).El(si).SlagLimit = 0;
-    Sys(1).El(si).SlagLimit = 0.15L;
+    // Si in the lower and the upper system.
+    auto& lo = Sys(0).El(2);
+    auto& up = Sys(1).El(2);
+    lo.InputMetalMass = up.InputMetalMass = 0.3L;
+    lo.InputSlagMass = up.InputSlagMass = 0.5L;
+    lo.MetalLimit = 0.002L; // at least 0.3 %
+    up.MetalLimit = 0.0035L;
+    lo.SlagLimit = 0;
+    up.SlagLimit = 0.15L;
     InitialEstimateFromTargets();
-    const long double f = Sys(0).El(si).CompoundFactor;
+    const long double f = lo.CompoundFactor;
 
     // Lower system: fraction 0.3/100 = 0.003, mass clamped to 90 t.
-    EXPECT_NEAR(static_cast<double>(Sys(0).El(si).MetalFraction), 0.003, 1e-15);
-    EXPECT_NEAR(static_cast<double>(Sys(0).El(si).GivenMetalMass), 0.003 * 90, 1e-12);
+    EXPECT_NEAR(static_cast<double>(lo.MetalFraction), 0.003, 1e-15);
+    EXPECT_NEAR(static_cast<double>(lo.GivenMetalMass), 0.003 * 90, 1e-12);
     // Slag: 0.5/10 = 0.05 element, 0.05·f compound (< 0.15), 10 t.
-    EXPECT_NEAR(static_cast<double>(Sys(0).El(si).SlagFraction), 0.05, 1e-15);
-    EXPECT_NEAR(static_cast<double>(Sys(0).El(si).GivenSlagMass),
-                static_cast<double>((0.3L - 0.27L) + 0.05L * f * 10 / f), 1e-12);
+    EXPECT_NEAR(static_cast<double>(lo.SlagFraction), 0.05, 1e-15);
+    EXPECT_NEAR(static_cast<double>(lo.GivenSlagMass), static_cast<double>((0.3L - 0.27L) + 0.05L * f * 10 / f), 1e-12);
 
     // Upper system: 0.3/80 = 0.00375, lowered to 0.0035; slag 0.5/5 = 0.1
     // element, compound 0.1·f clamped to 0.15, mass raised to 6 t.
-    EXPECT_NEAR(static_cast<double>(Sys(1).El(si).GivenMetalMass), 0.0035 * 80, 1e-12);
-    EXPECT_NEAR(static_cast<double>(Sys(1).El(si).GivenSlagMass),
-                static_cast<double>(std::max(0.0L, 0.3L - 0.28L) + 0.15L * 6 / f), 1e-12);
+    EXPECT_NEAR(static_cast<double>(up.GivenMetalMass), 0.0035 * 80, 1e-12);
+    EXPECT_NEAR(static_cast<double>(up.GivenSlagMass), static_cast<double>(0.3L - 0.28L + 0.15L * 6 / f), 1e-12);
 }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace ferrolyt::test {
 namespace {
@@ -23,11 +25,8 @@ TEST_F(HeatLogColumns, NamedColumnsFollowedByTheThreeComputedOnes)
     EXPECT_EQ(ColumnName[6], "Лом_ср");
     EXPECT_EQ(ColumnName[7], "Кислород");
     EXPECT_EQ(ColumnName[8], "Электроды");
-    EXPECT_FALSE(ColumnIsScrap[1]);
-    EXPECT_TRUE(ColumnIsScrap[2]);
-    EXPECT_TRUE(ColumnIsScrap[4]);
-    EXPECT_FALSE(ColumnIsScrap[5]);
-    EXPECT_TRUE(ColumnIsScrap[6]);
+    for (int k = 1; k <= 6; ++k)
+        EXPECT_EQ(ColumnIsScrap[k], (k >= 2 && k <= 4) || k == 6) << ColumnName[k];
     EXPECT_EQ(ColumnMaterial[1], MaterialIndexByName("Вапно"));
     EXPECT_EQ(ScrapMeanMaterial, MaterialIndexByName("Лом_ср"));
     EXPECT_GE(ScrapMeanMaterial, 1);
@@ -40,14 +39,6 @@ TEST_F(HeatLogColumns, HeaderWithoutBarUsesTheWholeLine)
     EXPECT_EQ(ColumnName[1], "Вапно");
     EXPECT_EQ(ColumnName[2], "Кокс");
     EXPECT_FLOAT_EQ(HeatLog[1].Values[2], 8.0f);
-}
-
-TEST_F(HeatLogColumns, MoreThanNineNamedColumnsRefuseTheLog)
-{
-    ASSERT_FALSE(LoadHeatFromLines({"| a b c d e f g h i j", "0 0 0 0 0 0 1 1 1 1 1 1 1 1 1 1"}, "big.HEA"));
-    EXPECT_TRUE(host_.warned("Неможливо завантажити файл big.HEA"));
-    EXPECT_EQ(HeatColumnCount, 0);
-    EXPECT_TRUE(HeatFileName.empty());
 }
 
 TEST_F(HeatLogColumns, MissingMaterialsAreListed)
@@ -99,37 +90,6 @@ TEST_F(HeatLogRows, ARowMayContinueOnTheNextLine)
     EXPECT_EQ(HeatSampleCount, 1);
 }
 
-TEST_F(HeatLogRows, TextWhereANumberBelongsRefusesTheWholeLog)
-{
-    ASSERT_FALSE(LoadHeatFromLines(Log({"0 0 0 0 0 0 1 1 1 1 1", "2 abc 0 0 0 0 1 1 1 1 1"}), "bad.HEA"));
-    EXPECT_TRUE(host_.warned("Неможливо завантажити файл bad.HEA"));
-    EXPECT_EQ(HeatLogCount, 0);
-    EXPECT_EQ(HeatColumnCount, 0);
-}
-
-TEST_F(HeatLogRows, AnIncompleteLastRowRefusesTheLog)
-{
-    ASSERT_FALSE(LoadHeatFromLines(Log({"0 0 0 0 0 0 1 1 1 1 1", "2 0 0 0 0 0 1 1"}), "cut.HEA"));
-    EXPECT_EQ(HeatLogCount, 0);
-}
-
-TEST_F(HeatLogRows, NegativeMassesAndOutOfRangeTimesAreRefused)
-{
-    EXPECT_FALSE(LoadHeatFromLines(Log({"0 0 0 0 0 0 -1 1 1 1 1"}), "neg.HEA"));
-    EXPECT_FALSE(LoadHeatFromLines(Log({"70000 0 0 0 0 0 1 1 1 1 1"}), "time.HEA"));
-    EXPECT_FALSE(LoadHeatFromLines(Log({"1.5 0 0 0 0 0 1 1 1 1 1"}), "time.HEA"));
-    EXPECT_FALSE(LoadHeatFromLines(Log({"0 1e60 0 0 0 0 1 1 1 1 1"}), "huge.HEA"));
-}
-
-TEST_F(HeatLogRows, MoreRowsThanTheLogHoldsAreRefused)
-{
-    std::vector<std::string> rows(MaxHeatLogRows + 1, "0 0 0 0 0 0 0 0 0 0 0");
-    EXPECT_FALSE(LoadHeatFromLines(Log(rows), "long.HEA"));
-    rows.pop_back();
-    EXPECT_TRUE(LoadHeatFromLines(Log(rows), "long.HEA"));
-    EXPECT_EQ(HeatLogCount, MaxHeatLogRows);
-}
-
 class HeatLogMeasurements : public HeatTestBase {};
 
 TEST_F(HeatLogMeasurements, OnlyTemperaturesAboveTheScrapMeltingPointCount)
@@ -144,19 +104,6 @@ TEST_F(HeatLogMeasurements, OnlyTemperaturesAboveTheScrapMeltingPointCount)
     EXPECT_EQ(HeatMeasurements[1].Temperature, 1506);
     EXPECT_EQ(HeatMeasurements[2].Temperature, 1601);
     EXPECT_EQ(HeatMeasurements[2].Time, 3);
-}
-
-TEST_F(HeatLogMeasurements, MoreThanTenMeasurementsAreRefused)
-{
-    std::vector<std::string> rows(MaxHeatMeasurements + 1, "0 0 0 0 0 1600 0 0 0 0 0");
-    EXPECT_FALSE(LoadHeatFromLines(Log(rows), "x.HEA"));
-    rows.pop_back();
-    EXPECT_TRUE(LoadHeatFromLines(Log(rows), "x.HEA"));
-}
-
-TEST_F(HeatLogMeasurements, AnImpossibleTemperatureIsRefused)
-{
-    EXPECT_FALSE(LoadHeatFromLines(Log({"0 0 0 0 0 16000 0 0 0 0 0"}), "x.HEA"));
 }
 
 class HeatLogSamples : public HeatTestBase {};
@@ -189,10 +136,52 @@ TEST_F(HeatLogSamples, UnusableItemsStillMakeASampleRow)
         EXPECT_EQ(p, 0.0);
 }
 
-TEST_F(HeatLogSamples, MoreThanFifteenSamplesAreRefused)
+class HeatLogRefusal : public HeatTestBase {};
+
+// A log that cannot be read whole is refused whole: the warning names the
+// file, and nothing of it (or of the log loaded before) stays.
+TEST_F(HeatLogRefusal, UnreadableLogsAreRefusedWhole)
 {
-    std::vector<std::string> rows(MaxHeatSamples + 1, "0 0 0 0 0 0 0 0 0 0 0 /C=0.1");
-    EXPECT_FALSE(LoadHeatFromLines(Log(rows), "x.HEA"));
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"big.HEA", {"| a b c d e f g h i j", "0 0 0 0 0 0 1 1 1 1 1 1 1 1 1 1"}}, // ten named columns
+        {"bad.HEA", Log({"0 0 0 0 0 0 1 1 1 1 1", "2 abc 0 0 0 0 1 1 1 1 1"})},
+        {"cut.HEA", Log({"0 0 0 0 0 0 1 1 1 1 1", "2 0 0 0 0 0 1 1"})}, // an incomplete last row
+        {"neg.HEA", Log({"0 0 0 0 0 0 -1 1 1 1 1"})},
+        {"late.HEA", Log({"70000 0 0 0 0 0 1 1 1 1 1"})},
+        {"frac.HEA", Log({"1.5 0 0 0 0 0 1 1 1 1 1"})},
+        {"huge.HEA", Log({"0 1e60 0 0 0 0 1 1 1 1 1"})},
+        {"hot.HEA", Log({"0 0 0 0 0 16000 0 0 0 0 0"})}, // an impossible temperature
+    };
+    for (const auto& [name, lines] : cases) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(LoadHeatFromLines(Log({"0 0 0 0 0 1600 0 0 0 0 0 /C=0.1"}), "good.HEA"));
+        EXPECT_FALSE(LoadHeatFromLines(lines, name));
+        EXPECT_TRUE(host_.warned("Неможливо завантажити файл " + name));
+        EXPECT_EQ(HeatLogCount, 0);
+        EXPECT_EQ(HeatColumnCount, 0);
+        EXPECT_EQ(HeatMeasurementCount, 0);
+        EXPECT_EQ(HeatSampleCount, 0);
+        EXPECT_TRUE(HeatFileName.empty());
+    }
+}
+
+// The log's tables are fixed in size: a log that fills one is read, one
+// more row, measurement or sample refuses it.
+TEST_F(HeatLogRefusal, TablesHoldTheirLimitAndNoMore)
+{
+    const std::tuple<std::string, int, const int32_t*> cases[] = {
+        {"0 0 0 0 0 0 0 0 0 0 0", MaxHeatLogRows, &HeatLogCount},
+        {"0 0 0 0 0 1600 0 0 0 0 0", MaxHeatMeasurements, &HeatMeasurementCount},
+        {"0 0 0 0 0 0 0 0 0 0 0 /C=0.1", MaxHeatSamples, &HeatSampleCount},
+    };
+    for (const auto& [row, limit, count] : cases) {
+        SCOPED_TRACE(row);
+        std::vector<std::string> rows(static_cast<std::size_t>(limit) + 1, row);
+        EXPECT_FALSE(LoadHeatFromLines(Log(rows), "x.HEA"));
+        rows.pop_back();
+        EXPECT_TRUE(LoadHeatFromLines(Log(rows), "x.HEA"));
+        EXPECT_EQ(*count, limit);
+    }
 }
 
 class HeatLogScrapMean : public HeatTestBase {};
@@ -241,22 +230,20 @@ TEST_F(HeatLogFile, LongNamesAreCutToEightCharacters)
     EXPECT_EQ(HeatFileName, "Плавка12");
 }
 
-TEST_F(HeatLogFile, AnUnopenableFileWarnsAndClearsTheLog)
+// An unopenable file warns and an empty name does not; either way the log
+// loaded before is cleared.
+TEST_F(HeatLogFile, ANameThatGivesNoLogClearsTheLog)
 {
-    ASSERT_TRUE(LoadHeatFile(SampleHeatLog().string()));
-    EXPECT_FALSE(LoadHeatFile("/no/such/folder/X.HEA"));
-    ASSERT_FALSE(host_.warnings.empty());
-    EXPECT_EQ(host_.warnings.back(), "Неможливо завантажити файл /no/such/folder/X.HEA");
-    EXPECT_EQ(HeatLogCount, 0);
-    EXPECT_TRUE(HeatFileName.empty());
-}
-
-TEST_F(HeatLogFile, AnEmptyNameOnlyClears)
-{
-    ASSERT_TRUE(LoadHeatFile(SampleHeatLog().string()));
-    EXPECT_FALSE(LoadHeatFile(""));
-    EXPECT_EQ(HeatLogCount, 0);
-    EXPECT_TRUE(host_.warnings.empty());
+    for (const std::string name : {"/no/such/folder/X.HEA", ""}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(LoadHeatFile(SampleHeatLog().string()));
+        host_.warnings.clear();
+        EXPECT_FALSE(LoadHeatFile(name));
+        EXPECT_EQ(host_.warnings, name.empty() ? std::vector<std::string>{}
+                                               : std::vector<std::string>{"Неможливо завантажити файл " + name});
+        EXPECT_EQ(HeatLogCount, 0);
+        EXPECT_TRUE(HeatFileName.empty());
+    }
 }
 
 } // namespace

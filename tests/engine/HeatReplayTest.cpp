@@ -10,8 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
 namespace ferrolyt::test {
 namespace {
@@ -24,54 +25,62 @@ bool Finite(const THeatStepInfo& s)
 
 int FeIndex() { return ThSystems[0]->Elems->Key(keyFe); }
 
-class HeatReplayWholeHeat : public HeatTestBase {};
+class HeatReplayBase : public HeatTestBase {
+protected:
+    // Loads a log of the sample's columns and replays its first row.
+    static void StartReplay(THeatReplay& replay, const std::vector<std::string>& rows, int mode = ConsumptionPortion)
+    {
+        ASSERT_TRUE(LoadHeatFromLines(Log(rows), "x.HEA"));
+        ASSERT_TRUE(replay.SetUp(mode));
+        ASSERT_TRUE(replay.RunStep());
+    }
+};
+
+class HeatReplayWholeHeat : public HeatTestBase {
+protected:
+    // Replays the whole sample log; returns the rows shown.
+    static std::vector<THeatStepInfo> RunSampleHeat(int mode)
+    {
+        EXPECT_TRUE(LoadHeatFile(SampleHeatLog().string()));
+        const TTaskRecord taskBefore = TaskList.CurrentTask();
+        const long double feB2 = ThSystems[0]->El(FeIndex()).SlagB2;
+        HeatRunning = true;
+        std::vector<THeatStepInfo> shown;
+        EXPECT_EQ(RunHeat(mode, [&](const THeatStepInfo& s) { shown.push_back(s); }), THeatRunResult::Completed);
+        EXPECT_EQ(shown.size(), static_cast<std::size_t>(HeatLogCount + 1));
+        for (const auto& s : shown)
+            EXPECT_TRUE(Finite(s)) << "row " << s.Row;
+        // A heat of about a hundred tonnes.
+        if (!shown.empty()) {
+            EXPECT_GT(shown.back().MetalMass, 90);
+            EXPECT_LT(shown.back().MetalMass, 120);
+        }
+        // What the replay borrowed is back; only the mode of a run is kept.
+        EXPECT_EQ(TaskList.CurrentTask().Energy, taskBefore.Energy);
+        EXPECT_EQ(TaskList.CurrentTask().Losses, taskBefore.Losses);
+        EXPECT_EQ(ThSystems[0]->El(FeIndex()).SlagB2, feB2);
+        EXPECT_EQ(Settings.ConsumptionMode, mode);
+        return shown;
+    }
+};
 
 TEST_F(HeatReplayWholeHeat, SampleLogRunsToItsEndInPortionMode)
 {
-    ASSERT_TRUE(LoadHeatFile(SampleHeatLog().string()));
-    const TTaskRecord taskBefore = TaskList.CurrentTask();
-    const long double feB2 = ThSystems[0]->El(FeIndex()).SlagB2;
-    HeatRunning = true;
-    std::vector<THeatStepInfo> shown;
-    EXPECT_EQ(RunHeat(ConsumptionPortion, [&](const THeatStepInfo& s) { shown.push_back(s); }),
-              THeatRunResult::Completed);
-    ASSERT_EQ(shown.size(), static_cast<std::size_t>(HeatLogCount + 1));
-    for (const auto& s : shown)
-        EXPECT_TRUE(Finite(s)) << "row " << s.Row;
-    // The hot heel first, then a heat of about a hundred tonnes.
-    EXPECT_NEAR(shown.front().MetalMass, Settings.HotHeelMetal, 1.5);
-    EXPECT_GT(shown.back().MetalMass, 90);
-    EXPECT_LT(shown.back().MetalMass, 120);
+    const auto shown = RunSampleHeat(ConsumptionPortion);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NEAR(shown.front().MetalMass, Settings.HotHeelMetal, 1.5); // the hot heel first
     EXPECT_EQ(shown.back().SolidScrap, 0);
     EXPECT_GT(shown.back().TemperatureC, 1600);
     EXPECT_NEAR(shown.back().TemperatureC, 1646, 1e-6); // the last row's measurement
     EXPECT_TRUE(std::isfinite(SampleErrorSum));
     EXPECT_EQ(LastSlagMass, shown.back().SlagMass);
-    // What the replay borrowed is back.
-    EXPECT_EQ(TaskList.CurrentTask().Energy, taskBefore.Energy);
-    EXPECT_EQ(TaskList.CurrentTask().Losses, taskBefore.Losses);
-    EXPECT_EQ(ThSystems[0]->El(FeIndex()).SlagB2, feB2);
-    EXPECT_EQ(Settings.ConsumptionMode, ConsumptionPortion);
 }
 
 TEST_F(HeatReplayWholeHeat, SampleLogRunsToItsEndInAccumulatedMode)
 {
-    ASSERT_TRUE(LoadHeatFile(SampleHeatLog().string()));
-    HeatRunning = true;
-    THeatStepInfo last;
-    int steps = 0;
-    EXPECT_EQ(RunHeat(ConsumptionAccumulated,
-                      [&](const THeatStepInfo& s) {
-                          EXPECT_TRUE(Finite(s)) << "row " << s.Row;
-                          last = s;
-                          ++steps;
-                      }),
-              THeatRunResult::Completed);
-    EXPECT_EQ(steps, HeatLogCount + 1);
-    EXPECT_GT(last.MetalMass, 90);
-    EXPECT_LT(last.MetalMass, 120);
-    EXPECT_EQ(Settings.ConsumptionMode, ConsumptionAccumulated);
-    EXPECT_NEAR(last.SumE, HeatLogTotals[HeatLogCount].ElectricEnergy / 3.6, 0.5);
+    const auto shown = RunSampleHeat(ConsumptionAccumulated);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NEAR(shown.back().SumE, HeatLogTotals[HeatLogCount].ElectricEnergy / 3.6, 0.5);
 }
 
 TEST_F(HeatReplayWholeHeat, ReplayIsRefusedWhenAMaterialIsMissing)
@@ -95,19 +104,12 @@ TEST_F(HeatReplayMassBalance, PortionStepsKeepEveryTonne)
 {
     auto lines = SampleLines();
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        auto& l = lines[i];
-        l = l.substr(0, l.find('/'));
-        std::vector<std::string> f;
-        std::size_t p = 0;
-        while ((p = l.find_first_not_of(' ', p)) != std::string::npos) {
-            const auto q = l.find(' ', p);
-            f.push_back(l.substr(p, q - p));
-            p = q;
-        }
-        f[5] = "0";
-        l.clear();
-        for (const auto& x : f)
-            l += x + " ";
+        // Column 5 is the measured temperature; the samples follow the '/'.
+        std::istringstream in(lines[i].substr(0, lines[i].find('/')));
+        lines[i].clear();
+        std::string x;
+        for (int k = 0; in >> x; ++k)
+            lines[i] += (k == 5 ? "0" : x) + " ";
     }
     ASSERT_TRUE(LoadHeatFromLines(lines, "balance.HEA"));
     ASSERT_EQ(HeatMeasurementCount, 0);
@@ -116,12 +118,9 @@ TEST_F(HeatReplayMassBalance, PortionStepsKeepEveryTonne)
     THeatReplay replay;
     ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
     while (replay.RunStep()) {
-        for (int k = 0; k < 2; ++k) {
-            const TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];
-            const long double inFurnace = sys.MetalMass + sys.SlagMass;
-            const long double out = replay.GasOut[static_cast<std::size_t>(k)] + SlagRunOff[static_cast<std::size_t>(k)];
-            EXPECT_NEAR(inFurnace + out, replay.ChargedMass[static_cast<std::size_t>(k)],
-                        1e-6 * replay.ChargedMass[static_cast<std::size_t>(k)])
+        for (std::size_t k = 0; k < 2; ++k) {
+            const long double inFurnace = ThSystems[k]->MetalMass + ThSystems[k]->SlagMass;
+            EXPECT_NEAR(inFurnace + replay.GasOut[k] + SlagRunOff[k], replay.ChargedMass[k], 1e-6 * replay.ChargedMass[k])
                 << "system " << k << " row " << replay.Row();
         }
         // Scrap is either solid, melted or not yet charged.
@@ -131,15 +130,13 @@ TEST_F(HeatReplayMassBalance, PortionStepsKeepEveryTonne)
     EXPECT_GT(SlagRunOff[0], 0);
 }
 
-class HeatReplayScrapMelting : public HeatTestBase {};
+using HeatReplayScrapMelting = HeatReplayBase;
 
 TEST_F(HeatReplayScrapMelting, NoNetEnergyMeltsNothingWithoutCrystallisation)
 {
     Settings.AllowCrystallisation = false;
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 3000 0 0 0 0 0 20000 0 0 0", "2 0 3000 0 0 0 0 0 0 0 0"}), "x.HEA"));
     THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
+    ASSERT_NO_FATAL_FAILURE(StartReplay(replay, {"0 3000 0 0 0 0 0 20000 0 0 0", "2 0 3000 0 0 0 0 0 0 0 0"}));
     const long double melted = MeltedScrapTotal;
     EXPECT_GT(melted, 0);
     ASSERT_TRUE(replay.RunStep());
@@ -147,43 +144,31 @@ TEST_F(HeatReplayScrapMelting, NoNetEnergyMeltsNothingWithoutCrystallisation)
     EXPECT_EQ(MeltedScrapTotal, melted);
 }
 
+// The accumulated mode solidifies even with crystallisation switched off.
 TEST_F(HeatReplayScrapMelting, CrystallisationNeverExceedsWhatMelted)
 {
-    Settings.AllowCrystallisation = true;
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 1500 0 0 0 0 0 20000 0 0 0", "2 0 30000 0 0 0 0 0 0 0 0"}), "x.HEA"));
-    THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
-    const long double melted = MeltedScrapTotal;
-    const long double metalBefore = ThSystems[0]->MetalMass;
-    ASSERT_GT(melted, 0);
-    ASSERT_TRUE(replay.RunStep());
-    EXPECT_EQ(StepMelt, -melted);
-    EXPECT_EQ(MeltedScrapTotal, 0);
-    EXPECT_NEAR(SolidScrap, 20.0L, 1e-9);
-    // The metal that solidified has left the bath.
-    EXPECT_LT(ThSystems[0]->MetalMass, metalBefore - 0.9L * melted);
-}
-
-TEST_F(HeatReplayScrapMelting, AccumulatedModeAlwaysAllowsSolidification)
-{
-    Settings.AllowCrystallisation = false;
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 1500 0 0 0 0 0 20000 0 0 0", "2 0 30000 0 0 0 0 0 0 0 0"}), "x.HEA"));
-    THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionAccumulated));
-    ASSERT_TRUE(replay.RunStep());
-    ASSERT_GT(MeltedScrapTotal, 0);
-    ASSERT_TRUE(replay.RunStep());
-    EXPECT_LT(StepMelt, 0);
-    EXPECT_GE(MeltedScrapTotal, 0);
+    for (const int mode : {ConsumptionPortion, ConsumptionAccumulated}) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        Settings.AllowCrystallisation = mode == ConsumptionPortion;
+        THeatReplay replay;
+        ASSERT_NO_FATAL_FAILURE(
+            StartReplay(replay, {"0 1500 0 0 0 0 0 20000 0 0 0", "2 0 30000 0 0 0 0 0 0 0 0"}, mode));
+        const long double melted = MeltedScrapTotal;
+        const long double metalBefore = ThSystems[0]->MetalMass;
+        ASSERT_GT(melted, 0);
+        ASSERT_TRUE(replay.RunStep());
+        EXPECT_EQ(StepMelt, -melted);
+        EXPECT_EQ(MeltedScrapTotal, 0);
+        EXPECT_NEAR(SolidScrap, 20.0L, 1e-9);
+        // The metal that solidified has left the bath.
+        EXPECT_LT(ThSystems[0]->MetalMass, metalBefore - 0.9L * melted);
+    }
 }
 
 TEST_F(HeatReplayScrapMelting, TheFirstMeasurementMeltsTheRemainingScrap)
 {
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 100 0 0 0 0 0 30000 0 0 0", "2 0 0 0 0 1580 0 0 0 0 0"}), "x.HEA"));
     THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
+    ASSERT_NO_FATAL_FAILURE(StartReplay(replay, {"0 100 0 0 0 0 0 30000 0 0 0", "2 0 0 0 0 1580 0 0 0 0 0"}));
     const long double solid = SolidScrap;
     const long double metal = ThSystems[0]->MetalMass;
     ASSERT_GT(solid, 20);
@@ -193,14 +178,12 @@ TEST_F(HeatReplayScrapMelting, TheFirstMeasurementMeltsTheRemainingScrap)
     EXPECT_NEAR(ThSystems[0]->Temperature, 1580 + KelvinOffset, 1e-9);
 }
 
-class HeatReplayCalibration : public HeatTestBase {};
+using HeatReplayCalibration = HeatReplayBase;
 
 TEST_F(HeatReplayCalibration, MeasurementsSetTheBathTemperatureAndCountTheError)
 {
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 0 0 0 0 0 0 0 0 0 0", "2 500 0 0 0 1590 0 0 0 0 0"}), "x.HEA"));
     THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
+    ASSERT_NO_FATAL_FAILURE(StartReplay(replay, {"0 0 0 0 0 0 0 0 0 0 0", "2 500 0 0 0 1590 0 0 0 0 0"}));
     ASSERT_TRUE(replay.RunStep());
     const THeatStepInfo info = replay.StepInfo(2);
     ASSERT_TRUE(info.HasTempError);
@@ -239,10 +222,8 @@ TEST_F(HeatReplayCalibration, AccumulatedCorrectionMovesTheComputedTemperatureTo
 
 TEST_F(HeatReplayCalibration, SamplesAreComparedAndImposedOnTheMetal)
 {
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 0 0 0 0 0 0 0 0 0 0", "2 0 0 0 0 0 0 0 0 0 0 /C=0.30/Mn=0.20"}), "x.HEA"));
     THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
+    ASSERT_NO_FATAL_FAILURE(StartReplay(replay, {"0 0 0 0 0 0 0 0 0 0 0", "2 0 0 0 0 0 0 0 0 0 0 /C=0.30/Mn=0.20"}));
     ASSERT_TRUE(replay.RunStep());
     const THeatStepInfo info = replay.StepInfo(2);
     ASSERT_TRUE(info.HasSampleError);
@@ -257,18 +238,16 @@ TEST_F(HeatReplayCalibration, SamplesAreComparedAndImposedOnTheMetal)
     EXPECT_NEAR(info.Grid[hgMn], 0.20, 0.03);
 }
 
-class HeatReplaySlagRunOff : public HeatTestBase {};
+using HeatReplaySlagRunOff = HeatReplayBase;
 
 TEST_F(HeatReplaySlagRunOff, AFurnaceTooSmallForTheMetalKeepsNoSlag)
 {
     Settings.FurnaceVolume = 1;
-    ASSERT_TRUE(LoadHeatFromLines(Log({"0 0 0 0 0 0 2000 0 0 0 0"}), "x.HEA"));
     THeatReplay replay;
-    ASSERT_TRUE(replay.SetUp(ConsumptionPortion));
-    ASSERT_TRUE(replay.RunStep());
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(ThSystems[static_cast<std::size_t>(k)]->SlagMass, AmountFloor);
-        EXPECT_GT(SlagRunOff[static_cast<std::size_t>(k)], 4);
+    ASSERT_NO_FATAL_FAILURE(StartReplay(replay, {"0 0 0 0 0 0 2000 0 0 0 0"}));
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(ThSystems[k]->SlagMass, AmountFloor);
+        EXPECT_GT(SlagRunOff[k], 4);
     }
     const THeatStepInfo info = replay.StepInfo(1);
     for (long double v : info.Grid)
@@ -294,10 +273,9 @@ TEST_F(HeatReplayStop, StopAfterAStepLeavesAConsistentState)
     EXPECT_EQ(lastRow, 5);
     EXPECT_EQ(TaskList.CurrentTask().Energy, before.Energy);
     EXPECT_EQ(ThSystems[0]->El(FeIndex()).SlagB2, feB2);
-    for (int k = 0; k < 2; ++k) {
-        const TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];
-        EXPECT_TRUE(std::isfinite(sys.MetalMass) && sys.MetalMass > 0);
-        EXPECT_TRUE(std::isfinite(sys.Temperature));
+    for (const std::size_t k : {0u, 1u}) {
+        EXPECT_TRUE(std::isfinite(ThSystems[k]->MetalMass) && ThSystems[k]->MetalMass > 0);
+        EXPECT_TRUE(std::isfinite(ThSystems[k]->Temperature));
     }
     // Whatever was charged by then is solid or melted.
     EXPECT_NEAR(SolidScrap + MeltedScrapTotal, 0.001L * HeatLogTotals[5].Values[ScrapMeanColumn], 1e-6);
@@ -323,34 +301,30 @@ TEST_F(HeatReplayStop, ThePreviewShowsOnlyTheInitialState)
 
 class HeatBatchNumbering : public HeatTestBase {};
 
-TEST_F(HeatBatchNumbering, CounterSevenGivesReportEight)
+// The counter holds the last report's number; a missing counter starts at
+// one, and an existing report is never overwritten.
+TEST_F(HeatBatchNumbering, ReportNumberFollowsTheCounterAndSkipsExistingReports)
 {
-    ScratchFolder dir;
-    WriteTextFile1251(dir / "NUM.TXT", {"7"});
-    int n = 0;
-    ASSERT_TRUE(NextHeatReportNumber(dir.path(), n));
-    EXPECT_EQ(n, 8);
-    ASSERT_TRUE(WriteHeatBatchReport(dir.path(), n, {"a", "b"}));
-    EXPECT_EQ(ReadTextFile1251(dir / "8.RES"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(ReadTextFile1251(dir / "NUM.TXT"), std::vector<std::string>{"8"});
-}
-
-TEST_F(HeatBatchNumbering, AMissingCounterStartsAtOne)
-{
-    ScratchFolder dir;
-    int n = 0;
-    ASSERT_TRUE(NextHeatReportNumber(dir.path(), n));
-    EXPECT_EQ(n, 1);
-}
-
-TEST_F(HeatBatchNumbering, AnExistingReportIsNeverOverwritten)
-{
-    ScratchFolder dir;
-    WriteTextFile1251(dir / "NUM.TXT", {"2"});
-    WriteTextFile1251(dir / "3.RES", {"earlier"});
-    int n = 0;
-    ASSERT_TRUE(NextHeatReportNumber(dir.path(), n));
-    EXPECT_EQ(n, 4);
+    struct TCase {
+        const char* Counter;
+        const char* Existing;
+        int Expected;
+    };
+    for (const TCase& c : {TCase{"7", nullptr, 8}, TCase{nullptr, nullptr, 1}, TCase{"2", "3.RES", 4}}) {
+        SCOPED_TRACE(c.Expected);
+        ScratchFolder dir;
+        if (c.Counter)
+            WriteTextFile1251(dir / "NUM.TXT", {c.Counter});
+        if (c.Existing)
+            WriteTextFile1251(dir / c.Existing, {"earlier"});
+        int n = 0;
+        ASSERT_TRUE(NextHeatReportNumber(dir.path(), n));
+        EXPECT_EQ(n, c.Expected);
+        ASSERT_TRUE(WriteHeatBatchReport(dir.path(), n, {"a", "b"}));
+        const std::string number = std::to_string(n);
+        EXPECT_EQ(ReadTextFile1251(dir / (number + ".RES")), (std::vector<std::string>{"a", "b"}));
+        EXPECT_EQ(ReadTextFile1251(dir / "NUM.TXT"), std::vector<std::string>{number});
+    }
 }
 
 TEST_F(HeatBatchNumbering, ACounterThatIsNoNumberStopsTheBatch)
@@ -384,16 +358,10 @@ TEST_F(HeatBatchReport, LinesHoldEachLogAndTheAverages)
                                                   {"B2", 12.0L, 0.2L, -4.0L, 5.0L, 30}};
     const auto lines = HeatBatchReportLines(entries, 10.0L);
     ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "Пл.№  Шл.  d(х/с)   dT    dT^2");
-    EXPECT_EQ(lines[1], "A1  10.0  0.123   12.3   15.0");
-    EXPECT_EQ(lines[2], "B2  12.0  0.200   -4.0    5.0");
-    EXPECT_EQ(lines[3], "");
-    EXPECT_EQ(lines[4], "Cр.   11.0  0.162    4.2   10.0");
-    EXPECT_EQ(lines[5], "");
-    bool perRow = false;
-    for (const auto& l : lines)
-        perRow = perRow || l == "Ср. время счета одного кванта, с: 0.200";
-    EXPECT_TRUE(perRow);
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 6),
+              (std::vector<std::string>{"Пл.№  Шл.  d(х/с)   dT    dT^2", "A1  10.0  0.123   12.3   15.0",
+                                        "B2  12.0  0.200   -4.0    5.0", "", "Cр.   11.0  0.162    4.2   10.0", ""}));
+    EXPECT_NE(std::ranges::find(lines, "Ср. время счета одного кванта, с: 0.200"), lines.end());
 }
 
 TEST_F(HeatBatchReport, UndefinedMeansAreShownAsDashes)

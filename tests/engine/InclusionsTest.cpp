@@ -16,6 +16,8 @@ using namespace ferrolyt::test;
 
 namespace {
 
+double D(long double v) { return static_cast<double>(v); }
+
 // The melt with slag, labels on its elements, inclusions on and both
 // tables asked for over the ranges of the options' example.
 TThSys& ChargeWithInclusions()
@@ -42,22 +44,27 @@ TThSys& ChargeWithInclusions()
     return sys;
 }
 
-std::string ElementHeader()
-{
-    return ";Fe, г/т;Fe, %;O, г/т;O, %;Si, г/т;SiO2, %;Mn, г/т;MnO, %;Ca, г/т;CaO, %";
-}
+const std::string ElementHeader = ";Fe, г/т;Fe, %;O, г/т;O, %;Si, г/т;SiO2, %;Mn, г/т;MnO, %;Ca, г/т;CaO, %";
 
 std::vector<std::string> Split(const std::string& line)
 {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = line.find(';', start);
-        cells.push_back(line.substr(start, at == std::string::npos ? std::string::npos : at - start));
-        if (at == std::string::npos)
-            return cells;
-        start = at + 1;
+    std::vector<std::string> cells(1);
+    for (char c : line) {
+        if (c == ';')
+            cells.emplace_back();
+        else
+            cells.back() += c;
     }
+    return cells;
+}
+
+// Solves the melt on display with one table asked for and returns its lines.
+std::vector<std::string> SolveForTable(TThSys& sys, bool& request, const std::string& file)
+{
+    request = true;
+    EXPECT_TRUE(Solve(sys, true));
+    EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    return std::filesystem::exists(file) ? ReadTextFile1251(file) : std::vector<std::string>{};
 }
 
 } // namespace
@@ -67,12 +74,9 @@ TEST(InclusionTables, RadiusTableHasItsHeaderAndOneRowPerMultiple)
     RecordingHost host;
     TTempFolder folder;
     TThSys& sys = ChargeWithInclusions();
-    Settings.ExportNmiByMultiple = true;
-    ASSERT_TRUE(Solve(sys, true));
-    ASSERT_TRUE(std::filesystem::exists("Nmi_1400.csv")) << (host.warnings.empty() ? "" : host.warnings[0]);
-    const auto lines = ReadTextFile1251("Nmi_1400.csv");
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "Rad, мкм;r/rc;m, г/т" + ElementHeader());
+    const auto lines = SolveForTable(sys, Settings.ExportNmiByMultiple, "Nmi_1400.csv");
+    ASSERT_FALSE(lines.empty()) << (host.warnings.empty() ? "" : host.warnings[0]);
+    EXPECT_EQ(lines[0], "Rad, мкм;r/rc;m, г/т" + ElementHeader);
     ASSERT_EQ(lines.size(), 6u); // r/rc = 1.0, 1.5, 2.0, 2.5, 3.0
     const char* const multiples[] = {"1", "1.5", "2", "2.5", "3"};
     for (std::size_t r = 1; r < lines.size(); ++r) {
@@ -90,12 +94,9 @@ TEST(InclusionTables, TemperatureTableHasOneRowPerTenDegrees)
     RecordingHost host;
     TTempFolder folder;
     TThSys& sys = ChargeWithInclusions();
-    Settings.ExportNmiByTemp = true;
-    ASSERT_TRUE(Solve(sys, true));
-    ASSERT_TRUE(std::filesystem::exists("NmiT_0.csv"));
-    const auto lines = ReadTextFile1251("NmiT_0.csv");
+    const auto lines = SolveForTable(sys, Settings.ExportNmiByTemp, "NmiT_0.csv");
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], "t,C;RadCr, мкм;Rad, мкм;m, г/т" + ElementHeader());
+    EXPECT_EQ(lines[0], "t,C;RadCr, мкм;Rad, мкм;m, г/т" + ElementHeader);
     ASSERT_EQ(lines.size(), 12u); // 1300, 1310, ..., 1400 °C
     for (std::size_t r = 1; r < lines.size(); ++r) {
         const auto cells = Split(lines[r]);
@@ -163,21 +164,16 @@ TEST(InclusionPhase, InclusionsKeepTheMassBalance)
     ASSERT_TRUE(sys.NmiSolved);
     EXPECT_GT(sys.NmiMass, 0);
     EXPECT_GT(sys.NmiCriticalRadius, 0);
-    EXPECT_NEAR(static_cast<double>(sys.NmiRadius), static_cast<double>(2 * sys.NmiCriticalRadius),
-                static_cast<double>(1e-12L * sys.NmiRadius));
-    for (int i = 0; i <= SystemElemLast; ++i) {
-        const TElementRecord& e = sys.El(i);
-        EXPECT_NEAR(static_cast<double>((e.MetalAmount + e.SlagAmount + e.GasAmount + e.NmiAmount) / before[Ix(i)]),
-                    1.0, 1e-12)
-            << e.Symbol;
-    }
-    // The inclusions are electroneutral.
+    EXPECT_NEAR(D(sys.NmiRadius), D(2 * sys.NmiCriticalRadius), D(1e-12L * sys.NmiRadius));
     long double charge = 0, scale = 0;
     for (int i = 0; i <= SystemElemLast; ++i) {
-        charge += sys.El(i).Valence * sys.El(i).NmiAmount;
-        scale += std::fabs(sys.El(i).Valence * sys.El(i).NmiAmount);
+        const TElementRecord& e = sys.El(i);
+        EXPECT_NEAR(D((e.MetalAmount + e.SlagAmount + e.GasAmount + e.NmiAmount) / before[Ix(i)]), 1.0, 1e-12)
+            << e.Symbol;
+        charge += e.Valence * e.NmiAmount;
+        scale += std::fabs(e.Valence * e.NmiAmount);
     }
-    EXPECT_LT(std::fabs(charge), 1e-8L * scale);
+    EXPECT_LT(std::fabs(charge), 1e-8L * scale); // the inclusions are electroneutral
 }
 
 TEST(InclusionPhase, AGivenEndogenousRadiusSkipsTheCriticalRadius)

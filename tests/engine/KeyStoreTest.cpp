@@ -1,5 +1,6 @@
 // The INI key store that stands in for the registry (KeyStore.h).
 #include "KeyStore.h"
+#include "LoaderTestSupport.h"
 #include "Utils.h"
 
 #include <gtest/gtest.h>
@@ -7,30 +8,21 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
-#include <unistd.h>
+#include <utility>
 
 using namespace ferrolyt;
 namespace fs = std::filesystem;
 
 namespace {
 
+using Lookup = std::pair<int, std::string>; // status and Dest of one read
+
 class KeyStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("ferrolyt-keystore-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        file = dir / "Ferrolyt" / "registry.ini";
-        SetKeyStoreFile(file);
-    }
-    void TearDown() override
-    {
-        SetKeyStoreFile({});
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    void SetUp() override { SetKeyStoreFile(file); }
+    void TearDown() override { SetKeyStoreFile({}); }
     void Write(const std::string& text)
     {
         fs::create_directories(file.parent_path());
@@ -43,19 +35,23 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    fs::path dir, file;
+    // Dest starts as junk so that a failed read shows it is emptied.
+    static Lookup Get(RegistryRoot root, const std::string& key, const std::string& name)
+    {
+        std::string dest = "junk";
+        const int status = ReadRegistryString(root, key, name, dest);
+        return {status, dest};
+    }
+    test::ScratchFolder dir;
+    fs::path file = dir / "Ferrolyt/registry.ini";
 };
 
 const std::string FerrolytKey = "SOFTWARE\\Quillbrook\\Ferrolyt\\2.00";
+const Lookup Missing{ErrorFileNotFound, ""};
+
+Lookup Found(const std::string& value) { return {ErrorSuccess, value}; }
 
 } // namespace
-
-TEST_F(KeyStoreTest, MissingFileIsAMissingKey)
-{
-    std::string dest = "junk";
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder", dest), ErrorFileNotFound);
-    EXPECT_EQ(dest, "");
-}
 
 TEST_F(KeyStoreTest, ReadsAValue)
 {
@@ -65,41 +61,29 @@ TEST_F(KeyStoreTest, ReadsAValue)
           "\n"
           "[HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n"
           "Programs = /home/u/.local/share/applications/ \r\n");
-    std::string dest;
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "Ferrolyt");
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER,
-                                 "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
-                                 dest),
-              ErrorSuccess);
-    EXPECT_EQ(dest, "/home/u/.local/share/applications/");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder"), Found("Ferrolyt"));
+    EXPECT_EQ(Get(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                  "Programs"),
+              Found("/home/u/.local/share/applications/"));
 }
 
-TEST_F(KeyStoreTest, MissingKeyAndMissingValue)
+TEST_F(KeyStoreTest, MissingFileKeyOrValue)
 {
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder"), Missing); // no file yet
     Write("[HKLM\\SOFTWARE\\Quillbrook\\Ferrolyt\\2.00]\nFolder=Ferrolyt\n");
-    std::string dest = "junk";
     // Another key, or the same path under another root: the key is missing.
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Other", "Folder", dest), ErrorFileNotFound);
-    EXPECT_EQ(dest, "");
-    dest = "junk";
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, FerrolytKey, "Folder", dest), ErrorFileNotFound);
-    EXPECT_EQ(dest, "");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "SOFTWARE\\Other", "Folder"), Missing);
+    EXPECT_EQ(Get(HKEY_CURRENT_USER, FerrolytKey, "Folder"), Missing);
     // The key opens but has no such value: status of the key's opening (0),
     // Dest empty.
-    dest = "junk";
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Missing", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, FerrolytKey, "Missing"), Found(""));
 }
 
 TEST_F(KeyStoreTest, KeysAndNamesMatchCaseInsensitively)
 {
     Write("[hklm\\software\\quillbrook\\ferrolyt\\2.00]\nFOLDER=Ферролiт\n[HKCU\\Ключ]\nІм'я=значення\n");
-    std::string dest;
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "\\" + FerrolytKey + "\\", "folder", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "Ферролiт");
-    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, "КЛЮЧ", "ім'я", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "значення");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "\\" + FerrolytKey + "\\", "folder"), Found("Ферролiт"));
+    EXPECT_EQ(Get(HKEY_CURRENT_USER, "КЛЮЧ", "ім'я"), Found("значення"));
 }
 
 TEST_F(KeyStoreTest, ValueIsCutTo255Characters)
@@ -108,8 +92,8 @@ TEST_F(KeyStoreTest, ValueIsCutTo255Characters)
     for (int k = 0; k < 300; ++k)
         longValue += "ж";
     Write("[HKLM\\K]\nLong=" + longValue + "\n");
-    std::string dest;
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "K", "Long", dest), ErrorSuccess);
+    const auto [status, dest] = Get(HKEY_LOCAL_MACHINE, "K", "Long");
+    EXPECT_EQ(status, ErrorSuccess);
     EXPECT_EQ(Utf8Length(dest), 255u);
     EXPECT_EQ(dest.size(), 510u);
 }
@@ -119,9 +103,7 @@ TEST_F(KeyStoreTest, WriteCreatesTheFileAndKeepsOtherLines)
     ASSERT_FALSE(fs::exists(file));
     EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder", "Ferrolyt"), ErrorSuccess);
     EXPECT_EQ(Read(), "[HKLM\\SOFTWARE\\Quillbrook\\Ferrolyt\\2.00]\nFolder=Ferrolyt\n");
-    std::string dest;
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "Ferrolyt");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder"), Found("Ferrolyt"));
 
     // Update in place, add a value to the key, add a second key.
     Write("# comment\n[HKLM\\SOFTWARE\\Quillbrook\\Ferrolyt\\2.00]\nFolder=Old\nOther=1\n\n[HKCU\\X]\nA=b\n");
@@ -130,10 +112,8 @@ TEST_F(KeyStoreTest, WriteCreatesTheFileAndKeepsOtherLines)
     EXPECT_EQ(WriteRegistryString(HKEY_USERS, "Y", "Z", ""), ErrorSuccess);
     EXPECT_EQ(Read(), "# comment\n[HKLM\\SOFTWARE\\Quillbrook\\Ferrolyt\\2.00]\nfolder=New\nOther=1\nAdded=Значення\n\n"
                       "[HKCU\\X]\nA=b\n\n[HKU\\Y]\nZ=\n");
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "New");
-    EXPECT_EQ(ReadRegistryString(HKEY_USERS, "Y", "Z", dest), ErrorSuccess);
-    EXPECT_EQ(dest, "");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, FerrolytKey, "Folder"), Found("New"));
+    EXPECT_EQ(Get(HKEY_USERS, "Y", "Z"), Found(""));
 }
 
 TEST_F(KeyStoreTest, WriteRefusesWhatTheIniFormCannotHold)
@@ -157,9 +137,7 @@ TEST_F(KeyStoreTest, DeleteValue)
 TEST_F(KeyStoreTest, StoreThatIsAFolderCannotBeRead)
 {
     fs::create_directories(file); // a folder where the file should be
-    std::string dest = "junk";
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, "K", "A", dest), ErrorAccessDenied);
-    EXPECT_EQ(dest, "");
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "K", "A"), Lookup(ErrorAccessDenied, ""));
     std::string error;
     EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, "K", "A", "v", &error), ErrorAccessDenied);
     EXPECT_FALSE(error.empty());
@@ -168,10 +146,10 @@ TEST_F(KeyStoreTest, StoreThatIsAFolderCannotBeRead)
 TEST(KeyStoreLocation, FollowsXdgConfigHomeThenHome)
 {
     SetKeyStoreFile({});
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "";
-    const std::string savedHome = oldHome ? oldHome : "";
+    std::pair<const char*, std::optional<std::string>> saved[] = {{"XDG_CONFIG_HOME", {}}, {"HOME", {}}};
+    for (auto& [name, value] : saved)
+        if (const char* v = std::getenv(name))
+            value = v;
 
     ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
     ::setenv("HOME", "/home/tester", 1);
@@ -184,14 +162,8 @@ TEST(KeyStoreLocation, FollowsXdgConfigHomeThenHome)
     EXPECT_EQ(KeyStoreFile(), fs::path("/elsewhere/r.ini"));
     SetKeyStoreFile({});
 
-    if (oldXdg)
-        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-    if (oldHome)
-        ::setenv("HOME", savedHome.c_str(), 1);
-    else
-        ::unsetenv("HOME");
+    for (const auto& [name, value] : saved)
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
 }
 
 TEST(KeyStoreLocation, SectionNames)

@@ -1,11 +1,11 @@
 // Resolution of Windows-style data-file names (PathResolver.h).
+#include "LoaderTestSupport.h"
 #include "PathResolver.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace ferrolyt;
 namespace fs = std::filesystem;
@@ -16,8 +16,6 @@ class PathResolverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        base = fs::temp_directory_path() / ("ferrolyt-paths-" + std::to_string(::getpid()));
-        fs::remove_all(base);
         fs::create_directories(base / "Data" / "Шлаки");
         Touch(base / "STEEL.CON");
         Touch(base / "Data" / "Steel.mat");
@@ -27,37 +25,34 @@ protected:
         Touch(base / "twin.eps");
         Touch(base / "TWIN.eps");
     }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(base, ec);
-    }
     static void Touch(const fs::path& p) { std::ofstream(p) << "x"; }
-    fs::path base;
+    test::ScratchFolder scratch;
+    fs::path base = scratch.path();
 };
 
 } // namespace
 
 TEST(ConvertWindowsName, SeparatorsAndDrives)
 {
-    auto c = ConvertWindowsName("DATA\\x.CON");
-    EXPECT_EQ(c.path, "DATA/x.CON");
-    EXPECT_FALSE(c.rooted);
-    c = ConvertWindowsName("C:\\x\\y.CON");
-    EXPECT_EQ(c.path, "x/y.CON");
-    EXPECT_TRUE(c.rooted);
-    EXPECT_TRUE(c.hadDrive);
-    c = ConvertWindowsName("c:x\\y.CON"); // drive-relative
-    EXPECT_EQ(c.path, "x/y.CON");
-    EXPECT_FALSE(c.rooted);
-    c = ConvertWindowsName("\\\\server\\share\\f.TSK");
-    EXPECT_EQ(c.path, "server/share/f.TSK");
-    EXPECT_TRUE(c.rooted);
-    EXPECT_TRUE(c.unc);
-    c = ConvertWindowsName("/home/u/f.TSK");
-    EXPECT_EQ(c.path, "home/u/f.TSK");
-    EXPECT_TRUE(c.rooted);
-    EXPECT_FALSE(c.hadDrive);
+    struct Case {
+        const char* name;
+        const char* path;
+        bool rooted, hadDrive, unc;
+    };
+    const Case cases[] = {
+        {"DATA\\x.CON", "DATA/x.CON", false, false, false},
+        {"C:\\x\\y.CON", "x/y.CON", true, true, false},
+        {"c:x\\y.CON", "x/y.CON", false, true, false}, // drive-relative
+        {"\\\\server\\share\\f.TSK", "server/share/f.TSK", true, false, true},
+        {"/home/u/f.TSK", "home/u/f.TSK", true, false, false},
+    };
+    for (const auto& c : cases) {
+        const auto r = ConvertWindowsName(c.name);
+        EXPECT_EQ(r.path, c.path) << c.name;
+        EXPECT_EQ(r.rooted, c.rooted) << c.name;
+        EXPECT_EQ(r.hadDrive, c.hadDrive) << c.name;
+        EXPECT_EQ(r.unc, c.unc) << c.name;
+    }
 }
 
 TEST_F(PathResolverTest, ExactNameWins)
@@ -68,15 +63,12 @@ TEST_F(PathResolverTest, ExactNameWins)
     EXPECT_EQ(ResolveDataPath(base, "TWIN.eps"), base / "TWIN.eps");
 }
 
-TEST_F(PathResolverTest, CaseInsensitiveComponents)
+TEST_F(PathResolverTest, ComponentsMatchCaseInsensitively)
 {
     EXPECT_EQ(ResolveDataPath(base, "steel.con"), base / "STEEL.CON");
     EXPECT_EQ(ResolveDataPath(base, "DATA\\STEEL.MAT"), base / "Data" / "Steel.mat");
     EXPECT_EQ(ResolveDataPath(base, "data/steel.MAT"), base / "Data" / "Steel.mat");
-}
-
-TEST_F(PathResolverTest, CyrillicNamesMatchCaseInsensitively)
-{
+    // Cyrillic names too.
     EXPECT_EQ(ResolveDataPath(base, "ВАПНО.MAT"), base / "Вапно.mat");
     EXPECT_EQ(ResolveDataPath(base, "вапно.mat"), base / "Вапно.mat");
     EXPECT_EQ(ResolveDataPath(base, "DATA\\ШЛАКИ\\основний.slg"), base / "Data" / "Шлаки" / "Основний.SLG");

@@ -12,33 +12,27 @@ protected:
     void SetUp() override
     {
         LoaderTestBase::SetUp();
-        dir_ = std::make_unique<ScratchFolder>();
-        dir_->CopyFixtures({"Test.CON", "Test.EPS", "Test.SLG", "Test.GAS", "Test.MAT", "Test.TSK", "Test.FWP"});
-        SetProgramDir(dir_->path().string());
-    }
-    void TearDown() override
-    {
-        LoaderTestBase::TearDown();
-        dir_.reset();
+        dir_.CopyFixtures({"Test.CON", "Test.EPS", "Test.SLG", "Test.GAS", "Test.MAT", "Test.TSK", "Test.FWP"});
+        SetProgramDir(dir_.path().string());
     }
     void Write(const std::string& name, const std::vector<std::string>& lines) const
     {
-        WriteTextFile1251(*dir_ / name, lines);
+        WriteTextFile1251(dir_ / name, lines);
     }
-    std::vector<std::string> Read(const std::string& name) const { return ReadTextFile1251(*dir_ / name); }
+    std::vector<std::string> Read(const std::string& name) const { return ReadTextFile1251(dir_ / name); }
     // The fixtures under the default names.
     void CopyAsDefaults() const
     {
         for (const char* ext : {"CON", "EPS", "SLG", "GAS", "MAT", "TSK"})
-            std::filesystem::copy_file(*dir_ / ("Test." + std::string(ext)), *dir_ / ("Ferrolyt." + std::string(ext)));
+            std::filesystem::copy_file(dir_ / ("Test." + std::string(ext)), dir_ / ("Ferrolyt." + std::string(ext)));
     }
-    std::unique_ptr<ScratchFolder> dir_;
+    ScratchFolder dir_; // removed only after TearDown has left it
+    RecordingHost host;
 };
 
 TEST_F(ProjectFile, LoadsEveryFileAndMeltsOnce)
 {
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Test.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
     EXPECT_TRUE(host.warnings.empty()) << host.warnings[0];
     EXPECT_EQ(host.melts, 1);
     EXPECT_EQ(host.caption, "Ferrolyt - Test.FWP");
@@ -55,15 +49,14 @@ TEST_F(ProjectFile, LoadsEveryFileAndMeltsOnce)
     EXPECT_EQ(TaskListBoxIndex, 0);
     EXPECT_EQ(TaskMatFiles, std::vector<std::string>{"Test.MAT"});
     EXPECT_EQ(host.taskFiles, std::vector<std::string>{"Test.TSK"});
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_->path()));
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_.path()));
 }
 
 TEST_F(ProjectFile, StopsAtTheFirstFileThatFails)
 {
     Write("Stop.FWP", {"ConFile=Test.CON", "EpsFile=Missing.EPS", "SlgFile=Test.SLG", "GasFile=Test.GAS",
                        "MatFile=Test.MAT", "TskFile=Test.TSK"});
-    RecordingHost host;
-    EXPECT_FALSE(LoadProject((*dir_ / "Stop.FWP").string()));
+    EXPECT_FALSE(LoadProject((dir_ / "Stop.FWP").string()));
     EXPECT_EQ(host.warnings, std::vector<std::string>{"Неможливо завантажити файл Missing.EPS"});
     EXPECT_EQ(ElementBase.Count, 10);
     EXPECT_EQ(GasBaseCount, 0);
@@ -77,8 +70,7 @@ TEST_F(ProjectFile, MissingKeysAndEmptyValuesTakeTheDefaults)
 {
     CopyAsDefaults();
     Write("Only.FWP", {"ConFile=Test.CON", "GasFile=", "CurTask=abc"});
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Only.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Only.FWP").string()));
     EXPECT_EQ(ProjectValue("GasFile"), "Ferrolyt.GAS");
     EXPECT_EQ(ProjectValue("EpsFile"), "Ferrolyt.EPS");
     EXPECT_EQ(ProjectValue("TskFile"), "Ferrolyt.TSK");
@@ -90,10 +82,9 @@ TEST_F(ProjectFile, MissingKeysAndEmptyValuesTakeTheDefaults)
 TEST_F(ProjectFile, MissingProjectWarnsAndLoadsTheDefaultFiles)
 {
     CopyAsDefaults();
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Nothing.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Nothing.FWP").string()));
     ASSERT_FALSE(host.warnings.empty());
-    EXPECT_EQ(host.warnings[0], "Неможливо завантажити файл " + (*dir_ / "Nothing.FWP").string());
+    EXPECT_EQ(host.warnings[0], "Неможливо завантажити файл " + (dir_ / "Nothing.FWP").string());
     EXPECT_EQ(MaterialCount, 10);
 }
 
@@ -120,8 +111,7 @@ TEST_F(ProjectFile, TaskFileLines)
 
 TEST_F(ProjectFile, OneTaskFileIsWrittenWithoutTaskFileLines)
 {
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Test.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
     ASSERT_TRUE(SaveProject(0));
     EXPECT_EQ(Read("Test.FWP"),
               (std::vector<std::string>{"ConFile=Test.CON", "EpsFile=Test.EPS", "SlgFile=Test.SLG", "GasFile=Test.GAS",
@@ -131,19 +121,18 @@ TEST_F(ProjectFile, OneTaskFileIsWrittenWithoutTaskFileLines)
 
 TEST_F(ProjectFile, SeveralTaskFilesRoundTrip)
 {
-    std::filesystem::copy_file(*dir_ / "Test.TSK", *dir_ / "Second.TSK");
+    std::filesystem::copy_file(dir_ / "Test.TSK", dir_ / "Second.TSK");
     Write("Multi.FWP", {"ConFile=Test.CON", "EpsFile=Test.EPS", "SlgFile=Test.SLG", "GasFile=Test.GAS",
                         "MatFile=Test.MAT", "HeaFile=Heat.HEA", "TskFile=Second.TSK", "CurTask=1", "",
                         "Tsk0=Test.TSK #0 *Test.MAT", "Tsk1=Second.TSK #7 *Test.MAT", "Tsk2=Third.TSK #2 *Other.MAT",
                         "Unknown=dropped"});
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Multi.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Multi.FWP").string()));
     EXPECT_EQ(TaskListBoxIndex, 1);
     EXPECT_EQ(TaskListBox[1].TaskIndex, 1); // the task now selected
-    host.saveDialogAnswer = (*dir_ / "Copy.txt").string();
+    host.saveDialogAnswer = (dir_ / "Copy.txt").string();
     ASSERT_TRUE(SaveProject(1));
-    ASSERT_TRUE(std::filesystem::exists(*dir_ / "Copy.FWP"));
-    EXPECT_FALSE(std::filesystem::exists(*dir_ / "Copy.txt"));
+    ASSERT_TRUE(std::filesystem::exists(dir_ / "Copy.FWP"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Copy.txt"));
     EXPECT_EQ(host.caption, "Ferrolyt - Copy.FWP");
     EXPECT_EQ(Settings.LastProject, "Copy.FWP");
     const auto written = Read("Copy.FWP");
@@ -156,7 +145,7 @@ TEST_F(ProjectFile, SeveralTaskFilesRoundTrip)
     const auto entries = TaskListBox;
     const auto mats = TaskMatFiles;
     ClearProjectState();
-    ASSERT_TRUE(LoadProject((*dir_ / "Copy.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Copy.FWP").string()));
     ASSERT_EQ(TaskListBox.size(), entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(TaskListBox[i].Text, entries[i].Text);
@@ -168,15 +157,11 @@ TEST_F(ProjectFile, SeveralTaskFilesRoundTrip)
 
 TEST_F(ProjectFile, SaveAsksForANameOnlyWhenNeeded)
 {
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Test.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
     Settings.LastProject = "";
     EXPECT_FALSE(SaveProject(0)); // dialog cancelled
     ASSERT_EQ(host.saveDialogs.size(), 1u);
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_->path()))
-        ++files;
-    EXPECT_EQ(files, 7u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 7); // nothing written
 
     CalcBusy = true;
     EXPECT_FALSE(SaveProject(0));
@@ -186,8 +171,7 @@ TEST_F(ProjectFile, SaveAsksForANameOnlyWhenNeeded)
 
 TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
 {
-    RecordingHost host;
-    ASSERT_TRUE(LoadProject((*dir_ / "Test.FWP").string()));
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
     const auto before = Read("Test.FWP");
     SetProjectValue("HeaFile", "名.HEA"); // cannot be written in code page 1251
     EXPECT_FALSE(SaveProject(0));
@@ -195,7 +179,7 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
     EXPECT_EQ(Read("Test.FWP"), before);
     EXPECT_EQ(ProjectValue("HeaFile"), "名.HEA");
 
-    host.saveDialogAnswer = (*dir_ / "no-such-folder" / "X.FWP").string();
+    host.saveDialogAnswer = (dir_ / "no-such-folder" / "X.FWP").string();
     SetProjectValue("HeaFile", "");
     EXPECT_FALSE(SaveProject(1));
     EXPECT_EQ(Settings.LastProject, "Test.FWP");
@@ -203,11 +187,10 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
 
 TEST_F(ProjectFile, ProjectInASubfolderStoresBareNamesOfItsOwnFiles)
 {
-    const auto sub = *dir_ / "heats";
+    const auto sub = dir_ / "heats";
     std::filesystem::create_directories(sub);
     for (const char* n : {"Test.MAT", "Test.TSK", "Test.FWP"})
-        std::filesystem::rename(*dir_ / n, sub / n);
-    RecordingHost host;
+        std::filesystem::rename(dir_ / n, sub / n);
     // Constants, interaction, slag and gas files lie in the program folder.
     ASSERT_TRUE(LoadProject((sub / "Test.FWP").string()));
     EXPECT_EQ(ProjectDir, "heats");

@@ -54,6 +54,15 @@ protected:
         return CompositionMin[static_cast<std::size_t>(i + 1)][oxygenSlot_];
     }
 
+    // Mass of the melted heat in the given shares of its phases.
+    long double HeatShare(long double metal, long double slag, long double gas = 0) const
+    {
+        long double m = 0;
+        for (const TElementMasses& h : heat_)
+            m += metal * h.Metal + slag * h.Slag + gas * h.Gas;
+        return m;
+    }
+
     std::vector<TElementMasses> heat_;
     int oxygenSlot_ = -1;
 };
@@ -65,55 +74,35 @@ TThSys& Final() { return *ThSystems[2]; }
 
 using ReactionZoneMassBalance = ReactionZoneBase;
 
-TEST_F(ReactionZoneMassBalance, ZoneHoldsItsSharesOfMetalAndSlagAndTheOxygen)
+// The zone holds its shares of the heat's metal and slag and the oxygen; the
+// final system the rest of the heat and the returned shares of the zone.
+TEST_F(ReactionZoneMassBalance, ZoneAndFinalSystemHoldTheirShares)
 {
-    TReactionZoneShares s;
-    s.MetalToZone = 0.7L;
-    s.SlagToZone = 0.4L;
-    s.Oxygen = 1.5L;
-    const TReactionZoneResult r = SolveReactionZone(s);
+    const TReactionZoneResult r = SolveReactionZone(
+        {.MetalToZone = 0.6L, .SlagToZone = 0.9L, .Oxygen = 2.0L, .MetalBack = 0.5L, .SlagBack = 0.25L, .GasBack = 1.0L});
     EXPECT_EQ(r.OxygenSlot, oxygenSlot_);
-    long double expectedTotal = 0;
+    ASSERT_TRUE(r.ZoneConverged);
+    long double zoneTotal = 0;
     for (int i = 0; i <= SystemElemLast; ++i) {
         SCOPED_TRACE(Zone().El(i).Symbol);
         const TElementMasses& h = heat_[static_cast<std::size_t>(i)];
-        const long double expected = 0.7L * h.Metal + 0.4L * h.Slag + 1.5L * OxygenFraction(i);
         const TElementRecord& z = Zone().El(i);
-        EXPECT_NEAR(D(z.TotalMass), D(expected), Near(expected));
-        EXPECT_NEAR(D(z.MetalMass + z.SlagMass + z.GasMass), D(expected), Near(expected));
-        expectedTotal += expected;
-    }
-    EXPECT_NEAR(D(Zone().TotalMass), D(expectedTotal), Near(expectedTotal));
-}
-
-TEST_F(ReactionZoneMassBalance, FinalSystemHoldsTheRestAndTheReturnedShares)
-{
-    TReactionZoneShares s;
-    s.MetalToZone = 0.6L;
-    s.SlagToZone = 0.9L;
-    s.Oxygen = 2.0L;
-    s.MetalBack = 0.5L;
-    s.SlagBack = 0.25L;
-    s.GasBack = 1.0L;
-    const TReactionZoneResult r = SolveReactionZone(s);
-    ASSERT_TRUE(r.ZoneConverged);
-    for (int i = 0; i <= SystemElemLast; ++i) {
-        SCOPED_TRACE(Final().El(i).Symbol);
-        const TElementMasses& h = heat_[static_cast<std::size_t>(i)];
-        const TElementRecord& z = Zone().El(i);
+        const long double drawn = 0.6L * h.Metal + 0.9L * h.Slag + 2.0L * OxygenFraction(i);
+        EXPECT_NEAR(D(z.TotalMass), D(drawn), Near(drawn));
+        EXPECT_NEAR(D(z.MetalMass + z.SlagMass + z.GasMass), D(drawn), Near(drawn));
+        zoneTotal += drawn;
         const long double rest = 0.4L * h.Metal + h.Gas + 0.1L * h.Slag;
         const long double back = 0.5L * z.MetalMass + 0.25L * z.SlagMass + z.GasMass;
         const TElementRecord& f = Final().El(i);
         EXPECT_NEAR(D(f.TotalMass), D(rest + back), Near(rest + back) + 1e-9);
         EXPECT_NEAR(D(f.MetalMass + f.SlagMass + f.GasMass), D(f.TotalMass), Near(f.TotalMass));
     }
+    EXPECT_NEAR(D(Zone().TotalMass), D(zoneTotal), Near(zoneTotal));
 }
 
 TEST_F(ReactionZoneMassBalance, WholeReturnKeepsTheHeatAndAddsTheOxygen)
 {
-    TReactionZoneShares s;
-    s.Oxygen = 3.0L;
-    SolveReactionZone(s);
+    SolveReactionZone({.Oxygen = 3.0L});
     long double oxygen = 0;
     for (int i = 0; i <= SystemElemLast; ++i)
         oxygen += 3.0L * OxygenFraction(i);
@@ -131,13 +120,8 @@ TEST_F(ReactionZoneMassBalance, HeatsChargedInclusionsAreNotCountedTwice)
         TElementRecord& e = ThSystems[0]->El(i);
         e.InputNmiMass = 0.1L * e.SlagMass;
     }
-    TReactionZoneShares s;
-    s.MetalToZone = 0.5L;
-    s.SlagToZone = 0.5L;
-    SolveReactionZone(s);
-    long double zoneExpected = 0;
-    for (const TElementMasses& h : heat_)
-        zoneExpected += 0.5L * (h.Metal + h.Slag);
+    SolveReactionZone({.MetalToZone = 0.5L, .SlagToZone = 0.5L});
+    const long double zoneExpected = HeatShare(0.5L, 0.5L);
     EXPECT_NEAR(D(Zone().TotalMass), D(zoneExpected), Near(zoneExpected));
     const long double heatTotal = ThSystems[0]->TotalMass;
     EXPECT_NEAR(D(Final().TotalMass), D(heatTotal), Near(heatTotal));
@@ -146,9 +130,7 @@ TEST_F(ReactionZoneMassBalance, HeatsChargedInclusionsAreNotCountedTwice)
 
 TEST_F(ReactionZoneMassBalance, KilomoleUnitsOfTheMaterialsGridChangeNothing)
 {
-    TReactionZoneShares s;
-    s.Oxygen = 2.0L;
-    s.MetalBack = 0.8L;
+    const TReactionZoneShares s{.Oxygen = 2.0L, .MetalBack = 0.8L};
     SolveReactionZone(s);
     const long double zoneTotal = Zone().TotalMass, finalTotal = Final().TotalMass;
     const long double finalMetal = Final().MetalMass;
@@ -180,53 +162,33 @@ void ExpectHeatsEquilibrium(const std::vector<TElementMasses>& heat)
     }
 }
 
-TEST_F(ReactionZoneLimits, NothingDrawnInLeavesTheHeatsEquilibrium)
+TEST_F(ReactionZoneLimits, NothingOrTheWholeHeatDrawnInComesBackToTheHeatsEquilibrium)
 {
-    TReactionZoneShares s;
-    s.MetalToZone = 0;
-    s.SlagToZone = 0;
-    s.Oxygen = 0;
-    const TReactionZoneResult r = SolveReactionZone(s);
-    EXPECT_TRUE(r.FinalConverged);
-    EXPECT_LT(Zone().TotalMass, 1e-90L);
-    ExpectHeatsEquilibrium(heat_);
-}
-
-TEST_F(ReactionZoneLimits, WholeHeatDrawnInAndReturnedComesBackToTheHeatsEquilibrium)
-{
-    TReactionZoneShares s;
-    s.MetalToZone = 1;
-    s.SlagToZone = 1;
-    s.Oxygen = 0;
-    const TReactionZoneResult r = SolveReactionZone(s);
-    EXPECT_TRUE(r.ZoneConverged);
-    EXPECT_TRUE(r.FinalConverged);
-    ExpectHeatsEquilibrium(heat_);
+    for (const long double share : {0.0L, 1.0L}) {
+        SCOPED_TRACE("share drawn in " + std::to_string(D(share)));
+        const TReactionZoneResult r = SolveReactionZone({.MetalToZone = share, .SlagToZone = share, .Oxygen = 0});
+        EXPECT_TRUE(r.FinalConverged);
+        EXPECT_TRUE(share == 0 ? Zone().TotalMass < 1e-90L : r.ZoneConverged);
+        ExpectHeatsEquilibrium(heat_);
+    }
 }
 
 TEST_F(ReactionZoneLimits, NothingReturnedChargesThePseudoMaterialsAtTheFloor)
 {
-    TReactionZoneShares s;
-    s.MetalToZone = 0.5L;
-    s.SlagToZone = 0.5L;
-    s.Oxygen = 1;
-    s.MetalBack = s.SlagBack = s.GasBack = 0;
-    const TReactionZoneResult r = SolveReactionZone(s);
+    const TReactionZoneResult r = SolveReactionZone(
+        {.MetalToZone = 0.5L, .SlagToZone = 0.5L, .Oxygen = 1, .MetalBack = 0, .SlagBack = 0, .GasBack = 0});
     EXPECT_TRUE(r.FinalConverged);
     for (int p = 1; p <= 3; ++p)
         EXPECT_EQ(MaterialTable[MaterialCount + p].Amount, 1e-100L) << "pseudo-material " << p;
     for (int j = 1; j <= MaterialCount; ++j)
         EXPECT_EQ(MaterialTable[j].Amount, 0) << MaterialTable[j].Name;
-    long double rest = 0;
-    for (const TElementMasses& h : heat_)
-        rest += 0.5L * (h.Metal + h.Slag) + h.Gas;
+    const long double rest = HeatShare(0.5L, 0.5L, 1);
     EXPECT_NEAR(D(Final().TotalMass), D(rest), Near(rest));
 }
 
 TEST_F(ReactionZoneLimits, ReturnedPhasesCarryTheZonesCompositionAndTemperature)
 {
-    TReactionZoneShares s;
-    s.Oxygen = 2;
+    const TReactionZoneShares s{.Oxygen = 2};
     PrepareReactionZone(s);
     ASSERT_TRUE(SolveZone());
     EXPECT_EQ(MaterialTable[oxygenSlot_].Amount, 2.0L);
@@ -249,28 +211,19 @@ TEST_F(ReactionZoneLimits, ReturnedPhasesCarryTheZonesCompositionAndTemperature)
 TEST_F(ReactionZoneLimits, ProjectWithoutOxygenMaterialComputesTheZoneWithoutIt)
 {
     MaterialTable[oxygenSlot_].Name = "Повітря";
-    TReactionZoneShares s;
-    s.MetalToZone = 0.5L;
-    s.SlagToZone = 0.5L;
-    s.Oxygen = 5;
-    const TReactionZoneResult r = SolveReactionZone(s);
+    const TReactionZoneResult r = SolveReactionZone({.MetalToZone = 0.5L, .SlagToZone = 0.5L, .Oxygen = 5});
     EXPECT_EQ(r.OxygenSlot, -1);
     EXPECT_TRUE(r.ZoneConverged);
-    long double expected = 0;
-    for (const TElementMasses& h : heat_)
-        expected += 0.5L * (h.Metal + h.Slag);
+    const long double expected = HeatShare(0.5L, 0.5L);
     EXPECT_NEAR(D(Zone().TotalMass), D(expected), Near(expected));
 }
 
 TEST_F(ReactionZoneLimits, NegativeOxygenChargesNone)
 {
-    TReactionZoneShares s;
-    s.Oxygen = -3;
-    PrepareReactionZone(s);
-    EXPECT_EQ(MaterialTable[oxygenSlot_].Amount, 0);
-    s.Oxygen = std::nanl("");
-    PrepareReactionZone(s);
-    EXPECT_EQ(MaterialTable[oxygenSlot_].Amount, 0);
+    for (const long double oxygen : {-3.0L, std::nanl("")}) {
+        PrepareReactionZone({.Oxygen = oxygen});
+        EXPECT_EQ(MaterialTable[oxygenSlot_].Amount, 0) << D(oxygen);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -280,10 +233,7 @@ using ReactionZoneConvergence = ReactionZoneBase;
 // The window's start: 20 % of metal and slag, an oxygen share of 10 %.
 TReactionZoneShares StartShares()
 {
-    TReactionZoneShares s;
-    const long double mMetRZ = ThSystems[0]->MetalMass * 0.2L;
-    s.Oxygen = mMetRZ * 0.1L / 0.9L;
-    return s;
+    return {.Oxygen = ThSystems[0]->MetalMass * 0.2L * 0.1L / 0.9L};
 }
 
 TEST_F(ReactionZoneConvergence, StartSharesConvergeAndTheOxygenOxidisesTheZone)
@@ -307,11 +257,7 @@ TEST_F(ReactionZoneConvergence, HeatBalanceKeepsTheTemperatureOfAnUntouchedHeat)
     task.Losses = 15000;
     ASSERT_TRUE(MeltForward().BothConverged);
     const long double heatT = ThSystems[0]->Temperature;
-    TReactionZoneShares s;
-    s.MetalToZone = 1;
-    s.SlagToZone = 1;
-    s.Oxygen = 0;
-    const TReactionZoneResult r = SolveReactionZone(s);
+    const TReactionZoneResult r = SolveReactionZone({.MetalToZone = 1, .SlagToZone = 1, .Oxygen = 0});
     EXPECT_TRUE(r.ZoneConverged);
     EXPECT_TRUE(r.FinalConverged);
     EXPECT_NEAR(D(Zone().Temperature), D(heatT), 5.0);

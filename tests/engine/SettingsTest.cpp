@@ -1,8 +1,10 @@
+#include "LoaderTestSupport.h"
 #include "ProgramDir.h"
 #include "Settings.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <tuple>
 
 using namespace ferrolyt;
 namespace fs = std::filesystem;
@@ -124,26 +127,6 @@ TSettingsRecord Decoded(const Image& image, std::vector<std::string>* mended = n
     return r;
 }
 
-// A folder of its own under the system's temporary folder, removed at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() / ("ferrolyt-settings-" + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
 void WriteBytes(const std::string& path, const uint8_t* data, std::size_t n)
 {
     std::ofstream f(path, std::ios::binary);
@@ -160,27 +143,20 @@ class SettingsFileTest : public ::testing::Test {
 protected:
     void SetUp() override { SetOptionDefaults(); }
     void TearDown() override { SetOptionDefaults(); }
-    TempDir dir;
+    std::string File(const std::string& name) const { return (dir / name).string(); }
+    test::ScratchFolder dir;
 };
 
 } // namespace
 
-TEST(Settings, LayoutCoversTheWhole512BytesWithoutGaps)
-{
-    std::size_t next = 0;
-    for (const auto& f : Layout()) {
-        EXPECT_EQ(f.offset, next) << f.name;
-        EXPECT_EQ(f.expected.size(), f.width) << f.name;
-        next = f.offset + f.width;
-    }
-    EXPECT_EQ(next, SettingsSize);
-}
-
 TEST(Settings, EveryFieldLiesAtItsOffsetInBothDirections)
 {
-    const TSettingsRecord defaults{};
-    const Image base = EncodeSettings(defaults);
+    const Image base = EncodeSettings(TSettingsRecord{});
+    std::size_t next = 0; // the layout covers all 512 bytes without gaps
     for (const auto& f : Layout()) {
+        EXPECT_EQ(f.offset, next) << f.name;
+        ASSERT_EQ(f.expected.size(), f.width) << f.name;
+        next = f.offset + f.width;
         TSettingsRecord r;
         f.set(r);
         const Image image = EncodeSettings(r);
@@ -197,6 +173,7 @@ TEST(Settings, EveryFieldLiesAtItsOffsetInBothDirections)
         EXPECT_EQ(Decoded(patched, &mended), r) << f.name;
         EXPECT_TRUE(mended.empty()) << f.name;
     }
+    EXPECT_EQ(next, SettingsSize);
 }
 
 TEST(Settings, DefaultsAreZeroBytesAndSixValues)
@@ -206,23 +183,16 @@ TEST(Settings, DefaultsAreZeroBytesAndSixValues)
     Settings.Reserved4[3] = 9;
     SetOptionDefaults();
     EXPECT_EQ(Settings, TSettingsRecord{});
-    EXPECT_EQ(Settings.LastProject, "FERROLYT.FWP");
-    EXPECT_EQ(Settings.AutoSaveMinutes, 10);
-    EXPECT_EQ(Settings.MoltenMaterialTemp, 1600);
-    EXPECT_TRUE(Settings.AutoOxygen);
-    EXPECT_TRUE(Settings.ShowSomeGases);
-    EXPECT_EQ(Settings.MinGasPressure, 1e-10);
-
+    // The layout test above pins each offset, so the image pins the values.
     Image expected{};
-    const char name[] = "FERROLYT.FWP";
     expected[0] = 12;
-    std::memcpy(&expected[1], name, 12);
-    expected[238] = 10;
-    expected[296] = 1600 & 0xFF;
+    std::memcpy(&expected[1], "FERROLYT.FWP", 12); // LastProject
+    expected[238] = 10;                             // AutoSaveMinutes
+    expected[296] = 1600 & 0xFF;                    // MoltenMaterialTemp
     expected[297] = 1600 >> 8;
-    expected[356] = 1;
-    expected[357] = 1;
-    const auto p = DoubleBytes(1e-10);
+    expected[356] = 1; // AutoOxygen
+    expected[357] = 1; // ShowSomeGases
+    const auto p = DoubleBytes(1e-10); // MinGasPressure
     std::memcpy(&expected[385], p.data(), 8);
     EXPECT_EQ(EncodeSettings(Settings), expected);
 }
@@ -268,42 +238,36 @@ TEST(Settings, AnyNonZeroByteIsTrue)
 {
     Image image = EncodeSettings(TSettingsRecord{});
     image[236] = 7;
-    image[356] = 0;
     const TSettingsRecord r = Decoded(image);
     EXPECT_TRUE(r.ExitSave);
-    EXPECT_FALSE(r.AutoOxygen);
     EXPECT_EQ(EncodeSettings(r)[236], 1);
 }
 
-TEST(Settings, ChoicesOutOfRangeFallBackToTheirDefaults)
+TEST(Settings, BytesOutOfRangeFallBackToTheirDefaults)
 {
-    const std::pair<std::size_t, const char*> choices[] = {
-        {239, "HeatAlg"}, {240, "ConsumptionMode"}, {365, "GasPressureUnit"},
-        {380, "MetalModel"}, {381, "SlagModel"}, {382, "GasLogMode"},
-        {383, "CompositionUnit"}, {384, "FinalTempMode"}, {397, "NmiRcMethod"}};
-    for (auto [at, name] : choices) {
+    const std::tuple<std::size_t, const char*, uint8_t> cases[] = {
+        {0, "LastProject", 106}, {0, "LastProject", 200}, {0, "LastProject", 255}, // text length beyond capacity
+        {239, "HeatAlg", 0xFF}, {240, "ConsumptionMode", 0xFF}, {365, "GasPressureUnit", 0xFF},
+        {380, "MetalModel", 0xFF}, {381, "SlagModel", 0xFF}, {382, "GasLogMode", 0xFF},
+        {383, "CompositionUnit", 0xFF}, {384, "FinalTempMode", 0xFF}, {397, "NmiRcMethod", 0xFF},
+        {238, "AutoSaveMinutes", 0}}; // a zero interval becomes ten minutes
+    for (auto [at, name, bad] : cases) {
         Image image = EncodeSettings(TSettingsRecord{});
-        image[at] = 0xFF;
+        image[at] = bad;
         std::vector<std::string> mended;
         EXPECT_EQ(Decoded(image, &mended), TSettingsRecord{}) << name;
         EXPECT_EQ(mended, std::vector<std::string>{name});
     }
-    // The last entry of each list is still accepted.
+    // The largest value of each is still accepted.
     Image image = EncodeSettings(TSettingsRecord{});
     image[239] = 2;
     image[383] = 3;
+    image[0] = 105;
+    std::memset(&image[1], 'a', 105);
     const TSettingsRecord r = Decoded(image);
     EXPECT_EQ(r.HeatAlg, 2);
     EXPECT_EQ(r.CompositionUnit, 3);
-}
-
-TEST(Settings, ZeroAutosaveIntervalBecomesTenMinutes)
-{
-    Image image = EncodeSettings(TSettingsRecord{});
-    image[238] = 0;
-    std::vector<std::string> mended;
-    EXPECT_EQ(Decoded(image, &mended).AutoSaveMinutes, 10);
-    EXPECT_EQ(mended, std::vector<std::string>{"AutoSaveMinutes"});
+    EXPECT_EQ(r.LastProject, std::string(105, 'a'));
 }
 
 TEST(Settings, UnusableNumbersFallBackToTheirDefaults)
@@ -335,21 +299,6 @@ TEST(Settings, UnusableNumbersFallBackToTheirDefaults)
         else
             EXPECT_EQ(EncodeSettings(r), image) << "offset " << c.at;
     }
-}
-
-TEST(Settings, StringLengthBeyondCapacityGivesTheDefaultProject)
-{
-    for (uint8_t length : {106, 200, 255}) {
-        Image image = EncodeSettings(TSettingsRecord{});
-        image[0] = length;
-        std::vector<std::string> mended;
-        EXPECT_EQ(Decoded(image, &mended).LastProject, "FERROLYT.FWP");
-        EXPECT_EQ(mended, std::vector<std::string>{"LastProject"});
-    }
-    Image image = EncodeSettings(TSettingsRecord{});
-    image[0] = 105;
-    std::memset(&image[1], 'a', 105);
-    EXPECT_EQ(Decoded(image).LastProject, std::string(105, 'a'));
 }
 
 TEST(Settings, TextsAreStoredInCodePage1251)
@@ -396,57 +345,34 @@ TEST_F(SettingsFileTest, MissingFileLeavesTheRecordAlone)
 {
     Settings.HotHeelTemp = 1650;
     const TSettingsRecord before = Settings;
-    EXPECT_FALSE(ReadSettingsFile(dir.File("none.ini")));
+    EXPECT_FALSE(ReadSettingsFile(File("none.ini")));
     EXPECT_EQ(Settings, before);
 }
 
-TEST_F(SettingsFileTest, ShortFileChangesOnlyTheBytesItHolds)
+TEST_F(SettingsFileTest, ShortFileChangesOnlyTheBytesItHoldsLongerUsesItsFirst512)
 {
     std::mt19937 rng(7);
-    const Image file = RandomValidImage(rng);
-    Settings.ExitSave = true;
-    Settings.HotHeelTemp = 1700;
-    Settings.Reserved2.fill(3);
-    const Image before = EncodeSettings(Settings);
-    for (std::size_t length : {0, 1, 100, 106, 240, 257, 300, 511}) {
+    const Image image = RandomValidImage(rng);
+    std::vector<uint8_t> file(image.begin(), image.end());
+    file.resize(700, 0xEE);
+    const auto prepare = [] {
         SetOptionDefaults();
         Settings.ExitSave = true;
         Settings.HotHeelTemp = 1700;
         Settings.Reserved2.fill(3);
-        WriteBytes(dir.File("short.ini"), file.data(), length);
-        ASSERT_TRUE(ReadSettingsFile(dir.File("short.ini")));
+        return EncodeSettings(Settings);
+    };
+    const Image before = prepare();
+    for (std::size_t length : {0, 1, 100, 106, 240, 257, 300, 511, 512, 700}) {
+        prepare();
+        WriteBytes(File("s.ini"), file.data(), length);
+        ASSERT_TRUE(ReadSettingsFile(File("s.ini")));
         Image expected = before;
-        std::memcpy(expected.data(), file.data(), length);
+        std::memcpy(expected.data(), file.data(), std::min(length, SettingsSize));
         // Only the text's "length" characters are kept; the rest is written as zeros.
         std::memset(&expected[1 + expected[0]], 0, 105 - expected[0]);
         EXPECT_EQ(EncodeSettings(Settings), expected) << length;
     }
-}
-
-TEST_F(SettingsFileTest, HundredByteFileKeepsEveryLaterField)
-{
-    Image file = EncodeSettings(TSettingsRecord{});
-    const char name[] = "PROJ\\A.FWP";
-    file[0] = 10;
-    std::memcpy(&file[1], name, 10);
-    WriteBytes(dir.File("Ferrolyt.ini"), file.data(), 100);
-    Settings.AutoSave = true;
-    ASSERT_TRUE(ReadSettingsFile(dir.File("Ferrolyt.ini")));
-    EXPECT_EQ(Settings.LastProject, "PROJ\\A.FWP");
-    EXPECT_TRUE(Settings.AutoSave);
-    EXPECT_EQ(Settings.AutoSaveMinutes, 10);
-    EXPECT_EQ(Settings.MinGasPressure, 1e-10);
-}
-
-TEST_F(SettingsFileTest, LongerFileUsesItsFirst512Bytes)
-{
-    std::mt19937 rng(11);
-    const Image image = RandomValidImage(rng);
-    std::vector<uint8_t> file(image.begin(), image.end());
-    file.resize(700, 0xEE);
-    WriteBytes(dir.File("long.ini"), file.data(), file.size());
-    ASSERT_TRUE(ReadSettingsFile(dir.File("long.ini")));
-    EXPECT_EQ(EncodeSettings(Settings), image);
 }
 
 TEST_F(SettingsFileTest, WrittenFileIs512BytesAndReadsBackWithReservedBytes)
@@ -454,7 +380,7 @@ TEST_F(SettingsFileTest, WrittenFileIs512BytesAndReadsBackWithReservedBytes)
     std::mt19937 rng(3);
     const Image image = RandomValidImage(rng);
     ASSERT_TRUE(DecodeSettings(image.data(), image.size(), Settings).empty());
-    const std::string path = dir.File("Ferrolyt.ini");
+    const std::string path = File("Ferrolyt.ini");
     WriteBytes(path, reinterpret_cast<const uint8_t*>("old"), 3);
     ASSERT_TRUE(WriteSettingsFile(path));
     const auto written = ReadBytes(path);
@@ -470,11 +396,11 @@ TEST_F(SettingsFileTest, WrittenFileIs512BytesAndReadsBackWithReservedBytes)
 
 TEST_F(SettingsFileTest, FailedWriteReturnsFalseAndKeepsTheOldFile)
 {
-    EXPECT_FALSE(WriteSettingsFile(dir.File("missing/Ferrolyt.ini")));
+    EXPECT_FALSE(WriteSettingsFile(File("missing/Ferrolyt.ini")));
 
     // The name is taken by a folder: the temporary file is written, the
     // replacement fails, and nothing is left behind.
-    const std::string blocked = dir.File("blocked.ini");
+    const std::string blocked = File("blocked.ini");
     fs::create_directories(fs::path(blocked) / "inside");
     EXPECT_FALSE(WriteSettingsFile(blocked));
     EXPECT_TRUE(fs::is_directory(blocked));

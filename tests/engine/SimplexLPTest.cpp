@@ -4,6 +4,7 @@
 #include "Constraints.h"
 #include "Model.h"
 #include "SimplexLP.h"
+#include "SolverFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -30,16 +30,10 @@ struct TestLp {
     std::vector<long double> C;
 };
 
-void ClearBlocks()
-{
-    ConstraintBlockCount = 0;
-    LpRowCount = 0;
-}
-
 void LoadTableau(const TestLp& lp)
 {
     ResetModel();
-    ClearBlocks();
+    ConstraintBlockCount = 0;
     for (auto& row : LpTableau)
         row.fill(0);
     MaterialCount = lp.Columns;
@@ -88,73 +82,66 @@ TestLp RandomLp(std::mt19937& rng, Shape shape, int maxRows, int maxColumns)
     TestLp lp;
     lp.Rows = uniform(1, maxRows);
     lp.Columns = uniform(1, maxColumns);
-    lp.A.assign(static_cast<std::size_t>(lp.Rows), std::vector<long double>(static_cast<std::size_t>(lp.Columns), 0));
-    lp.B.assign(static_cast<std::size_t>(lp.Rows), 0);
-    lp.C.assign(static_cast<std::size_t>(lp.Columns), 0);
+    lp.A.assign(lp.Rows, std::vector<long double>(lp.Columns, 0));
+    lp.B.assign(lp.Rows, 0);
+    lp.C.assign(lp.Columns, 0);
     for (auto& c : lp.C)
         c = shape == Shape::Degenerate ? uniform(0, 2) : uniform(0, 9);
     for (int r = 0; r < lp.Rows; ++r) {
-        auto& row = lp.A[static_cast<std::size_t>(r)];
-        for (auto& a : row) {
-            if (uniform(0, 9) < 4)
-                continue;
-            a = shape == Shape::Covering ? -uniform(0, 6) : uniform(-9, 9);
-        }
-        switch (shape) {
-        case Shape::Covering: lp.B[static_cast<std::size_t>(r)] = -uniform(0, 30); break;
-        case Shape::Degenerate:
-            lp.B[static_cast<std::size_t>(r)] = uniform(0, 2) == 0 ? 0 : uniform(-10, 10);
+        auto& row = lp.A[r];
+        for (auto& a : row)
+            if (uniform(0, 9) >= 4)
+                a = shape == Shape::Covering ? -uniform(0, 6) : uniform(-9, 9);
+        if (shape == Shape::Covering) {
+            lp.B[r] = -uniform(0, 30);
+        } else if (shape != Shape::Degenerate) {
+            lp.B[r] = uniform(-30, 30);
+        } else {
+            lp.B[r] = uniform(0, 2) == 0 ? 0 : uniform(-10, 10);
             // Repeat an earlier row now and then, sometimes scaled.
             if (r > 0 && uniform(0, 3) == 0) {
                 const int k = uniform(0, r - 1);
                 const int scale = uniform(1, 3);
                 for (int j = 0; j < lp.Columns; ++j)
-                    row[static_cast<std::size_t>(j)] = scale * lp.A[static_cast<std::size_t>(k)][static_cast<std::size_t>(j)];
-                lp.B[static_cast<std::size_t>(r)] = scale * lp.B[static_cast<std::size_t>(k)];
+                    row[j] = scale * lp.A[k][j];
+                lp.B[r] = scale * lp.B[k];
             }
-            break;
-        default: lp.B[static_cast<std::size_t>(r)] = uniform(-30, 30); break;
         }
     }
     if (shape == Shape::Infeasible) {
         // Either a row that no x >= 0 meets, or two rows that contradict.
         const int r = uniform(0, lp.Rows - 1);
         if (uniform(0, 1) == 0 || lp.Rows < 2) {
-            for (auto& a : lp.A[static_cast<std::size_t>(r)])
+            for (auto& a : lp.A[r])
                 a = uniform(0, 4);
-            lp.B[static_cast<std::size_t>(r)] = -uniform(1, 10);
+            lp.B[r] = -uniform(1, 10);
         } else {
             const int r2 = (r + 1) % lp.Rows;
-            for (int j = 0; j < lp.Columns; ++j) {
-                lp.A[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)] = uniform(0, 3);
-                lp.A[static_cast<std::size_t>(r2)][static_cast<std::size_t>(j)] =
-                    -lp.A[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)];
-            }
-            lp.B[static_cast<std::size_t>(r)] = uniform(0, 5);
-            lp.B[static_cast<std::size_t>(r2)] = -lp.B[static_cast<std::size_t>(r)] - uniform(1, 5);
+            for (int j = 0; j < lp.Columns; ++j)
+                lp.A[r2][j] = -(lp.A[r][j] = uniform(0, 3));
+            lp.B[r] = uniform(0, 5);
+            lp.B[r2] = -lp.B[r] - uniform(1, 5);
         }
     }
     if (shape == Shape::Bounds) {
         // Material-like rows: lower and upper amounts and a share of the total.
         for (int r = 0; r < lp.Rows; ++r) {
-            auto& row = lp.A[static_cast<std::size_t>(r)];
+            auto& row = lp.A[r];
             std::fill(row.begin(), row.end(), 0);
             const int j = uniform(0, lp.Columns - 1);
             switch (uniform(0, 3)) {
-            case 0: row[static_cast<std::size_t>(j)] = -1; lp.B[static_cast<std::size_t>(r)] = -uniform(0, 20); break;
-            case 1: row[static_cast<std::size_t>(j)] = 1; lp.B[static_cast<std::size_t>(r)] = uniform(0, 40); break;
+            case 0: row[j] = -1; lp.B[r] = -uniform(0, 20); break;
+            case 1: row[j] = 1; lp.B[r] = uniform(0, 40); break;
             default: {
                 const long double p = uniform(1, 9) / 10.0L;
-                for (auto& a : row)
-                    a = -p;
-                row[static_cast<std::size_t>(j)] = 1 - p;
-                lp.B[static_cast<std::size_t>(r)] = 0;
-                break;
+                std::fill(row.begin(), row.end(), -p);
+                row[j] = 1 - p;
+                lp.B[r] = 0;
             }
             }
         }
         // A demand on the total so that something must be charged.
-        lp.A.back().assign(static_cast<std::size_t>(lp.Columns), -1);
+        lp.A.back().assign(lp.Columns, -1);
         lp.B.back() = -uniform(1, 50);
     }
     return lp;
@@ -178,12 +165,11 @@ void WriteBatch(const std::filesystem::path& file, const std::vector<const TestL
     std::ofstream out(file);
     out << "Minimize\n obj:";
     for (std::size_t k = 0; k < lps.size(); ++k) {
-        if (elastic) {
+        if (elastic)
             out << " + 1 t" << k;
-            continue;
-        }
-        for (int j = 0; j < lps[k]->Columns; ++j)
-            out << " + " << Number(lps[k]->C[static_cast<std::size_t>(j)]) << " x" << k << "_" << j << "\n";
+        else
+            for (int j = 0; j < lps[k]->Columns; ++j)
+                out << " + " << Number(lps[k]->C[j]) << " x" << k << "_" << j << "\n";
     }
     out << "\nSubject To\n";
     for (std::size_t k = 0; k < lps.size(); ++k) {
@@ -192,8 +178,7 @@ void WriteBatch(const std::filesystem::path& file, const std::vector<const TestL
             out << " r" << k << "_" << r << ":";
             bool empty = true;
             for (int j = 0; j < lp.Columns; ++j) {
-                const long double a = lp.A[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)];
-                if (a != 0) {
+                if (const long double a = lp.A[r][j]; a != 0) {
                     out << (a < 0 ? " - " : " + ") << Number(std::fabs(a)) << " x" << k << "_" << j;
                     empty = false;
                 }
@@ -202,7 +187,7 @@ void WriteBatch(const std::filesystem::path& file, const std::vector<const TestL
                 out << " - 1 t" << k;
             else if (empty)
                 out << " + 0 x" << k << "_0"; // a row needs a term
-            out << " <= " << Number(lp.B[static_cast<std::size_t>(r)]) << "\n";
+            out << " <= " << Number(lp.B[r]) << "\n";
         }
     }
     out << "End\n";
@@ -225,16 +210,15 @@ GlpkSolution RunGlpsol(const std::filesystem::path& lpFile)
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream s(line);
-        std::string tag;
+        std::string tag, status;
         s >> tag;
         if (tag == "s") {
-            std::string bas, p;
+            std::string primal;
             int m = 0, n = 0;
-            s >> bas >> m >> n >> p;
-            result.PrimalStatus = p.empty() ? '?' : p[0];
+            s >> status >> m >> n >> primal;
+            result.PrimalStatus = primal.empty() ? '?' : primal[0];
         } else if (tag == "j") {
             int index = 0;
-            std::string status;
             long double value = 0;
             s >> index >> status >> value;
             result.Columns.push_back(value);
@@ -242,26 +226,6 @@ GlpkSolution RunGlpsol(const std::filesystem::path& lpFile)
     }
     return result;
 }
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::random_device rd;
-        path_ = std::filesystem::temp_directory_path() /
-                ("ferrolyt-lp-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // Verdict and optimum of every programme by glpsol: two runs per batch.
 struct Reference {
@@ -283,15 +247,12 @@ std::vector<Reference> SolveWithGlpk(const std::vector<TestLp>& lps, const std::
 
     std::vector<Reference> refs(lps.size());
     std::vector<const TestLp*> feasible;
-    std::vector<std::size_t> feasibleIndex;
     for (std::size_t k = 0; k < lps.size() && k < s1.Columns.size(); ++k) {
         // Integer data: a feasible programme relaxes by exactly 0, an
         // infeasible one by far more than glpsol's tolerance.
         refs[k].Feasible = s1.Columns[k] < 1e-7L;
-        if (refs[k].Feasible) {
+        if (refs[k].Feasible)
             feasible.push_back(&lps[k]);
-            feasibleIndex.push_back(k);
-        }
     }
     if (feasible.empty())
         return refs;
@@ -299,13 +260,10 @@ std::vector<Reference> SolveWithGlpk(const std::vector<TestLp>& lps, const std::
     WriteBatch(phase2, feasible, false);
     const GlpkSolution s2 = RunGlpsol(phase2);
     EXPECT_EQ(s2.PrimalStatus, 'f') << "glpsol did not solve " << phase2;
-    std::size_t column = 0;
-    for (std::size_t f = 0; f < feasible.size(); ++f) {
-        long double cost = 0;
-        for (int j = 0; j < feasible[f]->Columns && column < s2.Columns.size(); ++j, ++column)
-            cost += feasible[f]->C[static_cast<std::size_t>(j)] * s2.Columns[column];
-        refs[feasibleIndex[f]].Cost = cost;
-    }
+    std::size_t column = 0; // the feasible programmes' columns in turn
+    for (std::size_t k = 0; k < lps.size(); ++k)
+        for (int j = 0; refs[k].Feasible && j < lps[k].Columns && column < s2.Columns.size(); ++j, ++column)
+            refs[k].Cost += lps[k].C[j] * s2.Columns[column];
     return refs;
 }
 
@@ -315,8 +273,8 @@ void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsign
     std::vector<TestLp> lps;
     for (int k = 0; k < count; ++k)
         lps.push_back(RandomLp(rng, shape, maxRows, maxColumns));
-    TempFolder folder;
-    const std::vector<Reference> refs = SolveWithGlpk(lps, folder.path(), tag);
+    test::TTempFolder folder;
+    const std::vector<Reference> refs = SolveWithGlpk(lps, folder.Path(), tag);
     ASSERT_EQ(refs.size(), lps.size());
     int feasibleCount = 0;
     for (std::size_t k = 0; k < lps.size(); ++k) {
@@ -349,18 +307,13 @@ void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsign
 } // namespace
 
 TEST(SimplexAgainstGlpk, MixedProgrammes) { CompareWithGlpk(Shape::Mixed, 150, 25, 20, 11u, "mixed"); }
-
 TEST(SimplexAgainstGlpk, CoveringProgrammesNeedManyExchanges)
 {
     CompareWithGlpk(Shape::Covering, 60, 40, 30, 23u, "covering");
 }
-
 TEST(SimplexAgainstGlpk, DegenerateProgrammes) { CompareWithGlpk(Shape::Degenerate, 100, 20, 12, 37u, "degenerate"); }
-
 TEST(SimplexAgainstGlpk, InfeasibleProgrammes) { CompareWithGlpk(Shape::Infeasible, 60, 15, 10, 41u, "infeasible"); }
-
 TEST(SimplexAgainstGlpk, MaterialBoundsAndShares) { CompareWithGlpk(Shape::Bounds, 60, 25, 15, 53u, "bounds"); }
-
 TEST(SimplexAgainstGlpk, LargestTableau) { CompareWithGlpk(Shape::Covering, 4, 280, 100, 61u, "largest"); }
 
 // ---------------------------------------------------------------------------
@@ -370,10 +323,7 @@ namespace {
 // A tableau from rows given as {right side, coefficients...}.
 void Tableau(std::vector<long double> prices, std::vector<std::vector<long double>> rows)
 {
-    TestLp lp;
-    lp.Columns = static_cast<int>(prices.size());
-    lp.Rows = static_cast<int>(rows.size());
-    lp.C = prices;
+    TestLp lp{static_cast<int>(rows.size()), static_cast<int>(prices.size()), {}, {}, prices};
     for (auto& r : rows) {
         lp.B.push_back(r.front());
         lp.A.emplace_back(r.begin() + 1, r.end());
@@ -423,15 +373,6 @@ TEST(SimplexPivotRules, EarlierColumnWinsWithinTolerance)
     EXPECT_EQ(MaterialTable[2].LpAmount, 5);
 }
 
-TEST(SimplexPivotRules, CostRowHoldsTheNegatedCost)
-{
-    Tableau({2, 3}, {{-4, -1, -1}, {3, 1, 0}});
-    ASSERT_EQ(SolveLP(0), lpMet);
-    EXPECT_EQ(MaterialTable[1].LpAmount, 3);
-    EXPECT_EQ(MaterialTable[2].LpAmount, 1);
-    EXPECT_EQ(LpTableau[0][0], -9);
-}
-
 namespace {
 
 // Two materials; blocks 1..4 over rows 1..5:
@@ -446,6 +387,15 @@ void OneConflictTask()
     AddConstraintBlock("x2 >= 6", ckMaterialMass, 2, 1);
     AddConstraintBlock("x1 + x2 <= 100", ckMaterialShare, 1, 1);
     ASSERT_EQ(LpRowCount, 5);
+}
+
+// One-row blocks: x1 <= 3, x1 >= 5, x2 <= 1, x2 >= 2; two conflicts.
+void TwoConflictTask()
+{
+    Tableau({1, 1}, {{3, 1, 0}, {-5, -1, 0}, {1, 0, 1}, {-2, 0, -1}});
+    LpRowCount = 0;
+    for (int k = 0; k < 4; ++k)
+        AddConstraintBlock("block", ckMaterialMass, 1, 1);
 }
 
 } // namespace
@@ -471,10 +421,7 @@ TEST(SimplexRelease, ReleasedArgumentLiftsItsBlockForTheWholeCall)
 
 TEST(SimplexRelease, TwoConflictsCannotBeMet)
 {
-    Tableau({1, 1}, {{3, 1, 0}, {-5, -1, 0}, {1, 0, 1}, {-2, 0, -1}});
-    LpRowCount = 0;
-    for (int k = 0; k < 4; ++k)
-        AddConstraintBlock("block", ckMaterialMass, 1, 1);
+    TwoConflictTask();
     for (int j = 1; j <= 2; ++j)
         MaterialTable[j].LpAmount = 99;
     EXPECT_EQ(SolveLP(0), lpNotMet);
@@ -487,19 +434,10 @@ TEST(SimplexRelease, AutomaticReleaseComesOnTopOfTheReleasedArgument)
     // Released block 2 (x1 >= 5) settles the first conflict; the sequence then
     // tries block 1 (fails: x2 still conflicts) and block 2 again before
     // block 3 (x2 <= 1) settles the second one.
-    Tableau({1, 1}, {{3, 1, 0}, {-5, -1, 0}, {1, 0, 1}, {-2, 0, -1}});
-    LpRowCount = 0;
-    for (int k = 0; k < 4; ++k)
-        AddConstraintBlock("block", ckMaterialMass, 1, 1);
+    TwoConflictTask();
     EXPECT_EQ(SolveLP(2), lpMetReleased);
     EXPECT_EQ(MaterialTable[1].LpAmount, 0);
     EXPECT_EQ(MaterialTable[2].LpAmount, 2);
-}
-
-TEST(SimplexRelease, WithoutBlocksAnUnmetRowEndsTheCall)
-{
-    Tableau({1}, {{-1, 1}});
-    EXPECT_EQ(SolveLP(0), lpNotMet);
 }
 
 TEST(SimplexGuards, TableauBeyondItsRoomIsNotSolved)
@@ -517,10 +455,7 @@ TEST(SimplexGuards, CyclingEndsAtTheExchangeLimit)
     // The transposed form of Beale's example: with the most violated row and
     // the first of tied ratios, the exchanges return to the starting basis
     // every six steps and never end on their own.
-    Tableau({0, 0, 1}, {{-0.75L, -0.25L, -0.5L, 0},
-                        {20, 8, 12, 0},
-                        {-0.5L, 1, 0.5L, -1},
-                        {6, -9, -3, 0}});
+    Tableau({0, 0, 1}, {{-0.75L, -0.25L, -0.5L, 0}, {20, 8, 12, 0}, {-0.5L, 1, 0.5L, -1}, {6, -9, -3, 0}});
     EXPECT_EQ(SolveLP(0), lpNotMet);
     for (int j = 1; j <= 3; ++j)
         EXPECT_EQ(MaterialTable[j].LpAmount, 0);

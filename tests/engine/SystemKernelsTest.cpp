@@ -39,10 +39,6 @@ long double SlagCharge(TThSys& sys)
     return q;
 }
 
-struct Residual {
-    long double r1, r2, r3;
-};
-
 // A · Δ for the symmetric matrix the system holds.
 std::array<long double, 3> MatrixTimesSteps(const TThSys& sys)
 {
@@ -56,15 +52,19 @@ std::array<long double, 3> MatrixTimesSteps(const TThSys& sys)
 
 // ---------------------------------------------------------------------------
 
-TEST(DistributePhases, ConservesEveryElement)
+TEST(DistributePhases, ConservesEveryElementAndFollowsTheDistributionTerms)
 {
     TSettingsGuard guard;
-    for (long double psi : {-2.0L, 0.5L, 3.0L}) {
-        TThSys& sys = Distributed(psi, 0.3L, 4.0L);
+    using TPotentials = std::array<long double, 3>; // ψ, λ_S, λ_G
+    for (const TPotentials& p : {TPotentials{-2.0L, 0.3L, 4.0L}, TPotentials{0.5L, 0.3L, 4.0L},
+                                 TPotentials{3.0L, 0.3L, 4.0L}, TPotentials{1.2L, -0.4L, 6.0L}}) {
+        TThSys& sys = Distributed(p[0], p[1], p[2]);
         long double m = 0, s = 0, g = 0;
         for (int i = 0; i <= SystemElemLast; ++i) {
             const TElementRecord& e = sys.El(i);
             EXPECT_NEAR(D((e.MetalAmount + e.SlagAmount + e.GasAmount) / e.Amount), 1.0, 1e-15) << e.Symbol;
+            EXPECT_NEAR(D(std::log(e.SlagAmount / e.MetalAmount)), D(e.KMS - p[1] - e.Valence * p[0]), 1e-12);
+            EXPECT_NEAR(D(std::log(e.GasAmount / e.MetalAmount)), D(e.KMG - p[2]), 1e-12);
             m += e.MetalAmount;
             s += e.SlagAmount;
             g += e.GasAmount;
@@ -75,25 +75,10 @@ TEST(DistributePhases, ConservesEveryElement)
     }
 }
 
-TEST(DistributePhases, RatiosFollowTheDistributionTerms)
-{
-    TSettingsGuard guard;
-    TThSys& sys = Distributed(1.2L, -0.4L, 6.0L);
-    for (int i = 0; i <= SystemElemLast; ++i) {
-        const TElementRecord& e = sys.El(i);
-        EXPECT_NEAR(D(std::log(e.SlagAmount / e.MetalAmount)), D(e.KMS + 0.4L - e.Valence * 1.2L), 1e-12);
-        EXPECT_NEAR(D(std::log(e.GasAmount / e.MetalAmount)), D(e.KMG - 6.0L), 1e-12);
-    }
-}
-
 TEST(DistributePhases, EmptyElementAndExtremeTermsStayFinite)
 {
     TSettingsGuard guard;
-    TThSys& sys = BuildFeOSiMnCa();
-    sys.CalcGasEquilibrium();
-    sys.SlagPotential = 0;
-    sys.LnMetalSlag = 0;
-    sys.LnMetalGas = 0;
+    TThSys& sys = Distributed(0, 0, 0);
     TElementRecord& ca = sys.El(4);
     ca.Amount = 0;
     ca.KMS = -5;
@@ -112,11 +97,12 @@ TEST(DistributePhases, EmptyElementAndExtremeTermsStayFinite)
 
 // ---------------------------------------------------------------------------
 
-TEST(NewtonMatrix, FirstRowIsTheSlopeOfTheSlagCharge)
+TEST(NewtonMatrix, FirstRowAndResidualFollowTheSlagCharge)
 {
     TSettingsGuard guard;
     TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
     sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
+    sys.SlagCharge = 20; // the residual carries a thousandth of the given charge
     sys.BuildNewtonMatrix();
     const auto a = sys.NewtonMatrix;
     const long double h = 1e-6L;
@@ -132,90 +118,67 @@ TEST(NewtonMatrix, FirstRowIsTheSlopeOfTheSlagCharge)
     EXPECT_NEAR(D(a[0]), D(-slope(sys.SlagPotential)), 1e-9);
     EXPECT_NEAR(D(a[1]), D(-slope(sys.LnMetalSlag)), 1e-9);
     EXPECT_NEAR(D(a[2]), D(-slope(sys.LnMetalGas)), 1e-9);
-}
-
-TEST(NewtonMatrix, ChargeResidualIsTheSlagChargeWithTheGivenCharge)
-{
-    TSettingsGuard guard;
-    TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
-    sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
-    sys.SlagCharge = 20;
-    sys.BuildNewtonMatrix();
     EXPECT_NEAR(D(sys.ChargeResidual), D(-0.02L - SlagCharge(sys)), 1e-15);
 }
 
 // ---------------------------------------------------------------------------
 
-TEST(NewtonStep, SolvesTheFullSystem)
+TEST(NewtonStep, SolvesTheFullSystemOrTheSlagPairWithTheGasParked)
 {
     TSettingsGuard guard;
     TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
     sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
     sys.BuildNewtonMatrix();
-    const Residual r{0.01L, -0.003L, 0.0007L};
-    ASSERT_TRUE(sys.SolveNewtonStep(r.r1, r.r2, r.r3));
+    ASSERT_TRUE(sys.SolveNewtonStep(0.01L, -0.003L, 0.0007L));
     EXPECT_TRUE(sys.SlagPresent);
     EXPECT_TRUE(sys.GasPresent);
-    const auto ad = MatrixTimesSteps(sys);
-    EXPECT_NEAR(D(ad[0]), D(-r.r1), 1e-12);
-    EXPECT_NEAR(D(ad[1]), D(-r.r2), 1e-12);
-    EXPECT_NEAR(D(ad[2]), D(-r.r3), 1e-12);
-}
+    auto ad = MatrixTimesSteps(sys);
+    EXPECT_NEAR(D(ad[0]), -0.01, 1e-12);
+    EXPECT_NEAR(D(ad[1]), 0.003, 1e-12);
+    EXPECT_NEAR(D(ad[2]), -0.0007, 1e-12);
 
-TEST(NewtonStep, SlagOnlyParksTheGasRatioAndSolvesTwoEquations)
-{
-    TSettingsGuard guard;
-    TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
-    sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
-    sys.BuildNewtonMatrix();
-    sys.LnMetalGas = 45;
+    sys.LnMetalGas = 45; // beyond 30: the gas is parked and two equations remain
     ASSERT_TRUE(sys.SolveNewtonStep(0.01L, -0.003L, 5.0L));
     EXPECT_FALSE(sys.GasPresent);
     EXPECT_EQ(sys.LnMetalGas, 30.0L);
     EXPECT_EQ(sys.Steps[2], 0.0L);
-    const auto ad = MatrixTimesSteps(sys);
+    ad = MatrixTimesSteps(sys);
     EXPECT_NEAR(D(ad[0]), -0.01, 1e-12);
     EXPECT_NEAR(D(ad[1]), 0.003, 1e-12);
 }
 
-TEST(NewtonStep, SlagOnlyWithSingularPairMovesOnlyThePotential)
+TEST(NewtonStep, AParkedPhaseOrASingularPairLeavesItsStepsAtZero)
 {
     TSettingsGuard guard;
-    TThSys sys;
-    sys.LnMetalSlag = 0;
-    sys.LnMetalGas = 40;
-    sys.NewtonMatrix = {2, 1, 0, 0.5L, 0, 0}; // a11 a22 - a12^2 = 0
-    ASSERT_TRUE(sys.SolveNewtonStep(0.4L, 1, 1));
-    EXPECT_NEAR(D(sys.Steps[0]), -0.2, 1e-15);
-    EXPECT_EQ(sys.Steps[1], 0.0L);
-}
-
-TEST(NewtonStep, GasOnlyMovesOnlyTheGasRatio)
-{
-    TSettingsGuard guard;
-    TThSys sys;
-    sys.LnMetalSlag = 31;
-    sys.LnMetalGas = 2;
-    sys.NewtonMatrix = {1, 0.2L, 0.1L, 1, 0.3L, 4};
-    ASSERT_TRUE(sys.SolveNewtonStep(1, 1, 2));
-    EXPECT_FALSE(sys.SlagPresent);
-    EXPECT_EQ(sys.Steps[0], 0.0L);
-    EXPECT_EQ(sys.Steps[1], 0.0L);
-    EXPECT_NEAR(D(sys.Steps[2]), -0.5, 1e-15);
-}
-
-TEST(NewtonStep, NoPhaseNoStep)
-{
-    TSettingsGuard guard;
-    TThSys sys;
-    sys.LnMetalSlag = 31;
-    sys.LnMetalGas = 31;
-    sys.Steps = {1, 1, 1, 1};
-    sys.NewtonMatrix = {1, 0, 0, 1, 0, 1};
-    EXPECT_FALSE(sys.SolveNewtonStep(1, 1, 1));
-    EXPECT_EQ(sys.Steps[0], 0.0L);
-    EXPECT_EQ(sys.Steps[1], 0.0L);
-    EXPECT_EQ(sys.Steps[2], 0.0L);
+    // A ratio above 30 parks its phase; the matrices are [a11 a12 a13 a22 a23 a33].
+    struct TCase {
+        const char* Name;
+        long double LnMetalSlag, LnMetalGas;
+        std::array<long double, 6> Matrix;
+        std::array<long double, 3> Residual, Steps;
+        bool Solved;
+    };
+    const TCase cases[] = {
+        {"slag only, a11 a22 - a12^2 = 0", 0, 40, {2, 1, 0, 0.5L, 0, 0}, {0.4L, 1, 1}, {-0.2L, 0, 0}, true},
+        {"gas only", 31, 2, {1, 0.2L, 0.1L, 1, 0.3L, 4}, {1, 1, 2}, {0, 0, -0.5L}, true},
+        {"no phase", 31, 31, {1, 0, 0, 1, 0, 1}, {1, 1, 1}, {0, 0, 0}, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TThSys sys;
+        sys.LnMetalSlag = c.LnMetalSlag;
+        sys.LnMetalGas = c.LnMetalGas;
+        sys.Steps = {1, 1, 1, 1};
+        sys.NewtonMatrix = c.Matrix;
+        EXPECT_EQ(sys.SolveNewtonStep(c.Residual[0], c.Residual[1], c.Residual[2]), c.Solved);
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (c.Steps[k] == 0)
+                EXPECT_EQ(sys.Steps[k], 0.0L) << k;
+            else
+                EXPECT_NEAR(D(sys.Steps[k]), D(c.Steps[k]), 1e-15) << k;
+        }
+        EXPECT_EQ(sys.SlagPresent, c.LnMetalSlag <= 30);
+    }
 }
 
 TEST(NewtonStep, SingularMatrixDropsTheGasOnlyBelowTheTotalPressure)
@@ -313,8 +276,7 @@ TEST(MaterialHeats, ColdMaterialModelHeatIsTakenAtNoLessThan643K)
     const long double T = sys.Temperature;
     sys.CalcMaterialHeats(CompositionMin, false);
     EXPECT_EQ(sys.Temperature, T);
-    const TMaterialRecord& warm = MaterialTable[1];
-    const TMaterialRecord& cold = MaterialTable[2];
+    const TMaterialRecord &warm = MaterialTable[1], &cold = MaterialTable[2];
     EXPECT_EQ(warm.HeatB[0], cold.HeatB[0]);
     EXPECT_NE(warm.HeatA[0], cold.HeatA[0]);
     EXPECT_EQ(cold.HeatTotal[0], cold.HeatA[0] + cold.HeatB[0]);
@@ -346,7 +308,6 @@ TEST(MaterialHeats, AmbientTemperatureOfTheTaskAndKilomoles)
     sys.CalcMaterialHeats(CompositionMin, false);
     const long double kg = 1.0L / static_cast<long double>(CompositionMin[0][1]);
     EXPECT_NEAR(D(MaterialTable[1].HeatA[0] / (perTonne * kg * 0.001L)), 1.0, 1e-5);
-    MatsInKmoles = false;
     TaskList.CurrentTask().AmbTemp = UnsetValue;
 }
 

@@ -15,15 +15,12 @@ using namespace ferrolyt::test;
 namespace {
 
 using Edit = Host::InputEdit;
+using TRows = std::initializer_list<std::tuple<const char*, long double, long double>>;
 
-// Fe-C-O with a pig-iron charge and a task around it: one task, current,
-// with the given element rows (symbol, metal sample %, slag sample %).
-TTaskRecord& TaskForFeCO(std::initializer_list<std::tuple<const char*, long double, long double>> rows)
+// One task, current, with the given element rows (symbol, metal sample %,
+// slag sample %).
+TTaskRecord& CurrentTask(TRows rows)
 {
-    ChargeFeCO(0, 0.04f, 0);
-    for (int s = 0; s < 2; ++s)
-        for (int i = 0; i <= SystemElemLast; ++i)
-            ThSystems[Ix(s)]->El(i).Tolerance = 0.01L;
     TaskList.Count = 1;
     TaskList.Current = 0;
     TTaskRecord& task = TaskList.Items[1];
@@ -35,12 +32,25 @@ TTaskRecord& TaskForFeCO(std::initializer_list<std::tuple<const char*, long doub
         task.MetalSample[task.NEl] = metal;
         task.SlagSample[task.NEl] = slag;
     }
+    return task;
+}
+
+// Fe-C-O with a pig-iron charge and a task around it.
+TTaskRecord& TaskForFeCO(TRows rows)
+{
+    ChargeFeCO(0, 0.04f, 0);
+    for (int s = 0; s < 2; ++s)
+        for (int i = 0; i <= SystemElemLast; ++i)
+            ThSystems[Ix(s)]->El(i).Tolerance = 0.01L;
+    TTaskRecord& task = CurrentTask(rows);
     task.NMat = 1;
     task.Materials[1].Name = MaterialTable[1].Name;
     task.Materials[1].TableIndex = 1;
     task.Materials[1].Recommended = 0.5L;
     return task;
 }
+
+double D(long double v) { return static_cast<double>(v); }
 
 int Index(const char* symbol) { return ThSystems[0]->Elems->IndexOfSymbol(symbol); }
 
@@ -100,24 +110,24 @@ TEST(SetupSamples, LowerSystemTakesTheLargerMassWithTheLowerSample)
     Settings.AutoOxygen = false; // the oxygen comes from its sample only
     PrepareSystems();
     const int c = Index("C"), o = Index("O"), fe = Index("Fe");
-    EXPECT_NEAR(static_cast<double>(ThSystems[0]->El(c).InputMetalMass), 100 * 0.01 * 0.04, 1e-15);
-    EXPECT_NEAR(static_cast<double>(ThSystems[1]->El(c).InputMetalMass), 80 * 0.01 * 0.06, 1e-15);
+    EXPECT_NEAR(D(ThSystems[0]->El(c).InputMetalMass), 100 * 0.01 * 0.04, 1e-15);
+    EXPECT_NEAR(D(ThSystems[1]->El(c).InputMetalMass), 80 * 0.01 * 0.06, 1e-15);
     // A sample at or below its tolerance leaves 1e-10 %, never a negative mass.
-    EXPECT_NEAR(static_cast<double>(ThSystems[0]->El(o).InputMetalMass), 100 * 0.01 * 1e-10, 1e-20);
+    EXPECT_NEAR(D(ThSystems[0]->El(o).InputMetalMass), 100 * 0.01 * 1e-10, 1e-20);
     // Iron is the balance of each metal.
     for (int s = 0; s < 2; ++s) {
         const TThSys& sys = *ThSystems[Ix(s)];
         long double total = 0;
         for (int i = 0; i <= SystemElemLast; ++i)
             total += sys.El(i).InputMetalMass;
-        EXPECT_NEAR(static_cast<double>(total), s == 0 ? 100.0 : 80.0, 1e-9);
+        EXPECT_NEAR(D(total), s == 0 ? 100.0 : 80.0, 1e-9);
         EXPECT_GT(sys.El(fe).InputMetalMass, 0);
     }
 
     Settings.AccurateMetalSample = true;
     PrepareSystems();
-    EXPECT_NEAR(static_cast<double>(ThSystems[0]->El(c).InputMetalMass), 100 * 0.01 * 0.05, 1e-15);
-    EXPECT_NEAR(static_cast<double>(ThSystems[1]->El(c).InputMetalMass), 80 * 0.01 * 0.05, 1e-15);
+    EXPECT_NEAR(D(ThSystems[0]->El(c).InputMetalMass), 100 * 0.01 * 0.05, 1e-15);
+    EXPECT_NEAR(D(ThSystems[1]->El(c).InputMetalMass), 80 * 0.01 * 0.05, 1e-15);
 }
 
 TEST(SetupSamples, LimitsAndMaterialBoundsComeFromTheTask)
@@ -130,8 +140,8 @@ TEST(SetupSamples, LimitsAndMaterialBoundsComeFromTheTask)
     PrepareSystems();
     const int c = Index("C"), o = Index("O");
     EXPECT_TRUE(ThSystems[0]->El(c).MetalLimitGiven);
-    EXPECT_NEAR(static_cast<double>(ThSystems[0]->El(c).MetalLimit), 0.001, 1e-18);
-    EXPECT_NEAR(static_cast<double>(ThSystems[1]->El(c).MetalLimit), 0.003, 1e-18);
+    EXPECT_NEAR(D(ThSystems[0]->El(c).MetalLimit), 0.001, 1e-18);
+    EXPECT_NEAR(D(ThSystems[1]->El(c).MetalLimit), 0.003, 1e-18);
     EXPECT_FALSE(ThSystems[0]->El(c).SlagLimitGiven);
     EXPECT_FALSE(ThSystems[0]->El(o).MetalLimitGiven);
     EXPECT_EQ(ThSystems[0]->El(o).MetalLimit, 0);
@@ -157,13 +167,13 @@ TEST(SetupOxygen, CarbonOxygenEstimateBalancesTheGasAtTheTotalPressure)
         long double others = 0.5L;
         sys.CalcStandardGibbs();
         sys.SolveCarbonOxygen(others, 100);
-        EXPECT_NEAR(static_cast<double>(sys.GasPressureSum), static_cast<double>(p), 1e-9);
+        EXPECT_NEAR(D(sys.GasPressureSum), D(p), 1e-9);
         EXPECT_GT(sys.El(o).InputMetalMass, 0);
         EXPECT_EQ(others, 0.5L + sys.El(o).InputMetalMass);
     }
 }
 
-TEST(SetupOxygen, TheSetUpEstimatesOxygenForBothSystems)
+TEST(SetupOxygen, TheSetUpEstimatesOxygenForBothSystemsWhenAsked)
 {
     RecordingHost host;
     TTaskRecord& task = TaskForFeCO({{"C", 0.5L, UnsetValue}});
@@ -173,6 +183,9 @@ TEST(SetupOxygen, TheSetUpEstimatesOxygenForBothSystems)
     EXPECT_GT(ThSystems[0]->El(o).InputMetalMass, 1e-6L);
     // More carbon (the upper system) needs less oxygen for the same gas.
     EXPECT_LT(ThSystems[1]->El(o).InputMetalMass, ThSystems[0]->El(o).InputMetalMass);
+    Settings.AutoOxygen = false;
+    PrepareSystems();
+    EXPECT_LT(ThSystems[0]->El(o).InputMetalMass, 1e-90L);
 }
 
 TEST(SetupOxygen, GivenOxygenIsNotEstimated)
@@ -182,11 +195,7 @@ TEST(SetupOxygen, GivenOxygenIsNotEstimated)
     task.IniMinMet = task.IniMaxMet = 100;
     Settings.AccurateMetalSample = true;
     PrepareSystems();
-    EXPECT_NEAR(static_cast<double>(ThSystems[0]->El(Index("O")).InputMetalMass), 0.03, 1e-15);
-    TaskForFeCO({{"C", 0.5L, UnsetValue}}).IniMaxMet = 100;
-    Settings.AutoOxygen = false;
-    PrepareSystems();
-    EXPECT_LT(ThSystems[0]->El(Index("O")).InputMetalMass, 1e-90L);
+    EXPECT_NEAR(D(ThSystems[0]->El(Index("O")).InputMetalMass), 0.03, 1e-15);
 }
 
 // ---------------------------------------------------------------------------
@@ -195,17 +204,8 @@ TEST(SetupSlag, SlagFromSamplesIsElectroneutralAndHasTheTasksMass)
 {
     RecordingHost host;
     ChargeFeOSiMnCa(0, 0);
-    TaskList.Count = 1;
-    TaskList.Current = 0;
-    TTaskRecord& task = TaskList.Items[1];
-    task = TTaskRecord{};
-    const char* const symbols[] = {"Ca", "Si", "Mn", "Fe"};
-    const long double oxides[] = {45, 25, 10, 20};
-    for (int k = 1; k <= 4; ++k) {
-        task.Symbols[k] = symbols[k - 1];
-        task.SlagSample[k] = oxides[k - 1];
-    }
-    task.NEl = 4;
+    TTaskRecord& task = CurrentTask({{"Ca", UnsetValue, 45}, {"Si", UnsetValue, 25}, {"Mn", UnsetValue, 10},
+                                     {"Fe", UnsetValue, 20}});
     task.IniMinSlg = 8;
     task.IniMaxSlg = 10;
     PrepareSystems();
@@ -216,8 +216,8 @@ TEST(SetupSlag, SlagFromSamplesIsElectroneutralAndHasTheTasksMass)
             charge += sys.El(i).Valence * sys.El(i).InputSlagMass / sys.El(i).MolarMass;
             mass += sys.El(i).InputSlagMass;
         }
-        EXPECT_NEAR(static_cast<double>(charge), 0, 1e-12);
-        EXPECT_NEAR(static_cast<double>(mass), s == 0 ? 10.0 : 8.0, 1e-9);
+        EXPECT_NEAR(D(charge), 0, 1e-12);
+        EXPECT_NEAR(D(mass), s == 0 ? 10.0 : 8.0, 1e-9);
         EXPECT_EQ(sys.SlagMass, s == 0 ? 10 : 8);
     }
 }
@@ -226,17 +226,7 @@ TEST(SetupSlag, SlagIsBuiltFromTheMetalsOxygenWithoutSamples)
 {
     RecordingHost host;
     ChargeFeOSiMnCa(0, 0);
-    TaskList.Count = 1;
-    TaskList.Current = 0;
-    TTaskRecord& task = TaskList.Items[1];
-    task = TTaskRecord{};
-    const char* const symbols[] = {"O", "Si", "Mn"};
-    const long double samples[] = {0.04L, 0.2L, 0.5L};
-    for (int k = 1; k <= 3; ++k) {
-        task.Symbols[k] = symbols[k - 1];
-        task.MetalSample[k] = samples[k - 1];
-    }
-    task.NEl = 3;
+    TTaskRecord& task = CurrentTask({{"O", 0.04L, UnsetValue}, {"Si", 0.2L, UnsetValue}, {"Mn", 0.5L, UnsetValue}});
     task.IniMinMet = task.IniMaxMet = 100;
     task.IniMinSlg = 3;
     task.IniMaxSlg = 5;
@@ -249,7 +239,7 @@ TEST(SetupSlag, SlagIsBuiltFromTheMetalsOxygenWithoutSamples)
             EXPECT_GT(sys.El(i).InputSlagMass, 0) << sys.El(i).Symbol;
             mass += sys.El(i).InputSlagMass;
         }
-        EXPECT_NEAR(static_cast<double>(mass), s == 0 ? 5.0 : 3.0, 1e-9);
+        EXPECT_NEAR(D(mass), s == 0 ? 5.0 : 3.0, 1e-9);
     }
     // Both systems solve from this start.
     EXPECT_TRUE(SolveForwardProblem().BothConverged);
@@ -271,10 +261,10 @@ TEST(SetupSlag, ShareOfTheSlagStartsAsInclusions)
     sys.SetSlagMass(2);
     const long double oxygenBefore = sys.El(Index("O")).InputSlagMass;
     sys.SplitSlagForNmi(5);
-    EXPECT_NEAR(static_cast<double>(sys.NmiMass), 0.1, 1e-15);
-    EXPECT_NEAR(static_cast<double>(sys.SlagMass), 1.9, 1e-15);
-    EXPECT_NEAR(static_cast<double>(sys.El(Index("O")).InputNmiMass), static_cast<double>(0.05L * oxygenBefore), 1e-15);
-    EXPECT_NEAR(static_cast<double>(sys.El(Index("O")).InputSlagMass), static_cast<double>(0.95L * oxygenBefore), 1e-15);
+    EXPECT_NEAR(D(sys.NmiMass), 0.1, 1e-15);
+    EXPECT_NEAR(D(sys.SlagMass), 1.9, 1e-15);
+    EXPECT_NEAR(D(sys.El(Index("O")).InputNmiMass), D(0.05L * oxygenBefore), 1e-15);
+    EXPECT_NEAR(D(sys.El(Index("O")).InputSlagMass), D(0.95L * oxygenBefore), 1e-15);
     EXPECT_FALSE(sys.NmiSolved);
     // A zero share still moves a trace.
     sys.SplitSlagForNmi(0);
@@ -287,13 +277,9 @@ TEST(SetupFixedMetal, MetalTakesTheGivenComposition)
 {
     RecordingHost host;
     TThSys& sys = ChargeFeOSiMnCa(1, 0.1L);
-    TaskList.Count = 1;
-    TaskList.Current = 0;
-    TaskList.Items[1] = TTaskRecord{};
+    CurrentTask({});
     ASSERT_TRUE(Solve(sys));
-    const long double metal = sys.MetalMass;
-    const long double slag = sys.SlagMass;
-    const long double mnBefore = sys.El(Index("Mn")).MetalMass;
+    const long double metal = sys.MetalMass, slag = sys.SlagMass, mnBefore = sys.El(Index("Mn")).MetalMass;
     ASSERT_LT(mnBefore, 0.005L * metal);
     std::array<double, MaxElements> percent{};
     percent[Ix(Index("Mn"))] = 0.5;
@@ -302,7 +288,7 @@ TEST(SetupFixedMetal, MetalTakesTheGivenComposition)
     EXPECT_EQ(MaterialTable[1].Amount, 0);
     EXPECT_EQ(TaskList.Items[1].Energy, 0);
     EXPECT_EQ(Settings.FinalTempMode, 0);
-    EXPECT_NEAR(static_cast<double>(sys.SlagMass), static_cast<double>(slag), 1e-12);
+    EXPECT_NEAR(D(sys.SlagMass), D(slag), 1e-12);
     // Each quick solve restarts the metal from the targets: manganese,
     // below its target before, rises towards it.
     EXPECT_GT(sys.El(Index("Mn")).MetalMass, mnBefore);

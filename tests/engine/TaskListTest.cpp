@@ -10,6 +10,13 @@
 namespace ferrolyt::test {
 namespace {
 
+// The twenty values of a task, in the order of the editor's fields.
+constexpr std::array<long double TTaskRecord::*, 20> TaskValues{
+    &TTaskRecord::MinMet, &TTaskRecord::MaxMet, &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet, &TTaskRecord::MinSlg,
+    &TTaskRecord::MaxSlg, &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg, &TTaskRecord::MinOsn, &TTaskRecord::MaxOsn,
+    &TTaskRecord::MinGas, &TTaskRecord::MaxGas, &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp,
+    &TTaskRecord::AmbTemp, &TTaskRecord::Energy, &TTaskRecord::Losses, &TTaskRecord::ExtP, &TTaskRecord::Charge};
+
 TEST(TaskNumberFormats, FileValues)
 {
     EXPECT_EQ(FormatFileValue(0), "0");
@@ -55,7 +62,6 @@ protected:
         LoadFixtureDatabase();
         ASSERT_TRUE(LoadMaterials(LoaderFixture("Test.MAT").string(), false));
     }
-    static std::vector<std::string> Lines(const std::string& path) { return ReadTextFile1251(path); }
 };
 
 TEST_F(TaskFile, ReadsTheFixtureFromTheFirstStarLine)
@@ -76,18 +82,13 @@ TEST_F(TaskFile, ReadsTheFixtureFromTheFirstStarLine)
     EXPECT_DOUBLE_EQ(double(t.MetalMax[4]), 0.6);
     EXPECT_DOUBLE_EQ(double(t.MetalSample[1]), 99.0);
     EXPECT_TRUE(IsUnset(t.SlagSample[1]));
-    EXPECT_DOUBLE_EQ(double(t.MinMet), 100.0);
-    EXPECT_DOUBLE_EQ(double(t.IniMaxMet), 95.0);
-    EXPECT_DOUBLE_EQ(double(t.MaxSlg), 10.0);
-    EXPECT_TRUE(IsUnset(t.IniMinSlg));
-    EXPECT_DOUBLE_EQ(double(t.MaxOsn), 3.0);
-    EXPECT_DOUBLE_EQ(double(t.MaxTemp), 1650.0);
-    EXPECT_DOUBLE_EQ(double(t.IniTemp), 1550.0);
-    EXPECT_DOUBLE_EQ(double(t.Energy), 0.0);
-    EXPECT_DOUBLE_EQ(double(t.Losses), 500.0);
-    EXPECT_DOUBLE_EQ(double(t.AmbTemp), 20.0);
-    EXPECT_DOUBLE_EQ(double(t.ExtP), 1.0);
-    EXPECT_TRUE(IsUnset(t.Charge));
+    const std::pair<long double TTaskRecord::*, long double> values[] = {
+        {&TTaskRecord::MinMet, 100}, {&TTaskRecord::IniMaxMet, 95}, {&TTaskRecord::MaxSlg, 10},
+        {&TTaskRecord::MaxOsn, 3}, {&TTaskRecord::MaxTemp, 1650}, {&TTaskRecord::IniTemp, 1550},
+        {&TTaskRecord::Energy, 0}, {&TTaskRecord::Losses, 500}, {&TTaskRecord::AmbTemp, 20},
+        {&TTaskRecord::ExtP, 1}, {&TTaskRecord::IniMinSlg, UnsetValue}, {&TTaskRecord::Charge, UnsetValue}};
+    for (const auto& [field, value] : values)
+        EXPECT_EQ(t.*field, value) << double(value);
     // The unknown material is dropped; names match whatever their case.
     ASSERT_EQ(t.NMat, 3);
     EXPECT_EQ(t.Materials[1].Name, "Брухт");
@@ -133,18 +134,14 @@ TTaskRecord FullTask(const std::string& name)
     TTaskRecord t;
     t.Name = name;
     long double v = 1.25L;
-    for (long double* f : {&t.MinMet, &t.MaxMet, &t.IniMinMet, &t.IniMaxMet, &t.MinSlg, &t.MaxSlg, &t.IniMinSlg,
-                           &t.IniMaxSlg, &t.MinOsn, &t.MaxOsn, &t.MinGas, &t.MaxGas, &t.MinTemp, &t.MaxTemp,
-                           &t.IniTemp, &t.AmbTemp, &t.Energy, &t.Losses, &t.ExtP, &t.Charge})
-        *f = (v += 1.5L);
+    for (auto f : TaskValues)
+        t.*f = (v += 1.5L);
     t.Charge = -0.0625L;
     t.NEl = 3;
     const char* symbols[] = {"Fe", "C", "Mn"};
+    const long double mins[] = {0.1L, 0.2L, 0.3L}, maxs[] = {0.2L, 0.4L, 0.6L}, samples[] = {0.15L, UnsetValue, 0.45L};
     for (int e = 1; e <= 3; ++e) {
         t.Symbols[e] = symbols[e - 1];
-        const long double mins[] = {0.1L, 0.2L, 0.3L};
-        const long double maxs[] = {0.2L, 0.4L, 0.6L};
-        const long double samples[] = {0.15L, UnsetValue, 0.45L};
         t.MetalMin[e] = mins[e - 1];
         t.MetalMax[e] = maxs[e - 1];
         t.MetalSample[e] = samples[e - 1];
@@ -153,22 +150,21 @@ TTaskRecord FullTask(const std::string& name)
         t.SlagSample[e] = -0.25L;
     }
     t.NMat = 3;
-    auto mat = [&](int j, const char* n, int index) -> TMaterialRecord& {
-        TMaterialRecord& m = t.Materials[j];
-        m = TMaterialRecord{};
-        m.Name = n;
-        m.TableIndex = static_cast<uint16_t>(index);
-        return m;
-    };
-    TMaterialRecord& scrap = mat(1, "Брухт", 3);
+    const char* names[] = {"Брухт", "Вапно", "Кисень"};
+    const int slots[] = {3, 6, 10};
+    for (int j = 1; j <= 3; ++j) {
+        t.Materials[j] = TMaterialRecord{};
+        t.Materials[j].Name = names[j - 1];
+        t.Materials[j].TableIndex = static_cast<uint16_t>(slots[j - 1]);
+    }
+    TMaterialRecord& scrap = t.Materials[1];
     scrap.Recommended = 80.5L;
-    scrap.Fixed = 0;
+    scrap.Fixed = scrap.MinPercent = 0;
     scrap.MinT = 60;
     scrap.MaxT = 100;
-    scrap.MinPercent = 0;
     scrap.MaxPercent = 90;
-    mat(2, "Вапно", 6).MinT = 2; // no Max t: written "&2/-"
-    mat(3, "Кисень", 10).MaxPercent = 3.5L;
+    t.Materials[2].MinT = 2; // no Max t: written "&2/-"
+    t.Materials[3].MaxPercent = 3.5L;
     return t;
 }
 
@@ -186,7 +182,7 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
     list->FileName = "Round.TSK";
     ASSERT_TRUE(list->SaveToFile());
 
-    const auto lines = Lines((dir / "Round.TSK").string());
+    const auto lines = ReadTextFile1251((dir / "Round.TSK").string());
     EXPECT_EQ(lines[0], "*Плавка 0");
     EXPECT_EQ(lines[1], "Fe   C   Mn");
     EXPECT_EQ(lines[3], "12345.67/0 12345.67/0 12345.67/0");
@@ -199,24 +195,19 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
     ASSERT_EQ(back->Count, 3);
     EXPECT_EQ(back->Current, 2);
     for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE("task " + std::to_string(k));
         const TTaskRecord& a = list->Items[static_cast<std::size_t>(k)];
         const TTaskRecord& b = back->Items[static_cast<std::size_t>(k)];
         EXPECT_EQ(a.Name, b.Name);
-        for (auto f : {&TTaskRecord::MinMet, &TTaskRecord::MaxMet, &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet,
-                       &TTaskRecord::MinSlg, &TTaskRecord::MaxSlg, &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg,
-                       &TTaskRecord::MinOsn, &TTaskRecord::MaxOsn, &TTaskRecord::MinGas, &TTaskRecord::MaxGas,
-                       &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp, &TTaskRecord::AmbTemp,
-                       &TTaskRecord::Energy, &TTaskRecord::Losses, &TTaskRecord::ExtP, &TTaskRecord::Charge})
+        for (auto f : TaskValues)
             EXPECT_EQ(a.*f, b.*f);
         ASSERT_EQ(b.NEl, 3);
         for (int e = 1; e <= 3; ++e) {
             EXPECT_EQ(a.Symbols[e], b.Symbols[e]);
-            EXPECT_EQ(a.MetalMin[e], b.MetalMin[e]);
-            EXPECT_EQ(a.MetalMax[e], b.MetalMax[e]);
-            EXPECT_EQ(a.MetalSample[e], b.MetalSample[e]);
+            for (auto f : {&TTaskRecord::MetalMin, &TTaskRecord::MetalMax, &TTaskRecord::MetalSample,
+                           &TTaskRecord::SlagMax, &TTaskRecord::SlagSample})
+                EXPECT_EQ((a.*f)[e], (b.*f)[e]) << "element " << e;
             EXPECT_EQ(b.SlagMin[e], 12345.67L); // cut to 8 characters
-            EXPECT_EQ(a.SlagMax[e], b.SlagMax[e]);
-            EXPECT_EQ(a.SlagSample[e], b.SlagSample[e]);
         }
         ASSERT_EQ(b.NMat, 3);
         for (int j = 1; j <= 3; ++j) {
@@ -224,12 +215,9 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
             const TMaterialRecord& mb = b.Materials[j];
             EXPECT_EQ(ma.Name, mb.Name);
             EXPECT_EQ(ma.TableIndex, mb.TableIndex);
-            EXPECT_EQ(ma.Recommended, mb.Recommended);
-            EXPECT_EQ(ma.Fixed, mb.Fixed);
-            EXPECT_EQ(ma.MinT, mb.MinT);
-            EXPECT_EQ(ma.MaxT, mb.MaxT);
-            EXPECT_EQ(ma.MinPercent, mb.MinPercent);
-            EXPECT_EQ(ma.MaxPercent, mb.MaxPercent);
+            for (auto f : {&TMaterialRecord::Recommended, &TMaterialRecord::Fixed, &TMaterialRecord::MinT,
+                           &TMaterialRecord::MaxT, &TMaterialRecord::MinPercent, &TMaterialRecord::MaxPercent})
+                EXPECT_EQ(ma.*f, mb.*f) << "material " << j;
         }
     }
 }
@@ -298,16 +286,14 @@ TEST_F(TaskFile, SaveFailureKeepsTheOldFileAndTheTasks)
     list->Add(FullTask("Good"), false, false);
     list->FileName = "Keep.TSK";
     ASSERT_TRUE(list->SaveToFile());
-    const auto before = Lines((dir / "Keep.TSK").string());
+    const auto before = ReadTextFile1251((dir / "Keep.TSK").string());
     list->Items[1].Name = "名"; // no code page 1251 character for it
     EXPECT_FALSE(list->SaveToFile());
     EXPECT_TRUE(host.warned("Неможливо зберегти файл Keep.TSK"));
-    EXPECT_EQ(Lines((dir / "Keep.TSK").string()), before);
+    EXPECT_EQ(ReadTextFile1251((dir / "Keep.TSK").string()), before);
     EXPECT_EQ(list->Items[1].Name, "名");
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path()))
-        ++files;
-    EXPECT_EQ(files, 1u); // no temporary file left behind
+    // No temporary file left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 class TaskListOperations : public LoaderTestBase {};
@@ -357,13 +343,12 @@ TEST_F(TaskListOperations, MassAndMaterialBounds)
     list->Add(r, false, false);
     r.Materials[1].Fixed = 1;
     list->Add(r, false, false);
-    EXPECT_FALSE(list->HasMassBounds(0));
-    EXPECT_FALSE(list->HasMaterialBounds(0));
-    EXPECT_TRUE(list->HasMassBounds(1));
-    EXPECT_FALSE(list->HasMaterialBounds(1));
-    EXPECT_FALSE(list->HasMassBounds(2));
-    EXPECT_TRUE(list->HasMaterialBounds(2));
-    EXPECT_TRUE(list->HasMassBounds(3));
+    // A fixed material bounds the masses as well.
+    const std::pair<bool, bool> massAndMaterial[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(list->HasMassBounds(k), massAndMaterial[k].first) << k;
+        EXPECT_EQ(list->HasMaterialBounds(k), massAndMaterial[k].second) << k;
+    }
     EXPECT_FALSE(list->HasMassBounds(-1));
     EXPECT_FALSE(list->HasMaterialBounds(99));
 }

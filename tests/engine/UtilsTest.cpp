@@ -1,4 +1,5 @@
 // Utility and parsing routines.
+#include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "Utils.h"
 
@@ -10,7 +11,6 @@
 #include <limits>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 using namespace ferrolyt;
 
@@ -21,21 +21,20 @@ const long double NaN = std::numeric_limits<long double>::quiet_NaN();
 
 const TCharSet Markers = TCharSet::Of("$#");
 
-std::filesystem::path TempFolder(const std::string& tag)
-{
-    auto p = std::filesystem::temp_directory_path() /
-             ("ferrolyt-utils-" + tag + "-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(p);
-    std::filesystem::create_directories(p);
-    return p;
-}
-
 std::string Slurp(const std::filesystem::path& p)
 {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::string Repeat(const std::string& s, int n)
+{
+    std::string r;
+    for (int k = 0; k < n; ++k)
+        r += s;
+    return r;
 }
 
 } // namespace
@@ -53,17 +52,12 @@ TEST(CharSet, HoldsOneBitPerByteCode)
     s.Add(static_cast<unsigned char>(255)).Add('\0');
     EXPECT_TRUE(s.Contains(static_cast<unsigned char>(255)));
     EXPECT_TRUE(s.Contains('\0'));
-    EXPECT_EQ(s.Bytes()[0], 0x01);      // code 0
-    EXPECT_EQ(s.Bytes()[1], 0x02);      // code 9
-    EXPECT_EQ(s.Bytes()[12], 0x02);     // code 97 'a'
-}
+    EXPECT_EQ(s.Bytes()[0], 0x01);  // code 0
+    EXPECT_EQ(s.Bytes()[1], 0x02);  // code 9
+    EXPECT_EQ(s.Bytes()[12], 0x02); // code 97 'a'
+    EXPECT_EQ(s.Bytes()[31], 0x80); // code 255
+    EXPECT_EQ(s, (TCharSet{0, 9, 97, 255}));
 
-TEST(CharSet, BytesLayoutUnionAndRemove)
-{
-    TCharSet s{0, 9, 255};
-    EXPECT_EQ(s.Bytes()[0], 0x01);
-    EXPECT_EQ(s.Bytes()[1], 0x02);
-    EXPECT_EQ(s.Bytes()[31], 0x80);
     const TCharSet u = s + TCharSet::Of("A");
     EXPECT_TRUE(u.Contains('A'));
     EXPECT_FALSE(s.Contains('A'));
@@ -93,7 +87,6 @@ TEST(Utf8, LengthAndLeftCountCharacters)
 
 TEST(Utf8, UpperCase1251)
 {
-    EXPECT_EQ(UpperCase1251("вапно"), "ВАПНО");
     EXPECT_EQ(UpperCase1251("Вапно"), "ВАПНО");
     EXPECT_EQ(UpperCase1251("abcxyz ABC 123"), "ABCXYZ ABC 123");
     EXPECT_EQ(UpperCase1251("абвгдеєжзиіїйклмнопрстуфхцчшщьюя"), "АБВГДЕЄЖЗИІЇЙКЛМНОПРСТУФХЦЧШЩЬЮЯ");
@@ -106,234 +99,144 @@ TEST(Utf8, UpperCase1251)
 // ---------------------------------------------------------------------------
 // NextToken
 
-TEST(NextToken, SkipsBlanksAndLeavesTheStopBlank)
+TEST(NextToken, TokenResultAndWhatStaysOfTheLine)
 {
-    // Three blanks, abc, two blanks and def.
-    std::string line = "   abc  def";
-    std::string token = "junk";
-    EXPECT_TRUE(NextToken(line, token, 1, 1, BlankSet));
-    EXPECT_EQ(token, "abc");
-    EXPECT_EQ(line, "  def");
-    EXPECT_TRUE(NextToken(line, token, 1, 1, BlankSet));
-    EXPECT_EQ(token, "def");
-    EXPECT_EQ(line, "");
-}
-
-TEST(NextToken, EmptyLineGivesEmptyTokenAndFalse)
-{
-    std::string line;
-    std::string token = "junk";
-    EXPECT_FALSE(NextToken(line, token, 1, 1, BlankSet));
-    EXPECT_EQ(token, "");
-    EXPECT_EQ(line, "");
-}
-
-TEST(NextToken, LastCharacterIsNeverSkippedAsBlank)
-{
-    // A lone blank with a delimiter set without blanks: the raw token is the
-    // blank itself (True), trimmed to empty.
-    std::string line = " ";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 1, 1, TCharSet::Of(",")));
-    EXPECT_EQ(token, "");
-    EXPECT_EQ(line, "");
-    // With blanks as delimiters it stops on it: False, nothing deleted.
-    line = "  ";
-    EXPECT_FALSE(NextToken(line, token, 1, 1, BlankSet));
-    EXPECT_EQ(line, " ");
-}
-
-TEST(NextToken, StartInsideTheLineDeletesOnlyFromStart)
-{
-    std::string line = "ab,cd,ef";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 4, 1, TCharSet::Of(",")));
-    EXPECT_EQ(token, "cd");
-    EXPECT_EQ(line, "ab,,ef");
-    // A stop character at Start: empty token, False, line unchanged.
-    EXPECT_FALSE(NextToken(line, token, 3, 1, TCharSet::Of(",")));
-    EXPECT_EQ(token, "");
-    EXPECT_EQ(line, "ab,,ef");
-}
-
-TEST(NextToken, StartBeyondTheEndOrBelowOne)
-{
-    std::string line = "abc";
-    std::string token = "x";
-    EXPECT_FALSE(NextToken(line, token, 4, 1, BlankSet));
-    EXPECT_EQ(token, "");
-    EXPECT_EQ(line, "abc");
-    EXPECT_FALSE(NextToken(line, token, 200, 1, BlankSet));
-    EXPECT_EQ(line, "abc");
-    EXPECT_TRUE(NextToken(line, token, 0, 1, BlankSet)); // counts as 1
-    EXPECT_EQ(token, "abc");
-    EXPECT_EQ(line, "");
-}
-
-TEST(NextToken, CountPassesOverBlankDelimiters)
-{
-    std::string line = "one two three";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 1, 2, BlankSet));
-    EXPECT_EQ(token, "two");
-    EXPECT_EQ(line, " three");
-    // A non-blank stop character stops every further pass at once.
-    line = "a,b";
-    EXPECT_FALSE(NextToken(line, token, 1, 2, TCharSet::Of(",")));
-    EXPECT_EQ(token, "");
-    EXPECT_EQ(line, ",b");
-    // Count below 1 counts as 1.
-    line = "x y";
-    EXPECT_TRUE(NextToken(line, token, 1, 0, BlankSet));
-    EXPECT_EQ(token, "x");
-}
-
-TEST(NextToken, RightTrimsTheToken)
-{
-    std::string line = "  name \t |rest";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 1, 1, TCharSet::Of("|")));
-    EXPECT_EQ(token, "name");
-    EXPECT_EQ(line, "|rest");
+    const TCharSet comma = TCharSet::Of(",");
+    struct Case {
+        const char* what;
+        std::string line;
+        std::size_t start;
+        int count;
+        TCharSet delims;
+        bool found;
+        std::string token, rest;
+        std::size_t capacity = ShortStringCapacity;
+    };
+    const Case cases[] = {
+        {"blanks skipped, stop blank stays", "   abc  def", 1, 1, BlankSet, true, "abc", "  def"},
+        {"last token", "  def", 1, 1, BlankSet, true, "def", ""},
+        {"tabs are blanks", "\t\tx\ty", 1, 1, BlankSet, true, "x", "\ty"},
+        {"empty line", "", 1, 1, BlankSet, false, "", ""},
+        // The last character is never skipped as a blank: with a delimiter
+        // set without blanks the raw token is the blank itself (True),
+        // trimmed to empty; with blanks as delimiters it stops on it.
+        {"lone blank, comma delimiter", " ", 1, 1, comma, true, "", ""},
+        {"blanks only, blank delimiters", "  ", 1, 1, BlankSet, false, "", " "},
+        {"start inside the line deletes only from start", "ab,cd,ef", 4, 1, comma, true, "cd", "ab,,ef"},
+        {"stop character at start", "ab,,ef", 3, 1, comma, false, "", "ab,,ef"},
+        {"start just beyond the end", "abc", 4, 1, BlankSet, false, "", "abc"},
+        {"start far beyond the end", "abc", 200, 1, BlankSet, false, "", "abc"},
+        {"start 0 counts as 1", "abc", 0, 1, BlankSet, true, "abc", ""},
+        {"count passes over blank delimiters", "one two three", 1, 2, BlankSet, true, "two", " three"},
+        {"non-blank stop ends every further pass", "a,b", 1, 2, comma, false, "", ",b"},
+        {"count 0 counts as 1", "x y", 1, 0, BlankSet, true, "x", " y"},
+        {"token is right-trimmed", "  name \t |rest", 1, 1, TCharSet::Of("|"), true, "name", "|rest"},
+        {"capacity in characters", "Вапно|x", 1, 1, TCharSet::Of("|"), true, "Вап", "|x", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string line = c.line;
+        std::string token = "junk";
+        EXPECT_EQ(NextToken(line, token, c.start, c.count, c.delims, c.capacity), c.found);
+        EXPECT_EQ(token, c.token);
+        EXPECT_EQ(line, c.rest);
+    }
 }
 
 TEST(NextToken, CutsToCapacityInCharactersNeverInsideASequence)
 {
-    std::string line = "Вапно|x";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 1, 1, TCharSet::Of("|"), 3));
-    EXPECT_EQ(token, "Вап");
-    EXPECT_EQ(line, "|x");
     // The default capacity is 255 characters (510 bytes here).
-    std::string longLine;
-    for (int k = 0; k < 300; ++k)
-        longLine += "ж";
+    const std::string longLine = Repeat("ж", 300);
     std::string copy = longLine;
+    std::string token;
     EXPECT_TRUE(NextToken(copy, token, 1, 1, BlankSet));
     EXPECT_EQ(Utf8Length(token), 255u);
     EXPECT_EQ(token.size(), 510u);
     EXPECT_EQ(copy, ""); // the whole scanned text leaves the line
-    EXPECT_TRUE(NextToken(longLine, token, 1, 1, BlankSet, 0));
+    copy = longLine;
+    EXPECT_TRUE(NextToken(copy, token, 1, 1, BlankSet, 0));
     EXPECT_EQ(token, "");
-}
-
-TEST(NextToken, TabsAreBlanks)
-{
-    std::string line = "\t\tx\ty";
-    std::string token;
-    EXPECT_TRUE(NextToken(line, token, 1, 1, BlankSet));
-    EXPECT_EQ(token, "x");
-    EXPECT_EQ(line, "\ty");
 }
 
 // ---------------------------------------------------------------------------
 // ReadValueOrRange
 
-TEST(ReadValueOrRange, WithoutMarker)
+TEST(ReadValueOrRange, WholeLineWithoutMarker)
 {
-    long double lo = 0, hi = 0;
-    std::string line = "1,5/2,5";
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 1.5L);
-    EXPECT_EQ(hi, 2.5L);
-    EXPECT_EQ(line, "");
-
-    line = "7";
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 7.0L);
-    EXPECT_EQ(hi, 7.0L);
-
-    line = "-";
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, Unset);
-
-    line = "3/x";
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 3.0L);
-    EXPECT_EQ(hi, Unset);
-
-    line = "1,5,2";
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, Unset);
+    struct Case {
+        const char* text;
+        bool ok;
+        long double lo, hi;
+        const char* rest = "";
+    };
+    const Case cases[] = {
+        {"1,5/2,5", true, 1.5L, 2.5L},
+        {"7", true, 7.0L, 7.0L},
+        {"1e3/-2.5E-2", true, 1000.0L, -0.025L},
+        {"-", false, Unset, Unset},
+        {"3/x", false, 3.0L, Unset},
+        {"1,5,2", false, Unset, Unset}, // only the first comma is a decimal point
+        {"/5", false, Unset, 5.0L},
+        {"5/", false, 5.0L, Unset},
+        {"1/2/3", false, 1.0L, Unset}, // the text after the first '/' is "2/3"
+        {"-/2,5", false, Unset, 2.5L}, // a missing lower bound
+        {"   ", false, Unset, Unset, " "}, // the last blank is never skipped
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string line = c.text;
+        long double lo = 0, hi = 0;
+        EXPECT_EQ(ReadValueOrRange(line, '\0', TCharSet(), lo, hi), c.ok);
+        EXPECT_EQ(lo, c.lo);
+        EXPECT_EQ(hi, c.hi);
+        EXPECT_EQ(line, c.rest);
+    }
 }
+
+namespace {
+
+// Reads the fields of one line in turn; each step is checked for its
+// result, both bounds and what stays of the line.
+struct ReadStep {
+    char marker;
+    bool ok;
+    long double lo, hi;
+    const char* rest;
+};
+
+void ReadInTurn(std::string line, const TCharSet& delims, std::initializer_list<ReadStep> steps)
+{
+    for (const auto& step : steps) {
+        SCOPED_TRACE("reading '" + std::string(1, step.marker) + "' from \"" + line + "\"");
+        long double lo = 5, hi = 5;
+        EXPECT_EQ(ReadValueOrRange(line, step.marker, delims, lo, hi), step.ok);
+        EXPECT_EQ(lo, step.lo);
+        EXPECT_EQ(hi, step.hi);
+        EXPECT_EQ(line, step.rest);
+    }
+}
+
+} // namespace
 
 TEST(ReadValueOrRange, MarkersConsumeTheirFieldAndStay)
 {
-    long double lo = 0, hi = 0;
-    std::string line = "name $ 120 #0,9/1";
-    EXPECT_TRUE(ReadValueOrRange(line, '$', Markers, lo, hi));
-    EXPECT_EQ(lo, 120.0L);
-    EXPECT_EQ(hi, 120.0L);
-    EXPECT_EQ(line, "name $ #0,9/1"); // the blank and 120 left; '$' stays
-    EXPECT_TRUE(ReadValueOrRange(line, '#', Markers, lo, hi));
-    EXPECT_EQ(lo, 0.9L);
-    EXPECT_EQ(hi, 1.0L);
-    EXPECT_EQ(line, "name $ #");
-    // Reading '$' again now finds nothing behind it.
-    EXPECT_FALSE(ReadValueOrRange(line, '$', Markers, lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, Unset);
-}
-
-TEST(ReadValueOrRange, AbsentMarkerLeavesLineUnchanged)
-{
-    long double lo = 5, hi = 5;
-    std::string line = " 1/2 #3";
-    EXPECT_FALSE(ReadValueOrRange(line, '$', Markers, lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, Unset);
-    EXPECT_EQ(line, " 1/2 #3");
+    ReadInTurn("name $ 120 #0,9/1", Markers,
+               {{'$', true, 120.0L, 120.0L, "name $ #0,9/1"}, // the blank and 120 leave; '$' stays
+                {'#', true, 0.9L, 1.0L, "name $ #"},
+                {'$', false, Unset, Unset, "name $#"}}); // only the blank was behind '$'
+    ReadInTurn(" 1/2 #3", Markers, {{'$', false, Unset, Unset, " 1/2 #3"}}); // absent marker: line unchanged
 }
 
 TEST(ReadValueOrRange, SuccessiveFieldsWithoutMarker)
 {
     // Column values of a materials line (stop character '$').
-    std::string line = " 0,5  1/2 - 3 $100";
-    long double lo, hi;
-    const TCharSet stop = TCharSet::Of("$");
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', stop, lo, hi));
-    EXPECT_EQ(lo, 0.5L);
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', stop, lo, hi));
-    EXPECT_EQ(lo, 1.0L);
-    EXPECT_EQ(hi, 2.0L);
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', stop, lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', stop, lo, hi));
-    EXPECT_EQ(lo, 3.0L);
-    EXPECT_EQ(line, " $100");
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', stop, lo, hi)); // stops on '$'
-    EXPECT_EQ(line, "$100");
-    EXPECT_TRUE(ReadValueOrRange(line, '$', stop, lo, hi));
-    EXPECT_EQ(lo, 100.0L);
-}
-
-TEST(ReadValueOrRange, PartsAndExponents)
-{
-    long double lo, hi;
-    std::string line = "1e3/-2.5E-2";
-    EXPECT_TRUE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 1000.0L);
-    EXPECT_EQ(hi, -0.025L);
-    line = "/5";
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, 5.0L);
-    line = "5/";
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 5.0L);
-    EXPECT_EQ(hi, Unset);
-    line = "1/2/3"; // the text after the first '/' is "2/3"
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, 1.0L);
-    EXPECT_EQ(hi, Unset);
-    line = "-/2,5"; // a missing lower bound
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
-    EXPECT_EQ(lo, Unset);
-    EXPECT_EQ(hi, 2.5L);
-    line = "   "; // blanks only
-    EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi));
+    ReadInTurn(" 0,5  1/2 - 3 $100", TCharSet::Of("$"),
+               {{'\0', true, 0.5L, 0.5L, "  1/2 - 3 $100"},
+                {'\0', true, 1.0L, 2.0L, " - 3 $100"},
+                {'\0', false, Unset, Unset, " 3 $100"},
+                {'\0', true, 3.0L, 3.0L, " $100"},
+                {'\0', false, Unset, Unset, "$100"}, // stops on '$'
+                {'$', true, 100.0L, 100.0L, "$"}});
 }
 
 TEST(ReadValueOrRange, InfNanAndOverflowAreUnset)
@@ -341,13 +244,13 @@ TEST(ReadValueOrRange, InfNanAndOverflowAreUnset)
     long double lo, hi;
     for (const char* text : {"inf", "nan", "INF", "-Infinity", "NaN(1)", "1e5000", "-1e5000", "0x10", "1e", "1e+",
                              ".", "+", "1..2", " 1", "1 ", "1d0", "1,5."}) {
-        std::string line = text;
-        // Blanks would end the field early: read these with no delimiters
-        // through the strict conversion directly as well.
+        // Blanks would end the field early: the strict conversion sees
+        // these texts whole.
         long double v = 42;
         EXPECT_FALSE(TryParseReal(text, v)) << text;
         EXPECT_EQ(v, 42) << text;
         if (std::string(text).find(' ') == std::string::npos) {
+            std::string line = text;
             EXPECT_FALSE(ReadValueOrRange(line, '\0', TCharSet(), lo, hi)) << text;
             EXPECT_EQ(lo, Unset) << text;
             EXPECT_EQ(hi, Unset) << text;
@@ -357,24 +260,20 @@ TEST(ReadValueOrRange, InfNanAndOverflowAreUnset)
 
 TEST(TryParseReal, AcceptsTheStrictGrammar)
 {
+    const std::pair<const char*, long double> cases[] = {
+        {"0", 0.0L},       {"+12.5", 12.5L}, {"-.5", -0.5L}, {"3.", 3.0L}, {"-1e20", -1e20L},
+        {"1e-5000", 0.0L}, // underflow reads as zero
+        {"0.1", 0.1L},     // correctly rounded in extended precision
+    };
+    for (auto [text, expected] : cases) {
+        long double v = 42;
+        EXPECT_TRUE(TryParseReal(text, v)) << text;
+        EXPECT_EQ(v, expected) << text;
+    }
     long double v = 0;
-    EXPECT_TRUE(TryParseReal("0", v));
-    EXPECT_EQ(v, 0.0L);
-    EXPECT_TRUE(TryParseReal("+12.5", v));
-    EXPECT_EQ(v, 12.5L);
-    EXPECT_TRUE(TryParseReal("-.5", v));
-    EXPECT_EQ(v, -0.5L);
-    EXPECT_TRUE(TryParseReal("3.", v));
-    EXPECT_EQ(v, 3.0L);
-    EXPECT_TRUE(TryParseReal("-1e20", v));
-    EXPECT_EQ(v, -1e20L);
     EXPECT_TRUE(TryParseReal("1.5e4000", v)); // finite for long double
     EXPECT_TRUE(std::isfinite(v));
     EXPECT_GT(v, 1e4000L);
-    EXPECT_TRUE(TryParseReal("1e-5000", v)); // underflow reads as zero
-    EXPECT_EQ(v, 0.0L);
-    EXPECT_TRUE(TryParseReal("0.1", v));
-    EXPECT_EQ(v, 0.1L); // correctly rounded in extended precision
     EXPECT_FALSE(TryParseReal("", v));
     EXPECT_FALSE(TryParseReal(std::string_view("1\0", 2), v));
     EXPECT_FALSE(TryParseReal("1,5", v)); // DecimalDot is the caller's step
@@ -436,10 +335,7 @@ TEST(Pad, LeftAndRight)
     // The result is cut to 255 characters.
     EXPECT_EQ(PadLeft("x", 300).size(), 255u);
     EXPECT_EQ(PadLeft("x", 255), std::string(254, ' ') + "x");
-    std::string longText;
-    for (int k = 0; k < 300; ++k)
-        longText += "ж";
-    EXPECT_EQ(Utf8Length(PadRight(longText, 10)), 255u);
+    EXPECT_EQ(Utf8Length(PadRight(Repeat("ж", 300), 10)), 255u);
     std::string dest;
     PadRight("a", 3, dest);
     EXPECT_EQ(dest, "a  ");
@@ -464,38 +360,19 @@ TEST(Sign, FloatAndInt)
 
 TEST(Clamp, RangeAndAbs)
 {
-    long double x = 5;
-    ClampRange(x, 0, 3);
-    EXPECT_EQ(x, 3.0L);
-    x = -5;
-    ClampRange(x, 0, 3);
-    EXPECT_EQ(x, 0.0L);
-    x = 2;
-    ClampRange(x, 0, 3);
-    EXPECT_EQ(x, 2.0L);
-    x = NaN;
-    ClampRange(x, 0, 3);
-    EXPECT_EQ(x, 3.0L); // a NaN becomes Hi
-
-    x = 10;
-    ClampAbs(x, 4);
-    EXPECT_EQ(x, 4.0L);
-    x = -10;
-    ClampAbs(x, 4);
-    EXPECT_EQ(x, -4.0L);
-    x = 1;
-    ClampAbs(x, 4);
-    EXPECT_EQ(x, 1.0L);
-    x = NaN;
-    ClampAbs(x, 4);
-    EXPECT_EQ(x, -4.0L); // a NaN becomes -M
-
-    double d = std::numeric_limits<double>::quiet_NaN();
-    ClampRange(d, -1, 1);
-    EXPECT_EQ(d, 1.0);
-    d = std::numeric_limits<double>::quiet_NaN();
-    ClampAbs(d, 2);
-    EXPECT_EQ(d, -2.0);
+    const auto range = [](auto x, auto lo, auto hi) { ClampRange(x, lo, hi); return x; };
+    const auto abs = [](auto x, auto m) { ClampAbs(x, m); return x; };
+    EXPECT_EQ(range(5.0L, 0.0L, 3.0L), 3.0L);
+    EXPECT_EQ(range(-5.0L, 0.0L, 3.0L), 0.0L);
+    EXPECT_EQ(range(2.0L, 0.0L, 3.0L), 2.0L);
+    EXPECT_EQ(abs(10.0L, 4.0L), 4.0L);
+    EXPECT_EQ(abs(-10.0L, 4.0L), -4.0L);
+    EXPECT_EQ(abs(1.0L, 4.0L), 1.0L);
+    // A NaN becomes Hi, or -M, in both precisions.
+    EXPECT_EQ(range(NaN, 0.0L, 3.0L), 3.0L);
+    EXPECT_EQ(abs(NaN, 4.0L), -4.0L);
+    EXPECT_EQ(range(std::numeric_limits<double>::quiet_NaN(), -1.0, 1.0), 1.0);
+    EXPECT_EQ(abs(std::numeric_limits<double>::quiet_NaN(), 2.0), -2.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -529,8 +406,8 @@ TEST(Boxes, AskStopCalculationSetsStopRequested)
 
 TEST(CreateShortcut, WritesADesktopEntry)
 {
-    const auto dir = TempFolder("shortcut");
-    const std::string linkFolder = dir.string() + "/";
+    const test::ScratchFolder dir;
+    const std::string linkFolder = dir.path().string() + "/";
     std::string error;
     ASSERT_TRUE(CreateShortcut(linkFolder, "/opt/Ferrolyt", "Ferrolyt", "", "Ferrolyt", &error)) << error;
     const std::string text = Slurp(dir / "Ferrolyt.desktop");
@@ -548,19 +425,17 @@ TEST(CreateShortcut, WritesADesktopEntry)
     EXPECT_NE(text2.find("\nName=Видалення програми\n"), std::string::npos);
     EXPECT_NE(text2.find("\nExec=\"/opt/My \\\\$App/run 100%%\" \"/opt/a b\" \"/x\"\n"), std::string::npos) << text2;
     EXPECT_NE(text2.find("\nPath=/opt/My $App\n"), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 TEST(CreateShortcut, NoSeparatorIsInsertedAndFailureIsReported)
 {
-    const auto dir = TempFolder("shortcut2");
+    const test::ScratchFolder dir;
     // LinkFolder without a trailing separator: the name is glued on.
     ASSERT_TRUE(CreateShortcut((dir / "pre").string(), "/t", "f", "", "Title"));
     EXPECT_TRUE(std::filesystem::exists(dir / "preTitle.desktop"));
     std::string error;
     EXPECT_FALSE(CreateShortcut((dir / "no-such-folder").string() + "/", "/t", "f", "", "Title", &error));
     EXPECT_FALSE(error.empty());
-    std::filesystem::remove_all(dir);
 }
 
 // ---------------------------------------------------------------------------

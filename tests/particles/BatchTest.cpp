@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 using namespace ferrolyt::particles;
@@ -31,40 +32,16 @@ std::vector<std::string> Lines(const std::filesystem::path& p)
     return lines;
 }
 
-void Write(const std::filesystem::path& p, const std::string& bytes)
-{
-    std::ofstream f(p, std::ios::binary);
-    f << bytes;
-}
-
-// Splits a table line by the delimited-text rule (blanks, double quotes).
+// Splits a table line into its fields, and checks the delimited-text form:
+// one blank between fields, double quotes exactly around those with blanks.
 std::vector<std::string> Fields(const std::string& line)
 {
+    std::istringstream in(line);
     std::vector<std::string> fields;
-    std::size_t k = 0;
-    while (k < line.size()) {
-        std::string f;
-        if (line[k] == '"') {
-            for (++k; k < line.size(); ++k) {
-                if (line[k] == '"') {
-                    if (k + 1 < line.size() && line[k + 1] == '"') {
-                        f += '"';
-                        ++k;
-                        continue;
-                    }
-                    ++k;
-                    break;
-                }
-                f += line[k];
-            }
-        } else {
-            while (k < line.size() && line[k] != ' ')
-                f += line[k++];
-        }
-        fields.push_back(f);
-        if (k < line.size() && line[k] == ' ')
-            ++k;
-    }
+    std::string joined;
+    for (std::string f; in >> std::quoted(f); fields.push_back(f))
+        joined += (fields.empty() ? "" : " ") + (f.find(' ') != std::string::npos ? '"' + f + '"' : f);
+    EXPECT_EQ(joined, line);
     return fields;
 }
 
@@ -93,12 +70,20 @@ BatchPlan Short()
     return plan;
 }
 
+// A fresh mixture and a table file in a folder of its own.
+class Batch : public ::testing::Test {
+protected:
+    void SetUp() override { Mixture(*m); }
+
+    TempDir dir;
+    const std::filesystem::path table = dir.path() / "Mix.tdf";
+    Model m;
+};
+
 } // namespace
 
-TEST(Batch, TableLineFormat)
+TEST_F(Batch, TableLineFormat)
 {
-    Model m;
-    Mixture(*m);
     m->BatchMode = true;
     ASSERT_TRUE(m->SetupParticles());
     for (int f = 0; f < 20; ++f)
@@ -108,12 +93,9 @@ TEST(Batch, TableLineFormat)
     ASSERT_EQ(f.size(), 16u) << line;
     EXPECT_EQ(f[0], "14");
     EXPECT_EQ(f[1], "6");
-    // Values narrower than their width are padded and so quoted.
-    for (std::size_t k = 2; k < f.size(); ++k) {
-        const std::size_t width = (k >= 5 && k <= 7) ? 5 : 6;
-        EXPECT_GE(f[k].size(), width) << k;
-        EXPECT_EQ(line.find('"' + f[k] + '"') != std::string::npos, f[k].find(' ') != std::string::npos) << k;
-    }
+    // Values narrower than their width are padded and so quoted (Fields checks the quotes).
+    for (std::size_t k = 2; k < f.size(); ++k)
+        EXPECT_GE(f[k].size(), (k >= 5 && k <= 7) ? 5u : 6u) << k;
     EXPECT_EQ(f[4], FormatGeneral(m->Pressure, 6, 6));
     // Hard spheres: no potential energy, no virial; P = P1 + P2 + P3.
     EXPECT_EQ(std::stod(f[9]), 0.0);
@@ -122,12 +104,8 @@ TEST(Batch, TableLineFormat)
     EXPECT_TRUE(std::isfinite(std::stod(f[14])));
 }
 
-TEST(Batch, EndToEndWritesHeaderAndTwentyFiveLines)
+TEST_F(Batch, EndToEndWritesHeaderAndTwentyFiveLines)
 {
-    TempDir dir;
-    const auto table = dir.path() / "Mix.tdf";
-    Model m;
-    Mixture(*m);
     std::vector<std::string> status;
     std::vector<int> progress;
     BatchCallbacks cb;
@@ -155,14 +133,10 @@ TEST(Batch, EndToEndWritesHeaderAndTwentyFiveLines)
     EXPECT_NE(std::find(status.begin(), status.end(), "Step 5. Integration: 4 of 4"), status.end());
 }
 
-TEST(Batch, ResumesAfterThreeFinishedCompositions)
+TEST_F(Batch, ResumesAfterThreeFinishedCompositions)
 {
-    TempDir dir;
-    const auto table = dir.path() / "Mix.tdf";
     const std::string before = std::string(TableHeaderLine) + "\r\n20 0 a\r\n\r\n20 0 b\r\n19 1 c";  // no final break
-    Write(table, before);
-    Model m;
-    Mixture(*m);
+    std::ofstream(table, std::ios::binary) << before;
     BatchPlan plan = Short();
     int calls = 0;
     BatchCallbacks cb;
@@ -187,12 +161,8 @@ TEST(Batch, ResumesAfterThreeFinishedCompositions)
     EXPECT_EQ(Fields(lines[6])[0], std::to_string(BatchN1(20, 10)));
 }
 
-TEST(Batch, StopAndResumeLoseNothing)
+TEST_F(Batch, StopAndResumeLoseNothing)
 {
-    TempDir dir;
-    const auto table = dir.path() / "Mix.tdf";
-    Model m;
-    Mixture(*m);
     int calls = 0;
     BatchCallbacks cb;
     cb.ProcessMessages = [&] { return ++calls == 20; };
@@ -210,13 +180,9 @@ TEST(Batch, StopAndResumeLoseNothing)
         EXPECT_EQ(std::stoi(Fields(lines[k])[0]), BatchN1(20, TDFCompositions[k - 1])) << k;
 }
 
-TEST(Batch, UnreadableTableStopsTheRunUntouched)
+TEST_F(Batch, UnreadableTableStopsTheRunUntouched)
 {
-    TempDir dir;
-    const auto table = dir.path() / "Mix.tdf";
     std::filesystem::create_directory(table);  // exists, but is no readable file
-    Model m;
-    Mixture(*m);
     const BatchResult r = RunBatch(*m, table, Short(), {});
     EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
     EXPECT_NE(r.Message.find("cannot be read"), std::string::npos);
@@ -224,15 +190,12 @@ TEST(Batch, UnreadableTableStopsTheRunUntouched)
     EXPECT_TRUE(std::filesystem::is_directory(table));
 }
 
-TEST(Batch, BoxTooSmallEndsTheRun)
+TEST_F(Batch, BoxTooSmallEndsTheRun)
 {
-    TempDir dir;
-    Model m;
-    Mixture(*m);
     m->BoxL = {0.5, 0.5, 0.5};
-    const BatchResult r = RunBatch(*m, dir.path() / "Mix.tdf", Short(), {});
+    const BatchResult r = RunBatch(*m, table, Short(), {});
     EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
     ASSERT_EQ(m.messages.size(), 1u);
     EXPECT_EQ(m.messages[0], "Initial volume is not sufficient!");
-    EXPECT_EQ(Lines(dir.path() / "Mix.tdf").size(), 1u);  // the header only
+    EXPECT_EQ(Lines(table).size(), 1u);  // the header only
 }

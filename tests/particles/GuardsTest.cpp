@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace ferrolyt::particles;
 using ferrolyt::particles::testing::Model;
@@ -25,6 +26,14 @@ bool StateFinite(const ParticleModel& m)
                 return false;
     }
     return std::isfinite(m.TotalEnergy) && std::isfinite(m.SumE) && std::isfinite(m.VirialSum);
+}
+
+// At (x, y, z), at rest, with no force on it.
+void PlaceAtRest(TBall& b, double x, double y = 0, double z = 0)
+{
+    std::tie(b.X, b.Y, b.Z) = std::tie(x, y, z);
+    for (int k = 0; k < 3; ++k)
+        b.V[k] = b.Vh[k] = b.F[k] = 0;
 }
 
 ParticleParams GoodParams()
@@ -46,9 +55,8 @@ TEST(Guards, TwoParticlesAtOnePointGiveNoNaN)
             SoftGas(*m, e);
             m->SetKernel(kernel);
             ASSERT_TRUE(m->SetupParticles());
-            m->Balls[1].X = m->Balls[0].X;
-            m->Balls[1].Y = m->Balls[0].Y;
-            m->Balls[1].Z = m->Balls[0].Z;
+            TBall &a = m->Balls[0], &b = m->Balls[1];
+            std::tie(b.X, b.Y, b.Z) = std::tie(a.X, a.Y, a.Z);
             ASSERT_TRUE(m->DoSteps());
             EXPECT_TRUE(StateFinite(*m));
             EXPECT_FALSE(m->Halted);
@@ -65,13 +73,8 @@ TEST(Guards, ZeroKineticEnergyIsNotRescaled)
         m->SysT = 0;
         ASSERT_TRUE(m->SetupParticles());
         // At rest and beyond each other's reach: K stays 0 and nothing moves.
-        const double x[2] = {-2.4, 2.4};
-        for (int i = 0; i < 2; ++i) {
-            m->Balls[i].X = x[i];
-            m->Balls[i].Y = m->Balls[i].Z = 0;
-            for (double& v : m->Balls[i].Vh)
-                v = 0;
-        }
+        PlaceAtRest(m->Balls[0], -2.4);
+        PlaceAtRest(m->Balls[1], 2.4);
         ASSERT_TRUE(m->DoSteps());
         ASSERT_TRUE(m->DoSteps());
         EXPECT_EQ(m->FrameK, 0);
@@ -84,40 +87,34 @@ TEST(Guards, ZeroKineticEnergyIsNotRescaled)
 
 TEST(Guards, NonFiniteStateHaltsAndIsUndone)
 {
-    Model m;
-    SoftGas(*m, TEnsemble::NVK);
-    ASSERT_TRUE(m->SetupParticles());
-    ASSERT_TRUE(m->DoSteps());
-    // Two particles 1e-60 apart: the attraction 3/r^7 is infinite.
-    m->Balls[0].X = m->Balls[0].Y = m->Balls[0].Z = 0;
-    m->Balls[1].X = 1e-60;
-    m->Balls[1].Y = m->Balls[1].Z = 0;
-    const double x0 = m->Balls[0].X, x1 = m->Balls[1].X;
-    const std::uint64_t frames = m->FrameCounter;
-    EXPECT_FALSE(m->DoSteps());
-    EXPECT_TRUE(m->Halted);
-    ASSERT_EQ(m.messages.size(), 1u);
-    EXPECT_NE(m.messages[0].find("no longer finite"), std::string::npos);
-    EXPECT_EQ(m->Balls[0].X, x0);
-    EXPECT_EQ(m->Balls[1].X, x1);
-    EXPECT_TRUE(StateFinite(*m));
-    EXPECT_EQ(m->FrameCounter, frames);
-    EXPECT_FALSE(m->DoSteps());  // stays stopped until set up again
-    EXPECT_EQ(m.messages.size(), 1u);
-    ASSERT_TRUE(m->SetupParticles());
-    EXPECT_TRUE(m->DoSteps());
-}
-
-TEST(Guards, RunawayThermostatHalts)
-{
-    Model m;
-    SoftGas(*m, TEnsemble::NVT);
-    ASSERT_TRUE(m->SetupParticles());
-    ASSERT_TRUE(m->DoSteps());
-    m->Xi = -1e306;  // negative friction that overflows the velocities
-    EXPECT_FALSE(m->DoSteps());
-    EXPECT_TRUE(m->Halted);
-    EXPECT_TRUE(StateFinite(*m));
+    for (bool runaway : {false, true}) {
+        SCOPED_TRACE(runaway ? "runaway thermostat" : "overlap");
+        Model m;
+        SoftGas(*m, runaway ? TEnsemble::NVT : TEnsemble::NVK);
+        ASSERT_TRUE(m->SetupParticles());
+        ASSERT_TRUE(m->DoSteps());
+        if (runaway) {
+            m->Xi = -1e306;  // negative friction that overflows the velocities
+        } else {
+            // Two particles 1e-60 apart: the attraction 3/r^7 is infinite.
+            PlaceAtRest(m->Balls[0], 0);
+            PlaceAtRest(m->Balls[1], 1e-60);
+        }
+        const double x0 = m->Balls[0].X, x1 = m->Balls[1].X;
+        const std::uint64_t frames = m->FrameCounter;
+        EXPECT_FALSE(m->DoSteps());
+        EXPECT_TRUE(m->Halted);
+        ASSERT_EQ(m.messages.size(), 1u);
+        EXPECT_NE(m.messages[0].find("no longer finite"), std::string::npos);
+        EXPECT_EQ(m->Balls[0].X, x0);
+        EXPECT_EQ(m->Balls[1].X, x1);
+        EXPECT_TRUE(StateFinite(*m));
+        EXPECT_EQ(m->FrameCounter, frames);
+        EXPECT_FALSE(m->DoSteps());  // stays stopped until set up again
+        EXPECT_EQ(m.messages.size(), 1u);
+        ASSERT_TRUE(m->SetupParticles());
+        EXPECT_TRUE(m->DoSteps());
+    }
 }
 
 TEST(Guards, UnsafeNumbersAreRefusedNamingTheField)
@@ -213,8 +210,7 @@ TEST(Guards, HistogramBinsFromNonFiniteValuesGoToTheOverflowBin)
     m->EnergyUnit = NAN;
     ASSERT_TRUE(m->DoSteps());
     EXPECT_EQ(m->EnergyHistogram[97], before + 2 * 20);
-    const std::vector<ChartPoint> g = PairCorrelationChart(*m, 1, 1);
-    EXPECT_FALSE(g.empty());
+    EXPECT_FALSE(PairCorrelationChart(*m, 1, 1).empty());
 }
 
 TEST(Guards, StepCountBeyondThirtyTwoBits)
@@ -241,12 +237,7 @@ TEST(Guards, PeriodicWrapHandlesAnyDisplacement)
     ASSERT_TRUE(m->SetupParticles());
     TBall& b = m->Balls[0];
     for (double x : {3.0000001, -3.5, 7.3 * 3, -101.7, 1e6 + 0.25}) {
-        b.X = x;
-        for (double& v : b.Vh)
-            v = 0;
-        for (double& v : b.V)
-            v = 0;
-        b.F[0] = b.F[1] = b.F[2] = 0;
+        PlaceAtRest(b, x, b.Y, b.Z);
         m->IntegrateBall(b);
         EXPECT_LE(std::fabs(b.X), 3.0) << x;
         // The same point modulo the box.
@@ -254,9 +245,8 @@ TEST(Guards, PeriodicWrapHandlesAnyDisplacement)
         EXPECT_NEAR(k, std::round(k), 1e-6) << x;
     }
     // Pairs across any number of boxes see their nearest image.
-    m->Balls[0].X = 2.9;
-    m->Balls[1].X = -2.9 - 6 * 40;
-    m->Balls[0].Y = m->Balls[1].Y = m->Balls[0].Z = m->Balls[1].Z = 0;
+    PlaceAtRest(m->Balls[0], 2.9);
+    PlaceAtRest(m->Balls[1], -2.9 - 6 * 40);
     m->ResetStatistics();
     m->PairInteraction(m->Balls[0], m->Balls[1]);
     EXPECT_EQ(m->PairHistogram[1][1][8], 2);  // r = 0.2 = 8 bins of 3/120
@@ -282,22 +272,19 @@ TEST(Guards, TypeCountsFollowRemovedAndAddedParticles)
         m->RemoveLastParticle();
     EXPECT_EQ(m->NBalls, 1);
     EXPECT_FALSE(m->RemoveLastParticle());
-    while (m->AddParticle()) {
-    }
+    while (m->AddParticle())
+        continue;
     EXPECT_EQ(m->NBalls, MaxBalls);
     EXPECT_EQ(m->BallTypes[1].N + m->BallTypes[2].N + m->BallTypes[3].N, MaxBalls);
 }
 
 TEST(Guards, BatchSharesAreExactWithTiesToEven)
 {
-    EXPECT_EQ(BatchN1(30, 5), 28);     // 28.5 -> 28
-    EXPECT_EQ(BatchN1(10, 5), 10);     // 9.5 -> 10
-    EXPECT_EQ(BatchN1(1241, 50), 620); // 620.5 -> 620
-    EXPECT_EQ(BatchN1(1241, 0), 1241);
-    EXPECT_EQ(BatchN1(1241, 100), 0);
-    EXPECT_EQ(BatchN1(1000, 97), 30);
-    EXPECT_EQ(BatchN1(50, 99), 0);     // 0.5 -> 0
-    EXPECT_EQ(BatchN1(150, 99), 2);    // 1.5 -> 2
+    // {N, percent of type 2, N1}; the ties 28.5, 9.5, 620.5, 0.5 and 1.5 go to the even count.
+    const int cases[][3] = {{30, 5, 28},     {10, 5, 10},  {1241, 50, 620}, {1241, 0, 1241},
+                            {1241, 100, 0},  {1000, 97, 30}, {50, 99, 0},   {150, 99, 2}};
+    for (const auto& c : cases)
+        EXPECT_EQ(BatchN1(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 TEST(Guards, ThermostatWithoutKTTakesTheCurrentTemperature)

@@ -1,4 +1,5 @@
 #include "ParticleKeys.h"
+#include "ParticleTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,9 @@ std::unique_ptr<ParticleModel> SmallModel(TEnsemble ensemble)
     auto m = std::make_unique<ParticleModel>();
     m->SetMessageSink([](const std::string&, const std::string&) {});
     m->SetKernel(ParticleModel::Kernel::Reference);
-    m->BallTypes[1].N = 8;
-    m->BallTypes[2].N = 0;
-    m->BallTypes[3].N = 0;
-    m->BallTypes[1].Radius = 0.3;
-    m->BoxL = {3, 3, 3};
-    m->Dt = 0.1;
-    m->StepsPerFrame = 10;
+    ferrolyt::particles::testing::OneType(*m, 8, 0.3, 3);
     m->SysT = 0.5;
     m->Ensemble = ensemble;
-    m->InteractionOn = ensemble != TEnsemble::NoI;
     m->Seed(7);
     EXPECT_TRUE(m->SetupParticles());
     return m;
@@ -31,25 +25,20 @@ std::unique_ptr<ParticleModel> SmallModel(TEnsemble ensemble)
 
 double SpeedOfFirst(const ParticleModel& m)
 {
-    const auto& v = m.Balls[0].Vh;
-    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    return std::hypot(m.Balls[0].Vh[0], m.Balls[0].Vh[1], m.Balls[0].Vh[2]);
 }
 
 } // namespace
 
 TEST(KeyMapping, LettersInEitherCaseAndSigns)
 {
-    EXPECT_EQ(KeyCommandFor(U'f'), TKeyCommand::FullScreen);
-    EXPECT_EQ(KeyCommandFor(U'F'), TKeyCommand::FullScreen);
-    EXPECT_EQ(KeyCommandFor(U'='), TKeyCommand::Accelerate);
-    EXPECT_EQ(KeyCommandFor(U'+'), TKeyCommand::Accelerate);
-    EXPECT_EQ(KeyCommandFor(U'-'), TKeyCommand::Decelerate);
-    EXPECT_EQ(KeyCommandFor(U' '), TKeyCommand::NormalScreen);
-    EXPECT_EQ(KeyCommandFor(U'\r'), TKeyCommand::NormalScreen);
-    EXPECT_EQ(KeyCommandFor(27), TKeyCommand::Escape);
-    EXPECT_EQ(KeyCommandFor(U'x'), TKeyCommand::NoGraphics);
-    EXPECT_EQ(KeyCommandFor(U'Q'), TKeyCommand::None);
-    EXPECT_EQ(KeyCommandFor(U'ф'), TKeyCommand::None);
+    using enum TKeyCommand;
+    const std::pair<char32_t, TKeyCommand> cases[] = {
+        {U'f', FullScreen},   {U'F', FullScreen},   {U'=', Accelerate}, {U'+', Accelerate}, {U'-', Decelerate},
+        {U' ', NormalScreen}, {U'\r', NormalScreen}, {27, Escape},       {U'x', NoGraphics}, {U'Q', None},
+        {U'ф', None}};
+    for (auto [key, command] : cases)
+        EXPECT_EQ(KeyCommandFor(key), command) << std::uint32_t(key);
 }
 
 TEST(KeyAccelerate, EachEnsembleSpeedsUpItsOwnWay)
@@ -85,13 +74,11 @@ TEST(KeyEnsemble, SwitchingSetsInteractionAndClearsFriction)
     EXPECT_EQ(m->Ensemble, TEnsemble::NVE);
     EXPECT_TRUE(m->InteractionOn);
     EXPECT_EQ(m->Xi, 0);
-    ApplyKeyCommand(*m, KeyCommandFor(U'K'));
-    EXPECT_EQ(m->Ensemble, TEnsemble::NVK);
-    ApplyKeyCommand(*m, KeyCommandFor(U'T'));
-    EXPECT_EQ(m->Ensemble, TEnsemble::NVT);
-    ApplyKeyCommand(*m, KeyCommandFor(U'R'));
-    EXPECT_EQ(m->Ensemble, TEnsemble::NoI);
-    EXPECT_FALSE(m->InteractionOn);
+    for (auto [key, ensemble] : {std::pair{U'K', TEnsemble::NVK}, {U'T', TEnsemble::NVT}, {U'R', TEnsemble::NoI}}) {
+        ApplyKeyCommand(*m, KeyCommandFor(key));
+        EXPECT_EQ(m->Ensemble, ensemble);
+        EXPECT_EQ(m->InteractionOn, ensemble != TEnsemble::NoI);
+    }
 }
 
 TEST(KeyEnsemble, InteractionFollowsTheEnsembleAfterAnyKey)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
+#include <tuple>
 
 using namespace ferrolyt::particles;
 using ferrolyt::particles::testing::Model;
@@ -13,7 +15,19 @@ using ferrolyt::particles::testing::SoftGas;
 
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
+double Energy(double r)
+{
+    double u, f;
+    SoftPotential(r, u, f);
+    return u;
+}
+
+double Force(double r)
+{
+    double u, f;
+    SoftPotential(r, u, f);
+    return f;
+}
 
 double KineticOf(const ParticleModel& m)
 {
@@ -25,6 +39,17 @@ double KineticOf(const ParticleModel& m)
     return k;
 }
 
+// Sets the model up, lets it settle, and gathers fresh statistics.
+void Measure(ParticleModel& m, int settle, int frames)
+{
+    ASSERT_TRUE(m.SetupParticles());
+    for (int f = 0; f < settle + frames; ++f) {
+        if (f == settle)
+            m.ResetStatistics();
+        ASSERT_TRUE(m.DoSteps()) << "frame " << f;
+    }
+}
+
 // Two particles of radius 0.5 on the x axis moving towards each other.
 void HeadOn(Model& m, double m1, double m2, double v1, double v2)
 {
@@ -33,13 +58,10 @@ void HeadOn(Model& m, double m1, double m2, double v1, double v2)
     m->BallTypes[1].Mass = m1;
     m->BallTypes[2].Mass = m2;
     ASSERT_TRUE(m->SetupParticles());
-    TBall* b[2] = {&m->Balls[0], &m->Balls[1]};
-    const double x[2] = {-2, 2}, v[2] = {v1, v2};
     for (int k = 0; k < 2; ++k) {
-        b[k]->X = x[k];
-        b[k]->Y = b[k]->Z = 0;
-        b[k]->Vh[0] = v[k];
-        b[k]->Vh[1] = b[k]->Vh[2] = 0;
+        TBall& b = m->Balls[k];
+        std::tie(b.X, b.Y, b.Z) = std::tuple(k ? 2.0 : -2.0, 0.0, 0.0);
+        std::tie(b.Vh[0], b.Vh[1], b.Vh[2]) = std::tuple(k ? v2 : v1, 0.0, 0.0);
     }
 }
 
@@ -48,27 +70,19 @@ void HeadOn(Model& m, double m1, double m2, double v1, double v2)
 TEST(Physics, ForceIsMinusTheDerivativeOfThePotential)
 {
     for (double r : {0.9, 1.3, 1.6, 2.2, 3.0, 4.5, 7.0, 11.0}) {
-        const double h = 1e-5 * r;
-        double up, um, f, fp, fm;
-        SoftPotential(r + h, up, fp);
-        SoftPotential(r - h, um, fm);
-        double u;
-        SoftPotential(r, u, f);
-        const double derivative = (up - um) / (2 * h);
-        EXPECT_NEAR(f, -derivative, 1e-7 * std::max(1.0, std::fabs(f))) << "r=" << r;
+        const double h = 1e-5 * r, derivative = (Energy(r + h) - Energy(r - h)) / (2 * h);
+        EXPECT_NEAR(Force(r), -derivative, 1e-7 * std::max(1.0, std::fabs(Force(r)))) << "r=" << r;
     }
     // Repulsive at long range, attractive inside the barrier near r = 1.6.
-    double u, f;
-    SoftPotential(3.0, u, f);
-    EXPECT_GT(f, 0);
-    SoftPotential(1.2, u, f);
-    EXPECT_LT(f, 0);
+    EXPECT_GT(Force(3.0), 0);
+    EXPECT_LT(Force(1.2), 0);
 }
 
-TEST(Physics, PairForcesAddUpToZero)
+TEST(Physics, PairForcesAddUpToZeroAndPerTypeVirialsToTheTotal)
 {
     for (bool periodic : {false, true})
         for (auto kernel : {ParticleModel::Kernel::Reference, ParticleModel::Kernel::Fast}) {
+            SCOPED_TRACE(::testing::Message() << "periodic " << periodic << " kernel " << int(kernel));
             Model m;
             SoftGas(*m, TEnsemble::NVK);
             m->BoxL = {6, 6, 6};
@@ -85,34 +99,38 @@ TEST(Physics, PairForcesAddUpToZero)
             ASSERT_GT(size, 0);
             for (double s : sum)
                 EXPECT_LT(std::fabs(s), 1e-12 * size);
+            for (int f = 0; f < 19; ++f)
+                ASSERT_TRUE(m->DoSteps());
+            const double virials = m->BallTypes[1].SumVir + m->BallTypes[2].SumVir + m->BallTypes[3].SumVir;
+            ASSERT_NE(m->VirialSum, 0);
+            EXPECT_NEAR(virials, m->VirialSum, 1e-12 * std::fabs(m->VirialSum));
         }
 }
 
-TEST(Physics, EqualHardSpheresExchangeVelocitiesHeadOn)
+TEST(Physics, HardSphereCollisionsConserveMomentumAndEnergy)
 {
-    Model m;
-    HeadOn(m, 1, 1, 0.2, -0.1);
-    for (int f = 0; f < 40; ++f)
-        ASSERT_TRUE(m->DoSteps());
-    EXPECT_NEAR(m->Balls[0].Vh[0], -0.1, 1e-14);
-    EXPECT_NEAR(m->Balls[1].Vh[0], 0.2, 1e-14);
-    EXPECT_LT(m->Balls[0].X, m->Balls[1].X - 1.0);
-}
-
-TEST(Physics, HardSphereCollisionConservesMomentumAndEnergy)
-{
-    Model m;
-    HeadOn(m, 1, 3, 0.15, -0.05);
-    m->Balls[1].Y = 0.4;  // off centre: the spheres glance
-    const double p0 = 1 * 0.15 + 3 * -0.05;
-    const double e0 = KineticOf(*m);
-    for (int f = 0; f < 60; ++f)
-        ASSERT_TRUE(m->DoSteps());
-    const TBall &a = m->Balls[0], &b = m->Balls[1];
-    EXPECT_NE(a.Vh[1], 0);  // they did meet
-    EXPECT_NEAR(a.Vh[0] * 1 + b.Vh[0] * 3, p0, 1e-14);
-    EXPECT_NEAR(a.Vh[1] * 1 + b.Vh[1] * 3, 0, 1e-14);
-    EXPECT_NEAR(KineticOf(*m), e0, 1e-14);
+    for (bool equal : {true, false}) {
+        SCOPED_TRACE(equal ? "equal spheres head on" : "glancing, masses 1 and 3");
+        const double m2 = equal ? 1 : 3, v1 = equal ? 0.2 : 0.15, v2 = equal ? -0.1 : -0.05;
+        Model m;
+        HeadOn(m, 1, m2, v1, v2);
+        if (!equal)
+            m->Balls[1].Y = 0.4;  // off centre: the spheres glance
+        const double e0 = KineticOf(*m);
+        for (int f = 0; f < (equal ? 40 : 60); ++f)
+            ASSERT_TRUE(m->DoSteps());
+        const TBall &a = m->Balls[0], &b = m->Balls[1];
+        EXPECT_NEAR(a.Vh[0] + b.Vh[0] * m2, v1 + m2 * v2, 1e-14);
+        EXPECT_NEAR(a.Vh[1] + b.Vh[1] * m2, 0, 1e-14);
+        EXPECT_NEAR(KineticOf(*m), e0, 1e-14);
+        if (equal) {  // they exchange their velocities and part again
+            EXPECT_NEAR(a.Vh[0], v2, 1e-14);
+            EXPECT_NEAR(b.Vh[0], v1, 1e-14);
+            EXPECT_LT(a.X, b.X - 1.0);
+        } else {
+            EXPECT_NE(a.Vh[1], 0);  // they did meet
+        }
+    }
 }
 
 TEST(Physics, HardSphereGasIsIdeal)
@@ -123,12 +141,7 @@ TEST(Physics, HardSphereGasIsIdeal)
     Model m;
     OneType(*m, 125, 0.35, 4);
     m->SysT = 0.01;
-    ASSERT_TRUE(m->SetupParticles());
-    for (int f = 0; f < 300; ++f)
-        ASSERT_TRUE(m->DoSteps());
-    m->ResetStatistics();
-    for (int f = 0; f < 600; ++f)
-        ASSERT_TRUE(m->DoSteps());
+    ASSERT_NO_FATAL_FAILURE(Measure(*m, 300, 600));
     const TStatistics s = ComputeStatistics(*m);
     EXPECT_NEAR(s.Pressure * m->BoxVolume / (m->NBalls * m->TargetKT), 1.0, 0.01);
     EXPECT_NEAR(s.HeatCapacity, 1.5, 1e-6);
@@ -152,12 +165,7 @@ TEST(Physics, ThermostatHoldsTheMeanTemperature)
 {
     Model m;
     SoftGas(*m, TEnsemble::NVT);
-    ASSERT_TRUE(m->SetupParticles());
-    for (int f = 0; f < 400; ++f)
-        ASSERT_TRUE(m->DoSteps());
-    m->ResetStatistics();
-    for (int f = 0; f < 2500; ++f)
-        ASSERT_TRUE(m->DoSteps());
+    ASSERT_NO_FATAL_FAILURE(Measure(*m, 400, 2500));
     EXPECT_NEAR(m->TargetKT / 0.005, 1.0, 0.02);
     EXPECT_NE(m->Xi, 0);
 }
@@ -200,26 +208,17 @@ TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)
     // coefficient is B2 = 2 pi [ rb^3/3 + integral from rb to rc of
     // (1 - exp(-(u(r) - u(rc))/kT)) r^2 dr ] and PV/NkT = 1 + B2 N/V.
     const double kT = 0.005, sigma = 2.6, rc = 4 * sigma;
-    double uc, f;
-    SoftPotential(rc, uc, f);
     double rb = 1.6;  // where f changes sign: the top of the barrier
-    for (int k = 0; k < 60; ++k) {
-        double u1, f1;
-        SoftPotential(rb, u1, f1);
-        double u2, f2;
-        SoftPotential(rb + 1e-6, u2, f2);
-        rb -= f1 / ((f2 - f1) / 1e-6);
-    }
+    for (int k = 0; k < 60; ++k)
+        rb -= Force(rb) / ((Force(rb + 1e-6) - Force(rb)) / 1e-6);
     double integral = rb * rb * rb / 3;
     const int steps = 20000;
     const double h = (rc - rb) / steps;
     for (int k = 0; k < steps; ++k) {
         const double r = rb + (k + 0.5) * h;
-        double u;
-        SoftPotential(r, u, f);
-        integral += (1 - std::exp(-(u - uc) / kT)) * r * r * h;
+        integral += (1 - std::exp(-(Energy(r) - Energy(rc)) / kT)) * r * r * h;
     }
-    const double B2 = 2 * Pi * integral;
+    const double B2 = 2 * std::numbers::pi * integral;
 
     Model m;
     OneType(*m, 64, 1.3, 45);
@@ -228,36 +227,15 @@ TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)
     m->SysT = kT;
     m->Dt = 0.2;
     m->StepsPerFrame = 5;
-    ASSERT_TRUE(m->SetupParticles());
+    ASSERT_NO_FATAL_FAILURE(Measure(*m, 300, 3000));
     const double density = m->NBalls / m->BoxVolume;
     ASSERT_GT(B2 * density, 0.05);
     ASSERT_LT(B2 * density, 0.2);
-    for (int f0 = 0; f0 < 300; ++f0)
-        ASSERT_TRUE(m->DoSteps());
-    m->ResetStatistics();
-    for (int f0 = 0; f0 < 3000; ++f0)
-        ASSERT_TRUE(m->DoSteps());
     const TStatistics s = ComputeStatistics(*m);
     const double Z = s.Pressure * m->BoxVolume / (m->NBalls * kT);
     // Within a tenth of the correction (this run lands within 2 %; the
     // third virial term is a few per cent of it at this density).
     EXPECT_NEAR(Z - 1, B2 * density, 0.1 * B2 * density) << "B2 = " << B2;
-}
-
-TEST(Physics, PerTypeVirialAddsUpToTheTotal)
-{
-    for (bool periodic : {false, true}) {
-        Model m;
-        SoftGas(*m, TEnsemble::NVK);
-        m->BoxL = {7, 7, 7};
-        m->Periodic = periodic;
-        ASSERT_TRUE(m->SetupParticles());
-        for (int f = 0; f < 20; ++f)
-            ASSERT_TRUE(m->DoSteps());
-        const double sum = m->BallTypes[1].SumVir + m->BallTypes[2].SumVir + m->BallTypes[3].SumVir;
-        ASSERT_NE(m->VirialSum, 0);
-        EXPECT_NEAR(sum, m->VirialSum, 1e-12 * std::fabs(m->VirialSum));
-    }
 }
 
 TEST(Physics, WallsTurnTheVelocityInwards)

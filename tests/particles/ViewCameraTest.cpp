@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 using namespace ferrolyt::particles;
 
@@ -22,28 +23,33 @@ std::array<double, 3> Apply(const TMatrix4& m, double x, double y, double z)
             m[2] * x + m[6] * y + m[10] * z + m[14]};
 }
 
-} // namespace
-
-TEST(CameraHome, StartsAtTheHomePosition)
+void Press(TCamera& cam, TCameraKey key, int times = 1, TCameraModifier modifier = TCameraModifier::None)
 {
-    TCamera cam;
-    EXPECT_EQ(cam.CameraAzimuth, 0);
-    EXPECT_EQ(cam.CameraSlope, 0);
-    EXPECT_DOUBLE_EQ(cam.CameraEye[2], 14);
-    // The origin lies 14 units in front of the eye.
-    const auto p = Apply(cam.Matrix(), 0, 0, 0);
-    EXPECT_NEAR(p[2], -14, 1e-6);
+    for (int k = 0; k < times; ++k)
+        cam.Key(key, modifier);
 }
 
-TEST(CameraHome, HomeUndoesAnyMoves)
+void ExpectOriginAhead(const TCamera& cam, double tol)
+{
+    const auto p = Apply(cam.Matrix(), 0, 0, 0);
+    EXPECT_NEAR(p[0], 0, tol);
+    EXPECT_NEAR(p[1], 0, tol);
+    EXPECT_NEAR(p[2], -14, tol);
+}
+
+} // namespace
+
+TEST(CameraHome, StartsAtHomeAndHomeUndoesAnyMoves)
 {
     TCamera cam;
+    EXPECT_DOUBLE_EQ(cam.CameraEye[2], 14);
+    ExpectOriginAhead(cam, 1e-6);
     const TMatrix4 home = cam.Matrix();
-    cam.Key(TCameraKey::Left, TCameraModifier::None);
-    cam.Key(TCameraKey::PageUp, TCameraModifier::None);
-    cam.Key(TCameraKey::Up, TCameraModifier::Shift);
+    Press(cam, TCameraKey::Left);
+    Press(cam, TCameraKey::PageUp);
+    Press(cam, TCameraKey::Up, 1, TCameraModifier::Shift);
     cam.Wheel(120, false);
-    cam.Key(TCameraKey::Home, TCameraModifier::None);
+    Press(cam, TCameraKey::Home);
     ExpectSameMatrix(cam.Matrix(), home, 0);
     EXPECT_EQ(cam.CameraAzimuth, 0);
     EXPECT_EQ(cam.CameraSlope, 0);
@@ -52,10 +58,9 @@ TEST(CameraHome, HomeUndoesAnyMoves)
 TEST(CameraHome, ShiftHomeClearsOnlyTheAzimuth)
 {
     TCamera cam;
-    for (int k = 0; k < 5; ++k)
-        cam.Key(TCameraKey::Right, TCameraModifier::None);
+    Press(cam, TCameraKey::Right, 5);
     EXPECT_EQ(cam.CameraAzimuth, 10);
-    cam.Key(TCameraKey::Home, TCameraModifier::Shift);
+    Press(cam, TCameraKey::Home, 1, TCameraModifier::Shift);
     EXPECT_EQ(cam.CameraAzimuth, 0);
     ExpectSameMatrix(cam.Matrix(), TCamera().Matrix());
 }
@@ -63,8 +68,7 @@ TEST(CameraHome, ShiftHomeClearsOnlyTheAzimuth)
 TEST(CameraHome, RebuildMatchesTheKeysForPureTurns)
 {
     TCamera keys;
-    for (int k = 0; k < 7; ++k)
-        keys.Key(TCameraKey::Right, TCameraModifier::None);
+    Press(keys, TCameraKey::Right, 7);
     TCamera rebuilt;
     rebuilt.CameraAzimuth = keys.CameraAzimuth;
     rebuilt.Rebuild();
@@ -78,83 +82,58 @@ TEST(CameraAngles, AzimuthWrapsAtPlusMinus180)
     EXPECT_EQ(WrapAngle(180), 180);
     EXPECT_EQ(WrapAngle(-179), -179);
     TCamera cam;
-    for (int k = 0; k < 90; ++k)
-        cam.Key(TCameraKey::Right, TCameraModifier::None);
+    Press(cam, TCameraKey::Right, 90);
     EXPECT_EQ(cam.CameraAzimuth, 180);
-    cam.Key(TCameraKey::Right, TCameraModifier::None);
+    Press(cam, TCameraKey::Right);
     EXPECT_EQ(cam.CameraAzimuth, -178);
     TCamera back;
-    for (int k = 0; k < 90; ++k)
-        back.Key(TCameraKey::Left, TCameraModifier::None);
+    Press(back, TCameraKey::Left, 90);
     EXPECT_EQ(back.CameraAzimuth, 180);  // -180 is shown as 180
+    // The slope wraps the same way.
+    TCamera slope;
+    Press(slope, TCameraKey::PageUp, 91);
+    EXPECT_EQ(slope.CameraSlope, -178);
 }
 
-TEST(CameraAngles, SlopeWrapsLikeTheAzimuth)
+TEST(CameraInverse, AMoveAndItsInverseRestoreTheMatrix)
 {
-    TCamera cam;
-    for (int k = 0; k < 91; ++k)
-        cam.Key(TCameraKey::PageUp, TCameraModifier::None);
-    EXPECT_EQ(cam.CameraSlope, -178);
+    using enum TCameraKey;
+    using enum TCameraModifier;
+    const std::tuple<TCameraKey, TCameraKey, TCameraModifier> pairs[] = {
+        {Left, Right, None}, {Left, Right, Shift}, {Left, Right, Alt},      {Up, Down, None},
+        {Up, Down, Shift},   {Up, Down, Alt},      {PageUp, PageDown, None}};
+    for (const auto& [key, inverse, modifier] : pairs) {
+        SCOPED_TRACE(::testing::Message() << "key " << int(key) << " modifier " << int(modifier));
+        TCamera cam;
+        // Start away from home so that the axes in use are not trivial.
+        Press(cam, Right, 2);
+        Press(cam, PageUp);
+        Press(cam, Up);
+        const TMatrix4 before = cam.Matrix();
+        const auto eye = cam.CameraEye;
+        const auto azi = cam.CameraAzimuth, slope = cam.CameraSlope;
+        cam.Key(key, modifier);
+        bool changed = false;
+        for (int k = 0; k < 16; ++k)
+            changed = changed || std::fabs(cam.Matrix()[k] - before[k]) > 1e-3f;
+        EXPECT_TRUE(changed);
+        cam.Key(inverse, modifier);
+        ExpectSameMatrix(cam.Matrix(), before);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(cam.CameraEye[k], eye[k], 1e-9);
+        EXPECT_EQ(cam.CameraAzimuth, azi);
+        EXPECT_EQ(cam.CameraSlope, slope);
+    }
 }
-
-struct InversePair {
-    TCameraKey key, inverse;
-    TCameraModifier modifier;
-};
-
-class CameraInverse : public ::testing::TestWithParam<InversePair> {};
-
-TEST_P(CameraInverse, AMoveAndItsInverseRestoreTheMatrix)
-{
-    TCamera cam;
-    // Start away from home so that the axes in use are not trivial.
-    cam.Key(TCameraKey::Right, TCameraModifier::None);
-    cam.Key(TCameraKey::Right, TCameraModifier::None);
-    cam.Key(TCameraKey::PageUp, TCameraModifier::None);
-    cam.Key(TCameraKey::Up, TCameraModifier::None);
-    const TMatrix4 before = cam.Matrix();
-    const auto eye = cam.CameraEye;
-    const auto azi = cam.CameraAzimuth, slope = cam.CameraSlope;
-    const auto [key, inverse, modifier] = GetParam();
-    cam.Key(key, modifier);
-    bool changed = false;
-    for (int k = 0; k < 16; ++k)
-        changed = changed || std::fabs(cam.Matrix()[k] - before[k]) > 1e-3f;
-    EXPECT_TRUE(changed);
-    cam.Key(inverse, modifier);
-    ExpectSameMatrix(cam.Matrix(), before);
-    for (int k = 0; k < 3; ++k)
-        EXPECT_NEAR(cam.CameraEye[k], eye[k], 1e-9);
-    EXPECT_EQ(cam.CameraAzimuth, azi);
-    EXPECT_EQ(cam.CameraSlope, slope);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Keys, CameraInverse,
-    ::testing::Values(InversePair{TCameraKey::Left, TCameraKey::Right, TCameraModifier::None},
-                      InversePair{TCameraKey::Left, TCameraKey::Right, TCameraModifier::Shift},
-                      InversePair{TCameraKey::Left, TCameraKey::Right, TCameraModifier::Alt},
-                      InversePair{TCameraKey::Up, TCameraKey::Down, TCameraModifier::None},
-                      InversePair{TCameraKey::Up, TCameraKey::Down, TCameraModifier::Shift},
-                      InversePair{TCameraKey::Up, TCameraKey::Down, TCameraModifier::Alt},
-                      InversePair{TCameraKey::PageUp, TCameraKey::PageDown, TCameraModifier::None}));
 
 TEST(CameraMoves, OrbitKeepsTheOriginInFrontOfTheEye)
 {
     TCamera cam;
-    for (int k = 0; k < 20; ++k)
-        cam.Key(TCameraKey::Left, TCameraModifier::Alt);
+    Press(cam, TCameraKey::Left, 20, TCameraModifier::Alt);
     EXPECT_EQ(cam.CameraAzimuth, 40);
-    const auto p = Apply(cam.Matrix(), 0, 0, 0);
-    EXPECT_NEAR(p[0], 0, 1e-4);
-    EXPECT_NEAR(p[1], 0, 1e-4);
-    EXPECT_NEAR(p[2], -14, 1e-4);
-    for (int k = 0; k < 10; ++k)
-        cam.Key(TCameraKey::Up, TCameraModifier::Alt);
-    const auto q = Apply(cam.Matrix(), 0, 0, 0);
-    EXPECT_NEAR(q[0], 0, 1e-3);
-    EXPECT_NEAR(q[1], 0, 1e-3);
-    EXPECT_NEAR(q[2], -14, 1e-3);
+    ExpectOriginAhead(cam, 1e-4);
+    Press(cam, TCameraKey::Up, 10, TCameraModifier::Alt);
+    ExpectOriginAhead(cam, 1e-3);
 }
 
 TEST(CameraMoves, WheelMovesAlongTheViewAndBack)
