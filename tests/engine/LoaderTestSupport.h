@@ -58,15 +58,15 @@ private:
     std::filesystem::path path_;
 };
 
-// Restores the current folder, the program folder, the settings and the
-// project state when a test ends, and starts from a fresh model.
+// Restores the current folder, the program folder and the project state
+// when a test ends, and starts from a fresh model. (Every test starts from
+// the default options anyway.)
 class LoaderTestBase : public ::testing::Test {
 protected:
     void SetUp() override
     {
         savedCwd_ = std::filesystem::current_path();
         savedProgramDir_ = ProgramDir();
-        savedSettings_ = Settings;
         ResetModel();
         ClearProjectState();
         for (TTaskList* list : {&TaskList, &TaskListEdit}) {
@@ -78,7 +78,6 @@ protected:
     {
         std::filesystem::current_path(savedCwd_);
         SetProgramDir(savedProgramDir_);
-        Settings = savedSettings_;
         ClearProjectState();
     }
 
@@ -94,7 +93,6 @@ protected:
 private:
     std::filesystem::path savedCwd_;
     std::string savedProgramDir_;
-    TSettingsRecord savedSettings_;
 };
 
 } // namespace ferrolyt::test

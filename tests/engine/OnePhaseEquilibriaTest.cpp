@@ -36,7 +36,6 @@ TThSys& WithSlagSample() { return WithSample(&TElementRecord::InputSlagMass, {10
 
 TEST(SlagWithMetal, SlagIsElectroneutralKeepsItsAmountAndFollowsTheMetal)
 {
-    TSettingsGuard guard;
     RecordingHost host;
     TThSys& sys = WithMetalSample();
     const long double slagMoles = sys.SlagMoles, T = sys.Temperature;
@@ -69,7 +68,6 @@ TEST(SlagWithMetal, SlagIsElectroneutralKeepsItsAmountAndFollowsTheMetal)
 
 TEST(SlagWithMetal, StartsFromTheSamePotentialEveryTime)
 {
-    TSettingsGuard guard;
     RecordingHost host;
     TThSys& sys = WithMetalSample();
     sys.EquilibrateSlagWithMetal(true, false);
@@ -83,7 +81,6 @@ TEST(SlagWithMetal, StartsFromTheSamePotentialEveryTime)
 
 TEST(MetalWithSlag, MetalAddsUpToOneAndIsInEquilibriumWithTheSlag)
 {
-    TSettingsGuard guard;
     RecordingHost host;
     TThSys& sys = WithSlagSample();
     const long double T = sys.Temperature;
@@ -112,7 +109,6 @@ TEST(MetalWithSlag, MetalAddsUpToOneAndIsInEquilibriumWithTheSlag)
 
 TEST(MetalWithSlag, RepeatedRunsFromTheSampleGiveTheSamePotential)
 {
-    TSettingsGuard guard;
     RecordingHost host;
     TThSys& sys = WithSlagSample();
     ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));
@@ -127,7 +123,6 @@ TEST(MetalWithSlag, RepeatedRunsFromTheSampleGiveTheSamePotential)
 
 TEST(MetalWithSlag, SlagThatCannotHoldAMetalIsReportedForTheLowerSystemOnly)
 {
-    TSettingsGuard guard;
     // Standard terms that make every element far more stable in the metal:
     // even the most dilute electroneutral metal has Σ x > 1.
     for (int kind : {0, 1}) {
@@ -145,7 +140,6 @@ TEST(MetalWithSlag, SlagThatCannotHoldAMetalIsReportedForTheLowerSystemOnly)
 
 TEST(MetalWithSlag, WithoutTheSampleAnImpossibleMetalIsNormalised)
 {
-    TSettingsGuard guard;
     RecordingHost host;
     TThSys& sys = WithSlagSample();
     ASSERT_TRUE(sys.EquilibrateMetalWithSlag(true, false));

@@ -141,8 +141,6 @@ std::vector<uint8_t> ReadBytes(const std::string& path)
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetOptionDefaults(); }
-    void TearDown() override { SetOptionDefaults(); }
     std::string File(const std::string& name) const { return (dir / name).string(); }
     test::ScratchFolder dir;
 };

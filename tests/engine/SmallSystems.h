@@ -39,28 +39,6 @@ struct TSpeciesData {
 
 inline std::size_t Ix(int i) { return static_cast<std::size_t>(i); }
 
-// Puts the options and the run state a test changes back when it ends, so
-// that no test sees another's settings.
-class TSettingsGuard {
-public:
-    TSettingsGuard() = default;
-    TSettingsGuard(const TSettingsGuard&) = delete;
-    TSettingsGuard& operator=(const TSettingsGuard&) = delete;
-    ~TSettingsGuard()
-    {
-        Settings = settings_;
-        TotalPressure = pressure_;
-        CalcBusy = busy_;
-        MatsInKmoles = kmoles_;
-    }
-
-private:
-    TSettingsRecord settings_ = Settings;
-    long double pressure_ = TotalPressure;
-    bool busy_ = CalcBusy;
-    bool kmoles_ = MatsInKmoles;
-};
-
 // A fresh model with default options and a total pressure of 1 atm.
 inline void ResetSmallModel()
 {

@@ -54,7 +54,6 @@ std::array<long double, 3> MatrixTimesSteps(const TThSys& sys)
 
 TEST(DistributePhases, ConservesEveryElementAndFollowsTheDistributionTerms)
 {
-    TSettingsGuard guard;
     using TPotentials = std::array<long double, 3>; // ψ, λ_S, λ_G
     for (const TPotentials& p : {TPotentials{-2.0L, 0.3L, 4.0L}, TPotentials{0.5L, 0.3L, 4.0L},
                                  TPotentials{3.0L, 0.3L, 4.0L}, TPotentials{1.2L, -0.4L, 6.0L}}) {
@@ -77,7 +76,6 @@ TEST(DistributePhases, ConservesEveryElementAndFollowsTheDistributionTerms)
 
 TEST(DistributePhases, EmptyElementAndExtremeTermsStayFinite)
 {
-    TSettingsGuard guard;
     TThSys& sys = Distributed(0, 0, 0);
     TElementRecord& ca = sys.El(4);
     ca.Amount = 0;
@@ -99,7 +97,6 @@ TEST(DistributePhases, EmptyElementAndExtremeTermsStayFinite)
 
 TEST(NewtonMatrix, FirstRowAndResidualFollowTheSlagCharge)
 {
-    TSettingsGuard guard;
     TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
     sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
     sys.SlagCharge = 20; // the residual carries a thousandth of the given charge
@@ -125,7 +122,6 @@ TEST(NewtonMatrix, FirstRowAndResidualFollowTheSlagCharge)
 
 TEST(NewtonStep, SolvesTheFullSystemOrTheSlagPairWithTheGasParked)
 {
-    TSettingsGuard guard;
     TThSys& sys = Distributed(0.8L, 0.2L, 3.0L);
     sys.TotalMoles = sys.MetalMoles + sys.SlagMoles + sys.GasMoles;
     sys.BuildNewtonMatrix();
@@ -149,7 +145,6 @@ TEST(NewtonStep, SolvesTheFullSystemOrTheSlagPairWithTheGasParked)
 
 TEST(NewtonStep, AParkedPhaseOrASingularPairLeavesItsStepsAtZero)
 {
-    TSettingsGuard guard;
     // A ratio above 30 parks its phase; the matrices are [a11 a12 a13 a22 a23 a33].
     struct TCase {
         const char* Name;
@@ -183,7 +178,6 @@ TEST(NewtonStep, AParkedPhaseOrASingularPairLeavesItsStepsAtZero)
 
 TEST(NewtonStep, SingularMatrixDropsTheGasOnlyBelowTheTotalPressure)
 {
-    TSettingsGuard guard;
     TThSys sys;
     sys.LnMetalSlag = 0;
     sys.LnMetalGas = 5;
@@ -203,7 +197,6 @@ TEST(NewtonStep, SingularMatrixDropsTheGasOnlyBelowTheTotalPressure)
 
 TEST(PotentialEstimate, RecoversThePotentialOfADistribution)
 {
-    TSettingsGuard guard;
     TThSys& sys = Distributed(1.7L, 0.3L, 8.0L);
     long double w = 0, wz = 0;
     for (int i = 0; i <= SystemElemLast; ++i) {
@@ -220,7 +213,6 @@ TEST(PotentialEstimate, RecoversThePotentialOfADistribution)
 
 TEST(InitAmounts, AmountsAndHeatFromTheInputMasses)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     sys.El(0).InputMetalMass = 55.847L;
     sys.El(1).InputMetalMass = 1.2011L;
@@ -269,7 +261,6 @@ void ThreeMaterials()
 
 TEST(MaterialHeats, ColdMaterialModelHeatIsTakenAtNoLessThan643K)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     ThreeMaterials();
     TaskList.CurrentTask().AmbTemp = UnsetValue;
@@ -296,7 +287,6 @@ TEST(MaterialHeats, ColdMaterialModelHeatIsTakenAtNoLessThan643K)
 
 TEST(MaterialHeats, AmbientTemperatureOfTheTaskAndKilomoles)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     ThreeMaterials();
     TaskList.CurrentTask().AmbTemp = 370.0L;
@@ -313,7 +303,6 @@ TEST(MaterialHeats, AmbientTemperatureOfTheTaskAndKilomoles)
 
 TEST(MaterialHeats, MoltenMaterialHeatFromRoomTemperature)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     ThreeMaterials();
     Settings.MoltenMaterialTemp = 1600;

@@ -49,7 +49,6 @@ long double GibbsDuhemDefect(TThSys& sys, bool slag, const std::vector<long doub
 
 TEST(MoleFractions, SumToOneInEveryPhase)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     SetAmounts(sys, {{"Fe", 3.0L}, {"O", 0.01L}, {"Si", 0.2L}, {"Mn", 0.05L}},
                {{"Fe", 0.1L}, {"O", 0.5L}, {"Si", 0.1L}, {"Ca", 0.2L}}, {{"O", 0.03L}, {"Fe", 1e-5L}});
@@ -72,7 +71,6 @@ TEST(MoleFractions, SumToOneInEveryPhase)
 
 TEST(MoleFractions, EmptyPhaseGivesFiniteFractions)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     SetAmounts(sys, {{"Fe", 1.0L}});
     sys.SlagMoles = 0;
@@ -85,7 +83,6 @@ TEST(MoleFractions, EmptyPhaseGivesFiniteFractions)
 
 TEST(PhaseMasses, ElementMassesAndCationOxidesAddUpToThePhases)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     sys.CalcPhaseMasses();
     long double m = 0, s = 0, wm = 0, ws = 0, oxides = 0;
@@ -110,7 +107,6 @@ TEST(PhaseMasses, ElementMassesAndCationOxidesAddUpToThePhases)
 
 TEST(WilsonMetalModel, SingleElementIsIdeal)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     SystemElemLast = 0;
     SetAmounts(sys, {{"Fe", 2.0L}});
@@ -122,7 +118,6 @@ TEST(WilsonMetalModel, SingleElementIsIdeal)
 
 TEST(WilsonMetalModel, DiluteLimitGivesTheInfiniteDilutionValue)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     sys.CalcStandardGibbs();
     for (int j = 1; j <= SystemElemLast; ++j)
@@ -138,7 +133,6 @@ TEST(WilsonMetalModel, DiluteLimitGivesTheInfiniteDilutionValue)
 
 TEST(WilsonMetalModel, SatisfiesGibbsDuhem)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     sys.CalcStandardGibbs();
     EXPECT_NEAR(D(GibbsDuhemDefect(sys, false, {0.8L, 0.05L, 0.08L, 0.04L, 0.03L}, {-1.0L, 0.3L, 0.2L, 0.4L, 0.1L})),
@@ -149,7 +143,6 @@ TEST(WilsonMetalModel, SatisfiesGibbsDuhem)
 
 TEST(QuadraticMetalModel, SatisfiesGibbsDuhem)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     Settings.MetalModel = 1;
     sys.CalcStandardGibbs();
@@ -161,7 +154,6 @@ TEST(QuadraticMetalModel, SatisfiesGibbsDuhem)
 
 TEST(QuadraticMetalModel, PureSolventLeavesTheInfiniteDilutionValues)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     Settings.MetalModel = 1;
     sys.CalcStandardGibbs();
@@ -180,7 +172,6 @@ TEST(QuadraticMetalModel, PureSolventLeavesTheInfiniteDilutionValues)
 
 TEST(QuadraticMetalModel, UnknownModelLeavesActivitiesAlone)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     Settings.MetalModel = 7;
     sys.El(1).LnGammaMetal = 0.123L;
@@ -194,7 +185,6 @@ TEST(QuadraticMetalModel, UnknownModelLeavesActivitiesAlone)
 
 TEST(SlagModels, WilsonSlagSatisfiesGibbsDuhemAndIsIdealWhenPure)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     sys.CalcStandardGibbs();
     EXPECT_NEAR(D(GibbsDuhemDefect(sys, true, {0.1L, 0.55L, 0.15L, 0.05L, 0.15L}, {0.2L, -1.0L, 0.3L, 0.3L, 0.2L})),
@@ -207,7 +197,6 @@ TEST(SlagModels, WilsonSlagSatisfiesGibbsDuhemAndIsIdealWhenPure)
 
 TEST(SlagModels, PairEnergyModelUsesTheSlagTableAsRead)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     Settings.SlagModel = 1;
     sys.CalcStandardGibbs();
@@ -227,7 +216,6 @@ TEST(SlagModels, PairEnergyModelUsesTheSlagTableAsRead)
 
 TEST(StandardTerms, CarbonWithDirectStandardGetsTheGraphiteSolutionTerm)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     sys.CalcStandardGibbs();
     const TElementRecord& c = sys.El(Elem(sys, "C"));
@@ -241,7 +229,6 @@ TEST(StandardTerms, CarbonWithDirectStandardGetsTheGraphiteSolutionTerm)
 
 TEST(StandardTerms, GasReferredTermUsesHalfTheDiatomicFormation)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     TElementRecord& o = sys.El(Elem(sys, "O"));
     o.DirectStandard = false;
@@ -256,7 +243,6 @@ TEST(StandardTerms, GasReferredTermUsesHalfTheDiatomicFormation)
 
 TEST(StandardTerms, MetalStandardTermIsLimitedTo150)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     sys.El(0).MetalH = 1e9L;
     sys.CalcStandardGibbs();
@@ -267,7 +253,6 @@ TEST(StandardTerms, MetalStandardTermIsLimitedTo150)
 
 TEST(GasEquilibrium, PressuresAddUpAndFollowTheLawOfMassAction)
 {
-    TSettingsGuard guard;
     for (long double p : {1.0L, 0.2L, 3.0L}) {
         SCOPED_TRACE("P " + std::to_string(D(p)));
         TThSys& sys = BuildFeCO();
@@ -297,7 +282,6 @@ TEST(GasEquilibrium, PressuresAddUpAndFollowTheLawOfMassAction)
 
 TEST(GasEquilibrium, GasTermsAgreeWithTheSpeciesSums)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeCO();
     sys.CalcGasEquilibrium();
     long double total = 0;
@@ -317,7 +301,6 @@ TEST(GasEquilibrium, GasTermsAgreeWithTheSpeciesSums)
 
 TEST(GasEquilibrium, TablesReusedAtARepeatedTemperatureGiveTheSameResults)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     TThSys& fresh = *ThSystems[1];
     fresh.Temperature = sys.Temperature;
@@ -348,7 +331,6 @@ TEST(GasEquilibrium, TablesReusedAtARepeatedTemperatureGiveTheSameResults)
 
 TEST(NmiActivity, CapillarityLowersTheDistributionTermByMolarMass)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     SetAmounts(sys, {{"Fe", 1.0L}, {"O", 0.001L}, {"Si", 0.004L}});
     sys.El(Elem(sys, "Si")).NmiAmount = 0.01L;
@@ -400,7 +382,6 @@ long double StepFrom(long double T, long double heatInput, bool better, bool bus
 
 TEST(HeatBalance, EntropyEnthalpyAndHeatCapacityFollowTheGibbsSums)
 {
-    TSettingsGuard guard;
     TThSys& sys = BuildFeOSiMnCa();
     sys.SlagPotential = 1.5L;
     const long double T = sys.Temperature;
@@ -425,7 +406,6 @@ TEST(HeatBalance, EntropyEnthalpyAndHeatCapacityFollowTheGibbsSums)
 
 TEST(HeatBalance, PartialEnthalpiesAddUpToThePhaseEnthalpies)
 {
-    TSettingsGuard guard;
     // With fixed amounts, Σ n_i h_i is the phase enthalpy (Gibbs-Helmholtz
     // per element); the slag term carries the potential twice.
     TThSys& sys = BuildFeOSiMnCa();
@@ -445,7 +425,6 @@ TEST(HeatBalance, PartialEnthalpiesAddUpToThePhaseEnthalpies)
 
 TEST(HeatBalance, TemperatureStepKeepsItsLimits)
 {
-    TSettingsGuard guard;
     const long double T = 1873.15L;
     EXPECT_NEAR(D(StepFrom(T, 1e12L, false, false)), D(T * 1.1L), 1e-9);
     EXPECT_NEAR(D(StepFrom(T, -1e12L, false, false)), D(T * 0.9L), 1e-9);
@@ -458,7 +437,6 @@ TEST(HeatBalance, TemperatureStepKeepsItsLimits)
 
 TEST(HeatBalance, TemperatureMovesTowardsTheHeatSupplied)
 {
-    TSettingsGuard guard;
     // A small surplus of heat raises T by 0.2 of the full correction.
     TThSys& sys = BuildFeCO();
     Settings.FinalTempMode = 1;
@@ -479,7 +457,6 @@ TEST(HeatBalance, TemperatureMovesTowardsTheHeatSupplied)
 
 TEST(HeatBalance, NoStepWithoutTheSettingUnlessForced)
 {
-    TSettingsGuard guard;
     EXPECT_EQ(StepFrom(1873.15L, 1e12L, false, false, 0, false), 1873.15L);
     EXPECT_GT(StepFrom(1873.15L, 1e12L, false, false, 0, true), 1873.15L);
     // useSetting false and no force: unchanged even with the setting on.
