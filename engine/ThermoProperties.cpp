@@ -366,15 +366,6 @@ void RowChains(int last, std::array<long double, MaxElements>& sums, Term term)
         sums[Idx(i + 2)] = s2;
         sums[Idx(i + 3)] = s3;
     }
-    for (; i + 1 <= last; i += 2) {
-        long double s0 = 0, s1 = 0;
-        for (int j = 0; j <= last; ++j) {
-            s0 += term(i, j);
-            s1 += term(i + 1, j);
-        }
-        sums[Idx(i)] = s0;
-        sums[Idx(i + 1)] = s1;
-    }
     for (; i <= last; ++i) {
         long double s = 0;
         for (int j = 0; j <= last; ++j)
