@@ -187,7 +187,15 @@ void TFForw::CreateToolWindows()
     MaxF = new particles::TMaxF(this);
 }
 
-TFForw::~TFForw() = default;
+TFForw::~TFForw()
+{
+    // The grid views and their models read cell grids that are members and
+    // die before the base class deletes (and first hides) its children.
+    for (QTableView* view : {ElGrid, MatGrid, GasGrid})
+        delete view;
+    for (TGridModel* model : {ElGridModel, MatGridModel, GasGridModel})
+        delete model;
+}
 
 // ---------------------------------------------------------------------------
 // Building the window

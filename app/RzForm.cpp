@@ -219,6 +219,17 @@ TRzForm::TRzForm(QWidget* parent) : QWidget(parent, Qt::Window)
     FormCreate();
 }
 
+TRzForm::~TRzForm()
+{
+    // The views and their models read the three cell grids, which are
+    // members and die before the base class deletes (and first hides and
+    // repaints) its children.
+    for (QTableView* view : {IniSysGrid, RzGrid, FinSysGrid})
+        delete view;
+    for (TGridModel* model : models_)
+        delete model;
+}
+
 void TRzForm::FormCreate()
 {
     for (TStringGrid* g : {&IniSysGridCells, &RzGridCells, &FinSysGridCells})

@@ -34,6 +34,7 @@ class TRzForm : public QWidget {
     Q_OBJECT
 public:
     explicit TRzForm(QWidget* parent = nullptr);
+    ~TRzForm() override;
 
     // Builds and solves the zone and the final system and fills the three
     // grids. With the window itself as Sender (it is being shown) the share
