@@ -26,7 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
+    // The loader makes the project's folder current; libFuzzer keeps writing
+    // into the corpus folder it was given, which may be relative.
+    const auto before = std::filesystem::current_path();
     LoadProject(file.string());
+    std::filesystem::current_path(before);
     (void)ProjectFileLines();
     ProjectList = fuzz::Lines(data, size);
     ReadTaskFileEntries(0);

@@ -18,7 +18,9 @@ int main(int argc, char** argv)
     }
     std::size_t count = 0;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[1], ec)) {
+    // Absolute, because a reader may change the current folder.
+    const auto corpus = std::filesystem::absolute(argv[1]);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus, ec)) {
         if (!entry.is_regular_file())
             continue;
         std::ifstream in(entry.path(), std::ios::binary);
