@@ -13,6 +13,7 @@ Writes data-sources/utf8/Ferrolyt.{CON,EPS,SLG} and
 data-sources/validation.txt. Pure standard library.
 """
 
+import json
 import math
 import os
 import sys
@@ -179,22 +180,54 @@ BANYA = {
 # Ban-ya conversion terms RT ln a(conventional) - RT ln a(regular solution), J/mol.
 BANYA_CONV = {"Fe": (-8540.0, 7.142), "Mn": (-32470.0, 26.143), "Ca": (18160.0, -23.309),
               "Mg": (34350.0, -16.736), "Si": (27030.0, -1.983)}
-SLAG_SCALE = 0.2    # pair energy of slag model 1 = SLAG_SCALE x Ban-ya energy (see README)
-# Slag model 0: the kappa parameter e (sqrt(kJ/mol)) of each element. Every
-# element has 3.0 except Fe and Mn, whose values were fitted (least squares in
-# ln a) to the FeO and MnO activities of Ban-ya's model in four typical slags
-# (SLAG_CHECKS); only differences of e matter.
-KAPPA = {sym: 3.0 for sym in ("Fe", "O", "C", "Si", "Mn", "P", "S", "Al", "Ca", "Mg", "Cr", "Ni",
-                              "Cu", "N", "H", "F")}
-KAPPA["Fe"] = 7.672
-KAPPA["Mn"] = 3.26
+SLAG_SCALE = 0.2    # starting pair energies of slag model 1 = SLAG_SCALE x Ban-ya energy (see README)
+KAPPA = {}          # slag model 0: the kappa parameter e (sqrt(kJ/mol)) per element; only differences matter
+SLAG_PAIRS = {}     # slag model 1: pair energies, kJ/mol, whole numbers (the file's form)
+# Sulphur's slag standard term per model, natural-log form (H, S) of S + H/T,
+# fitted to sulphide capacities; None keeps the estimated distribution below.
+SULPHUR_TERM = {}
+
+
+def reset_slag_terms():
+    """The starting values of the fit: e = 3.0 for every element but Fe 7.672
+    and Mn 3.26 (an earlier fit to Ban-ya's FeO and MnO activities), 0.2 x
+    Ban-ya's cation-pair energies, sulphur by the estimated distribution."""
+    KAPPA.clear()
+    KAPPA.update({sym: 3.0 for sym in SYMS})
+    KAPPA.update({"Fe": 7.672, "Mn": 3.26})
+    SLAG_PAIRS.clear()
+    for (i, j), v in BANYA.items():
+        SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(round(SLAG_SCALE * v / 1000.0))
+    SULPHUR_TERM.update({0: None, 1: None})
+
+
+reset_slag_terms()
+
+# The slag terms fitted by scripts/fit_slag_models.py to published activities
+# and sulphide capacities replace the starting values when present.
+SLAG_FIT = os.path.join(gasfit.SOURCES, "slag-fit.json")
+
+
+def load_slag_fit(path=SLAG_FIT):
+    if not os.path.exists(path):
+        return
+    with open(path, encoding="utf-8") as f:
+        fit = json.load(f)
+    KAPPA.update(fit["kappa"])
+    for key, v in fit["pairs"].items():
+        i, j = key.split("-")
+        SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(v)
+    for model in (0, 1):
+        SULPHUR_TERM[model] = tuple(fit["sulphur_term"][str(model)])
+
 
 # Reference slag of an EAF at the end of the oxidising period, mass %.
 REF_SLAG = {"CaO": 42.0, "SiO2": 16.0, "FeO": 25.0, "MgO": 9.0, "MnO": 5.0, "Al2O3": 3.0}
 OXIDE_OF = {"CaO": ("Ca", 1, 1), "SiO2": ("Si", 1, 2), "FeO": ("Fe", 1, 1), "MgO": ("Mg", 1, 1),
             "MnO": ("Mn", 1, 1), "Al2O3": ("Al", 2, 3), "P2O5": ("P", 2, 5), "Cr2O3": ("Cr", 2, 3)}
 # Distribution ratios (slag %)/[metal %] at the reference slag for the elements
-# that have no pure-oxide reference. P: Healy (1970); the rest estimated.
+# that have no pure-oxide reference. P: Healy (1970); the rest estimated (S
+# only until the fitted sulphide capacities give its term).
 DIST_TARGET = {
     "S": lambda T: 5.0,
     "N": lambda T: 0.02,
@@ -416,10 +449,7 @@ def metal_term(i, T):
 # Slag models
 
 def slag_matrix_value(i, j):
-    key = (i, j) if (i, j) in BANYA else (j, i)
-    if key not in BANYA:
-        return 0
-    return int(round(SLAG_SCALE * BANYA[key] / 1000.0))
+    return SLAG_PAIRS.get((i, j), 0)
 
 
 def slag_ln_gamma(x, T, model):
@@ -515,6 +545,8 @@ def slag_terms(model):
     funcs["P"] = lambda T: mu_slag_distribution("P", T, model, at(T), healy_lp(T, REF_SLAG))
     for k, f in DIST_TARGET.items():
         funcs[k] = (lambda T, k=k, f=f: mu_slag_distribution(k, T, model, at(T), f(T)))
+    if SULPHUR_TERM[model] is not None:
+        funcs["S"] = lambda T, hs=SULPHUR_TERM[model]: hs[1] + hs[0] / T
     out = {}
     for k, f in funcs.items():
         H, S, err = fit_linear_inv_t(f)
@@ -522,6 +554,7 @@ def slag_terms(model):
     return out
 
 
+load_slag_fit()
 SLAG = {0: slag_terms(0), 1: slag_terms(1)}
 
 
