@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 
 if [[ "${1:-}" != "--convert" ]]; then
   python3 scripts/fit_gas_species.py >/dev/null
+  python3 scripts/fit_slag_models.py >/dev/null
   python3 scripts/derive_sample_data.py >/dev/null
 fi
 
