@@ -510,10 +510,10 @@ def mu_slag_oxide(m, T, model):
     return (s_ion - ln_k - a * r_offset(m, T) - b * r_offset("O", T) - b * mu_slag_o(T)) / a
 
 
-def reference_state(T, model, mu):
-    """Potential psi and ln h_O of iron in equilibrium with the reference slag."""
+def reference_state(T, model, mu, slag=None):
+    """Potential psi and ln h_O of iron in equilibrium with a slag (the reference slag by default)."""
     traces = {k: 1e-7 for k in ("P", "S", "N", "H", "C", "F", "Cr", "Ni", "Cu")}
-    x, _ = slag_ions(REF_SLAG, traces)
+    x, _ = slag_ions(slag or REF_SLAG, traces)
     g = slag_ln_gamma(x, T, model)
     ln_h_o = (math.log(x["Fe"]) + g["Fe"] + math.log(x["O"]) + g["O"]
               - mu["Fe"] - mu["O"] - r_offset("O", T))

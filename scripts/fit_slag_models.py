@@ -138,32 +138,28 @@ def sulphur_term(points, model):
     return h, my - h * mx
 
 
-def ln_p_partition_shape(comp, T, model, mu):
-    """ln (%P)/[%P] of iron in equilibrium with a slag (its iron oxide fixing
-    the oxygen), less the slag standard term of phosphorus."""
-    saved = d.REF_SLAG
-    d.REF_SLAG = comp
-    try:
-        x, g, _, psi = d.reference_state(T, model, mu)
-    finally:
-        d.REF_SLAG = saved
-    _, n_ions = d.slag_ions(comp)
-    return -g["P"] + d.r_offset("P", T) - d.VAL["P"] * psi + math.log(d.MOLAR["P"] * n_ions / 100.0)
+def ln_p_partition(comp, T, model):
+    """ln (%P)/[%P] of iron in equilibrium with a slag, its iron oxide fixing
+    the oxygen; the phosphorus term is the one that gives Healy's partition
+    at the reference slag (derive_sample_data.py)."""
+    mu = {"Fe": d.mu_slag_fe(T, model), "O": d.mu_slag_o(T)}
+
+    def shape(slag):
+        _, g, _, psi = d.reference_state(T, model, mu, slag)
+        _, n_ions = d.slag_ions(slag)
+        return -g["P"] + d.r_offset("P", T) - d.VAL["P"] * psi + math.log(d.MOLAR["P"] * n_ions / 100.0)
+    return shape(comp) - shape(d.REF_SLAG) + math.log(d.healy_lp(T, d.REF_SLAG))
 
 
 def residuals(points, model):
     """ln(model) - ln(published) of every point, the largest first (a
-    capacity has one per sulphur level), the sulphur term fitted; the P
-    partition relative to that of the reference slag (which fixes the
-    phosphorus term)."""
+    capacity has one per sulphur level), the sulphur term fitted."""
     h, s = sulphur_term(points, model)
-    mu = {"Fe": d.mu_slag_fe(1873.15, model), "O": d.mu_slag_o(1873.15)}
-    ref_lp = ln_p_partition_shape(d.REF_SLAG, 1873.15, model, mu) - math.log(d.healy_lp(1873.15, d.REF_SLAG))
     out = []
     for p in points:
         T = p["T"]
         if p["what"] == "log_LP":
-            out.append([ln_p_partition_shape(p["comp"], T, model, mu) - ref_lp - d.LN10 * p["value"]])
+            out.append([ln_p_partition(p["comp"], T, model) - d.LN10 * p["value"]])
         elif p["what"] == "log_Cs":
             ln_cs = [capacity_slag_term(x, T, model) + capacity_gas_term(T) + s + h / T for x in p["xs"]]
             out.append(sorted((v - d.LN10 * p["value"] for v in ln_cs), key=abs, reverse=True))
