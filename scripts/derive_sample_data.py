@@ -13,6 +13,7 @@ Writes data-sources/utf8/Ferrolyt.{CON,EPS,SLG} and
 data-sources/validation.txt. Pure standard library.
 """
 
+import json
 import math
 import os
 import sys
@@ -179,22 +180,54 @@ BANYA = {
 # Ban-ya conversion terms RT ln a(conventional) - RT ln a(regular solution), J/mol.
 BANYA_CONV = {"Fe": (-8540.0, 7.142), "Mn": (-32470.0, 26.143), "Ca": (18160.0, -23.309),
               "Mg": (34350.0, -16.736), "Si": (27030.0, -1.983)}
-SLAG_SCALE = 0.2    # pair energy of slag model 1 = SLAG_SCALE x Ban-ya energy (see README)
-# Slag model 0: the kappa parameter e (sqrt(kJ/mol)) of each element. Every
-# element has 3.0 except Fe and Mn, whose values were fitted (least squares in
-# ln a) to the FeO and MnO activities of Ban-ya's model in four typical slags
-# (SLAG_CHECKS); only differences of e matter.
-KAPPA = {sym: 3.0 for sym in ("Fe", "O", "C", "Si", "Mn", "P", "S", "Al", "Ca", "Mg", "Cr", "Ni",
-                              "Cu", "N", "H", "F")}
-KAPPA["Fe"] = 7.672
-KAPPA["Mn"] = 3.26
+SLAG_SCALE = 0.2    # starting pair energies of slag model 1 = SLAG_SCALE x Ban-ya energy (see README)
+KAPPA = {}          # slag model 0: the kappa parameter e (sqrt(kJ/mol)) per element; only differences matter
+SLAG_PAIRS = {}     # slag model 1: pair energies, kJ/mol, whole numbers (the file's form)
+# Sulphur's slag standard term per model, natural-log form (H, S) of S + H/T,
+# fitted to sulphide capacities; None keeps the estimated distribution below.
+SULPHUR_TERM = {}
+
+
+def reset_slag_terms():
+    """The starting values of the fit: e = 3.0 for every element but Fe 7.672
+    and Mn 3.26 (an earlier fit to Ban-ya's FeO and MnO activities), 0.2 x
+    Ban-ya's cation-pair energies, sulphur by the estimated distribution."""
+    KAPPA.clear()
+    KAPPA.update({sym: 3.0 for sym in SYMS})
+    KAPPA.update({"Fe": 7.672, "Mn": 3.26})
+    SLAG_PAIRS.clear()
+    for (i, j), v in BANYA.items():
+        SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(round(SLAG_SCALE * v / 1000.0))
+    SULPHUR_TERM.update({0: None, 1: None})
+
+
+reset_slag_terms()
+
+# The slag terms fitted by scripts/fit_slag_models.py to published activities
+# and sulphide capacities replace the starting values when present.
+SLAG_FIT = os.path.join(gasfit.SOURCES, "slag-fit.json")
+
+
+def load_slag_fit(path=SLAG_FIT):
+    if not os.path.exists(path):
+        return
+    with open(path, encoding="utf-8") as f:
+        fit = json.load(f)
+    KAPPA.update(fit["kappa"])
+    for key, v in fit["pairs"].items():
+        i, j = key.split("-")
+        SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(v)
+    for model in (0, 1):
+        SULPHUR_TERM[model] = tuple(fit["sulphur_term"][str(model)])
+
 
 # Reference slag of an EAF at the end of the oxidising period, mass %.
 REF_SLAG = {"CaO": 42.0, "SiO2": 16.0, "FeO": 25.0, "MgO": 9.0, "MnO": 5.0, "Al2O3": 3.0}
 OXIDE_OF = {"CaO": ("Ca", 1, 1), "SiO2": ("Si", 1, 2), "FeO": ("Fe", 1, 1), "MgO": ("Mg", 1, 1),
             "MnO": ("Mn", 1, 1), "Al2O3": ("Al", 2, 3), "P2O5": ("P", 2, 5), "Cr2O3": ("Cr", 2, 3)}
 # Distribution ratios (slag %)/[metal %] at the reference slag for the elements
-# that have no pure-oxide reference. P: Healy (1970); the rest estimated.
+# that have no pure-oxide reference. P: Healy (1970); the rest estimated (S
+# only until the fitted sulphide capacities give its term).
 DIST_TARGET = {
     "S": lambda T: 5.0,
     "N": lambda T: 0.02,
@@ -416,10 +449,7 @@ def metal_term(i, T):
 # Slag models
 
 def slag_matrix_value(i, j):
-    key = (i, j) if (i, j) in BANYA else (j, i)
-    if key not in BANYA:
-        return 0
-    return int(round(SLAG_SCALE * BANYA[key] / 1000.0))
+    return SLAG_PAIRS.get((i, j), 0)
 
 
 def slag_ln_gamma(x, T, model):
@@ -480,10 +510,10 @@ def mu_slag_oxide(m, T, model):
     return (s_ion - ln_k - a * r_offset(m, T) - b * r_offset("O", T) - b * mu_slag_o(T)) / a
 
 
-def reference_state(T, model, mu):
-    """Potential psi and ln h_O of iron in equilibrium with the reference slag."""
+def reference_state(T, model, mu, slag=None):
+    """Potential psi and ln h_O of iron in equilibrium with a slag (the reference slag by default)."""
     traces = {k: 1e-7 for k in ("P", "S", "N", "H", "C", "F", "Cr", "Ni", "Cu")}
-    x, _ = slag_ions(REF_SLAG, traces)
+    x, _ = slag_ions(slag or REF_SLAG, traces)
     g = slag_ln_gamma(x, T, model)
     ln_h_o = (math.log(x["Fe"]) + g["Fe"] + math.log(x["O"]) + g["O"]
               - mu["Fe"] - mu["O"] - r_offset("O", T))
@@ -515,6 +545,8 @@ def slag_terms(model):
     funcs["P"] = lambda T: mu_slag_distribution("P", T, model, at(T), healy_lp(T, REF_SLAG))
     for k, f in DIST_TARGET.items():
         funcs[k] = (lambda T, k=k, f=f: mu_slag_distribution(k, T, model, at(T), f(T)))
+    if SULPHUR_TERM[model] is not None:
+        funcs["S"] = lambda T, hs=SULPHUR_TERM[model]: hs[1] + hs[0] / T
     out = {}
     for k, f in funcs.items():
         H, S, err = fit_linear_inv_t(f)
@@ -522,6 +554,7 @@ def slag_terms(model):
     return out
 
 
+load_slag_fit()
 SLAG = {0: slag_terms(0), 1: slag_terms(1)}
 
 
@@ -601,8 +634,8 @@ def fmt(v, digits=7):
 
 def write_con():
     lines = ["Element constants: Sigworth-Elliott 1974, JSPS 1988 [C][O], NASA Glenn vapour pressures; "
-             "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993; "
-             "enthalpy: NIST-JANAF"]
+             "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993, "
+             "Rein-Chipman 1965, Sosinsky-Sommerville 1986; enthalpy: NIST-JANAF"]
     lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s")
     for sym, label, M, z, tol, s in ELEMENTS:
         H, S, direct, _ = METAL[sym]
@@ -631,8 +664,8 @@ def write_eps():
 
 
 def write_slg():
-    lines = ["Slag pair energies of slag model 1, kJ/mol: 0.2 x cation-pair energies of Ban-ya 1993 "
-             "(Cr: Xiao & Holappa 1995); other pairs 0"]
+    lines = ["Slag pair energies of slag model 1, kJ/mol: fitted to Ban-ya 1993 and Rein-Chipman 1965 activities, "
+             "Sosinsky-Sommerville 1986 sulphide capacities, Healy 1970 P partition; Cr: Xiao & Holappa 1995"]
     lines.append("; sym " + " ".join(SYMS))
     for i in SYMS:
         row = [str(0 if i == j else slag_matrix_value(i, j)) for j in SYMS]
@@ -771,34 +804,6 @@ def banya_ln_a(slag, oxide_metal, T):
     return (s + A + B * T) / (R * T) + math.log(X[i])
 
 
-def model_ln_a(slag, oxide_metal, T, model):
-    x, _ = slag_ions(slag)
-    g = slag_ln_gamma(x, T, model)
-    m = oxide_metal
-    ox = [k for k, v in OXIDE_OF.items() if v[0] == m and k in ("FeO", "MnO", "CaO", "MgO", "SiO2")][0]
-    _, a, b = OXIDE_OF[ox]
-    pure = pure_oxide_lhs(m, a, b, T, model)
-    return a * (math.log(x[m]) + g[m]) + b * (math.log(x["O"]) + g["O"]) - pure
-
-
-SLAG_CHECKS = [
-    {"CaO": 42, "SiO2": 16, "FeO": 25, "MgO": 9, "MnO": 5, "Al2O3": 3},
-    {"CaO": 30, "SiO2": 30, "FeO": 25, "MgO": 10, "MnO": 5},
-    {"CaO": 50, "SiO2": 25, "FeO": 10, "MgO": 8, "MnO": 2, "Al2O3": 5},
-    {"CaO": 20, "SiO2": 40, "FeO": 20, "MgO": 10, "MnO": 10},
-]
-
-
-def slag_comparison(T=1873.15):
-    out = ["ln a of the oxides (pure oxide = 0) at 1600 C: Ban-ya regular solution vs slag models 0 and 1:"]
-    for slag in SLAG_CHECKS:
-        out.append("  slag " + ", ".join("%s %g" % kv for kv in slag.items()))
-        for m in ("Fe", "Mn", "Si", "Ca", "Mg"):
-            out.append("    %-3s Ban-ya %7.2f  model0 %7.2f  model1 %7.2f"
-                       % (m, banya_ln_a(slag, m, T), model_ln_a(slag, m, T, 0), model_ln_a(slag, m, T, 1)))
-    return out
-
-
 def report():
     lines = ["Checks of the derived data at 1600 C (recomputed by scripts/derive_sample_data.py).", ""]
     lines += checks()
@@ -817,8 +822,6 @@ def report():
     lines.append("Liquid enthalpy lines, largest error over 1450-1750 C, J/mol:")
     for sym in SYMS:
         lines.append("  %-3s %.1f" % (sym, ENTHALPY[sym][2]))
-    lines.append("")
-    lines += slag_comparison()
     return lines
 
 

@@ -222,10 +222,7 @@ TEST_F(SampleProjectDeoxidation, SiliconUnderSilicaSaturatedSlagLeavesAboutOneHu
         SCOPED_TRACE("slag model " + std::to_string(slagModel));
         Settings.SlagModel = slagModel;
         TThSys& sys = IronBath();
-        // Slag model 1 attracts FeO into silica (the FeO-SiO2 pair energy):
-        // the slag takes about 16 % FeO, and the iron it oxidises comes from
-        // silica reduced into the metal, so less silicon is charged there.
-        Charge(sys, "Si", slagModel == 0 ? 0.19 : 0.17, 0);
+        Charge(sys, "Si", 0.19, 0);
         Charge(sys, "O", 0.005, 0);
         ChargeOxide(sys, "Si", 1, 2, 1);
         ASSERT_TRUE(Solve(sys));
@@ -276,6 +273,227 @@ TEST_F(SampleProjectGasSolubility, DissolvedNitrogenFollowsTheSquareRootOfThePre
         return MetalPercent(sys, "N");
     };
     EXPECT_NEAR(nitrogenAt(0.25L) / nitrogenAt(1.0L), 0.5, 0.02);
+}
+
+// ---------------------------------------------------------------------------
+// Slags at steelmaking temperatures: oxide activities, sulphide capacities
+// and phosphorus partitions of the slag models against published data. The
+// slags are those of the data's fit (data-sources/slag-data.csv), in mass %.
+
+struct TSlag {
+    double CaO, SiO2, Al2O3, MgO, FeO, MnO;
+};
+
+struct TOxide {
+    const char* Metal;
+    int A, B;                 // M_aO_b
+    double TSlag::*Percent; // its share of a slag
+};
+constexpr TOxide CaO{"Ca", 1, 1, &TSlag::CaO}, SiO2{"Si", 1, 2, &TSlag::SiO2}, Al2O3{"Al", 2, 3, &TSlag::Al2O3},
+    MgO{"Mg", 1, 1, &TSlag::MgO}, FeO{"Fe", 1, 1, &TSlag::FeO}, MnO{"Mn", 1, 1, &TSlag::MnO};
+constexpr TOxide SlagOxides[] = {CaO, SiO2, Al2O3, MgO, FeO, MnO};
+
+class SampleProjectSlag : public SampleProjectBase {
+protected:
+    // The lower-bound system's slag set to the given oxides (and an ion
+    // fraction of sulphur) at T, with the standard terms and the slag
+    // model's activity coefficients of that temperature.
+    TThSys& SlagAt(const TSlag& slag, long double celsius, long double sulphur = 0.002L)
+    {
+        TThSys& sys = BareSystem();
+        for (int i = 0; i <= SystemElemLast; ++i)
+            sys.El(i).SlagAmount = AmountFloor;
+        for (const TOxide& oxide : SlagOxides) {
+            const long double moles = slag.*oxide.Percent / (oxide.A * Element(sys, oxide.Metal).MolarMass +
+                                                              oxide.B * Element(sys, "O").MolarMass);
+            Element(sys, oxide.Metal).SlagAmount += oxide.A * moles;
+            Element(sys, "O").SlagAmount += oxide.B * moles;
+        }
+        long double total = 0;
+        for (int i = 0; i <= SystemElemLast; ++i)
+            total += sys.El(i).SlagAmount;
+        Element(sys, "S").SlagAmount = sulphur / (1 - sulphur) * total;
+        sys.SlagMoles = total + Element(sys, "S").SlagAmount;
+        sys.Temperature = celsius + 273.15L;
+        sys.CalcStandardGibbs();
+        sys.CalcMoleFractions();
+        sys.CalcSlagActivity();
+        return sys;
+    }
+
+    static long double LnXGamma(TThSys& sys, const char* symbol)
+    {
+        const TElementRecord& e = Element(sys, symbol);
+        return std::log(e.SlagMoleFraction) + e.LnGammaSlag;
+    }
+
+    // ln a of the oxide against the pure oxide, which the slag terms put in
+    // equilibrium with the metal at unit activity.
+    double LnActivity(const TSlag& slag, const TOxide& oxide, long double celsius = 1600)
+    {
+        TThSys& sys = SlagAt(slag, celsius);
+        const long double inSlag = oxide.A * LnXGamma(sys, oxide.Metal) + oxide.B * LnXGamma(sys, "O");
+        TSlag pure{};
+        pure.*oxide.Percent = 100;
+        TThSys& alone = SlagAt(pure, celsius, 0);
+        return static_cast<double>(inSlag - oxide.A * LnXGamma(alone, oxide.Metal) - oxide.B * LnXGamma(alone, "O"));
+    }
+
+    static long double Formation(const std::string& name)
+    {
+        for (int s = 1; s <= ActiveGasCount; ++s)
+            if (ActiveGases[s].Name == name)
+                return ActiveGases[s].Formation;
+        ADD_FAILURE() << "no gas species " << name;
+        return 0;
+    }
+
+    // log10 of the sulphide capacity (%S)(pO2/pS2)^½ by the model's terms:
+    // each element's one-atom pressure is (x γ)_slag e^(z ψ - μS + μM), and
+    // the potential ψ drops out between O²⁻ and S²⁻.
+    double Log10Capacity(const TSlag& slag, long double celsius, long double sulphur)
+    {
+        TThSys& sys = SlagAt(slag, celsius, sulphur);
+        sys.CalcPhaseMasses();
+        const TElementRecord& o = Element(sys, "O");
+        const TElementRecord& s = Element(sys, "S");
+        const long double lnPO = LnXGamma(sys, "O") - o.SlagStdTerm + o.MetalStdTerm;
+        const long double lnPS = LnXGamma(sys, "S") - s.SlagStdTerm + s.MetalStdTerm;
+        const long double lnCapacity =
+            std::log(100 * s.SlagFraction) + lnPO - lnPS - 0.5L * Formation("O2") + 0.5L * Formation("S2");
+        return static_cast<double>(lnCapacity / std::log(10.0L));
+    }
+
+    // (%P)/[%P] of the iron in equilibrium with 10 t of the slag holding
+    // 0.1 % phosphorus: the slag's iron oxide sets the metal's oxygen.
+    double PhosphorusPartition(const TSlag& slag)
+    {
+        TThSys& sys = BareSystem();
+        for (const TOxide& oxide : SlagOxides)
+            ChargeOxide(sys, oxide.Metal, oxide.A, oxide.B, slag.*oxide.Percent / 10);
+        Charge(sys, "P", 0, 0.01);
+        EXPECT_TRUE(sys.EquilibrateMetalWithSlag(true, true));
+        return 100 * static_cast<double>(Element(sys, "P").SlagFraction) / MetalPercent(sys, "P");
+    }
+};
+
+// Furnace slags of the fit: an EAF slag at the end of the oxidising period,
+// a basic one, a converter slag and an iron-oxide-rich one.
+constexpr TSlag EafSlag{42, 16, 3, 9, 25, 5}, BasicSlag{50, 25, 5, 8, 10, 2}, ConverterSlag{48, 14, 3, 9, 20, 6},
+    IronOxideSlag{38, 20, 0, 8, 30, 4};
+// Ladle slags of Al-killed steel.
+constexpr TSlag LadleSlag{55, 8, 30, 7, 0, 0}, AluminaLadleSlag{50, 5, 35, 10, 0, 0}, LimeLadleSlag{58, 12, 22, 8, 0, 0};
+
+// Oxide activities in furnace slags at 1600 °C by the regular solution of
+// S. Ban-ya (ISIJ International 33, 1993, 2-11), which reproduces the
+// measured activities of CaO-SiO2-FeO-MgO-MnO(-Al2O3) slags.
+TEST_F(SampleProjectSlag, FurnaceSlagActivitiesFollowBanya)
+{
+    struct TCase {
+        TSlag Slag;
+        double FeO, MnO, SiO2, MgO, CaO; // Ban-ya's activities
+    };
+    const TCase cases[] = {{EafSlag, 0.458, 0.0319, 0.0164, 0.0371, 0.0176},
+                           {BasicSlag, 0.185, 0.00731, 0.033, 0.0153, 0.0228},
+                           {ConverterSlag, 0.352, 0.03, 0.00973, 0.027, 0.0258},
+                           {IronOxideSlag, 0.495, 0.0263, 0.0312, 0.038, 0.0142}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("FeO " + std::to_string(c.Slag.FeO) + " %");
+        // Slag model 1 within a factor of 2; its CaO within a factor of 4
+        // (the model puts lime 2.5 times higher on average).
+        Settings.SlagModel = 1;
+        EXPECT_NEAR(LnActivity(c.Slag, FeO), std::log(c.FeO), std::log(2.0));
+        EXPECT_NEAR(LnActivity(c.Slag, MnO), std::log(c.MnO), std::log(2.0));
+        EXPECT_NEAR(LnActivity(c.Slag, SiO2), std::log(c.SiO2), std::log(2.0));
+        EXPECT_NEAR(LnActivity(c.Slag, MgO), std::log(c.MgO), std::log(2.0));
+        EXPECT_NEAR(LnActivity(c.Slag, CaO), std::log(c.CaO), std::log(4.0));
+        // Slag model 0 holds only positive deviations: it follows the iron
+        // and manganese oxides (within a factor of 2.5), not the acid-base
+        // oxides.
+        Settings.SlagModel = 0;
+        EXPECT_NEAR(LnActivity(c.Slag, FeO), std::log(c.FeO), std::log(2.5));
+        EXPECT_NEAR(LnActivity(c.Slag, MnO), std::log(c.MnO), std::log(2.5));
+    }
+}
+
+// Iso-activity lines of SiO2 and Al2O3 in CaO-SiO2-Al2O3 melts at 1600 °C,
+// D.A.R. Rein and J. Chipman (Trans. Met. Soc. AIME 233, 1965, 415-425),
+// read from the diagram: slag model 1 within a factor of 2 for alumina and
+// 3 for silica in the basic melts of ladle practice.
+TEST_F(SampleProjectSlag, LadleSlagActivitiesFollowReinAndChipman)
+{
+    Settings.SlagModel = 1;
+    struct TCase {
+        TSlag Slag;
+        double Al2O3, SiO2; // published; 0: not read
+    };
+    const TCase cases[] = {{{50, 0, 50, 0, 0, 0}, 0.06, 0},
+                           {{55, 10, 35, 0, 0, 0}, 0.02, 0.002},
+                           {{45, 15, 40, 0, 0, 0}, 0.1, 0.01},
+                           {{40, 40, 20, 0, 0, 0}, 0.1, 0.1}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("CaO " + std::to_string(c.Slag.CaO) + " SiO2 " + std::to_string(c.Slag.SiO2));
+        EXPECT_NEAR(LnActivity(c.Slag, Al2O3), std::log(c.Al2O3), std::log(2.0));
+        if (c.SiO2 > 0) {
+            EXPECT_NEAR(LnActivity(c.Slag, SiO2), std::log(c.SiO2), std::log(3.0));
+        }
+    }
+}
+
+// Sulphide capacities: log Cs = (22690 - 54640 Λ)/T + 43.6 Λ - 25.2, Λ the
+// optical basicity (CaO 1.0, MgO 0.78, SiO2 0.48, Al2O3 0.61, FeO and MnO
+// 1.0), the correlation of D.J. Sosinsky and I.D. Sommerville (Metall.
+// Trans. B 17, 1986, 331-337) of measured capacities. Within 0.5 in log10,
+// at 0.1 % and 1 % sulphur alike.
+TEST_F(SampleProjectSlag, SulphideCapacitiesFollowSosinskyAndSommerville)
+{
+    struct TCase {
+        TSlag Slag;
+        double Celsius, Log10Cs; // published
+        bool ModelZero;          // a basic slag (Λ ≥ 0.76), which slag model 0 is fitted to
+    };
+    const TCase cases[] = {{LadleSlag, 1600, -1.92, true},        {LadleSlag, 1550, -2.21, true},
+                           {AluminaLadleSlag, 1600, -2.01, true}, {LimeLadleSlag, 1650, -1.57, true},
+                           {{45, 20, 25, 10, 0, 0}, 1600, -2.70, false},
+                           {EafSlag, 1600, -1.24, true},          {IronOxideSlag, 1600, -1.45, true},
+                           {{35, 35, 2, 8, 15, 5}, 1600, -2.83, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("CaO " + std::to_string(c.Slag.CaO) + " at " + std::to_string(c.Celsius) + " °C");
+        for (const uint8_t model : {uint8_t{0}, uint8_t{1}}) {
+            if (model == 0 && !c.ModelZero)
+                continue;
+            SCOPED_TRACE("slag model " + std::to_string(model));
+            Settings.SlagModel = model;
+            for (const long double sulphur : {0.002L, 0.02L})
+                EXPECT_NEAR(Log10Capacity(c.Slag, c.Celsius, sulphur), c.Log10Cs, 0.5);
+        }
+    }
+}
+
+// Phosphorus partition between iron and oxidising slags at 1600 °C:
+// log((%P)/[%P]) = 22350/T + 0.08 (%CaO) + 2.5 log(%Fe total) - 16.0
+// (G.W. Healy, J. Iron Steel Inst. 208, 1970, 664-668), within a factor of
+// 2. Slag model 0 is calibrated on the EAF slag and has no lime-phosphate
+// attraction: it follows the partition only near that slag's lime content.
+TEST_F(SampleProjectSlag, PhosphorusPartitionFollowsHealy)
+{
+    struct TCase {
+        TSlag Slag;
+        double Partition; // Healy
+        bool ModelZero;
+    };
+    const TCase cases[] = {{EafSlag, 326, true}, {BasicSlag, 144, false}, {ConverterSlag, 563, false},
+                           {IronOxideSlag, 246, true}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("CaO " + std::to_string(c.Slag.CaO) + " FeO " + std::to_string(c.Slag.FeO));
+        for (const uint8_t model : {uint8_t{0}, uint8_t{1}}) {
+            if (model == 0 && !c.ModelZero)
+                continue;
+            SCOPED_TRACE("slag model " + std::to_string(model));
+            Settings.SlagModel = model;
+            EXPECT_NEAR(std::log(PhosphorusPartition(c.Slag)), std::log(c.Partition), std::log(2.0));
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
