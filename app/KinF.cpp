@@ -6,6 +6,7 @@
 #include "RunState.h"
 #include "TaskList.h"
 #include "ThSys.h"
+#include "ResultDisplay.h"
 #include "Utils.h"
 
 #include <QAction>
@@ -48,7 +49,7 @@ QString Fmt3(double v)
         s.remove(1, 1);
     if (s == "0" || s == "-0")
         s.clear();
-    return s;
+    return s.replace('.', QLatin1Char(DisplayDecimalSeparator));
 }
 
 } // namespace

@@ -35,7 +35,7 @@ std::string Trim(const std::string& s)
 double RoundedGeneral(double v)
 {
     long double r = 0;
-    if (TryParseReal(FormatGeneral(v, 15, 0), r))
+    if (ReadShownNumber(FormatGeneral(v, 15, 0), r))
         return static_cast<double>(r);
     return v;
 }
@@ -43,7 +43,7 @@ double RoundedGeneral(double v)
 double RoundedByMask(const std::string& mask, double v)
 {
     long double r = 0;
-    if (TryParseReal(FormatFloatMask(mask, v), r))
+    if (ReadShownNumber(FormatFloatMask(mask, v), r))
         return static_cast<double>(r);
     return v;
 }

@@ -16,6 +16,7 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/ShownNumber.h"
 
 #include <QAction>
 #include <QDir>
@@ -104,7 +105,7 @@ SheetContent ReadSheet(const QString& file)
 // A cell written as a number equal to the grid's text.
 bool HoldsNumber(const SheetContent& s, const QString& ref, const QString& shown)
 {
-    return s.IsNumber.value(ref) && std::fabs(s.Values.value(ref).toDouble() - shown.toDouble()) < 1e-9;
+    return s.IsNumber.value(ref) && std::fabs(s.Values.value(ref).toDouble() - ShownNumber(shown)) < 1e-9;
 }
 
 } // namespace

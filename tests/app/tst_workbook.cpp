@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/DesktopLocale.h"
 
 #include <QDir>
 #include <QFile>
@@ -221,6 +222,30 @@ private slots:
         QVERIFY(x.Xml.contains(QRegularExpression("<row r=\"1\"[^>]*ht=\"20\"")));
         const TSavedSheet y = ReadSheet(file, 2);
         QCOMPARE(Number(y, "A1"), 5.0); // across sheets
+    }
+
+    // The workbook library formats numbers with the C library's printf: on
+    // a desktop with a decimal comma they are still written with a point.
+    void numbersAreWrittenWithAPointOnADecimalCommaDesktop()
+    {
+        const TDesktopLocale uk("uk_UA.UTF-8");
+        QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+        TWorkbook book(1);
+        TWorksheet& s = book.Worksheets(1);
+        s.Range("A1:B2").SetValues({{0.0, 3.5}, {1.0, 4.5}});
+        s.Cells(3, 2).SetFormula("=B1*2+0.25");
+        TChart& c = s.AddChart(10, 20, 400, 300);
+        c.SetSourceData("A1:A2;B1:B2");
+        c.Axis(2).MinimumScale = 0.5;
+        const QString file = Path("comma.xlsx");
+        book.SaveAs(file.toStdString());
+        const TSavedSheet x = ReadSheet(file, 1);
+        QCOMPARE(x.Values.value("B1"), QString("3.5"));
+        QCOMPARE(x.Values.value("B3"), QString("7.25"));
+        const QString chart = ZipMember(file, "xl/charts/chart1.xml");
+        QVERIFY(chart.contains("<c:min val=\"0.5\"/>"));
+        for (const QString& xml : {x.Xml, chart})
+            QVERIFY(!xml.contains(QRegularExpression("\\d,\\d")));
     }
 
     void circularFormulasSaveWithoutAResult()
