@@ -3,6 +3,7 @@
 // of an axis's ends that lets a single curve fill its chart.
 
 #include <string>
+#include <utility>
 
 namespace ferrolyt {
 
@@ -12,6 +13,12 @@ struct TAutographSweep;
 // The lower (upper false) or upper end of the range a..b rounded outward to
 // the few significant digits that tell the two ends apart.
 double RoundAxisBound(bool upper, double a, double b);
+
+// The ends of an axis over the values lo..hi: RoundAxisBound's ends, after
+// a range narrower than a hundredth of its values (a constant curve, or one
+// whose changes are rounding noise) has been widened to that hundredth
+// around its middle (to -0.5..0.5 around zero).
+std::pair<double, double> AutographAxisRange(double lo, double hi);
 
 // The title of the Y axis of a chart whose single curve (or first curve) is
 // curve `index` of `count`.

@@ -206,6 +206,22 @@ private slots:
             }
     }
 
+    // A constant curve, or one that carries only rounding noise, gets an
+    // axis of about a hundredth of its value: ends that meet draw an empty
+    // chart, and a span of 1e-12 blows the noise up into waves.
+    void flatCurvesGetAnAxisOfAHundredthOfTheirValue()
+    {
+        for (const double v : {2.0, 1600.0, -0.35, 0.0}) {
+            const auto [lo, hi] = AutographAxisRange(v, v);
+            QVERIFY2(lo < v && v < hi && hi - lo <= (v == 0 ? 2 : 0.05 * std::fabs(v)),
+                     qPrintable(QString("%1: %2..%3").arg(v).arg(lo).arg(hi)));
+        }
+        const auto [lo, hi] = AutographAxisRange(0.1234, 0.1234 + 1e-12);
+        QVERIFY(lo <= 0.1234 && hi >= 0.1234 && hi - lo >= 0.001);
+        QCOMPARE(AutographAxisRange(1000, 1100), std::pair(1000.0, 1200.0));
+        QCOMPARE(AutographAxisRange(0.0234, 0.05).first, RoundAxisBound(false, 0.0234, 0.05));
+    }
+
     // --- the sweep's points
 
     void aRangeEndsWithAShorterStepEitherWay()

@@ -330,6 +330,7 @@ private slots:
         c.SeriesAt(1).BorderColorIndex = 3;
         c.SeriesAt(1).Smooth = true;
         c.SeriesAt(2).MarkerStyle = xl::None;
+        c.SeriesAt(2).BorderColorIndex = 1;
         QVERIFY_THROWS_EXCEPTION(TWorkbookError, c.SeriesAt(3));
         QCOMPARE(c.YMinimumScale(), 0.0);
 
@@ -343,11 +344,13 @@ private slots:
         book.SaveAs(file.toStdString());
         const QString xml = ZipMember(file, "xl/charts/chart1.xml");
         // The series name comes from the header, FF0000 is colour index 3,
-        // and 3.5 is in the cached series data.
+        // 000000 index 1 (written, not left to the reader's default), and
+        // 3.5 is in the cached series data; the Y axis has its gridlines.
         for (const QString part : {"<c:scatterChart>", "<c:f>'Heat 1'!$A$2:$A$4</c:f>", "<c:f>'Heat 1'!$B$2:$B$4</c:f>",
                                    "<c:f>'Heat 1'!$C$2:$C$4</c:f>", "<c:f>'Heat 1'!$B$1</c:f>", "<c:min val=\"0\"/>",
                                    "<c:max val=\"10\"/>", "Тиск, атм", "Вміст, мас.%", "<c:symbol val=\"circle\"/>",
-                                   "<c:symbol val=\"none\"/>", "<c:smooth val=\"1\"/>", "FF0000", "<c:v>3.5</c:v>"})
+                                   "<c:symbol val=\"none\"/>", "<c:smooth val=\"1\"/>", "FF0000", "<c:v>3.5</c:v>",
+                                   "<a:srgbClr val=\"000000\"/>", "<c:axPos val=\"l\"/><c:majorGridlines/>"})
             QVERIFY2(xml.contains(part), qPrintable(part));
         const QString xml2 = ZipMember(file, "xl/charts/chart2.xml");
         QVERIFY(!xml2.isEmpty());
