@@ -68,6 +68,8 @@ std::pair<double, double> AutographAxisRange(double lo, double hi)
     return {RoundAxisBound(false, lo, hi), RoundAxisBound(true, lo, hi)};
 }
 
+bool RecordsItsOwnX(int xKind) { return xKind == 3 || xKind == 6 || xKind == 7; }
+
 std::string AutographYTitle(const TAutographSweep& sw, int index, int count)
 {
     const std::string& caption = sw.YCaption;
@@ -95,7 +97,7 @@ std::string AutographYTitle(const TAutographSweep& sw, int index, int count)
     return caption;
 }
 
-void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left, double top, int lastColumn,
+TChart& AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left, double top, int lastColumn,
                        int index, int count)
 {
     const int rows = sheet.UsedRange().Row2;
@@ -126,7 +128,7 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
 
     TChartAxis& ax = chart.Axis(1);
     ax.HasMajorGridlines = true;
-    if (sw.XKind == 3 || sw.XKind == 6 || sw.XKind == 7) {
+    if (RecordsItsOwnX(sw.XKind)) {
         if (sw.HasRange(0))
             std::tie(ax.MinimumScale, ax.MaximumScale) = AutographAxisRange(sw.XTable[0], sw.XTable[1]);
     } else {
@@ -188,6 +190,7 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
         ser.BorderWeight = xl::Medium;
         ser.Smooth = true;
     }
+    return chart;
 }
 
 } // namespace ferrolyt

@@ -7,6 +7,7 @@
 
 namespace ferrolyt {
 
+class TChart;
 class TWorksheet;
 struct TAutographSweep;
 
@@ -20,6 +21,10 @@ double RoundAxisBound(bool upper, double a, double b);
 // around its middle (to -0.5..0.5 around zero).
 std::pair<double, double> AutographAxisRange(double lo, double hi);
 
+// X kinds whose recorded X differs from the one asked for (slag ratio,
+// oxygen in the metal, oxygen in the reaction zone): every task has its own.
+bool RecordsItsOwnX(int xKind);
+
 // The title of the Y axis of a chart whose single curve (or first curve) is
 // curve `index` of `count`.
 std::string AutographYTitle(const TAutographSweep& sweep, int index, int count);
@@ -27,7 +32,7 @@ std::string AutographYTitle(const TAutographSweep& sweep, int index, int count);
 // Adds one chart to `sheet`: data column A against columns up to
 // `lastColumn` (`count` series), placed at left/top (points). `index` is the
 // curve a single-series chart shows.
-void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sweep, double left, double top, int lastColumn,
+TChart& AddAutographChart(TWorksheet& sheet, const TAutographSweep& sweep, double left, double top, int lastColumn,
                        int index, int count);
 
 } // namespace ferrolyt
