@@ -1445,6 +1445,30 @@ void WriteSheet(TXlsxWriter& w, TWorkbook& book, TWorksheet& sheet, lxw_workshee
         WriteChart(w, ws, sheet, *chart);
 }
 
+// The print titles are one defined name of at most 127 bytes,
+// 'Name'!$A:$A,'Name'!$1:$1 with both ranges: a longer sheet name would
+// cut the titles short, so the name is cut instead, on whole letters.
+void FitNameToPrintTitles(TWorksheet& sheet)
+{
+    const int ranges = int(sheet.PageSetup.PrintTitleFirstRow) + int(sheet.PageSetup.PrintTitleFirstColumn);
+    if (ranges == 0)
+        return;
+    constexpr std::size_t MaxFormula = LXW_DEFINED_NAME_LENGTH - 1;
+    constexpr std::size_t PerRange = std::char_traits<char>::length("''!$A:$A");
+    const std::size_t allowed = (MaxFormula - static_cast<std::size_t>(ranges - 1)) / static_cast<std::size_t>(ranges) - PerRange;
+    auto quotedSize = [](const std::string& name) {
+        return name.size() + static_cast<std::size_t>(std::count(name.begin(), name.end(), '\''));
+    };
+    std::string name = sheet.Name();
+    if (quotedSize(name) <= allowed)
+        return;
+    for (std::size_t n = Utf8Length(name); n > 0 && quotedSize(name) > allowed; --n)
+        name = Utf8Left(sheet.Name(), n);
+    while (!name.empty() && (name.back() == '\'' || name.back() == ' '))
+        name.pop_back();
+    sheet.SetName(name);
+}
+
 } // namespace
 
 void TWorkbook::SaveAs(const std::string& fileName)
@@ -1461,6 +1485,7 @@ void TWorkbook::SaveAs(const std::string& fileName)
             throw TWorkbookError("не вдалося створити книгу");
         for (int i = 1; i <= SheetCount(); ++i) {
             TWorksheet& sheet = Worksheets(i);
+            FitNameToPrintTitles(sheet);
             lxw_worksheet* ws = workbook_add_worksheet(w.Book(), sheet.Name().c_str());
             if (!ws)
                 throw TWorkbookError("неприпустима назва аркуша \"" + sheet.Name() + "\"");

@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "Utils.h"
 #include "support/DesktopLocale.h"
 
 #include <QDir>
@@ -246,6 +247,29 @@ private slots:
         QVERIFY(chart.contains("<c:min val=\"0.5\"/>"));
         for (const QString& xml : {x.Xml, chart})
             QVERIFY(!xml.contains(QRegularExpression("\\d,\\d")));
+    }
+
+    // A file-format defined name holds at most 127 bytes: the print titles
+    // of a sheet with a long Cyrillic name still name both ranges whole.
+    void printTitlesOfALongCyrillicSheetName()
+    {
+        TWorkbook book(1);
+        TWorksheet& s = book.Worksheets(1);
+        const std::string longName = "Ефекти та властивості матеріалів"; // 59 bytes once cut to 31 letters
+        s.SetName(Utf8Left(longName, 31));
+        s.Cells(1, 1).SetValue(1.0);
+        s.PageSetup.PrintTitleFirstColumn = s.PageSetup.PrintTitleFirstRow = true;
+        const QString file = Path("titles.xlsx");
+        book.SaveAs(file.toStdString());
+        QString titles;
+        for (QXmlStreamReader x(ZipMember(file, "xl/workbook.xml")); !x.atEnd();)
+            if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"definedName" &&
+                x.attributes().value("name") == u"_xlnm.Print_Titles")
+                titles = x.readElementText();
+        const QString sheet = SheetNames(file).value(0);
+        QVERIFY(!sheet.isEmpty());
+        QCOMPARE(titles, QString("'%1'!$A:$A,'%1'!$1:$1").arg(sheet));
+        QVERIFY(QString::fromStdString(longName).startsWith(sheet));
     }
 
     void circularFormulasSaveWithoutAResult()
