@@ -1434,6 +1434,9 @@ void WriteSheet(TXlsxWriter& w, TWorkbook& book, TWorksheet& sheet, lxw_workshee
         worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);
     if (p.Order == 2)
         worksheet_print_across(ws);
+    if (p.FitToPagesWide || p.FitToPagesTall)
+        worksheet_fit_to_pages(ws, static_cast<uint16_t>(p.FitToPagesWide.value_or(0)),
+                               static_cast<uint16_t>(p.FitToPagesTall.value_or(0)));
     if (sheet.TabColorIndex)
         if (const auto rgb = PaletteColour(*sheet.TabColorIndex))
             worksheet_set_tab_color(ws, LibraryColour(*rgb));

@@ -181,6 +181,8 @@ struct TPageSetup {
     bool PrintTitleFirstRow = false, PrintTitleFirstColumn = false;
     bool PrintGridlines = false;
     int Order = 1; // 1 down then over, 2 over then down
+    // Zoom false and FitToPagesWide/Tall: the print scaled to so many pages.
+    std::optional<int> FitToPagesWide, FitToPagesTall;
 };
 
 struct TChartAxis {

@@ -549,6 +549,12 @@ private slots:
         const double metalLo = Number(s1, "D9"), metalHi = Number(s1, "E9");
         QVERIFY2(metalLo > 0 && metalLo <= metalHi, qPrintable(s1.Values.value("D9")));
         QVERIFY(s1.Xml.contains("&amp;P of &amp;N"));
+        // One printed page, and the gas volume with the digits of the other cells.
+        QVERIFY(s1.Xml.contains("<pageSetUpPr fitToPage=\"1\"/>"));
+        QVERIFY(!s1.Xml.contains("fitToHeight=\"0\""));
+        QVERIFY(Number(s1, "E17") > 0);
+        QCOMPARE(NumberFormatOfStyle(file, s1.Styles.value("E17")),
+                 QString::fromStdString(NumberFormatFor(Number(s1, "E17"))));
         QVERIFY(s1.Xml.contains("Heat.xlsx")); // the header names the saved file
 
         const int e = SystemElemLast;
