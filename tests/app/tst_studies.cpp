@@ -24,6 +24,8 @@
 #include <QLineSeries>
 #include <QRadioButton>
 #include <QScatterSeries>
+#include <QSet>
+#include <QValueAxis>
 #include <QTemporaryDir>
 #include <QtCharts/QChartView>
 #include <QtTest>
@@ -101,6 +103,19 @@ private slots:
         QVERIFY(w.KinRunning);
         QVERIFY(w.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() >= 30, 10000);
+
+        // Every element's curve has a colour of its own, and time is named.
+        QSet<QRgb> colours;
+        int curves = 0;
+        for (QAbstractSeries* s : w.KinChart->chart()->series())
+            if (s->isVisible() && !s->name().isEmpty()) {
+                ++curves;
+                colours.insert(static_cast<QLineSeries*>(s)->color().rgb());
+            }
+        QCOMPARE(curves, SystemElemLast + 1);
+        QCOMPARE(colours.size(), curves);
+        const auto* time = qobject_cast<QValueAxis*>(w.KinChart->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(time && !time->titleText().isEmpty());
 
         // Stop pauses after the current step; the phase can change while paused.
         w.StopButClick();
