@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGraphicsSimpleTextItem>
 #include <QInputDialog>
 #include <QLineSeries>
 #include <QRadioButton>
@@ -171,6 +172,22 @@ private slots:
         QCOMPARE(w.Series1->count(), ElectroneutralityPoints);
         QVERIFY(w.Series2->count() > 0);
         QCOMPARE(w.windowTitle(), QStringLiteral("Крива електронейтральності"));
+        // Every mark carries its element's symbol, placed beside it.
+        const TElectroneutralityCurve curve = ElectroneutralityCurve(TCurveSystem::Lower);
+        QStringList symbols, labels;
+        for (const auto* marks : {&curve.Present, &curve.AbsentInRange})
+            for (const TChargeMark& m : *marks)
+                symbols << QString::fromStdString(m.Symbol);
+        const QRectF plot = w.Chart1->chart()->plotArea().adjusted(-40, -40, 40, 40);
+        for (QGraphicsItem* item : w.Chart1->chart()->childItems())
+            if (const auto* label = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
+                labels << label->text();
+                QVERIFY2(plot.contains(label->pos()), qPrintable(label->text()));
+            }
+        symbols.sort();
+        labels.sort();
+        QCOMPARE(labels, symbols);
+        QCOMPARE(int(curve.Present.size()), int(w.Series2->count()));
         // The curve crosses zero charge at the lower system's potential.
         const auto points = w.Series1->points();
         double crossing = NAN;
