@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 namespace ferrolyt {
 
@@ -52,6 +53,23 @@ double RoundAxisBound(bool upper, double a, double b)
     return result;
 }
 
+std::pair<double, double> AutographAxisRange(double lo, double hi)
+{
+    constexpr double MinRelativeSpan = 0.01;
+    if (lo > hi)
+        std::swap(lo, hi);
+    const double magnitude = std::max(std::fabs(lo), std::fabs(hi));
+    const double minSpan = magnitude > 0 ? MinRelativeSpan * magnitude : 1.0;
+    if (hi - lo < minSpan) {
+        const double mid = lo / 2 + hi / 2;
+        lo = mid - minSpan / 2;
+        hi = mid + minSpan / 2;
+    }
+    return {RoundAxisBound(false, lo, hi), RoundAxisBound(true, lo, hi)};
+}
+
+bool RecordsItsOwnX(int xKind) { return xKind == 3 || xKind == 6 || xKind == 7; }
+
 std::string AutographYTitle(const TAutographSweep& sw, int index, int count)
 {
     const std::string& caption = sw.YCaption;
@@ -79,7 +97,7 @@ std::string AutographYTitle(const TAutographSweep& sw, int index, int count)
     return caption;
 }
 
-void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left, double top, int lastColumn,
+TChart& AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left, double top, int lastColumn,
                        int index, int count)
 {
     const int rows = sheet.UsedRange().Row2;
@@ -110,11 +128,9 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
 
     TChartAxis& ax = chart.Axis(1);
     ax.HasMajorGridlines = true;
-    if (sw.XKind == 3 || sw.XKind == 6 || sw.XKind == 7) {
-        if (sw.HasRange(0)) {
-            ax.MinimumScale = RoundAxisBound(false, sw.XTable[0], sw.XTable[1]);
-            ax.MaximumScale = RoundAxisBound(true, sw.XTable[0], sw.XTable[1]);
-        }
+    if (RecordsItsOwnX(sw.XKind)) {
+        if (sw.HasRange(0))
+            std::tie(ax.MinimumScale, ax.MaximumScale) = AutographAxisRange(sw.XTable[0], sw.XTable[1]);
     } else {
         // The axis runs from the smaller end to the larger one, also for a
         // falling sweep.
@@ -123,8 +139,12 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
             lo = std::min({lo, sw.Second->From, sw.Second->To});
             hi = std::max({hi, sw.Second->From, sw.Second->To});
         }
-        ax.MinimumScale = lo;
-        ax.MaximumScale = hi;
+        if (lo < hi) {
+            ax.MinimumScale = lo;
+            ax.MaximumScale = hi;
+        } else {
+            std::tie(ax.MinimumScale, ax.MaximumScale) = AutographAxisRange(lo, hi);
+        }
     }
     ax.BorderWeight = xl::Medium;
     ax.TickLabelBackground = 3;
@@ -136,8 +156,7 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
     TChartAxis& ay = chart.Axis(2);
     if (count == 1 && sw.HasRange(index)) {
         const auto c = static_cast<std::size_t>(index);
-        ay.MinimumScale = RoundAxisBound(false, sw.YTable[0][c], sw.YTable[1][c]);
-        ay.MaximumScale = RoundAxisBound(true, sw.YTable[0][c], sw.YTable[1][c]);
+        std::tie(ay.MinimumScale, ay.MaximumScale) = AutographAxisRange(sw.YTable[0][c], sw.YTable[1][c]);
     }
     if (sw.NoNeg) {
         const double lo = std::max(chart.YMinimumScale(), 0.0);
@@ -171,6 +190,7 @@ void AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left
         ser.BorderWeight = xl::Medium;
         ser.Smooth = true;
     }
+    return chart;
 }
 
 } // namespace ferrolyt

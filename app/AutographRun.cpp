@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
+#include <variant>
 
 namespace ferrolyt {
 
@@ -137,8 +139,31 @@ void WriteSeriesSheet(TWorkbook& book, TWorksheet& sheet, TAutographSweep& sw, c
         sheet.Range(1, k + 1, taskRows, k + 1).SetValues(task.Range(1, c + 1, taskRows, c + 1).Values());
         sheet.Cells(1, k + 1).SetValue(task.Name());
     }
-    if (sw.Row > 0)
-        AddAutographChart(sheet, sw, 30, 30, 1 + taskSheets, c, taskSheets);
+    if (sw.Row == 0)
+        return;
+    TChart& chart = AddAutographChart(sheet, sw, 30, 30, 1 + taskSheets, c, taskSheets);
+    if (!RecordsItsOwnX(sw.XKind))
+        return;
+    // Each task's curve against the X that task recorded, in columns after
+    // the tasks' curves, and an X axis over all of them.
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (int k = 1; k <= taskSheets; ++k) {
+        TWorksheet& task = book.Worksheets(k);
+        const int taskRows = std::max(task.UsedRange().Row2, 1);
+        const int col = taskSheets + 1 + k;
+        const TValueArray xs = task.Range(1, 1, taskRows, 1).Values();
+        sheet.Range(1, col, taskRows, col).SetValues(xs);
+        sheet.Cells(1, col).SetValue(ch.XText + " " + task.Name());
+        for (const auto& row : xs)
+            if (const double* x = std::get_if<double>(&row[0])) {
+                lo = std::min(lo, *x);
+                hi = std::max(hi, *x);
+            }
+        if (k <= static_cast<int>(chart.Series.size()))
+            chart.SeriesAt(k).XValues = TCellRect{2, col, taskRows, col};
+    }
+    if (lo <= hi)
+        std::tie(chart.Axis(1).MinimumScale, chart.Axis(1).MaximumScale) = AutographAxisRange(lo, hi);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QGraphicsSimpleTextItem>
 #include <QLineSeries>
 #include <QMenu>
 #include <QScatterSeries>
@@ -34,6 +35,7 @@ TFGraph::TFGraph(QWidget* parent) : QDialog(parent)
         chart_->addSeries(s);
     chart_->createDefaultAxes();
     chart_->legend()->hide();
+    connect(chart_, &QChart::plotAreaChanged, this, [this] { PlaceMarkLabels(); });
     Chart1 = AddChartView(*this, chart_);
 
     Popup = new QMenu(this);
@@ -74,9 +76,14 @@ void TFGraph::FormShow()
         qHi = first ? q : std::max(qHi, q);
         first = false;
     };
+    for (auto& [item, at] : markLabels_)
+        delete item;
+    markLabels_.clear();
     const auto addMark = [&](QScatterSeries* series, const TChargeMark& m) {
         series->append(m.Charge, m.Potential);
         widen(m.Charge);
+        markLabels_.emplace_back(new QGraphicsSimpleTextItem(QString::fromStdString(m.Symbol), chart_),
+                                 QPointF(m.Charge, m.Potential));
     };
     for (const TChargeMark& m : curve.Present)
         addMark(Series2, m);
@@ -102,6 +109,13 @@ void TFGraph::FormShow()
         if (curve.High > curve.Low)
             axisY->setRange(curve.Low, curve.High);
     }
+    PlaceMarkLabels();
+}
+
+void TFGraph::PlaceMarkLabels()
+{
+    for (auto& [item, at] : markLabels_)
+        item->setPos(chart_->mapToPosition(at, Series2) + QPointF(6, -18));
 }
 
 bool TFGraph::SaveImage(const QString& fileName)

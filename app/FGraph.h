@@ -4,10 +4,15 @@
 // potential where half of it is in the slag.
 
 #include <QDialog>
+#include <QPointF>
+
+#include <utility>
+#include <vector>
 
 class QAction;
 class QChart;
 class QChartView;
+class QGraphicsSimpleTextItem;
 class QLineSeries;
 class QMenu;
 class QScatterSeries;
@@ -37,5 +42,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Each mark's element symbol beside it, placed again when the plot moves.
+    void PlaceMarkLabels();
+
     QChart* chart_ = nullptr;
+    std::vector<std::pair<QGraphicsSimpleTextItem*, QPointF>> markLabels_;
 };

@@ -428,8 +428,8 @@ void TFHeat::ShowStep(const THeatStepInfo& s)
             series_[CompositionSeries[k].Calculated]->append(x, static_cast<double>(CompositionSeries[k].Factor * v));
     }
     if (s.HasTempError) {
-        ErrorTEd->setText(QString::number(s.TempError));
-        ErrorTAveEd->setText(QString::number(s.TempErrorAve));
+        ErrorTEd->setText(Q(FormatGeneral(s.TempError, 6, 0)));
+        ErrorTAveEd->setText(Q(FormatGeneral(s.TempErrorAve, 6, 0)));
     }
     if (s.HasSampleError) {
         ErrorChEd->setText(Mask("0.000", s.SampleError));

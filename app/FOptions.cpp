@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -28,8 +27,6 @@ TFOptions::TFOptions(QWidget* parent) : QDialog(parent)
 {
     setObjectName("FOptions");
     setModal(true);
-    const QString point = QLocale().decimalPoint();
-    decimalSeparator_ = point.size() == 1 && point[0].unicode() < 128 ? char(point[0].unicode()) : '.';
 
     auto* layout = new QVBoxLayout(this);
     Pages = new QTabWidget(this);
@@ -177,7 +174,7 @@ void TFOptions::FormShow()
     for (const TOptionCheck& c : OptionChecks())
         Check(c.Name)->setChecked(Settings.*c.Field);
     for (const TOptionEdit& e : OptionEdits())
-        Edit(e.Name)->setText(QString::fromStdString(OptionEditText(e, Settings, decimalSeparator_)));
+        Edit(e.Name)->setText(QString::fromStdString(OptionEditText(e, Settings)));
     AutoSaveSpin->setValue(Settings.AutoSaveMinutes);
     ShowSomeGasesChkClick();
     CalcNmiChkClick();
@@ -195,7 +192,7 @@ void TFOptions::FormClose(int result)
     for (const TOptionCheck& c : OptionChecks())
         Settings.*c.Field = Check(c.Name)->isChecked();
     for (const TOptionEdit& e : OptionEdits())
-        StoreOptionEdit(e, Edit(e.Name)->text().toStdString(), Settings, decimalSeparator_);
+        StoreOptionEdit(e, Edit(e.Name)->text().toStdString(), Settings);
     Settings.AutoSaveMinutes = static_cast<uint8_t>(AutoSaveSpin->value());
 }
 

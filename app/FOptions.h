@@ -43,9 +43,6 @@ public:
     void ExpoNmiChkClick(QCheckBox* sender);
     void HelpButClick();
 
-    // The decimal separator that edits show and read (the locale's).
-    char DecimalSeparator() const { return decimalSeparator_; }
-
 public slots:
     void done(int result) override;
 
@@ -60,5 +57,4 @@ private:
 
     QList<QWidget*> pageWidgets_;
     QList<QButtonGroup*> groups_;
-    char decimalSeparator_ = '.';
 };

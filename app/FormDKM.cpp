@@ -1,6 +1,7 @@
 #include "FormDKM.h"
 
 #include "GridModel.h"
+#include "ResultsExport.h"
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Utils.h"
@@ -9,7 +10,6 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QColor>
-#include <QFileDialog>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
@@ -47,14 +47,7 @@ TFormDKM::TFormDKM(QWidget* parent) : QWidget(parent, Qt::Window)
     CreateActions();
     TaskText = [] { return TaskList.Current >= 0 ? TaskList.CurrentTask().Name : std::string(); };
     ExpoDialog = [this](const std::string& suggested) {
-        QFileDialog dialog(this, "Експорт таблиці у файл");
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter("Файлы Excel (*.xlsx *.xls)");
-        dialog.setDefaultSuffix("xlsx");
-        dialog.selectFile(Q(suggested));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::string();
-        return dialog.selectedFiles().front().toStdString();
+        return AskWorkbookFileName(this, "Експорт таблиці у файл", Q(suggested));
     };
     FormCreate();
 }

@@ -6,6 +6,7 @@
 #include "RunState.h"
 #include "TaskList.h"
 #include "ThSys.h"
+#include "ResultDisplay.h"
 #include "Utils.h"
 
 #include <QAction>
@@ -27,6 +28,8 @@
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegendMarker>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 using namespace ferrolyt;
@@ -48,7 +51,7 @@ QString Fmt3(double v)
         s.remove(1, 1);
     if (s == "0" || s == "-0")
         s.clear();
-    return s;
+    return s.replace('.', QLatin1Char(DisplayDecimalSeparator));
 }
 
 } // namespace
@@ -63,6 +66,7 @@ TKinF::TKinF(QWidget* parent) : QWidget(parent, Qt::Window)
     chart_->legend()->setAlignment(Qt::AlignRight);
     axisX_ = new QValueAxis;
     axisY_ = new QValueAxis;
+    axisX_->setTitleText(QStringLiteral("Time"));
     axisY_->setRange(0, 1);
     axisY_->setTickCount(11);
     chart_->addAxis(axisX_, Qt::AlignBottom);
@@ -176,7 +180,8 @@ void TKinF::KineMClick(const std::function<void()>& melt)
 
     KinPauseRequested = KinContinue = KinRedrawRequested = false;
     paused_ = false;
-    // Element colours by key element; the rest keep the chart's own.
+    // Element colours by key element; the other elements take colours of
+    // their own in turn, none of them a key element's, black or white.
     const std::array<std::pair<TKeyElement, QColor>, 10> colours{{
         {keyFe, QColor(128, 128, 128)},
         {keyO, QColor(0, 0, 221)},
@@ -189,15 +194,23 @@ void TKinF::KineMClick(const std::function<void()>& melt)
         {keyMg, QColor(255, 0, 255)},
         {keyAl, QColor(0, 0, 128)},
     }};
+    const std::array<QColor, 12> others{QColor(0, 160, 0),   QColor(128, 128, 0), QColor(0, 128, 128),
+                                       QColor(128, 0, 0),   QColor(0, 96, 255),  QColor(255, 120, 0),
+                                       QColor(96, 64, 0),   QColor(255, 0, 128), QColor(0, 200, 160),
+                                       QColor(160, 96, 255), QColor(96, 96, 96), QColor(200, 160, 0)};
+    std::size_t nextOther = 0;
     for (int k = 0; k < static_cast<int>(KinSeries.size()); ++k) {
         QLineSeries* s = KinSeries[static_cast<std::size_t>(k)];
         s->clear();
         s->setVisible(k <= SystemElemLast || k == FrameSeries);
-        for (const auto& [key, colour] : colours)
-            if (sys.Elems->Key(key) == k)
-                s->setColor(colour);
+        const auto key = std::find_if(colours.begin(), colours.end(),
+                                      [&](const auto& c) { return sys.Elems->Key(c.first) == k; });
         if (k == FrameSeries)
             s->setColor(Qt::white);
+        else if (key != colours.end())
+            s->setColor(key->second);
+        else
+            s->setColor(others[nextOther++ % others.size()]);
     }
     const auto markers = chart_->legend()->markers(KinSeries[FrameSeries]);
     for (auto* m : markers)
@@ -217,7 +230,8 @@ void TKinF::KinStep()
         return;
     }
     kin_->Step();
-    if (kin_->StepCount() % 10 == 0 || KinRedrawRequested)
+    // A phase chosen while the run goes is drawn with the next tenth step.
+    if (kin_->StepCount() % 10 == 0)
         KinRedraw();
     if (KinPauseRequested || kin_->PauseState == 1)
         Pause();
@@ -260,7 +274,7 @@ void TKinF::PhaseGrpClick(int phase)
     (KinPhase == 0 ? MetM : (KinPhase == 1 ? SlgM : GasM))->setChecked(true);
     KinRedrawRequested = true;
     // While paused the new phase is drawn at once; a running loop draws it
-    // on its next step.
+    // with its next tenth step.
     if (paused_ && kin_)
         KinRedraw();
 }

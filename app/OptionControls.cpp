@@ -173,41 +173,24 @@ bool TryParseInteger(const std::string& text, long long& value)
     return true;
 }
 
-bool TryParseLocaleReal(const std::string& text, char decimalSeparator, double& value)
-{
-    std::string t = TrimSpacesAndTabs(text);
-    if (decimalSeparator != '.') {
-        if (t.find('.') != std::string::npos)
-            return false;
-        for (char& c : t)
-            if (c == decimalSeparator)
-                c = '.';
-    }
-    long double v = 0;
-    if (!TryParseReal(t, v) || !std::isfinite(static_cast<double>(v)))
-        return false;
-    value = static_cast<double>(v);
-    return true;
-}
-
-std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record, char decimalSeparator)
+std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record)
 {
     switch (edit.Form) {
     case TEditForm::Integer:
         return std::to_string(record.*edit.WordField);
     case TEditForm::Hundredths:
-        return WithSeparator(ShortestText(record.*edit.WordField / 100.0), decimalSeparator);
+        return WithSeparator(ShortestText(record.*edit.WordField / 100.0), DisplayDecimalSeparator);
     case TEditForm::General3:
-        return WithSeparator(FormatGeneral(record.*edit.RealField, 3, 0), decimalSeparator);
+        return WithSeparator(FormatGeneral(record.*edit.RealField, 3, 0), DisplayDecimalSeparator);
     case TEditForm::Mask:
-        return WithSeparator(FormatFloatMask(edit.MaskText, record.*edit.RealField), decimalSeparator);
+        return WithSeparator(FormatFloatMask(edit.MaskText, record.*edit.RealField), DisplayDecimalSeparator);
     case TEditForm::Shortest:
-        return WithSeparator(ShortestText(record.*edit.RealField), decimalSeparator);
+        return WithSeparator(ShortestText(record.*edit.RealField), DisplayDecimalSeparator);
     }
     return {};
 }
 
-void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record, char decimalSeparator)
+void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record)
 {
     switch (edit.Form) {
     case TEditForm::Integer: {
@@ -216,9 +199,8 @@ void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettings
         return;
     }
     case TEditForm::Hundredths: {
-        double v = edit.Fallback;
-        if (!TryParseLocaleReal(text, decimalSeparator, v))
-            v = edit.Fallback;
+        long double read = 0;
+        const double v = ReadShownNumber(text, read) ? static_cast<double>(read) : edit.Fallback;
         const double scaled = std::round(v * 100);
         record.*edit.WordField = scaled >= 0 && scaled <= std::numeric_limits<uint16_t>::max()
                                      ? static_cast<uint16_t>(scaled)
@@ -228,10 +210,8 @@ void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettings
     case TEditForm::General3:
     case TEditForm::Mask:
     case TEditForm::Shortest: {
-        double v = edit.Fallback;
-        if (!TryParseLocaleReal(text, decimalSeparator, v))
-            v = edit.Fallback;
-        record.*edit.RealField = v;
+        long double read = 0;
+        record.*edit.RealField = ReadShownNumber(text, read) ? static_cast<double>(read) : edit.Fallback;
         return;
     }
     }

@@ -61,20 +61,17 @@ const std::vector<TOptionCheck>& OptionChecks();
 const std::vector<TOptionRadioGroup>& OptionRadioGroups();
 const std::vector<TOptionEdit>& OptionEdits();
 
-// The text an edit shows for the record's value. `decimalSeparator` is the
-// current locale's.
-std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record, char decimalSeparator);
+// The text an edit shows for the record's value, with the screen's decimal
+// separator.
+std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record);
 
 // Stores an edit's text into the record: an integer edit takes a whole
-// integer, a real edit a number in the current locale's form; any other
+// integer, a real edit a number with a decimal point or comma; any other
 // text, and a value that the field cannot hold, stores the fall-back.
-void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record,
-                     char decimalSeparator);
+void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record);
 
 // Text to whole integer; false when it is not one (blanks around allowed).
 bool TryParseInteger(const std::string& text, long long& value);
-// Text to a finite real with the given decimal separator; false otherwise.
-bool TryParseLocaleReal(const std::string& text, char decimalSeparator, double& value);
 
 // Autosave interval bounds of the up-down control, minutes.
 inline constexpr int AutoSaveMinutesMin = 1;

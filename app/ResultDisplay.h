@@ -23,6 +23,10 @@ struct TTaskRecord;
 // ---------------------------------------------------------------------------
 // Number formats
 
+// The decimal separator of numbers on screen: the user's own, set at
+// start-up ('.' until then). Files never go through these formatters.
+extern char DisplayDecimalSeparator;
+
 // A number by a format mask: "0", "0.", "0.#", "0.##", "0.00", "0.0e-" ...
 // ('0' a digit always written, '#' a decimal written when not a trailing
 // zero, "e-" a scientific form whose exponent carries a sign only when it is

@@ -1,6 +1,7 @@
 #include "ResultsExport.h"
 
 #include "FForw.h"
+#include "Host.h"
 #include "Model.h"
 #include "ResultDisplay.h"
 #include "Settings.h"
@@ -35,7 +36,7 @@ std::string Trim(const std::string& s)
 double RoundedGeneral(double v)
 {
     long double r = 0;
-    if (TryParseReal(FormatGeneral(v, 15, 0), r))
+    if (ReadShownNumber(FormatGeneral(v, 15, 0), r))
         return static_cast<double>(r);
     return v;
 }
@@ -43,7 +44,7 @@ double RoundedGeneral(double v)
 double RoundedByMask(const std::string& mask, double v)
 {
     long double r = 0;
-    if (TryParseReal(FormatFloatMask(mask, v), r))
+    if (ReadShownNumber(FormatFloatMask(mask, v), r))
         return static_cast<double>(r);
     return v;
 }
@@ -314,6 +315,12 @@ void SummarySheet(TWorksheet& sheet, const TExportInputs& in, const std::string&
     const TRange range = sheet.Range("A1:F19");
     range.SetValues(values);
     DrawRangeBorders(range);
+    // The volume is no display text: it gets the digits of the composition cells.
+    if (IsValue(vHi))
+        sheet.Range("D17:F17").SetNumberFormat(NumberFormatFor(static_cast<double>(vHi)));
+    // Nineteen rows of a table a little wider than the portrait page.
+    sheet.PageSetup.FitToPagesWide = 1;
+    sheet.PageSetup.FitToPagesTall = 1;
 }
 
 // Header and frame of one block of the metal-slag-gas sheet; the title in
@@ -535,17 +542,29 @@ std::string ExportResults(const TFForw& window, const std::string& fileName)
     return ExportResults(fileName, ExportInputsOf(window));
 }
 
+std::string AskWorkbookFileName(QWidget* parent, const QString& title, const QString& suggested)
+{
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("Файлы Excel (*.xlsx *.XLSX *.xls *.XLS)"));
+    dialog.setDefaultSuffix(QStringLiteral("xlsx"));
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const std::string chosen = dialog.selectedFiles().first().toStdString();
+    const std::string written = ChangeFileExt(chosen, WorkbookExtension(xl::OpenXMLWorkbook));
+    if (written != chosen && QFileInfo::exists(QString::fromStdString(written)) &&
+        !CurrentHost().AskYesNo("Файл " + FileTitle(written) + " вже існує.\nЗамінити?"))
+        return {};
+    return written;
+}
+
 void ExportResultsCommand(TFForw& window)
 {
-    QFileDialog dialog(&window, QStringLiteral("Eкспорт таблиць у файл"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("Файлы Excel (*.XLS *.xls *.XLSX *.xlsx)"));
-    dialog.setDefaultSuffix(QStringLiteral("XLS"));
-    if (window.TaskBox)
-        dialog.selectFile(window.TaskBox->currentText());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    ExportResults(window, dialog.selectedFiles().first().toStdString());
+    const std::string name = AskWorkbookFileName(&window, QStringLiteral("Eкспорт таблиць у файл"),
+                                                 window.TaskBox ? window.TaskBox->currentText() : QString());
+    if (!name.empty())
+        ExportResults(window, name);
 }
 
 } // namespace ferrolyt

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include <QString>
+
 class QWidget;
 class TFForw;
 
@@ -88,6 +90,12 @@ void BuildResultsWorkbook(TSpreadsheetApp& app, TWorkbook& book, const TExportIn
 // be written; then no file is left behind.
 std::string ExportResults(const std::string& fileName, const TExportInputs& in);
 std::string ExportResults(const TFForw& window, const std::string& fileName);
+
+// The save dialog of the workbook exports: the name the workbook will be
+// written under (".xlsx"), empty on Cancel or when the user declines to
+// replace an existing file the dialog could not see (a name typed with
+// another extension).
+std::string AskWorkbookFileName(QWidget* parent, const QString& title, const QString& suggested);
 
 // The menu command: asks for the file name (the current task's name
 // offered), then exports. Cancel does nothing; a failure propagates as

@@ -5,6 +5,7 @@
 #include "Model.h"
 #include "ReactionZone.h"
 #include "ThSys.h"
+#include "Utils.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -59,13 +60,11 @@ void SetPosition(QSlider* bar, double position, bool nearest)
 // is no number.
 bool ReadOxygen(const QString& text, double& value)
 {
-    QString t = text.trimmed();
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (ok && std::isfinite(v))
-        value = v;
-    return ok && std::isfinite(v);
+    long double v = 0;
+    if (!ReadShownNumber(text.toStdString(), v))
+        return false;
+    value = static_cast<double>(v);
+    return true;
 }
 
 QString Mask(const char* mask, long double x) { return QString::fromStdString(FormatFloatMask(mask, x)); }

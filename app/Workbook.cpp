@@ -114,6 +114,13 @@ std::optional<TRgbColour> PaletteColour(int colorIndex)
     return palette[static_cast<std::size_t>(colorIndex - 1)];
 }
 
+namespace {
+
+// The library reads 0x000000 as "no colour set" and spells black apart.
+lxw_color_t LibraryColour(TRgbColour rgb) { return rgb == 0 ? lxw_color_t{LXW_COLOR_BLACK} : rgb; }
+
+} // namespace
+
 void TCellFormat::Overlay(const TCellFormat& patch)
 {
     auto take = [](auto& dst, const auto& src) {
@@ -1180,7 +1187,7 @@ public:
         if (f.Bold && *f.Bold)
             format_set_bold(fmt);
         if (f.FontColour)
-            format_set_font_color(fmt, *f.FontColour);
+            format_set_font_color(fmt, LibraryColour(*f.FontColour));
         if (f.HorizontalAlignment)
             format_set_align(fmt, HorizontalCode(*f.HorizontalAlignment));
         if (f.VerticalAlignment)
@@ -1197,7 +1204,7 @@ public:
             if (const auto& b = f.Borders[i]) {
                 styles[i](fmt, BorderStyle(*b));
                 if (const auto rgb = PaletteColour(b->ColorIndex))
-                    colours[i](fmt, *rgb);
+                    colours[i](fmt, LibraryColour(*rgb));
             }
         formats_.emplace_back(f, fmt);
         return fmt;
@@ -1270,13 +1277,13 @@ void WriteChart(TXlsxWriter& w, lxw_worksheet* ws, const TWorksheet& sheet, cons
             if (s.MarkerForegroundColorIndex)
                 if (const auto rgb = PaletteColour(*s.MarkerForegroundColorIndex)) {
                     lxw_chart_line ml{};
-                    ml.color = *rgb;
+                    ml.color = LibraryColour(*rgb);
                     chart_series_set_marker_line(series, &ml);
                 }
             if (s.MarkerBackgroundColorIndex)
                 if (const auto rgb = PaletteColour(*s.MarkerBackgroundColorIndex)) {
                     lxw_chart_fill mf{};
-                    mf.color = *rgb;
+                    mf.color = LibraryColour(*rgb);
                     chart_series_set_marker_fill(series, &mf);
                 }
         }
@@ -1284,7 +1291,7 @@ void WriteChart(TXlsxWriter& w, lxw_worksheet* ws, const TWorksheet& sheet, cons
             lxw_chart_line line{};
             if (s.BorderColorIndex)
                 if (const auto rgb = PaletteColour(*s.BorderColorIndex))
-                    line.color = *rgb;
+                    line.color = LibraryColour(*rgb);
             line.width = LineWidth(s.BorderWeight.value_or(xl::Thin));
             chart_series_set_line(series, &line);
         } else if (lines) {
@@ -1324,7 +1331,7 @@ void WriteChart(TXlsxWriter& w, lxw_worksheet* ws, const TWorksheet& sheet, cons
         }
         if (a.Fill) {
             lxw_chart_fill fill{};
-            fill.color = *a.Fill;
+            fill.color = LibraryColour(*a.Fill);
             chart_axis_set_fill(axis, &fill);
         }
     }
@@ -1336,7 +1343,7 @@ void WriteChart(TXlsxWriter& w, lxw_worksheet* ws, const TWorksheet& sheet, cons
     if (c.PlotAreaInteriorColorIndex)
         if (const auto rgb = PaletteColour(*c.PlotAreaInteriorColorIndex)) {
             lxw_chart_fill fill{};
-            fill.color = *rgb;
+            fill.color = LibraryColour(*rgb);
             chart_plotarea_set_fill(chart, &fill);
         }
     lxw_chart_options opt{};
@@ -1427,15 +1434,42 @@ void WriteSheet(TXlsxWriter& w, TWorkbook& book, TWorksheet& sheet, lxw_workshee
         worksheet_gridlines(ws, LXW_SHOW_ALL_GRIDLINES);
     if (p.Order == 2)
         worksheet_print_across(ws);
+    if (p.FitToPagesWide || p.FitToPagesTall)
+        worksheet_fit_to_pages(ws, static_cast<uint16_t>(p.FitToPagesWide.value_or(0)),
+                               static_cast<uint16_t>(p.FitToPagesTall.value_or(0)));
     if (sheet.TabColorIndex)
         if (const auto rgb = PaletteColour(*sheet.TabColorIndex))
-            worksheet_set_tab_color(ws, *rgb);
+            worksheet_set_tab_color(ws, LibraryColour(*rgb));
     if (sheet.Zoom != 100)
         worksheet_set_zoom(ws, static_cast<uint16_t>(std::clamp(sheet.Zoom, 10, 400)));
     if (active)
         worksheet_activate(ws);
     for (const auto& chart : sheet.Charts())
         WriteChart(w, ws, sheet, *chart);
+}
+
+// The print titles are one defined name of at most 127 bytes,
+// 'Name'!$A:$A,'Name'!$1:$1 with both ranges: a longer sheet name would
+// cut the titles short, so the name is cut instead, on whole letters.
+void FitNameToPrintTitles(TWorksheet& sheet)
+{
+    const int ranges = int(sheet.PageSetup.PrintTitleFirstRow) + int(sheet.PageSetup.PrintTitleFirstColumn);
+    if (ranges == 0)
+        return;
+    constexpr std::size_t MaxFormula = LXW_DEFINED_NAME_LENGTH - 1;
+    constexpr std::size_t PerRange = std::char_traits<char>::length("''!$A:$A");
+    const std::size_t allowed = (MaxFormula - static_cast<std::size_t>(ranges - 1)) / static_cast<std::size_t>(ranges) - PerRange;
+    auto quotedSize = [](const std::string& name) {
+        return name.size() + static_cast<std::size_t>(std::count(name.begin(), name.end(), '\''));
+    };
+    std::string name = sheet.Name();
+    if (quotedSize(name) <= allowed)
+        return;
+    for (std::size_t n = Utf8Length(name); n > 0 && quotedSize(name) > allowed; --n)
+        name = Utf8Left(sheet.Name(), n);
+    while (!name.empty() && (name.back() == '\'' || name.back() == ' '))
+        name.pop_back();
+    sheet.SetName(name);
 }
 
 } // namespace
@@ -1454,6 +1488,7 @@ void TWorkbook::SaveAs(const std::string& fileName)
             throw TWorkbookError("не вдалося створити книгу");
         for (int i = 1; i <= SheetCount(); ++i) {
             TWorksheet& sheet = Worksheets(i);
+            FitNameToPrintTitles(sheet);
             lxw_worksheet* ws = workbook_add_worksheet(w.Book(), sheet.Name().c_str());
             if (!ws)
                 throw TWorkbookError("неприпустима назва аркуша \"" + sheet.Name() + "\"");

@@ -181,6 +181,8 @@ struct TPageSetup {
     bool PrintTitleFirstRow = false, PrintTitleFirstColumn = false;
     bool PrintGridlines = false;
     int Order = 1; // 1 down then over, 2 over then down
+    // Zoom false and FitToPagesWide/Tall: the print scaled to so many pages.
+    std::optional<int> FitToPagesWide, FitToPagesTall;
 };
 
 struct TChartAxis {
@@ -207,6 +209,13 @@ struct TChartSeries {
 };
 
 class TChart {
+    static std::array<TChartAxis, 2> ValueAxisWithGridlines()
+    {
+        std::array<TChartAxis, 2> axes;
+        axes[1].HasMajorGridlines = true;
+        return axes;
+    }
+
 public:
     // Points on the sheet.
     double Left = 0, Top = 0, Width = 400, Height = 300;
@@ -224,7 +233,9 @@ public:
     double FontSize = 10;
     std::string FontName = "Arial";
     int BorderLineStyle = xl::Continuous;
-    std::array<TChartAxis, 2> Axes{}; // [0] Axes(1), the X axis; [1] Axes(2), Y
+    // [0] Axes(1), the X axis; [1] Axes(2), Y, which has major gridlines
+    // as in a new chart of the spreadsheet program.
+    std::array<TChartAxis, 2> Axes = ValueAxisWithGridlines();
 
     std::vector<TChartSeries> Series;
 

@@ -3,6 +3,7 @@
 #include "KeyStore.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
+#include "ScreenLocale.h"
 #include "Settings.h"
 
 #include <QApplication>
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     ferrolyt::ReadRegistryString(ferrolyt::HKEY_LOCAL_MACHINE, ferrolyt::InstallKey, "Folder", folderValue);
 
     QApplication app(argc, argv);
+    ferrolyt::UseLocaleOnScreenOnly();
     QApplication::setApplicationName("Ferrolyt");
     const std::string applications =
         QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation).toStdString();

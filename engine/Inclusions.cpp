@@ -402,11 +402,10 @@ bool TThSys::SolvePairDamped()
 
 void TThSys::CalcInclusions()
 {
-    // The solve spread each element's whole amount, the charged inclusions
-    // included, over metal, slag and gas: the metal already holds them.
+    // The solve left the inclusions of the input apart from the phases.
     for (int i = 0; i <= SystemElemLast; ++i) {
         TElementRecord& e = El(i);
-        e.MetalNmiAmount = e.MetalAmount;
+        e.MetalNmiAmount = e.MetalAmount + e.NmiAmount;
         e.ChargeTermMetalNmi = e.Valence * e.MetalNmiAmount;
     }
     NmiPotential = SlagPotential;

@@ -17,6 +17,11 @@ std::size_t Ix(int i) { return static_cast<std::size_t>(i); }
 constexpr long double GasPresentLimit = 30.0L;
 // Amounts below this do not limit the step.
 constexpr long double StepLimitingAmount = 1e-5L;
+// What each amount may move in one step, and how fast the step may grow.
+constexpr long double TargetMove = 0.005L;
+constexpr long double MaxStepGrowth = 2.0L;
+// A gas amount below this part of its element's amount does not limit the step.
+constexpr long double GasNegligible = 1e-3L;
 
 } // namespace
 
@@ -179,34 +184,47 @@ void TKinetics::Step()
     const TKinAmounts rg = KinGasRates(gas);
 
     const bool gasBearing = sys_.LnMetalGas < GasPresentLimit;
-    long double next = 100;
-    const auto candidate = [&next](long double amount, long double rate) {
-        if (amount > StepLimitingAmount)
-            next = std::min(next, KinStepFraction * amount / (std::fabs(rate) + 1e-10L));
+    const long double rt = KinRateConstant * GasConstant * sys_.Temperature;
+    // The step grows while every amount moves by less than the target part
+    // of itself, and shrinks when one moves more.
+    long double growth = MaxStepGrowth;
+    const auto limit = [&growth](long double amount, long double moved) {
+        if (amount > StepLimitingAmount && moved != 0)
+            growth = std::min(growth, TargetMove * amount / std::fabs(moved));
     };
     for (int i = 0; i <= SystemElemLast; ++i) {
         TElementRecord& e = sys_.El(i);
         const long double n = e.Amount;
-        const long double s0 = e.SlagAmount, g0 = e.GasAmount;
-        long double s = std::max(DivisorFloor, std::min(s0 + dt_ * rs[Ix(i)], n - g0 - DivisorFloor));
-        s = std::clamp(s, 0.9L * s0, 1.1L * s0);
-        e.SlagAmount = (s + s0) / 2;
-        long double g = std::max(DivisorFloor, std::min(g0 + dt_ * rg[Ix(i)], n - e.SlagAmount - DivisorFloor));
-        g = std::clamp(g, 0.9L * g0, 1.1L * g0);
-        e.GasAmount = (g + g0) / 2;
+        const long double s0 = e.SlagAmount, g0 = e.GasAmount, m0 = std::max(DivisorFloor, n - s0 - g0);
+        // Each pair moves by the linearly implicit step: the driving force
+        // falls as the amounts move, so a long step approaches the pair's
+        // equilibrium instead of overshooting it.
+        const long double k = rt * e.MoleFraction;
+        const long double ds = dt_ * rs[Ix(i)] / (1 + dt_ * k * (1 / s0 + 1 / m0));
+        const long double dg = dt_ * rg[Ix(i)] / (1 + dt_ * k * (1 / g0 + 1 / m0));
+        long double s = std::clamp(s0 + ds, 0.9L * s0, 1.1L * s0);
+        long double g = std::clamp(g0 + dg, 0.9L * g0, 1.1L * g0);
         // The metal holds the rest of the element, so that the three phases
-        // always add up to the element's amount.
+        // always add up to its amount; it too moves by a tenth at most, or
+        // an element held mostly in the slag jumps in the metal.
+        const long double metalMove = (s - s0) + (g - g0);
+        if (std::fabs(metalMove) > 0.1L * m0) {
+            const long double f = 0.1L * m0 / std::fabs(metalMove);
+            s = s0 + f * (s - s0);
+            g = g0 + f * (g - g0);
+        }
+        e.SlagAmount = (s + s0) / 2;
+        e.GasAmount = (g + g0) / 2;
         e.MetalAmount = std::max(DivisorFloor, n - e.SlagAmount - e.GasAmount);
 
-        candidate(e.SlagAmount, rs[Ix(i)]);
-        if (gasBearing) {
-            candidate(e.GasAmount, rg[Ix(i)]);
-            candidate(e.MetalAmount, rs[Ix(i)] + rg[Ix(i)]);
-        } else {
-            candidate(e.MetalAmount, rs[Ix(i)]);
-        }
+        limit(s0, e.SlagAmount - s0);
+        limit(m0, e.MetalAmount - m0);
+        // A gas amount that is a negligible part of its element does not
+        // hold the step back.
+        if (gasBearing && g0 > GasNegligible * n)
+            limit(g0, e.GasAmount - g0);
     }
-    dt_ = std::max(1e-10L, next);
+    dt_ = std::clamp(dt_ * growth, 1e-10L, 100.0L);
     NeutraliseThroughIron(true);
     SumPhases();
     ++steps_;

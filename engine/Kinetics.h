@@ -21,7 +21,6 @@ inline constexpr int KinHistoryLimit = 800;   // rows kept before thinning
 inline constexpr int KinThinnedRows = 600;    // about this many remain after thinning
 inline constexpr int KinRowWidth = 128;
 inline constexpr long double KinRateConstant = 1e-4L;
-inline constexpr long double KinStepFraction = 0.001L;
 inline constexpr long double KinFirstStep = 1e-9L;
 inline constexpr long double KinTimeScale = 10000.0L; // charted time per unit of the step
 

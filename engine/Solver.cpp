@@ -114,6 +114,29 @@ void RefreshProperties(TThSys& sys)
     sys.SumPhaseEnthalpies(sums);
 }
 
+// The solve spreads each element's whole amount over metal, slag and gas,
+// the inclusions of the input among it. They are held apart again, each
+// phase giving up its share, so that they are reported and counted once;
+// the phases then hold the rest of the element whatever they held before.
+void HoldInputInclusionsApart(TThSys& sys)
+{
+    sys.MetalMoles = sys.SlagMoles = sys.GasMoles = sys.NmiMoles = 0;
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        TElementRecord& e = sys.El(i);
+        const long double bulk = e.MetalAmount + e.SlagAmount + e.GasAmount;
+        if (e.NmiAmount > AmountFloor && e.Amount > e.NmiAmount && bulk > 0) {
+            const long double f = (e.Amount - e.NmiAmount) / bulk;
+            e.MetalAmount = std::max(AmountFloor, e.MetalAmount * f);
+            e.SlagAmount = std::max(AmountFloor, e.SlagAmount * f);
+            e.GasAmount = std::max(AmountFloor, e.GasAmount * f);
+        }
+        sys.MetalMoles += e.MetalAmount;
+        sys.SlagMoles += e.SlagAmount;
+        sys.GasMoles += e.GasAmount;
+        sys.NmiMoles += e.NmiAmount;
+    }
+}
+
 } // namespace
 
 void TThSys::HeatDerivatives()
@@ -480,6 +503,8 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
     }
     const bool result = SolverPass <= SolverPassLimit - 1 && finite;
 
+    HoldInputInclusionsApart(*this);
+
     // 10. After the loop.
     MetalPresent = LnMetalSlag >= -10;
     if (!MetalPresent)
@@ -587,6 +612,9 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
             LnMetalGas = keepGas;
             SlagPresent = keepSlagPresent;
             GasPresent = keepGasPresent;
+            // The effect steps spread the phases from the solved potentials again.
+            HoldInputInclusionsApart(*this);
+            CalcPhaseMasses();
         }
     } else {
         // A simulation step carries its phases into the next step.

@@ -256,6 +256,21 @@ std::string DecimalDot(std::string_view s)
     return r;
 }
 
+bool ReadShownNumber(std::string_view text, long double& value)
+{
+    const auto b = text.find_first_not_of(" \t");
+    if (b == std::string_view::npos)
+        return false;
+    const auto e = text.find_last_not_of(" \t");
+    long double v = 0;
+    if (!TryParseReal(DecimalDot(text.substr(b, e - b + 1)), v) || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+void KeepCNumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
+
 std::size_t PosChar(char c, std::string_view s)
 {
     const std::size_t p = s.find(c);

@@ -159,6 +159,16 @@ bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, lo
 // `value` is left unchanged.
 bool TryParseReal(std::string_view text, long double& value);
 
+// A number as the screen shows it or the user types it: blanks around it
+// and a decimal point or a decimal comma; false when it is no finite number.
+bool ReadShownNumber(std::string_view text, long double& value);
+
+// Sets the C library's numeric locale back to "C". Qt's application object
+// takes the locale from the environment, and printf-style formatting (ours
+// and the libraries', the workbook writer's numbers) must keep writing '.'
+// on a desktop with a decimal comma: files are data, not display.
+void KeepCNumericLocale();
+
 // Dest := S with its first ',' replaced by '.'; only the first comma changes.
 void DecimalDot(std::string_view s, std::string& dest);
 std::string DecimalDot(std::string_view s);

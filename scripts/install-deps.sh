@@ -11,6 +11,7 @@ PACKAGES=(
   glpk-utils
   unzip
   xvfb xauth fonts-dejavu-core
+  locales
 )
 
 missing=()
@@ -26,4 +27,11 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The users' own locale (decimal comma): the window tests run under it too.
+if ! locale -a 2>/dev/null | grep -qi '^uk_UA\.utf-\?8$'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO localedef -i uk_UA -f UTF-8 uk_UA.UTF-8
 fi

@@ -3,12 +3,15 @@
 
 #include "MaxF.h"
 #include "ProgramDir.h"
+#include "Utils.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The parameter files and tables are data: '.' whatever the desktop's locale.
+    ferrolyt::KeepCNumericLocale();
     ferrolyt::SetProgramDir(QCoreApplication::applicationDirPath().toStdString());
     ferrolyt::particles::TMaxF window;
     window.show();

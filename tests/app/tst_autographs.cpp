@@ -125,6 +125,9 @@ QMap<int, double> ColumnNumbers(const QString& xml, const QString& column)
     return values;
 }
 
+// A sheet column's letter, 1 for A.
+QString ColumnName(int column) { return QString(QChar('A' + column - 1)); }
+
 } // namespace
 
 class TstAutographs : public QObject {
@@ -204,6 +207,22 @@ private slots:
                 QVERIFY(RoundAxisBound(false, a, b) <= a);
                 QVERIFY(RoundAxisBound(true, a, b) >= b);
             }
+    }
+
+    // A constant curve, or one that carries only rounding noise, gets an
+    // axis of about a hundredth of its value: ends that meet draw an empty
+    // chart, and a span of 1e-12 blows the noise up into waves.
+    void flatCurvesGetAnAxisOfAHundredthOfTheirValue()
+    {
+        for (const double v : {2.0, 1600.0, -0.35, 0.0}) {
+            const auto [lo, hi] = AutographAxisRange(v, v);
+            QVERIFY2(lo < v && v < hi && hi - lo <= (v == 0 ? 2 : 0.05 * std::fabs(v)),
+                     qPrintable(QString("%1: %2..%3").arg(v).arg(lo).arg(hi)));
+        }
+        const auto [lo, hi] = AutographAxisRange(0.1234, 0.1234 + 1e-12);
+        QVERIFY(lo <= 0.1234 && hi >= 0.1234 && hi - lo >= 0.001);
+        QCOMPARE(AutographAxisRange(1000, 1100), std::pair(1000.0, 1200.0));
+        QCOMPARE(AutographAxisRange(0.0234, 0.05).first, RoundAxisBound(false, 0.0234, 0.05));
     }
 
     // --- the sweep's points
@@ -479,6 +498,44 @@ private slots:
         QVERIFY(header.contains(AutographXItems[1]));
         QVERIFY(chart.contains("<c:max val=\"1650\"/>"));
         QVERIFY(chart.contains("<c:min val=\"1550\"/>"));
+    }
+
+    // The slag ratio, like the two oxygen contents, is recorded as each task
+    // reached it: on the series sheet every task's curve runs against its
+    // own X, and the X axis covers them all.
+    void seriesOfARecordedXTakeEachTasksOwnX()
+    {
+        LoadSample();
+        TAutographChoices c = Sweep(3, 0, "C", "5", "15", "10");
+        c.AllTasks = true;
+        c.SeriesEnabled = c.SeriesChecked = true;
+        TScriptedCommands commands;
+        const auto result = RunAutographs(c, commands);
+        QVERIFY2(result.Ran, qPrintable(host.warnings.join("; ")));
+        const QString file = QString::fromStdString(result.FileName);
+        const int tasks = TaskList.Count;
+        QVERIFY(tasks >= 2);
+        const QString chart = ReadZipEntry(file, QString("xl/charts/chart%1.xml").arg(tasks + 1));
+        QCOMPARE(chart.count("<c:ser>"), tasks);
+        double lo = HUGE_VAL, hi = -HUGE_VAL;
+        for (int k = 1; k <= tasks; ++k) {
+            const QString own = ColumnName(tasks + 1 + k);
+            QVERIFY2(chart.contains(QString("<c:xVal><c:numRef><c:f>'%1'!$%2$2:$%2$")
+                                        .arg(AutographYItems[0], own)),
+                     qPrintable(own));
+            const QString taskSheet = ReadZipEntry(file, QString("xl/worksheets/sheet%1.xml").arg(k));
+            for (const double x : ColumnNumbers(taskSheet, "A")) {
+                lo = std::min(lo, x);
+                hi = std::max(hi, x);
+            }
+        }
+        const QRegularExpression bound("<c:valAx><c:axId val=\"\\d+\"/><c:scaling><c:orientation val=\"minMax\"/>"
+                                       "<c:max val=\"([^\"]+)\"/><c:min val=\"([^\"]+)\"/>");
+        const auto m = bound.match(chart);
+        QVERIFY(m.hasMatch());
+        QVERIFY2(m.captured(2).toDouble() <= lo && m.captured(1).toDouble() >= hi,
+                 qPrintable(QString("%1..%2 against %3..%4").arg(m.captured(2), m.captured(1)).arg(lo).arg(hi)));
+        QVERIFY(lo < hi);
     }
 
     void aStopBetweenPointsKeepsWhatWasComputed()

@@ -8,6 +8,7 @@
 #include "Settings.h"
 #include "TaskList.h"
 #include "ThSys.h"
+#include "support/DesktopLocale.h"
 
 #include <QtTest>
 
@@ -109,6 +110,7 @@ private slots:
     {
         SetOptionDefaults();
         ElemRelToSystem = ElemRelToElement = false;
+        DisplayDecimalSeparator = '.'; // the digits are what these tests check
     }
 
     // --- number formats
@@ -140,6 +142,42 @@ private slots:
         Settings.MorePrecision = more;
         const long double v = x == -1e20 ? UnsetValue : static_cast<long double>(x);
         QCOMPARE(S(FormatValue(v)), text);
+    }
+
+    // On a desktop with a decimal comma the screen shows the same digits
+    // with the comma, and never a separator with no decimal after it.
+    void numbersOnScreenTakeTheDesktopsSeparator()
+    {
+        const long double values[] = {10, 9.9996L, 55, -77, 99.5L, 0.00012L, -2.5L, 1234.4L, 2.5e-7L, 1e-3L, 5};
+        const auto texts = [&] {
+            QStringList t;
+            for (const long double v : values)
+                t << S(FormatValue(v)) << S(FormatGeneral(v, 3, 0)) << S(FormatGeneral(v, 15, 0))
+                  << S(FormatFloatMask("0.##", v)) << S(FormatFloatMask("0.0e-", v))
+                  << S(FormatRange(5, true, v, v * 2));
+            return t;
+        };
+        QStringList point, comma;
+        {
+            const TDesktopLocale c("C");
+            QVERIFY(c.Active());
+            point = texts();
+        }
+        {
+            const TDesktopLocale uk("uk_UA.UTF-8");
+            QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+            comma = texts();
+            QCOMPARE(S(FormatValue(10)), QString("10"));
+            QCOMPARE(S(FormatValue(99.5L)), QString("99,5"));
+            QCOMPARE(S(FormatGeneral(2.5e-7L, 3, 0)), QString("2,5E-7"));
+        }
+        for (int i = 0; i < point.size(); ++i) {
+            QCOMPARE(QString(comma[i]).replace(',', '.'), point[i]);
+            QVERIFY2(!point[i].contains(','), qPrintable(point[i]));
+            for (const QString& t : {point[i], comma[i]})
+                QVERIFY2(!t.endsWith('.') && !t.endsWith(',') && !t.contains(".E") && !t.contains(",E"),
+                         qPrintable(t));
+        }
     }
 
     void formatRange()

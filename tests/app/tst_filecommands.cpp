@@ -4,13 +4,16 @@
 #include "AppFixture.h"
 
 #include "Materials.h"
+#include "ResultsExport.h"
 #include "TaskList.h"
 #include "TextFile.h"
+#include "support/DesktopLocale.h"
 
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTimer>
 
 using namespace ferrolyt;
@@ -27,6 +30,47 @@ class TstFileCommands : public QObject {
             for (const std::string& l : ReadTextFile1251(path.toStdString()))
                 out << QString::fromStdString(l);
         return out;
+    }
+
+    // Every file of the folder by name; a workbook by its members, less the
+    // one that holds the time it was made.
+    static QMap<QString, QByteArray> FolderContents(const QString& folder)
+    {
+        QMap<QString, QByteArray> out;
+        for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+            const QString path = folder + "/" + name;
+            if (!name.endsWith(".xlsx")) {
+                QFile file(path);
+                out[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                continue;
+            }
+            QProcess list;
+            list.start("unzip", {"-Z1", path});
+            list.waitForFinished(10000);
+            for (const QString& member : QString(list.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+                if (member == "docProps/core.xml")
+                    continue;
+                QProcess unzip;
+                unzip.start("unzip", {"-p", path, member});
+                unzip.waitForFinished(10000);
+                out[name + ":" + member] = unzip.readAllStandardOutput();
+            }
+        }
+        return out;
+    }
+
+    // Melts, saves the project and exports the results into `folder`.
+    QMap<QString, QByteArray> SaveAndExport(const QString& folder)
+    {
+        f.w->MeltButClick(0);
+        f.w->SaveButClick(0);
+        const QString out = f.Path(folder);
+        if (!QDir().mkpath(out))
+            return {};
+        ExportResults(*f.w, (out + "/Heat.xlsx").toStdString());
+        for (const QString& name : QDir(f.dir->path()).entryList(QDir::Files))
+            QFile::copy(f.Path(name), out + "/" + name);
+        return FolderContents(out);
     }
 
 private slots:
@@ -190,6 +234,26 @@ private slots:
         const QStringList lines = ReadLines(f.Path("Untitled.FWP"));
         QVERIFY2(lines.contains("ConFile=Ferrolyt.CON"), qPrintable(lines.join("|")));
         QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - Untitled.FWP"));
+    }
+
+    // Files are data: a desktop with a decimal comma writes the same bytes.
+    void savedProjectAndExportAreTheSameOnEveryDesktop()
+    {
+        QMap<QString, QByteArray> point, comma;
+        {
+            const TDesktopLocale c("C");
+            point = SaveAndExport("c");
+        }
+        {
+            const TDesktopLocale uk("uk_UA.UTF-8");
+            QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+            comma = SaveAndExport("uk");
+        }
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QVERIFY(point.contains("FERROLYT.FWP") && point.contains("Heat.xlsx:xl/worksheets/sheet1.xml"));
+        QCOMPARE(comma.keys(), point.keys());
+        for (auto it = point.cbegin(); it != point.cend(); ++it)
+            QVERIFY2(comma.value(it.key()) == it.value(), qPrintable(it.key()));
     }
 
     void theAutosaveTickSavesWithoutADialog()

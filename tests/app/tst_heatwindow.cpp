@@ -11,6 +11,7 @@
 #include "TextFile.h"
 
 #include "../engine/SampleProjectSupport.h"
+#include "support/ShownNumber.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -73,7 +74,7 @@ private slots:
         QCOMPARE(Points(w, "[C] факт., %"), HeatSampleCount);
         // Only the initial state is computed: the hot heel.
         QCOMPARE(Points(w, "Метал, т х10"), 1);
-        QVERIFY(std::abs(w.MetalEd->text().toDouble() - Settings.HotHeelMetal) < 1.5);
+        QVERIFY(std::abs(ShownNumber(w.MetalEd->text()) - Settings.HotHeelMetal) < 1.5);
         QVERIFY(!w.StopBut->isEnabled());
         QCOMPARE(w.RunButImage, 10);
         QVERIFY(!HeatRunning);
@@ -89,7 +90,7 @@ private slots:
         QCOMPARE(w.LastRun(), THeatRunResult::Completed);
         QCOMPARE(Points(w, "Метал, т х10"), HeatLogCount + 1);
         QCOMPARE(Points(w, "Темп-1000,°С"), HeatLogCount + 1);
-        QVERIFY(w.MetalEd->text().toDouble() > 90);
+        QVERIFY(ShownNumber(w.MetalEd->text()) > 90);
         QCOMPARE(w.TempEd->text(), QString("1646"));
         QVERIFY(!w.ErrorTEd->text().isEmpty());
         QVERIFY(!w.ErrorChAveEd->text().isEmpty());

@@ -5,6 +5,7 @@
 
 #include "TaskList.h"
 #include "ThSys.h"
+#include "support/ShownNumber.h"
 
 #include <QLineEdit>
 
@@ -44,9 +45,7 @@ private slots:
                 charged += MaterialTable[j].Amount;
         }
         QVERIFY(charged > 90);
-        bool ok = false;
-        const double shown = app.w->EditCost->text().toDouble(&ok);
-        QVERIFY(ok);
+        const double shown = ShownNumber(app.w->EditCost->text());
         QVERIFY2(std::abs(shown - double(cost)) <= 0.01 * std::max(1.0, std::abs(double(cost))),
                  qPrintable(QString("%1 shown, %2 computed").arg(shown).arg(double(cost))));
 

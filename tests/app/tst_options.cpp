@@ -3,6 +3,7 @@
 
 #include "FOptions.h"
 #include "OptionControls.h"
+#include "ResultDisplay.h"
 #include "Settings.h"
 
 #include <QButtonGroup>
@@ -73,7 +74,7 @@ private slots:
         QCOMPARE(d.Group("MolePercentGrp")->checkedId(), 3);
         QVERIFY(d.Check("AveChk")->isChecked());
         QCOMPARE(d.AutoSaveSpin->value(), 37);
-        const QString sep(d.DecimalSeparator());
+        const QString sep(DisplayDecimalSeparator);
         QCOMPARE(d.Edit("NoGasPEd")->text(), QString("2.5E-7").replace(".", sep));
         QCOMPARE(d.Edit("RashElecEd")->text(), QString("0.00412").replace(".", sep));
         QCOMPARE(d.Edit("LgConstFeEd")->text(), QString("-0.725").replace(".", sep));
@@ -112,7 +113,7 @@ private slots:
     void numberEditsStoreOnlyWhatTheirFieldCanHold()
     {
         TFOptions d;
-        const QString sep(d.DecimalSeparator());
+        const QString sep(DisplayDecimalSeparator);
         Settings.ExportMultipleStep = 10; // steps are kept in hundredths
         d.FormShow();
         QCOMPARE(d.Edit("ExpoKratNmiStepEd")->text(), "0" + sep + "1");
@@ -124,7 +125,7 @@ private slots:
             {"BolotoTempEd", " 1650 ", heel, 1650}, {"BolotoTempEd", "-5", heel, 1700},
             {"BolotoTempEd", "70000", heel, 1700},  {"BolotoTempEd", "65535", heel, 65535},
             {"BolotoTempEd", "+12", heel, 12},      {"ExpoKratNmiStepEd", "0" + sep + "25", step, 25},
-            {"ExpoKratNmiStepEd", sep == "." ? "0,25" : "0.25", step, 10},
+            {"ExpoKratNmiStepEd", "0.25", step, 25}, {"ExpoKratNmiStepEd", "0,25", step, 25},
             {"ExpoTempNmiStepEd", "1000", &TSettingsRecord::ExportTempStep, 100}}; // 100000 does not fit
         for (const auto& [edit, text, field, stored] : cases) {
             d.FormShow();

@@ -20,10 +20,13 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGraphicsSimpleTextItem>
 #include <QInputDialog>
 #include <QLineSeries>
 #include <QRadioButton>
 #include <QScatterSeries>
+#include <QSet>
+#include <QValueAxis>
 #include <QTemporaryDir>
 #include <QtCharts/QChartView>
 #include <QtTest>
@@ -102,6 +105,19 @@ private slots:
         QVERIFY(w.isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() >= 30, 10000);
 
+        // Every element's curve has a colour of its own, and time is named.
+        QSet<QRgb> colours;
+        int curves = 0;
+        for (QAbstractSeries* s : w.KinChart->chart()->series())
+            if (s->isVisible() && !s->name().isEmpty()) {
+                ++curves;
+                colours.insert(static_cast<QLineSeries*>(s)->color().rgb());
+            }
+        QCOMPARE(curves, SystemElemLast + 1);
+        QCOMPARE(colours.size(), curves);
+        const auto* time = qobject_cast<QValueAxis*>(w.KinChart->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(time && !time->titleText().isEmpty());
+
         // Stop pauses after the current step; the phase can change while paused.
         w.StopButClick();
         QTRY_VERIFY(w.Paused());
@@ -156,6 +172,22 @@ private slots:
         QCOMPARE(w.Series1->count(), ElectroneutralityPoints);
         QVERIFY(w.Series2->count() > 0);
         QCOMPARE(w.windowTitle(), QStringLiteral("Крива електронейтральності"));
+        // Every mark carries its element's symbol, placed beside it.
+        const TElectroneutralityCurve curve = ElectroneutralityCurve(TCurveSystem::Lower);
+        QStringList symbols, labels;
+        for (const auto* marks : {&curve.Present, &curve.AbsentInRange})
+            for (const TChargeMark& m : *marks)
+                symbols << QString::fromStdString(m.Symbol);
+        const QRectF plot = w.Chart1->chart()->plotArea().adjusted(-40, -40, 40, 40);
+        for (QGraphicsItem* item : w.Chart1->chart()->childItems())
+            if (const auto* label = dynamic_cast<QGraphicsSimpleTextItem*>(item)) {
+                labels << label->text();
+                QVERIFY2(plot.contains(label->pos()), qPrintable(label->text()));
+            }
+        symbols.sort();
+        labels.sort();
+        QCOMPARE(labels, symbols);
+        QCOMPARE(int(curve.Present.size()), int(w.Series2->count()));
         // The curve crosses zero charge at the lower system's potential.
         const auto points = w.Series1->points();
         double crossing = NAN;

@@ -143,19 +143,38 @@ private slots:
     void theExportWritesTheWorkbookItIsGiven()
     {
         const QString file = f.Path("heat.xlsx");
-        QString title;
-        QTimer::singleShot(0, this, [&] {
-            auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!d)
-                return;
-            title = d->windowTitle();
-            d->selectFile(file);
-            static_cast<QDialog*>(d)->accept();
-        });
+        QString title, suffix;
+        const auto choose = [&](const QString& name) {
+            QTimer::singleShot(0, this, [&, name] {
+                auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!d)
+                    return;
+                title = d->windowTitle();
+                suffix = d->defaultSuffix();
+                d->selectFile(name);
+                static_cast<QDialog*>(d)->accept();
+            });
+        };
+        choose(f.Path("heat"));
         f.w->ExportM->trigger();
         QCOMPARE(title, QString("Eкспорт таблиць у файл"));
+        QCOMPARE(suffix, QString("xlsx")); // the dialog confirms the name that is written
         QVERIFY2(QFileInfo(file).size() > 1000, qPrintable(f.Texts().join("; ")));
         QVERIFY(f.messages.isEmpty());
+
+        // A name typed as .xls is written as .xlsx: replacing that file is asked first.
+        QFile(file).resize(10);
+        choose(f.Path("heat.xls"));
+        f.answer = QMessageBox::No;
+        f.w->ExportM->trigger();
+        QCOMPARE(f.Texts(), QStringList{"Файл heat.xlsx вже існує.\nЗамінити?"});
+        QCOMPARE(QFileInfo(file).size(), 10);
+        choose(f.Path("heat.xls"));
+        f.answer = QMessageBox::Yes;
+        f.w->ExportM->trigger();
+        QVERIFY(QFileInfo(file).size() > 1000);
+        QVERIFY(!QFile::exists(f.Path("heat.xls")));
+        f.messages.clear();
 
         // Cancel writes nothing and says nothing.
         QTimer::singleShot(0, this, [] {

@@ -11,6 +11,8 @@
 #include "Settings.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "Utils.h"
+#include "support/DesktopLocale.h"
 
 #include <QDir>
 #include <QFile>
@@ -223,6 +225,53 @@ private slots:
         QCOMPARE(Number(y, "A1"), 5.0); // across sheets
     }
 
+    // The workbook library formats numbers with the C library's printf: on
+    // a desktop with a decimal comma they are still written with a point.
+    void numbersAreWrittenWithAPointOnADecimalCommaDesktop()
+    {
+        const TDesktopLocale uk("uk_UA.UTF-8");
+        QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+        TWorkbook book(1);
+        TWorksheet& s = book.Worksheets(1);
+        s.Range("A1:B2").SetValues({{0.0, 3.5}, {1.0, 4.5}});
+        s.Cells(3, 2).SetFormula("=B1*2+0.25");
+        TChart& c = s.AddChart(10, 20, 400, 300);
+        c.SetSourceData("A1:A2;B1:B2");
+        c.Axis(2).MinimumScale = 0.5;
+        const QString file = Path("comma.xlsx");
+        book.SaveAs(file.toStdString());
+        const TSavedSheet x = ReadSheet(file, 1);
+        QCOMPARE(x.Values.value("B1"), QString("3.5"));
+        QCOMPARE(x.Values.value("B3"), QString("7.25"));
+        const QString chart = ZipMember(file, "xl/charts/chart1.xml");
+        QVERIFY(chart.contains("<c:min val=\"0.5\"/>"));
+        for (const QString& xml : {x.Xml, chart})
+            QVERIFY(!xml.contains(QRegularExpression("\\d,\\d")));
+    }
+
+    // A file-format defined name holds at most 127 bytes: the print titles
+    // of a sheet with a long Cyrillic name still name both ranges whole.
+    void printTitlesOfALongCyrillicSheetName()
+    {
+        TWorkbook book(1);
+        TWorksheet& s = book.Worksheets(1);
+        const std::string longName = "Ефекти та властивості матеріалів"; // 59 bytes once cut to 31 letters
+        s.SetName(Utf8Left(longName, 31));
+        s.Cells(1, 1).SetValue(1.0);
+        s.PageSetup.PrintTitleFirstColumn = s.PageSetup.PrintTitleFirstRow = true;
+        const QString file = Path("titles.xlsx");
+        book.SaveAs(file.toStdString());
+        QString titles;
+        for (QXmlStreamReader x(ZipMember(file, "xl/workbook.xml")); !x.atEnd();)
+            if (x.readNext() == QXmlStreamReader::StartElement && x.name() == u"definedName" &&
+                x.attributes().value("name") == u"_xlnm.Print_Titles")
+                titles = x.readElementText();
+        const QString sheet = SheetNames(file).value(0);
+        QVERIFY(!sheet.isEmpty());
+        QCOMPARE(titles, QString("'%1'!$A:$A,'%1'!$1:$1").arg(sheet));
+        QVERIFY(QString::fromStdString(longName).startsWith(sheet));
+    }
+
     void circularFormulasSaveWithoutAResult()
     {
         TWorkbook book(1);
@@ -305,6 +354,7 @@ private slots:
         c.SeriesAt(1).BorderColorIndex = 3;
         c.SeriesAt(1).Smooth = true;
         c.SeriesAt(2).MarkerStyle = xl::None;
+        c.SeriesAt(2).BorderColorIndex = 1;
         QVERIFY_THROWS_EXCEPTION(TWorkbookError, c.SeriesAt(3));
         QCOMPARE(c.YMinimumScale(), 0.0);
 
@@ -318,11 +368,13 @@ private slots:
         book.SaveAs(file.toStdString());
         const QString xml = ZipMember(file, "xl/charts/chart1.xml");
         // The series name comes from the header, FF0000 is colour index 3,
-        // and 3.5 is in the cached series data.
+        // 000000 index 1 (written, not left to the reader's default), and
+        // 3.5 is in the cached series data; the Y axis has its gridlines.
         for (const QString part : {"<c:scatterChart>", "<c:f>'Heat 1'!$A$2:$A$4</c:f>", "<c:f>'Heat 1'!$B$2:$B$4</c:f>",
                                    "<c:f>'Heat 1'!$C$2:$C$4</c:f>", "<c:f>'Heat 1'!$B$1</c:f>", "<c:min val=\"0\"/>",
                                    "<c:max val=\"10\"/>", "Тиск, атм", "Вміст, мас.%", "<c:symbol val=\"circle\"/>",
-                                   "<c:symbol val=\"none\"/>", "<c:smooth val=\"1\"/>", "FF0000", "<c:v>3.5</c:v>"})
+                                   "<c:symbol val=\"none\"/>", "<c:smooth val=\"1\"/>", "FF0000", "<c:v>3.5</c:v>",
+                                   "<a:srgbClr val=\"000000\"/>", "<c:axPos val=\"l\"/><c:majorGridlines/>"})
             QVERIFY2(xml.contains(part), qPrintable(part));
         const QString xml2 = ZipMember(file, "xl/charts/chart2.xml");
         QVERIFY(!xml2.isEmpty());
@@ -497,6 +549,12 @@ private slots:
         const double metalLo = Number(s1, "D9"), metalHi = Number(s1, "E9");
         QVERIFY2(metalLo > 0 && metalLo <= metalHi, qPrintable(s1.Values.value("D9")));
         QVERIFY(s1.Xml.contains("&amp;P of &amp;N"));
+        // One printed page, and the gas volume with the digits of the other cells.
+        QVERIFY(s1.Xml.contains("<pageSetUpPr fitToPage=\"1\"/>"));
+        QVERIFY(!s1.Xml.contains("fitToHeight=\"0\""));
+        QVERIFY(Number(s1, "E17") > 0);
+        QCOMPARE(NumberFormatOfStyle(file, s1.Styles.value("E17")),
+                 QString::fromStdString(NumberFormatFor(Number(s1, "E17"))));
         QVERIFY(s1.Xml.contains("Heat.xlsx")); // the header names the saved file
 
         const int e = SystemElemLast;

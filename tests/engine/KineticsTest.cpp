@@ -242,6 +242,32 @@ TEST_F(KineticsRun, NothingMovesAtTheSolversEquilibrium)
     }
 }
 
+// The window pauses the run once every drawn curve of the shown phase has
+// reached its equilibrium level on a plot of a few hundred pixels.
+TEST_F(KineticsRun, TheSampleHeatSettlesWithinBoundedStepsKeepingEachElement)
+{
+    TThSys& sys = *ThSystems[0];
+    TKinetics kin(sys);
+    Start(kin);
+    const TSnapshot start = Take(sys);
+    constexpr int MaxSteps = 10000; // settles after about 7200
+    constexpr double PlotHeight = 350;
+    int steps = 0;
+    bool settled = false;
+    while (!settled && steps < MaxSteps) {
+        kin.Step();
+        ++steps;
+        if (steps % 10 == 0)
+            settled = kin.Settled(kinMetal, PlotHeight);
+    }
+    EXPECT_TRUE(settled) << "not settled after " << steps << " steps";
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        const TElementRecord& e = sys.El(i);
+        EXPECT_EQ(e.Amount, start.Total[static_cast<std::size_t>(i)]) << e.Symbol;
+        EXPECT_NEAR(D((e.MetalAmount + e.SlagAmount + e.GasAmount) / e.Amount), 1.0, 1e-12) << e.Symbol;
+    }
+}
+
 TEST_F(KineticsRun, HistoryIsThinnedKeepingTheStart)
 {
     TThSys& sys = *ThSystems[0];
