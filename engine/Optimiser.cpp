@@ -34,6 +34,12 @@ long double RoundAmount(long double amount)
     return rounded;
 }
 
+namespace {
+
+long double Settled(long double amount) { return amount < NegligibleAmount ? 0 : amount; }
+
+} // namespace
+
 bool TRelaxation::Step(long double tolerance)
 {
     long double squares = 0;
@@ -58,12 +64,29 @@ bool TRelaxation::Step(long double tolerance)
     ChargeTotal = 0;
     for (int j = 1; j <= MaterialCount; ++j) {
         TMaterialRecord& m = MaterialTable[j];
-        m.Amount = (m.LpAmount + w * m.Amount) / (w + 1);
-        if (m.Amount < NegligibleAmount)
-            m.Amount = 0;
+        if (j <= columns)
+            before_[static_cast<std::size_t>(j)] = m.Amount;
+        m.Amount = Settled((m.LpAmount + w * m.Amount) / (w + 1));
         ChargeTotal += m.Amount;
     }
+    moved_ = true;
+    stepBacks_ = 0;
     return r < tolerance * SlpPass;
+}
+
+bool TRelaxation::StepBack()
+{
+    if (!moved_ || stepBacks_ >= MaxStepBacks)
+        return false;
+    ++stepBacks_;
+    floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
+    ChargeTotal = 0;
+    for (int j = 1; j <= std::min(MaterialCount, LpMaxColumns); ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        m.Amount = Settled((m.Amount + before_[static_cast<std::size_t>(j)]) / 2);
+        ChargeTotal += m.Amount;
+    }
+    return true;
 }
 
 namespace {
@@ -140,8 +163,11 @@ int32_t Optimise(int32_t released)
         if (SlpPass > MaxSlpPasses)
             status = lpNotMet;
         CurrentHost().ProcessMessages();
-        if (status == lpNotMet)
+        if (status == lpNotMet) {
+            if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation.StepBack())
+                continue;
             break;
+        }
         if (relaxation.Step(tolerance) || StopRequested)
             break;
     }

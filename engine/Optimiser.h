@@ -49,11 +49,21 @@ public:
     // relative move is below tolerance × SlpPass.
     bool Step(long double tolerance);
 
+    // After a pass whose linear rows cannot be met: rows built at the end of
+    // a long move can be far off, so the move is halved (and the lowest
+    // weight doubled) and the pass tried again. False when no move was made
+    // or it has been halved MaxStepBacks times in a row.
+    bool StepBack();
+
     long double Floor() const { return floor_; }
 
 private:
+    static constexpr int MaxStepBacks = 6;
     long double floor_ = MinRelaxationWeight;
     std::array<long double, LpMaxColumns + 1> lastMove_{};
+    std::array<long double, LpMaxColumns + 1> before_{}; // the amounts before the last move
+    bool moved_ = false;
+    int stepBacks_ = 0;
 };
 
 // A final amount: to the nearest 0.001 t, halves to even.

@@ -191,6 +191,29 @@ TEST(OptimiserRelaxation, SwingBetweenTwoVerticesDiesOut)
     EXPECT_EQ(steady.Floor(), MinRelaxationWeight);
 }
 
+TEST(OptimiserRelaxation, RowsThatCannotBeMetHalveTheLastMove)
+{
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 2;
+    MaterialTable[1].LpAmount = 10;
+    TRelaxation relaxation;
+    EXPECT_FALSE(relaxation.StepBack()); // no move to halve yet
+    SlpPass = 1;
+    relaxation.Step(1e-5L);
+    ASSERT_EQ(MaterialTable[1].Amount, 10);
+    long double expected = 10;
+    for (int k = 1; k <= 6; ++k) {
+        ASSERT_TRUE(relaxation.StepBack()) << k;
+        expected = (expected + 2) / 2;
+        EXPECT_EQ(MaterialTable[1].Amount, expected);
+        EXPECT_EQ(ChargeTotal, expected);
+    }
+    // Halved six times in a row, the rows are taken as they are.
+    EXPECT_FALSE(relaxation.StepBack());
+    EXPECT_GT(relaxation.Floor(), MinRelaxationWeight);
+}
+
 TEST(OptimiserRelaxation, FinalAmountsRoundToGrams)
 {
     EXPECT_NEAR(static_cast<double>(RoundAmount(1.23456L)), 1.235, 1e-15);
