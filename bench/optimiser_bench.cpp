@@ -1,99 +1,103 @@
-// The optimiser's linear programme: one dual simplex on a tableau of the
-// size a large task builds (100 rows over 60 materials).
+// Cost optimisations of the shipped sample project's tasks, as the start
+// button runs them: the task's set-up, the constraint blocks and whole runs
+// of sequential linear programming over both systems, with the heat balance
+// off and on; and the scan of the scrap-only task's alternatives.
 
 #include "Constraints.h"
-#include "Model.h"
+#include "Optimiser.h"
+#include "RunState.h"
+#include "SampleBenchSupport.h"
 #include "SimplexLP.h"
+#include "SystemSetup.h"
 
 #include <benchmark/benchmark.h>
-
-#include <random>
 
 using namespace ferrolyt;
 
 namespace {
 
-// Covering rows (every row needs some material) and material bounds, so
-// that many exchanges are needed and the programme stays feasible.
-TLpTableau MakeTableau(int rows, int columns)
+// Sets up the task for F10: false when it has no constraint blocks.
+bool PrepareTask(int task)
 {
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<int> coef(0, 9);
-    TLpTableau t{};
-    for (int j = 1; j <= columns; ++j)
-        t[0][j] = 1 + coef(rng);
-    for (int r = 1; r <= rows; ++r) {
-        if (r % 5 == 0) {
-            t[r][(r / 5 - 1) % columns + 1] = 1;
-            t[r][0] = 50;
-            continue;
-        }
-        for (int j = 1; j <= columns; ++j)
-            t[r][j] = coef(rng) < 4 ? -coef(rng) : 0;
-        t[r][0] = -(5 + coef(rng));
-    }
-    return t;
+    TaskList.Current = task;
+    PrepareSystems();
+    if (!BuildConstraintBlocks())
+        return false;
+    // As the window's busy state does: a run stops early only on request.
+    CalcBusy = true;
+    StopRequested = false;
+    return true;
 }
 
-void BM_SolveLP_100x60(benchmark::State& state)
-{
-    ResetModel();
-    constexpr int rows = 100;
-    constexpr int columns = 60;
-    MaterialCount = columns;
-    ConstraintBlockCount = 0;
-    const TLpTableau start = MakeTableau(rows, columns);
-    for (auto _ : state) {
-        LpTableau = start;
-        LpRowCount = rows;
-        const int32_t status = SolveLP(0);
-        if (status != lpMet) {
-            state.SkipWithError("the benchmark's programme is not met");
-            break;
-        }
-        benchmark::DoNotOptimize(LpTableau[0][0]);
-    }
-}
-BENCHMARK(BM_SolveLP_100x60)->Unit(benchmark::kMicrosecond);
-
-} // namespace
-
-// ---------------------------------------------------------------------------
-// One cost optimisation of the shipped sample project's EAF task, as the
-// start button runs it: the task's set-up, the constraint blocks and the
-// sequential linear programming over both systems.
-
-#include "Optimiser.h"
-#include "RunState.h"
-#include "SampleBenchSupport.h"
-#include "SystemSetup.h"
-
-namespace {
-
-void OptimiseSampleEaf(benchmark::State& state)
+void OptimiseSampleTask(benchmark::State& state)
 {
     if (!bench::LoadSampleProject(state))
         return;
     const bench::FinalTempModeFromArg mode(state);
-    int32_t passes = 0;
+    const int task = static_cast<int>(state.range(1));
+    if (task >= TaskList.Count) {
+        state.SkipWithError("the sample project has fewer tasks");
+        return;
+    }
+    int32_t status = 0;
     for (auto _ : state) {
-        PrepareSystems();
-        if (!BuildConstraintBlocks()) {
-            state.SkipWithError("the sample EAF task has no constraint blocks");
+        if (!PrepareTask(task)) {
+            state.SkipWithError("the task has no constraint blocks");
             break;
         }
-        CalcBusy = true;
-        const int32_t status = Optimise(-1);
-        CalcBusy = false;
-        passes = SlpPass;
-        if (status != lpMet) {
-            state.SkipWithError("the sample EAF task has no cheapest charge");
-            break;
-        }
+        status = Optimise(-1);
         benchmark::DoNotOptimize(LpTableau[0][0]);
     }
-    state.counters["optimiser passes"] = passes;
+    CalcBusy = false;
+    state.SetLabel(TaskList.Items[static_cast<std::size_t>(task + 1)].Name);
+    state.counters["passes"] = SlpPass;
+    state.counters["status"] = status;
 }
-BENCHMARK(OptimiseSampleEaf)->Arg(0)->Arg(1)->ArgName("heat balance")->Unit(benchmark::kMillisecond);
+BENCHMARK(OptimiseSampleTask)
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3}})
+    ->ArgNames({"heat balance", "task"})
+    ->Unit(benchmark::kMillisecond);
+
+// F10 on the scrap-only task: the run as stated, then one run per block
+// released, as the window scans the alternatives (it never stops early
+// here: no released limit is met by its own charge).
+void ScanScrapOnlyAlternatives(benchmark::State& state)
+{
+    if (!bench::LoadSampleProject(state))
+        return;
+    const bench::FinalTempModeFromArg mode(state);
+    int task = -1;
+    for (int k = 0; k < TaskList.Count; ++k)
+        if (TaskList.Items[static_cast<std::size_t>(k + 1)].Name.starts_with("Лише брухт"))
+            task = k;
+    if (task < 0) {
+        state.SkipWithError("the sample project has no scrap-only task");
+        return;
+    }
+    int alternatives = 0;
+    int32_t mostPasses = 0;
+    for (auto _ : state) {
+        if (!PrepareTask(task)) {
+            state.SkipWithError("the task has no constraint blocks");
+            break;
+        }
+        alternatives = 0;
+        mostPasses = 0;
+        Optimise(-1);
+        for (int k = 1; k <= ConstraintBlockCount; ++k) {
+            // The window never offers to release a fixed amount.
+            const TConstraintBlockRecord& block = ConstraintBlocks[k];
+            if (block.Kind == ckFixedMass && MaterialTable[block.Index].Fixed > 0)
+                continue;
+            if (Optimise(k) == lpMet)
+                ++alternatives;
+            mostPasses = std::max(mostPasses, SlpPass);
+        }
+    }
+    CalcBusy = false;
+    state.counters["alternatives"] = alternatives;
+    state.counters["most passes"] = mostPasses;
+}
+BENCHMARK(ScanScrapOnlyAlternatives)->Arg(0)->Arg(1)->ArgName("heat balance")->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -225,6 +225,10 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     // An unreadable price counts as none: an unset value would make the
     // material look infinitely cheap to the optimiser.
     rec.Price = ReadValueOrRange(rest, '$', MarkerDelims, lo, hi) ? lo : 0.0L;
+    // The cost optimiser needs prices of at least 0: a negative one makes a
+    // charge look the cheaper the more of it there is.
+    if (rec.Price < 0)
+        throw ContentError{lineNo, "матеріал " + rec.Name + ": ціна не може бути від'ємною"};
     if (ReadValueOrRange(rest, '#', MarkerDelims, lo, hi)) {
         rec.RecoveryLo = lo;
         rec.RecoveryHi = hi;

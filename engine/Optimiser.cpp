@@ -16,11 +16,11 @@ namespace ferrolyt {
 
 long double OptimiserTolerance() { return Settings.AccurateOptimisation ? 1e-7L : 1e-5L; }
 
-long double RelaxationWeight(int32_t pass, long double r)
+long double RelaxationWeight(int32_t pass, long double r, long double floor)
 {
     if (pass == 1)
         return 0;
-    return std::min(10.0L, std::max(0.33L, 3 * r));
+    return std::min(MaxRelaxationWeight, std::max(floor, 3 * r));
 }
 
 long double RoundAmount(long double amount)
@@ -34,27 +34,59 @@ long double RoundAmount(long double amount)
     return rounded;
 }
 
-bool RelaxAndTest(long double tolerance)
+namespace {
+
+long double Settled(long double amount) { return amount < NegligibleAmount ? 0 : amount; }
+
+} // namespace
+
+bool TRelaxation::Step(long double tolerance)
 {
     long double squares = 0;
     long double lpTotal = 0;
+    long double turn = 0; // the move against the previous one
+    const int columns = std::min(MaterialCount, LpMaxColumns);
     for (int j = 1; j <= MaterialCount; ++j) {
         const TMaterialRecord& m = MaterialTable[j];
         const long double d = m.LpAmount - m.Amount;
         squares += d * d;
         lpTotal += m.LpAmount;
+        if (j <= columns) {
+            auto& last = lastMove_[static_cast<std::size_t>(j)];
+            turn += d * last;
+            last = d;
+        }
     }
     const long double r = std::sqrt(squares) / (1e-6L + lpTotal);
-    const long double w = RelaxationWeight(SlpPass, r);
+    if (SlpPass > 1 && turn < 0)
+        floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
+    const long double w = RelaxationWeight(SlpPass, r, floor_);
     ChargeTotal = 0;
     for (int j = 1; j <= MaterialCount; ++j) {
         TMaterialRecord& m = MaterialTable[j];
-        m.Amount = (m.LpAmount + w * m.Amount) / (w + 1);
-        if (m.Amount < NegligibleAmount)
-            m.Amount = 0;
+        if (j <= columns)
+            before_[static_cast<std::size_t>(j)] = m.Amount;
+        m.Amount = Settled((m.LpAmount + w * m.Amount) / (w + 1));
         ChargeTotal += m.Amount;
     }
+    moved_ = true;
+    stepBacks_ = 0;
     return r < tolerance * SlpPass;
+}
+
+bool TRelaxation::StepBack()
+{
+    if (!moved_ || stepBacks_ >= MaxStepBacks)
+        return false;
+    ++stepBacks_;
+    floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
+    ChargeTotal = 0;
+    for (int j = 1; j <= std::min(MaterialCount, LpMaxColumns); ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        m.Amount = Settled((m.Amount + before_[static_cast<std::size_t>(j)]) / 2);
+        ChargeTotal += m.Amount;
+    }
+    return true;
 }
 
 namespace {
@@ -122,6 +154,7 @@ int32_t Optimise(int32_t released)
     SlpPass = 0;
 
     int32_t status = lpNotMet;
+    TRelaxation relaxation;
     for (;;) {
         SolveBothSystems(SlpPass % 10 == 0, fromTargets && SlpPass == 0);
         BuildLinearRows();
@@ -130,9 +163,12 @@ int32_t Optimise(int32_t released)
         if (SlpPass > MaxSlpPasses)
             status = lpNotMet;
         CurrentHost().ProcessMessages();
-        if (status == lpNotMet)
+        if (status == lpNotMet) {
+            if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation.StepBack())
+                continue;
             break;
-        if (RelaxAndTest(tolerance) || StopRequested)
+        }
+        if (relaxation.Step(tolerance) || StopRequested)
             break;
     }
 

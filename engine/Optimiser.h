@@ -4,6 +4,9 @@
 // rows around it, solves them with SolveLP and moves the charge part of the
 // way towards that solution, until the moves become small.
 
+#include "SimplexLP.h"
+
+#include <array>
 #include <cstdint>
 
 namespace ferrolyt {
@@ -23,14 +26,45 @@ int32_t Optimise(int32_t released);
 // Convergence tolerance of a run: 1e-5, or 1e-7 with accurate optimisation.
 long double OptimiserTolerance();
 
-// Moves every amount towards its LP amount by the pass's relaxation weight,
-// drops negligible amounts and sets ChargeTotal. True when the relative move
-// is below tolerance × SlpPass.
-bool RelaxAndTest(long double tolerance);
+// Lowest weight of the current amount against the LP amount while the
+// passes move the charge steadily in one direction.
+inline constexpr long double MinRelaxationWeight = 0.33L;
+// Highest weight, t per t.
+inline constexpr long double MaxRelaxationWeight = 10;
 
 // Weight of the current amount against the LP amount for a relative move r
-// on pass `pass` (the first pass takes the LP solution whole).
-long double RelaxationWeight(int32_t pass, long double r);
+// on pass `pass` (the first pass takes the LP solution whole), never below
+// `floor`.
+long double RelaxationWeight(int32_t pass, long double r, long double floor = MinRelaxationWeight);
+
+// The relaxation of one run of Optimise. When a pass's move turns back
+// against the previous one, the linear rows overshoot and the charge would
+// swing between two vertices for good: the lowest weight then doubles, so
+// the later moves are shorter and the swing dies out. A run that never turns
+// back keeps the lowest weight 0.33.
+class TRelaxation {
+public:
+    // Moves every amount towards its LP amount by the pass's (SlpPass)
+    // weight, drops negligible amounts and sets ChargeTotal. True when the
+    // relative move is below tolerance × SlpPass.
+    bool Step(long double tolerance);
+
+    // After a pass whose linear rows cannot be met: rows built at the end of
+    // a long move can be far off, so the move is halved (and the lowest
+    // weight doubled) and the pass tried again. False when no move was made
+    // or it has been halved MaxStepBacks times in a row.
+    bool StepBack();
+
+    long double Floor() const { return floor_; }
+
+private:
+    static constexpr int MaxStepBacks = 6;
+    long double floor_ = MinRelaxationWeight;
+    std::array<long double, LpMaxColumns + 1> lastMove_{};
+    std::array<long double, LpMaxColumns + 1> before_{}; // the amounts before the last move
+    bool moved_ = false;
+    int stepBacks_ = 0;
+};
 
 // A final amount: to the nearest 0.001 t, halves to even.
 long double RoundAmount(long double amount);

@@ -4,6 +4,7 @@
 #include "Model.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace ferrolyt {
 
@@ -18,12 +19,96 @@ int32_t LpExchangeLimit()
 
 namespace {
 
-// Which variable stands in each row and each column of the tableau: 0 for a
-// slack, else the material slot.
+// Degenerate exchanges in a row after which the pivots follow the smallest
+// index, which cannot cycle, until an exchange makes progress again.
+constexpr int DegenerateRunBeforeSmallestIndex = 10;
+
+// Which variable stands in each row and each column of the tableau:
+// material slot j is j, the slack of row r is -r.
 struct TLpLabels {
     std::array<int32_t, LpMaxRows + 1> Row{};
     std::array<int32_t, LpMaxColumns + 1> Column{};
 };
+
+// A fixed order of all variables for the smallest-index rule.
+int32_t Order(int32_t variable) { return variable > 0 ? variable : LpMaxColumns - variable; }
+
+// Powers of two that bring the rows, the columns and the cost row to a
+// common size, so that the tolerances mean the same whatever units the
+// programme was written in. Powers of two scale exactly.
+struct TLpScaling {
+    std::array<long double, LpMaxRows + 1> Row{};
+    std::array<long double, LpMaxColumns + 1> Column{};
+    long double Cost = 1;
+};
+
+long double PowerOfTwoNear(long double x)
+{
+    int exponent = 0;
+    const long double mantissa = std::frexp(x, &exponent); // in [0.5, 1)
+    return std::ldexp(1.0L, mantissa < 0.70710678L ? exponent - 1 : exponent);
+}
+
+TLpScaling ChooseScaling(int rows, int columns)
+{
+    TLpScaling sc;
+    for (int j = 1; j <= columns; ++j) {
+        long double lo = 0;
+        long double hi = 0;
+        for (int r = 1; r <= rows; ++r) {
+            const long double a = std::fabs(LpTableau[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)]);
+            if (a > 0) {
+                lo = lo > 0 ? std::min(lo, a) : a;
+                hi = std::max(hi, a);
+            }
+        }
+        // A column without entries never enters; 0 keeps its price out of
+        // the cost row's scale.
+        sc.Column[static_cast<std::size_t>(j)] = hi > 0 ? PowerOfTwoNear(1 / std::sqrt(lo * hi)) : 0;
+    }
+    auto rowScale = [&](int r) {
+        long double hi = 0;
+        for (int j = 1; j <= columns; ++j)
+            hi = std::max(hi, std::fabs(LpTableau[static_cast<std::size_t>(r)][static_cast<std::size_t>(j)]) *
+                                  sc.Column[static_cast<std::size_t>(j)]);
+        return hi > 0 ? PowerOfTwoNear(1 / hi) : 1.0L;
+    };
+    for (int r = 1; r <= rows; ++r)
+        sc.Row[static_cast<std::size_t>(r)] = rowScale(r);
+    // A row and the columns can trade a common factor; it goes where it
+    // brings the right sides near 1, so the amounts are near 1 too.
+    long double logSum = 0;
+    int count = 0;
+    for (int r = 1; r <= rows; ++r) {
+        const long double b = std::fabs(LpTableau[static_cast<std::size_t>(r)][0]);
+        if (b > 0 && b < LpReleasedRight) {
+            logSum += std::log(b * sc.Row[static_cast<std::size_t>(r)]);
+            ++count;
+        }
+    }
+    const long double common = count > 0 ? PowerOfTwoNear(std::exp(logSum / count)) : 1;
+    for (int r = 1; r <= rows; ++r)
+        sc.Row[static_cast<std::size_t>(r)] /= common;
+    for (int j = 1; j <= columns; ++j)
+        sc.Column[static_cast<std::size_t>(j)] *= common;
+    sc.Cost = rowScale(0);
+    for (auto& c : sc.Column)
+        if (c == 0)
+            c = 1;
+    return sc;
+}
+
+void ApplyScaling(const TLpScaling& sc, int rows, int columns)
+{
+    for (int r = 0; r <= rows; ++r) {
+        auto& row = LpTableau[static_cast<std::size_t>(r)];
+        const long double f = r == 0 ? sc.Cost : sc.Row[static_cast<std::size_t>(r)];
+        if (row[0] < LpReleasedRight)
+            row[0] *= f;
+        for (int j = 1; j <= columns; ++j)
+            row[static_cast<std::size_t>(j)] *= f * sc.Column[static_cast<std::size_t>(j)];
+    }
+}
 
 void ReleaseBlock(int32_t block)
 {
@@ -35,10 +120,11 @@ void ReleaseBlock(int32_t block)
             LpTableau[static_cast<std::size_t>(r)][0] = LpReleasedRight;
 }
 
-void ResetAttempt(TLpLabels& labels, int32_t release, int columns)
+void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
 {
-    labels.Row.fill(0);
-    for (int j = 0; j <= LpMaxColumns; ++j)
+    for (int r = 0; r <= rows; ++r)
+        labels.Row[static_cast<std::size_t>(r)] = -r;
+    for (int j = 0; j <= columns; ++j)
         labels.Column[static_cast<std::size_t>(j)] = j;
     for (int j = 1; j <= columns; ++j)
         MaterialTable[j].LpAmount = 0;
@@ -47,14 +133,19 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int columns)
 }
 
 // The most violated row; a later row wins only when lower by more than the
-// tolerance. 0 when every row is met.
-int PivotRow(int rows)
+// tolerance. With `smallestIndex`, the violated row of the first variable.
+// 0 when every row is met.
+int PivotRow(int rows, const TLpLabels& labels, bool smallestIndex)
 {
     long double m = 0;
     int p = 0;
     for (int r = 1; r <= rows; ++r) {
         const long double rhs = LpTableau[static_cast<std::size_t>(r)][0];
-        if (rhs + LpTolerance < m) {
+        if (smallestIndex) {
+            if (rhs + LpTolerance < 0 &&
+                (p == 0 || Order(labels.Row[static_cast<std::size_t>(r)]) < Order(labels.Row[static_cast<std::size_t>(p)])))
+                p = r;
+        } else if (rhs + LpTolerance < m) {
             m = rhs;
             p = r;
         }
@@ -63,8 +154,10 @@ int PivotRow(int rows)
 }
 
 // The dual ratio test on row p; 0 when the row has no entry that could
-// meet it.
-int PivotColumn(int p, int columns)
+// meet it. A later column wins only by more than the tolerance, or with
+// `smallestIndex` the first variable among the tied ratios. `ratio` gets
+// the step, which is 0 for a degenerate exchange.
+int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex, long double& ratio)
 {
     const auto& row = LpTableau[static_cast<std::size_t>(p)];
     long double best = LpReleasedRight;
@@ -79,6 +172,14 @@ int PivotColumn(int p, int columns)
             }
         }
     }
+    if (smallestIndex && s != 0)
+        for (int j = 1; j <= columns; ++j) {
+            const long double a = row[static_cast<std::size_t>(j)];
+            if (a + LpTolerance < 0 && -LpTableau[0][static_cast<std::size_t>(j)] / a <= best + LpTolerance &&
+                Order(labels.Column[static_cast<std::size_t>(j)]) < Order(labels.Column[static_cast<std::size_t>(s)]))
+                s = j;
+        }
+    ratio = best;
     return s;
 }
 
@@ -108,12 +209,72 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
     std::swap(labels.Row[sp], labels.Column[ss]);
 }
 
-void StoreSolution(const TLpLabels& labels, int rows)
+// One attempt of the dual simplex from the slack basis. Returns 0 when
+// every row is met, -1 when the exchanges ran past the guard, else the row
+// that cannot be met.
+int RunAttempt(int rows, int columns, TLpLabels& labels)
+{
+    const int32_t limit = LpExchangeLimit();
+    int32_t exchanges = 0;
+    int degenerateRun = 0;
+    for (;;) {
+        const bool smallestIndex = degenerateRun >= DegenerateRunBeforeSmallestIndex;
+        const int p = PivotRow(rows, labels, smallestIndex);
+        if (p == 0)
+            return 0;
+        long double ratio = 0;
+        const int s = PivotColumn(p, columns, labels, smallestIndex, ratio);
+        if (s == 0)
+            return p;
+        if (++exchanges > limit)
+            return -1;
+        degenerateRun = ratio <= LpTolerance ? degenerateRun + 1 : 0;
+        Exchange(p, s, rows, columns, labels);
+    }
+}
+
+// Row p that cannot be met is a sum of the original rows with weights of at
+// least 0 (the weight of row r sits where its slack stands) whose material
+// entries are all at least 0 and whose right side is below 0. Releasing a
+// block that the sum leaves out cannot help: the same sum still proves the
+// rows cannot be met, so that attempt would fail too.
+using TLpWeights = std::array<long double, LpMaxRows + 1>;
+
+TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
+{
+    TLpWeights y{};
+    const auto& row = LpTableau[static_cast<std::size_t>(p)];
+    if (const int32_t v = labels.Row[static_cast<std::size_t>(p)]; v < 0)
+        y[static_cast<std::size_t>(-v)] = 1;
+    for (int k = 1; k <= columns; ++k)
+        if (const int32_t v = labels.Column[static_cast<std::size_t>(k)]; v < 0)
+            y[static_cast<std::size_t>(-v)] = row[static_cast<std::size_t>(k)];
+    long double largest = 1;
+    for (int r = 1; r <= rows; ++r)
+        largest = std::max(largest, y[static_cast<std::size_t>(r)]);
+    // Weights at the level of rounding noise count as none.
+    for (int r = 1; r <= rows; ++r)
+        if (y[static_cast<std::size_t>(r)] <= 1e-14L * largest)
+            y[static_cast<std::size_t>(r)] = 0;
+    return y;
+}
+
+bool ProofUsesBlock(const TLpWeights& y, int32_t block, int rows)
+{
+    const TConstraintBlockRecord& b = ConstraintBlocks[block];
+    for (int r : {b.FirstRow, b.LastRow})
+        if (r >= 1 && r <= rows && y[static_cast<std::size_t>(r)] > 0)
+            return true;
+    return false;
+}
+
+void StoreSolution(const TLpLabels& labels, const TLpScaling& sc, int rows)
 {
     for (int r = 1; r <= rows; ++r) {
         const int32_t slot = labels.Row[static_cast<std::size_t>(r)];
         if (slot > 0)
-            MaterialTable[slot].LpAmount = LpTableau[static_cast<std::size_t>(r)][0];
+            MaterialTable[slot].LpAmount =
+                LpTableau[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
     }
 }
 
@@ -124,56 +285,69 @@ void SaveRows(TLpTableau& to, const TLpTableau& from, int rows, int columns)
                     to[static_cast<std::size_t>(r)].begin());
 }
 
+void ClearLpAmounts(int columns)
+{
+    for (int j = 1; j <= std::min(columns, MaterialSlotLast); ++j)
+        MaterialTable[j].LpAmount = 0;
+}
+
 } // namespace
 
 int32_t SolveLP(int32_t release)
 {
     const int rows = LpRowCount;
     const int columns = MaterialCount;
-    TLpLabels labels;
     // A tableau that does not fit is never solved (BuildConstraintBlocks
     // refuses such tasks before they get here).
-    if (rows < 0 || rows > LpMaxRows || columns < 0 || columns > LpMaxColumns ||
-        columns > MaterialSlotLast) {
-        for (int j = 1; j <= std::min(columns, MaterialSlotLast); ++j)
-            MaterialTable[j].LpAmount = 0;
+    if (rows < 0 || rows > LpMaxRows || columns < 0 || columns > LpMaxColumns || columns > MaterialSlotLast) {
+        ClearLpAmounts(columns);
         return lpNotMet;
     }
+    // The dual simplex starts from prices of at least 0; with a negative one
+    // the programme may have no lowest cost at all.
+    for (int j = 1; j <= columns; ++j)
+        if (!(LpTableau[0][static_cast<std::size_t>(j)] >= 0)) {
+            ClearLpAmounts(columns);
+            return lpNotMet;
+        }
 
     int32_t status = lpMet;
     int32_t released = 0; // blocks of the automatic sequence tried so far
     SaveRows(LpTableauCopy, LpTableau, rows, columns);
-    ResetAttempt(labels, release, columns);
-    const int32_t limit = LpExchangeLimit();
-    int32_t exchanges = 0;
+    const TLpScaling scaling = ChooseScaling(rows, columns);
+    ApplyScaling(scaling, rows, columns);
+    TLpLabels labels;
+    ResetAttempt(labels, release, rows, columns);
 
     for (;;) {
-        const int p = PivotRow(rows);
+        const int p = RunAttempt(rows, columns, labels);
         if (p == 0) {
-            StoreSolution(labels, rows);
+            StoreSolution(labels, scaling, rows);
+            long double cost = 0;
+            for (int j = 1; j <= columns; ++j)
+                cost += LpTableauCopy[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
+            LpTableau[0][0] = LpTableauCopy[0][0] - cost;
             return status;
         }
-        const int s = PivotColumn(p, columns);
-        if (s != 0) {
-            if (++exchanges > limit) {
-                ResetAttempt(labels, 0, columns);
-                return lpNotMet;
-            }
-            Exchange(p, s, rows, columns, labels);
-            continue;
-        }
-        // Row p cannot be met: try the next block of the sequence alone.
-        if (released >= ConstraintBlockCount) {
-            ResetAttempt(labels, 0, columns);
-            return lpNotMet;
-        }
+        if (p < 0)
+            break;
+        // Row p cannot be met: try the next block of the sequence alone,
+        // passing over those that cannot help.
+        const TLpWeights proof = ProofWeights(p, rows, columns, labels);
+        do
+            ++released;
+        while (released <= ConstraintBlockCount && released <= MaxConstraintBlocks &&
+               !ProofUsesBlock(proof, released, rows));
+        if (released > ConstraintBlockCount || released > MaxConstraintBlocks)
+            break;
         status = lpMetReleased;
         SaveRows(LpTableau, LpTableauCopy, rows, columns);
-        ++released;
+        ApplyScaling(scaling, rows, columns);
         ReleaseBlock(released);
-        ResetAttempt(labels, release, columns);
-        exchanges = 0;
+        ResetAttempt(labels, release, rows, columns);
     }
+    ResetAttempt(labels, 0, rows, columns);
+    return lpNotMet;
 }
 
 } // namespace ferrolyt

@@ -12,7 +12,8 @@ namespace ferrolyt {
 inline constexpr int LpMaxRows = 280;    // constraint rows 1..280; row 0 is the cost row
 inline constexpr int LpMaxColumns = 100; // material columns 1..100; column 0 is the right side
 
-// Comparisons of the simplex treat differences below this as ties.
+// Comparisons of the simplex treat differences below this as ties; they are
+// made on the tableau scaled to entries near 1, so the tolerance is relative.
 inline constexpr long double LpTolerance = 1e-6L;
 // Right side that lets a released row never bind.
 inline constexpr long double LpReleasedRight = 1e100L;
@@ -35,16 +36,17 @@ enum TLpStatus : int32_t {
 };
 
 // Exchanges allowed in one attempt of SolveLP before it gives up with
-// lpNotMet: a dual simplex on these tableaux needs a few times the number of
-// rows, so running past this means the exchanges are cycling.
+// lpNotMet. Runs of degenerate exchanges switch to the smallest-index rule,
+// which cannot cycle, so only a fault would run past this.
 int32_t LpExchangeLimit();
 
 // Solves the programme in LpTableau over the columns 1..MaterialCount by
-// the dual simplex (the prices must be non-negative). `release` > 0 names a
-// block whose rows are lifted for the whole call. On lpMet and lpMetReleased
-// every material's LpAmount holds the solution (0 for a non-basic one); on
-// lpNotMet every LpAmount is 0. LpTableau is left as the last attempt left
-// it, so T[0][0] is the negated cost of the solution.
+// the dual simplex. `release` > 0 names a block whose rows are lifted for
+// the whole call. A negative price is refused with lpNotMet (the programme
+// may then have no lowest cost). On lpMet and lpMetReleased every
+// material's LpAmount holds the solution (0 for a non-basic one) and
+// T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The rest of
+// LpTableau is left scaled, as the last attempt left it.
 int32_t SolveLP(int32_t release);
 
 } // namespace ferrolyt

@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  glpk-utils
+  glpk-utils libglpk-dev
   unzip
   xvfb xauth fonts-dejavu-core
   locales

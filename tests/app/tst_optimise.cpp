@@ -1,13 +1,16 @@
 // F10 on the sample project with the real optimiser: the arc-furnace task is
-// met outright, and the result on screen is the charge the optimiser chose.
+// met outright, and the result on screen is the charge the optimiser chose;
+// the scrap-only task is not, and lists its alternatives.
 
 #include "AppFixture.h"
 
+#include "Settings.h"
 #include "TaskList.h"
 #include "ThSys.h"
 #include "support/ShownNumber.h"
 
 #include <QLineEdit>
+#include <QTreeWidget>
 
 #include <cmath>
 
@@ -58,6 +61,38 @@ private slots:
             if (task.MaxMet != UnsetValue)
                 QVERIFY(sys.MetalMass <= task.MaxMet * 1.01L);
         }
+    }
+
+    void theScrapOnlyTaskListsItsAlternativesCheapestFirst()
+    {
+        // No scrap grade is clean enough for its copper limit: the task as
+        // stated has no charge, and the list offers what can be released.
+        Settings.FinalTempMode = 0;
+        int scrapOnly = -1;
+        for (int k = 0; k < TaskList.Count; ++k)
+            if (QString::fromStdString(TaskList.Items[static_cast<std::size_t>(k + 1)].Name).startsWith("Лише брухт"))
+                scrapOnly = k;
+        QVERIFY(scrapOnly >= 0);
+        app.w->TaskBoxClick(scrapOnly);
+
+        app.w->StartA->trigger();
+
+        QVERIFY2(!app.Texts().join(";").contains("НЕ ЗНАЙДЕНО РІШЕННЯ!"), qPrintable(app.Texts().join("; ")));
+        QVERIFY(!CalcBusy);
+        QVERIFY(ResultsShown);
+        const auto& list = app.w->Alternatives;
+        QVERIFY(!list.empty());
+        QCOMPARE(app.w->AltView->topLevelItemCount(), int(list.size()));
+        bool copper = false;
+        for (std::size_t k = 0; k < list.size(); ++k) {
+            copper = copper || list[k].Name == "[Cu] макс";
+            QCOMPARE(app.w->AltView->topLevelItem(int(k))->text(0), QString::fromStdString(list[k].Name));
+            if (k > 0)
+                QVERIFY(list[k - 1].Cost <= list[k].Cost);
+        }
+        QVERIFY(copper);
+        // The cheapest alternative is the one re-solved and marked.
+        QCOMPARE(app.w->CurrentAlternative, 0);
     }
 };
 

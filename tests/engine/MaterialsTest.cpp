@@ -176,6 +176,7 @@ TEST_F(MaterialsFile, RefusedFilesLeaveThePreviousMaterials)
         {{"@Fe Xq", "X | 1"}, "Xq"},
         {{"@Fe C", "X | 1e41"}, "Рядок 2"},
         {{"@Fe0", "X | 1"}, "Fe0"},
+        {{"@Fe C", "Scrap | 0.2 $120", "Slag | 0.1 $-50"}, "Рядок 3: матеріал Slag: ціна"},
     };
     for (const auto& c : cases) {
         RecordingHost host;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -133,7 +134,7 @@ TEST(OptimiserRelaxation, AmountsMoveTowardsTheLpSolution)
     // r = |(4, 0, -0.0003)| / (1e-6 + 10.0003), w = 3 r.
     const long double r = std::sqrt(16 + 0.0003L * 0.0003L) / (1e-6L + 10.0003L);
     const long double w = 3 * r;
-    EXPECT_FALSE(RelaxAndTest(1e-5L));
+    EXPECT_FALSE(TRelaxation{}.Step(1e-5L));
     EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), static_cast<double>((8 + w * 4) / (w + 1)), 1e-15);
     EXPECT_EQ(MaterialTable[2].Amount, 2);
     EXPECT_EQ(MaterialTable[3].Amount, 0); // (0.0003 + w 0.0006)/(w + 1) < 0.0005
@@ -149,13 +150,68 @@ TEST(OptimiserRelaxation, ConvergenceLoosensByOneTolerancePerPass)
     for (const auto& [gap, converges] : {std::pair{0.9e-2L, true}, std::pair{1.1e-2L, false}}) {
         MaterialTable[1].LpAmount = 100;
         MaterialTable[1].Amount = 100 - gap;
-        EXPECT_EQ(RelaxAndTest(1e-5L), converges) << gap;
+        EXPECT_EQ(TRelaxation{}.Step(1e-5L), converges) << gap;
     }
     Settings = TSettingsRecord{};
     EXPECT_EQ(OptimiserTolerance(), 1e-5L);
     Settings.AccurateOptimisation = true;
     EXPECT_EQ(OptimiserTolerance(), 1e-7L);
     Settings = TSettingsRecord{};
+}
+
+TEST(OptimiserRelaxation, SwingBetweenTwoVerticesDiesOut)
+{
+    // Linear rows that overshoot: around 5 t the programme's answer moves
+    // three times as far as the charge and the other way, and it is held to
+    // 0..10 t by the material's bounds. With the weight at 0.33 every move
+    // overshoots further until the answer swings between the vertices 0 and
+    // 10 t; the run must settle at 5 t well inside the pass limit.
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 4;
+    TRelaxation relaxation;
+    bool converged = false;
+    for (SlpPass = 1; SlpPass <= MaxSlpPasses && !converged; ++SlpPass) {
+        const long double x = MaterialTable[1].Amount;
+        MaterialTable[1].LpAmount = std::clamp(5 - 3 * (x - 5), 0.0L, 10.0L);
+        converged = relaxation.Step(1e-5L);
+    }
+    EXPECT_TRUE(converged);
+    EXPECT_LE(SlpPass, 40);
+    EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), 5, 1e-3);
+    EXPECT_GT(relaxation.Floor(), MinRelaxationWeight);
+
+    // A run that approaches steadily keeps the lowest weight.
+    MaterialTable[1].Amount = 4;
+    TRelaxation steady;
+    for (SlpPass = 1; SlpPass <= 10; ++SlpPass) {
+        MaterialTable[1].LpAmount = 5 + 0.5L * (MaterialTable[1].Amount - 5);
+        steady.Step(1e-5L);
+    }
+    EXPECT_EQ(steady.Floor(), MinRelaxationWeight);
+}
+
+TEST(OptimiserRelaxation, RowsThatCannotBeMetHalveTheLastMove)
+{
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 2;
+    MaterialTable[1].LpAmount = 10;
+    TRelaxation relaxation;
+    EXPECT_FALSE(relaxation.StepBack()); // no move to halve yet
+    SlpPass = 1;
+    relaxation.Step(1e-5L);
+    ASSERT_EQ(MaterialTable[1].Amount, 10);
+    long double expected = 10;
+    for (int k = 1; k <= 6; ++k) {
+        ASSERT_TRUE(relaxation.StepBack()) << k;
+        expected = (expected + 2) / 2;
+        EXPECT_EQ(MaterialTable[1].Amount, expected);
+        EXPECT_EQ(ChargeTotal, expected);
+    }
+    // Halved six times in a row, the rows are taken as they are.
+    EXPECT_FALSE(relaxation.StepBack());
+    EXPECT_GT(relaxation.Floor(), MinRelaxationWeight);
 }
 
 TEST(OptimiserRelaxation, FinalAmountsRoundToGrams)

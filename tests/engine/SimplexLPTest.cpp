@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -74,7 +75,7 @@ long double Violation(const TestLp& lp)
 // Random programmes in the tableau's form, integer data so that verdicts do
 // not hang on rounding.
 
-enum class Shape { Mixed, Covering, Degenerate, Infeasible, Bounds };
+enum class Shape { Mixed, Covering, Degenerate, Infeasible, Bounds, Contents };
 
 TestLp RandomLp(std::mt19937& rng, Shape shape, int maxRows, int maxColumns)
 {
@@ -122,6 +123,30 @@ TestLp RandomLp(std::mt19937& rng, Shape shape, int maxRows, int maxColumns)
             lp.B[r] = uniform(0, 5);
             lp.B[r2] = -lp.B[r] - uniform(1, 5);
         }
+    }
+    if (shape == Shape::Contents) {
+        // A charge of 20..60 t, each material at most 25 t, and the contents
+        // of trace elements (0..3 ppm in each material) held to limits of
+        // 0.5, 1, 1.5 or 2 ppm. Written in half-ppm so that the data are whole;
+        // the tests scale the rows down to tonnes per tonne.
+        for (int r = 0; r < lp.Rows; ++r) {
+            auto& row = lp.A[r];
+            const int limit = uniform(1, 4);
+            for (auto& a : row)
+                a = uniform(0, 6) - limit;
+            lp.B[r] = 0;
+        }
+        for (int j = 0; j < lp.Columns; ++j) {
+            std::vector<long double> bound(lp.Columns, 0);
+            bound[j] = 1;
+            lp.A.push_back(bound);
+            lp.B.push_back(25);
+        }
+        lp.A.push_back(std::vector<long double>(lp.Columns, -1));
+        lp.B.push_back(-uniform(20, 60));
+        lp.A.push_back(std::vector<long double>(lp.Columns, 1));
+        lp.B.push_back(60);
+        lp.Rows = static_cast<int>(lp.A.size());
     }
     if (shape == Shape::Bounds) {
         // Material-like rows: lower and upper amounts and a share of the total.
@@ -267,7 +292,35 @@ std::vector<Reference> SolveWithGlpk(const std::vector<TestLp>& lps, const std::
     return refs;
 }
 
-void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsigned seed, const std::string& tag)
+// Factors by which a test writes the same programme in other units: row r
+// of the tableau times Row[r], column j (its entries and its price) times
+// Column[j], and every price times Cost. The amounts found are then
+// Column[j] times smaller and the cost Cost times larger.
+struct Units {
+    std::vector<long double> Row, Column;
+    long double Cost = 1;
+};
+
+Units SameUnits(const TestLp& lp) { return {std::vector<long double>(lp.Rows, 1), std::vector<long double>(lp.Columns, 1), 1}; }
+
+void LoadTableau(const TestLp& lp, const Units& u)
+{
+    LoadTableau(lp);
+    for (int j = 1; j <= lp.Columns; ++j)
+        LpTableau[0][j] *= u.Cost * u.Column[j - 1];
+    for (int r = 1; r <= lp.Rows; ++r) {
+        LpTableau[r][0] *= u.Row[r - 1];
+        for (int j = 1; j <= lp.Columns; ++j)
+            LpTableau[r][j] *= u.Row[r - 1] * u.Column[j - 1];
+    }
+}
+
+using UnitsOf = Units (*)(const TestLp&, std::mt19937&);
+
+Units NoChange(const TestLp& lp, std::mt19937&) { return SameUnits(lp); }
+
+void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsigned seed, const std::string& tag,
+                     UnitsOf unitsOf = NoChange)
 {
     std::mt19937 rng(seed);
     std::vector<TestLp> lps;
@@ -279,7 +332,8 @@ void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsign
     int feasibleCount = 0;
     for (std::size_t k = 0; k < lps.size(); ++k) {
         const TestLp& lp = lps[k];
-        LoadTableau(lp);
+        const Units units = unitsOf(lp, rng);
+        LoadTableau(lp, units);
         const int32_t status = SolveLP(0);
         SCOPED_TRACE(tag + " programme " + std::to_string(k) + " (" + std::to_string(lp.Rows) + " x " +
                      std::to_string(lp.Columns) + ")");
@@ -291,17 +345,50 @@ void CompareWithGlpk(Shape shape, int count, int maxRows, int maxColumns, unsign
         }
         ++feasibleCount;
         ASSERT_EQ(status, lpMet);
+        const long double shownCost = -LpTableau[0][0] / units.Cost;
+        for (int j = 1; j <= lp.Columns; ++j)
+            MaterialTable[j].LpAmount *= units.Column[j - 1];
         const long double cost = CostOfLpAmounts(lp);
         const long double scale = std::max(1.0L, std::fabs(refs[k].Cost));
         EXPECT_LE(std::fabs(cost - refs[k].Cost), 1e-7L * scale) << "SolveLP " << cost << ", glpsol " << refs[k].Cost;
-        EXPECT_LE(std::fabs(-LpTableau[0][0] - cost), 1e-9L * scale) << "the cost row disagrees with the amounts";
-        EXPECT_LE(Violation(lp), 1e-9L);
+        EXPECT_LE(std::fabs(shownCost - cost), 1e-9L * scale) << "the cost row disagrees with the amounts";
+        EXPECT_LE(Violation(lp), 1e-9L * scale);
     }
     // The batch must exercise both verdicts where its shape allows.
     if (shape == Shape::Infeasible)
         EXPECT_EQ(feasibleCount, 0);
     else
         EXPECT_GT(feasibleCount, 0);
+}
+
+// Every row, every column and the prices in units from 1e-6 to 1e6 apart.
+Units MixedUnits(const TestLp& lp, std::mt19937& rng)
+{
+    std::uniform_int_distribution<int> power(-6, 6);
+    Units u = SameUnits(lp);
+    for (auto& f : u.Row)
+        f = std::pow(10.0L, power(rng));
+    for (auto& f : u.Column)
+        f = std::pow(10.0L, power(rng));
+    u.Cost = std::pow(10.0L, power(rng));
+    return u;
+}
+
+template <int Power>
+Units AllScaled(const TestLp& lp, std::mt19937&)
+{
+    const long double f = std::pow(10.0L, Power);
+    return {std::vector<long double>(lp.Rows, f), std::vector<long double>(lp.Columns, f), f};
+}
+
+// The content rows in tonnes per tonne (half-ppm × 5e-7); the bounds stay in
+// tonnes.
+Units ContentsInTonnes(const TestLp& lp, std::mt19937&)
+{
+    Units u = SameUnits(lp);
+    for (int r = 0; r < lp.Rows - lp.Columns - 2; ++r)
+        u.Row[r] = 5e-7L;
+    return u;
 }
 
 } // namespace
@@ -315,6 +402,20 @@ TEST(SimplexAgainstGlpk, DegenerateProgrammes) { CompareWithGlpk(Shape::Degenera
 TEST(SimplexAgainstGlpk, InfeasibleProgrammes) { CompareWithGlpk(Shape::Infeasible, 60, 15, 10, 41u, "infeasible"); }
 TEST(SimplexAgainstGlpk, MaterialBoundsAndShares) { CompareWithGlpk(Shape::Bounds, 60, 25, 15, 53u, "bounds"); }
 TEST(SimplexAgainstGlpk, LargestTableau) { CompareWithGlpk(Shape::Covering, 4, 280, 100, 61u, "largest"); }
+
+TEST(SimplexAgainstGlpk, ContentLimitsOfAFewPpm)
+{
+    CompareWithGlpk(Shape::Contents, 80, 4, 8, 67u, "contents", ContentsInTonnes);
+}
+
+TEST(SimplexAgainstGlpk, VerdictAndCostDoNotDependOnUnits)
+{
+    CompareWithGlpk(Shape::Mixed, 60, 25, 20, 71u, "mixed-units", MixedUnits);
+    CompareWithGlpk(Shape::Bounds, 40, 25, 15, 73u, "bounds-units", MixedUnits);
+    CompareWithGlpk(Shape::Infeasible, 30, 15, 10, 79u, "infeasible-units", MixedUnits);
+    CompareWithGlpk(Shape::Covering, 30, 40, 30, 83u, "small-units", AllScaled<-6>);
+    CompareWithGlpk(Shape::Covering, 30, 40, 30, 89u, "large-units", AllScaled<6>);
+}
 
 // ---------------------------------------------------------------------------
 
@@ -336,11 +437,10 @@ void Tableau(std::vector<long double> prices, std::vector<std::vector<long doubl
 TEST(SimplexPivotRules, RowsMetAtTheStartNeedNoExchange)
 {
     Tableau({3, 4}, {{5, 1, 1}, {0, -1, 2}, {2, 0, 1}});
-    const TLpTableau before = LpTableau;
     EXPECT_EQ(SolveLP(0), lpMet);
     EXPECT_EQ(MaterialTable[1].LpAmount, 0);
     EXPECT_EQ(MaterialTable[2].LpAmount, 0);
-    EXPECT_EQ(LpTableau, before);
+    EXPECT_EQ(LpTableau[0][0], 0);
 }
 
 TEST(SimplexPivotRules, EarlierRowWinsWithinTolerance)
@@ -352,8 +452,8 @@ TEST(SimplexPivotRules, EarlierRowWinsWithinTolerance)
     ASSERT_EQ(SolveLP(0), lpMet);
     EXPECT_NEAR(static_cast<double>(MaterialTable[1].LpAmount), 5.0000005, 1e-12);
 
-    // Lower by more than the tolerance: row 2 goes first.
-    Tableau({2, 1, 1}, {{-5, -1, -1, 0}, {-5.000002L, -1, 0, -1}});
+    // Lower by clearly more than the tolerance: row 2 goes first.
+    Tableau({2, 1, 1}, {{-5, -1, -1, 0}, {-5.00002L, -1, 0, -1}});
     ASSERT_EQ(SolveLP(0), lpMet);
     EXPECT_NEAR(static_cast<double>(MaterialTable[1].LpAmount), 5, 1e-12);
 }
@@ -450,13 +550,47 @@ TEST(SimplexGuards, TableauBeyondItsRoomIsNotSolved)
     EXPECT_EQ(SolveLP(0), lpNotMet);
 }
 
-TEST(SimplexGuards, CyclingEndsAtTheExchangeLimit)
+TEST(SimplexGuards, BealesCyclingExampleEndsAtItsOptimumInEveryOrder)
 {
-    // The transposed form of Beale's example: with the most violated row and
-    // the first of tied ratios, the exchanges return to the starting basis
-    // every six steps and never end on their own.
-    Tableau({0, 0, 1}, {{-0.75L, -0.25L, -0.5L, 0}, {20, 8, 12, 0}, {-0.5L, 1, 0.5L, -1}, {6, -9, -3, 0}});
+    // The dual form of Beale's example (E. M. L. Beale, "Cycling in the dual
+    // simplex algorithm", Naval Research Logistics Quarterly 2 (1955) 269):
+    // with the most violated row and the first of tied ratios the exchanges
+    // come back to the starting basis every six steps in half of the orders
+    // of its rows and columns. Its lowest cost is 1.25.
+    const std::vector<long double> prices{0, 0, 1};
+    const std::vector<std::vector<long double>> rows{
+        {-0.75L, -0.25L, -0.5L, 0}, {20, 8, 12, 0}, {-0.5L, 1, 0.5L, -1}, {6, -9, -3, 0}};
+    std::vector<int> rowOrder{0, 1, 2, 3};
+    int orders = 0;
+    do {
+        std::vector<int> columnOrder{0, 1, 2};
+        do {
+            std::vector<long double> p;
+            for (int j : columnOrder)
+                p.push_back(prices[static_cast<std::size_t>(j)]);
+            std::vector<std::vector<long double>> t;
+            for (int r : rowOrder) {
+                const auto& row = rows[static_cast<std::size_t>(r)];
+                t.push_back({row[0]});
+                for (int j : columnOrder)
+                    t.back().push_back(row[static_cast<std::size_t>(j) + 1]);
+            }
+            Tableau(p, t);
+            SCOPED_TRACE("order " + std::to_string(orders));
+            ASSERT_EQ(SolveLP(0), lpMet);
+            EXPECT_NEAR(static_cast<double>(-LpTableau[0][0]), 1.25, 1e-12);
+            ++orders;
+        } while (std::next_permutation(columnOrder.begin(), columnOrder.end()));
+    } while (std::next_permutation(rowOrder.begin(), rowOrder.end()));
+    EXPECT_EQ(orders, 144);
+}
+
+TEST(SimplexGuards, NegativePriceIsNeverReportedAsMet)
+{
+    // x1 >= 1 at a price of -1: the more of it, the cheaper, without end.
+    Tableau({-1, 2}, {{-1, -1, 0}, {-2, 0, -1}});
+    MaterialTable[1].LpAmount = 7;
     EXPECT_EQ(SolveLP(0), lpNotMet);
-    for (int j = 1; j <= 3; ++j)
-        EXPECT_EQ(MaterialTable[j].LpAmount, 0);
+    EXPECT_EQ(MaterialTable[1].LpAmount, 0);
+    EXPECT_EQ(MaterialTable[2].LpAmount, 0);
 }
