@@ -1386,18 +1386,12 @@ void TFForw::OpenFile(const std::string& fileName)
     if (ext == ".FWP") {
         LoadProject(fileName);
     } else if (ext == ".CON") {
-        // The project keeps naming its own constants file.
-        LoadConstants(fileName);
-        LoadInteractionParams(ProjectValue("EpsFile"));
-        LoadSlagData(ProjectValue("SlgFile"));
-        LoadGases(ProjectValue("GasFile"));
-        LoadMaterials(ProjectValue("MatFile"), false);
-        MeltButClick(-1);
+        if (OpenConstantsFile(fileName))
+            MeltButClick(-1);
     } else if (ext == ".MAT") {
-        if (!LoadMaterials(fileName, false)) {
-            LoadMaterials(ProjectValue("MatFile"), false);
+        // A refused file leaves the materials as they were.
+        if (!LoadMaterials(fileName, false))
             return;
-        }
         const int i = TaskListBoxIndex;
         if (i >= 0 && i < static_cast<int>(TaskListBox.size())) {
             TaskMatFiles.resize(TaskListBox.size());
@@ -1409,8 +1403,7 @@ void TFForw::OpenFile(const std::string& fileName)
             MeltButClick(-1);
         }
     } else if (ext == ".TSK") {
-        LoadMaterials(ProjectValue("MatFile"), false);
-        if (!TaskList.LoadFromFile(fileName, 0))
+        if (!OpenTaskFile(fileName))
             return;
         const std::string name = TaskList.FileName;
         TaskMatFiles.resize(TaskListBox.size());
