@@ -1389,19 +1389,8 @@ void TFForw::OpenFile(const std::string& fileName)
         if (OpenConstantsFile(fileName))
             MeltButClick(-1);
     } else if (ext == ".MAT") {
-        // A refused file leaves the materials as they were.
-        if (!LoadMaterials(fileName, false))
-            return;
-        const int i = TaskListBoxIndex;
-        if (i >= 0 && i < static_cast<int>(TaskListBox.size())) {
-            TaskMatFiles.resize(TaskListBox.size());
-            TaskMatFiles[static_cast<std::size_t>(i)] = ProjectValue("MatFile");
-            const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(i)];
-            if (TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
-                MeltButClick(-1);
-        } else {
+        if (OpenMaterialsFile(fileName))
             MeltButClick(-1);
-        }
     } else if (ext == ".TSK") {
         if (!OpenTaskFile(fileName))
             return;

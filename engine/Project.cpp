@@ -230,6 +230,25 @@ bool OpenConstantsFile(const std::string& fileName)
     return loaded;
 }
 
+bool OpenMaterialsFile(const std::string& fileName)
+{
+    const TModelSnapshot before;
+    if (!LoadMaterials(fileName, false))
+        return false;
+    // The tasks name their materials by place in the table: they are read
+    // again against the new one.
+    const int i = TaskListBoxIndex;
+    if (i < 0 || i >= static_cast<int>(TaskListBox.size()))
+        return true;
+    TaskMatFiles.resize(TaskListBox.size());
+    TaskMatFiles[static_cast<std::size_t>(i)] = ProjectValue("MatFile");
+    const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(i)];
+    if (TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+        return true;
+    before.Restore();
+    return false;
+}
+
 bool OpenTaskFile(const std::string& fileName)
 {
     const TModelSnapshot before;

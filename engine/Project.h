@@ -73,6 +73,12 @@ bool LoadProject(const std::string& fileName);
 // and the model is left as it was. True when everything loaded.
 bool OpenConstantsFile(const std::string& fileName);
 
+// The main window's "open" of a materials file: the file, then the tasks
+// of the selected task file read again against it (it becomes that entry's
+// materials file). A refusal of either leaves the model as it was. True
+// when everything loaded.
+bool OpenMaterialsFile(const std::string& fileName);
+
 // The main window's "open" of a task file: the project's materials, then
 // the tasks of the file; a refusal leaves the model and the task list as
 // they were. True when both loaded.

@@ -238,7 +238,7 @@ protected:
         case Route::Gas:
             return LoadProject((folder / "FERROLYT.FWP").string());
         case Route::Materials:
-            return LoadMaterials(file.string(), false);
+            return OpenMaterialsFile(file.string());
         case Route::Tasks:
             return OpenTaskFile(file.string());
         case Route::HeatLog:
