@@ -1394,31 +1394,13 @@ void TFForw::OpenFile(const std::string& fileName)
     if (ext == ".FWP") {
         LoadProject(fileName);
     } else if (ext == ".CON") {
-        // The project keeps naming its own constants file.
-        LoadConstants(fileName);
-        LoadInteractionParams(ProjectValue("EpsFile"));
-        LoadSlagData(ProjectValue("SlgFile"));
-        LoadGases(ProjectValue("GasFile"));
-        LoadMaterials(ProjectValue("MatFile"), false);
-        MeltButClick(-1);
-    } else if (ext == ".MAT") {
-        if (!LoadMaterials(fileName, false)) {
-            LoadMaterials(ProjectValue("MatFile"), false);
-            return;
-        }
-        const int i = TaskListBoxIndex;
-        if (i >= 0 && i < static_cast<int>(TaskListBox.size())) {
-            TaskMatFiles.resize(TaskListBox.size());
-            TaskMatFiles[static_cast<std::size_t>(i)] = ProjectValue("MatFile");
-            const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(i)];
-            if (TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
-                MeltButClick(-1);
-        } else {
+        if (OpenConstantsFile(fileName))
             MeltButClick(-1);
-        }
+    } else if (ext == ".MAT") {
+        if (OpenMaterialsFile(fileName))
+            MeltButClick(-1);
     } else if (ext == ".TSK") {
-        LoadMaterials(ProjectValue("MatFile"), false);
-        if (!TaskList.LoadFromFile(fileName, 0))
+        if (!OpenTaskFile(fileName))
             return;
         const std::string name = TaskList.FileName;
         TaskMatFiles.resize(TaskListBox.size());

@@ -1,5 +1,8 @@
 #include "DataFiles.h"
 
+#include "FieldRanges.h"
+
+#include "Host.h"
 #include "Model.h"
 #include "PathResolver.h"
 #include "ProgramDir.h"
@@ -90,11 +93,12 @@ bool Fail(const std::string& fileName, const ContentError& e)
     return false;
 }
 
-bool FitsDouble(long double v) { return std::fabs(v) <= static_cast<long double>(DBL_MAX); }
 
 } // namespace
 
 std::string LoadFailedText(const std::string& fileName) { return "Неможливо завантажити файл " + fileName; }
+
+std::string NoRecordsText(const std::string& what) { return "файл не містить " + what; }
 
 std::string LoadFailedText(const std::string& fileName, std::size_t line, const std::string& reason)
 {
@@ -113,15 +117,57 @@ fs::path ResolveProjectFile(const std::string& name)
     return here;
 }
 
-bool ReadDataFile(const fs::path& path, std::vector<std::string>& lines)
+bool ReadDataFile(const fs::path& path, const std::string& fileName, std::vector<std::string>& lines)
 {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
+    TTextReadNotes notes;
+    std::string error;
+    if (!TryReadTextFile1251(path, lines, &error, &notes)) {
+        ShowWarning(LoadFailedText(fileName) + "\n" + error);
         return false;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > MaxDataFileBytes)
+    }
+    if (notes.ControlBytes * 20 > notes.Bytes) {
+        ShowWarning(LoadFailedText(fileName) + "\nце не текст: " + std::to_string(notes.ControlBytes) +
+                    " керівних символів на " + std::to_string(notes.Bytes) + " байт");
+        lines.clear();
         return false;
-    return TryReadTextFile1251(path, lines);
+    }
+    // Every file of ours ends its lines with CR LF: a last line with text
+    // and no line break is most likely a file cut short, and its last value
+    // a number cut in two.
+    if (!notes.LastLineEnded && !lines.empty() && !TrimBlanks(lines.back()).empty()) {
+        ShowWarning(LoadFailedText(fileName, lines.size(), "рядок не закінчується розривом рядка (файл обірвано?)"));
+        lines.clear();
+        return false;
+    }
+    if (notes.Utf8)
+        ShowWarning(Utf8FileText(fileName));
+    return true;
+}
+
+bool SaveDataFile(const fs::path& file, const std::string& shownName, const std::vector<std::string>& lines)
+{
+    std::string error;
+    bool readOnly = false;
+    if (TryWriteTextFile1251(file, lines, &error, false, &readOnly))
+        return true;
+    if (readOnly) {
+        if (!CurrentHost().AskYesNo(ReadOnlyQuestion(shownName)))
+            return false;
+        if (TryWriteTextFile1251(file, lines, &error, true))
+            return true;
+    }
+    ShowWarning("Неможливо зберегти файл " + shownName + "\n" + error);
+    return false;
+}
+
+std::string ReadOnlyQuestion(const std::string& fileName)
+{
+    return "Файл " + fileName + " призначено лише для читання. Замінити його?";
+}
+
+std::string Utf8FileText(const std::string& fileName)
+{
+    return "Файл " + fileName + " записано в кодуванні UTF-8, а не Windows-1251: його прочитано як UTF-8";
 }
 
 // ---------------------------------------------------------------------------
@@ -129,20 +175,14 @@ bool ReadDataFile(const fs::path& path, std::vector<std::string>& lines)
 
 bool LoadConstants(const std::string& fileName)
 {
-    ElementBase.Clear();
-    BaseElemLast = -1;
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
         return false;
-    }
     return LoadConstantsFromLines(lines, fileName);
 }
 
 bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::string& fileName)
 {
-    ElementBase.Clear();
-    BaseElemLast = -1;
     auto base = std::make_unique<TElems>();
     std::size_t i = 1; // the title line
     while (i < lines.size()) {
@@ -185,6 +225,9 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             long double v = 0;
             if (!TryParseReal(token, v))
                 throw bad();
+            if (const std::string refusal = OutOfRange(FieldRange::Coefficient, v); !refusal.empty())
+                throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": поле " + std::to_string(field) + ": " +
+                                                      refusal};
             ++field;
             return v;
         };
@@ -212,13 +255,14 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             rec.NmiSurfaceCoef = readReal();
             // Every later routine divides by the molar mass and takes the
             // square root of e²: values that would poison them are refused here.
-            if (!(rec.MolarMass > 0))
-                throw ContentError{i, "елемент " + rec.Symbol + ": молярна маса має бути додатною"};
+            if (const std::string refusal = OutOfRange(FieldRange::MolarMass, rec.MolarMass); !refusal.empty())
+                throw ContentError{i, "елемент " + rec.Symbol + ": молярна маса " + refusal};
+            if (const std::string refusal = OutOfRange(FieldRange::Valence, rec.Valence); !refusal.empty())
+                throw ContentError{i, "елемент " + rec.Symbol + ": валентність " + refusal};
             if (!(e2 >= 0))
                 throw ContentError{i, "елемент " + rec.Symbol + ": поле 10 не може бути від'ємним"};
             rec.SlagEnergy = std::sqrt(e2);
         } catch (const ContentError& e) {
-            ElementBase.Clear();
             return Fail(fileName, e);
         }
         rec.Index = static_cast<uint16_t>(base->Count);
@@ -229,6 +273,8 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
         base->Add(rec);
         i = cursor.Line() + 1; // the rest of the last line is ignored
     }
+    if (base->Count == 0)
+        return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного елемента")});
     ElementBase.Assign(*base);
     BaseElemLast = ElementBase.Count - 1;
     return true;
@@ -240,10 +286,8 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
 bool LoadInteractionParams(const std::string& fileName)
 {
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
         return false;
-    }
     return LoadInteractionParamsFromLines(lines, fileName);
 }
 
@@ -268,22 +312,33 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
         NextToken(line, symbol, 1, 1, BlankSet);
         long double lo = 0;
         long double hi = 0;
-        if (ReadValueOrRange(line, '\0', noDelims, lo, hi)) {
-            e[static_cast<std::size_t>(r)] = lo;
-            eRead[static_cast<std::size_t>(r)] = true;
-        }
-        for (int c = 1; ReadValueOrRange(line, '\0', noDelims, lo, hi); ++c) {
-            if (c >= MaxTableColumns)
-                return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
-                                              " параметрів взаємодії (межа " +
-                                              std::to_string(MaxTableColumns - 1) + ")"});
-            if (!FitsDouble(lo))
-                return Fail(fileName, {i, "параметр взаємодії " + std::to_string(c) + " поза межами"});
-            (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
-            (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
+        std::string refusal;
+        auto readValue = [&]() {
+            const bool read = ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::Coefficient, refusal);
+            if (!refusal.empty())
+                throw ContentError{i, "параметр взаємодії " + refusal};
+            return read;
+        };
+        try {
+            if (readValue()) {
+                e[static_cast<std::size_t>(r)] = lo;
+                eRead[static_cast<std::size_t>(r)] = true;
+            }
+            for (int c = 1; readValue(); ++c) {
+                if (c >= MaxTableColumns)
+                    return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
+                                                  " параметрів взаємодії (межа " +
+                                                  std::to_string(MaxTableColumns - 1) + ")"});
+                (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
+                (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
+            }
+        } catch (const ContentError& error) {
+            return Fail(fileName, error);
         }
     }
 
+    if (r == 0)
+        return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
     WagnerMatrix = *wagner;
     WagnerE = e;
     InteractionEnergy = {};
@@ -324,10 +379,8 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
 bool LoadSlagData(const std::string& fileName)
 {
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
         return false;
-    }
     return LoadSlagDataFromLines(lines, fileName);
 }
 
@@ -348,18 +401,23 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
         NextToken(line, symbol, 1, 1, BlankSet);
         long double lo = 0;
         long double hi = 0;
-        for (int c = 0; ReadValueOrRange(line, '\0', noDelims, lo, hi); ++c) {
+        std::string refusal;
+        for (int c = 0; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal); ++c) {
+            if (!refusal.empty())
+                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + ": " + refusal});
             if (c >= MaxTableColumns)
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns) + " значень (межа " +
                                               std::to_string(MaxTableColumns) + ")"});
             if (c == r)
                 continue; // the diagonal is read and discarded
             const long double rounded = std::rint(lo); // ties to even
-            if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
-                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + " поза межами"});
             (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(rounded);
         }
+        if (!refusal.empty())
+            return Fail(fileName, {i, refusal});
     }
+    if (r < 0)
+        return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
     SlagMatrix = *table;
     return true;
 }
@@ -369,24 +427,14 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
 
 bool LoadGases(const std::string& fileName)
 {
-    for (auto& g : GasBase)
-        g = TGasSpeciesRecord{};
-    // A count left over from an earlier file would point at the cleared
-    // records: it goes with them.
-    GasBaseCount = 0;
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
         return false;
-    }
     return LoadGasesFromLines(lines, fileName);
 }
 
 bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string& fileName)
 {
-    for (auto& g : GasBase)
-        g = TGasSpeciesRecord{};
-    GasBaseCount = 0;
     auto table = std::make_unique<TGasSpeciesTable>();
     int32_t count = 0;
     try {
@@ -409,6 +457,8 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 next();
                 if (!TryParseReal(token, c))
                     throw bad();
+                if (const std::string refusal = OutOfRange(FieldRange::Coefficient, c); !refusal.empty())
+                    throw ContentError{i, "поле " + std::to_string(field) + ": " + refusal};
                 ++field;
             }
             rec.Coef[7] *= 1000.0L; // H0: kJ/mol in the file
@@ -456,6 +506,10 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
     } catch (const ContentError& e) {
         return Fail(fileName, e);
     }
+    // Without a species the gas phase cannot form and no melt converges.
+    if (count == 0)
+        return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1,
+                               NoRecordsText("жодної частинки газу з елементів файлу констант")});
     GasBase = *table;
     GasBaseCount = count;
     return true;

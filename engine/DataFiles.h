@@ -11,6 +11,8 @@
 // holds a number the tables cannot take is refused as a whole, with a
 // warning naming the file, the line and the reason.
 
+#include "TextFile.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -22,28 +24,45 @@ namespace ferrolyt {
 inline constexpr int MaxEpsRows = 40;   // rows 1..40; element 0, the solvent, has none
 inline constexpr int MaxTableColumns = 41;
 inline constexpr int MaxSlgRows = 41;
-// A data file larger than this is not a data file of ours.
-inline constexpr std::uintmax_t MaxDataFileBytes = 64u * 1024u * 1024u;
 
 // "Неможливо завантажити файл " + name: the message of every loader that
 // cannot read its file.
 std::string LoadFailedText(const std::string& fileName);
 // The same, with the line (1-based) and the reason the content was refused.
 std::string LoadFailedText(const std::string& fileName, std::size_t line, const std::string& reason);
+// The reason for a file that holds none of its records ("жодного елемента").
+std::string NoRecordsText(const std::string& what);
+// The note shown when a data file turned out to be UTF-8 and was read so.
+std::string Utf8FileText(const std::string& fileName);
 
 // A name from a project or task file, resolved against the current folder
 // (which the project loader sets to the project's folder) and, when it is
 // not found there, against the program folder.
 std::filesystem::path ResolveProjectFile(const std::string& name);
 
-// Reads a data file into UTF-8 lines. Only regular files of at most
-// MaxDataFileBytes are read, so a name that points at a device or a pipe
-// cannot stall the program. False when the file cannot be read.
-bool ReadDataFile(const std::filesystem::path& path, std::vector<std::string>& lines);
+// Reads a data file into UTF-8 lines (ReadTextFile1251: regular files of
+// at most MaxDataFileBytes). A file of which more than one byte in twenty
+// is a control character is not text and is refused, and so is a last line
+// with text but no line break (a file cut short). On failure it shows
+// LoadFailedText(fileName) with the reason and returns false; a UTF-8 file
+// is read with a note saying so.
+bool ReadDataFile(const std::filesystem::path& path, const std::string& fileName, std::vector<std::string>& lines);
+
+// Writes a data, task or project file (WriteTextFile1251). A read-only file
+// is replaced only when the user answers Yes to ReadOnlyQuestion; any
+// other failure is shown as "Неможливо зберегти файл " + shownName with
+// the reason. False when nothing was written.
+bool SaveDataFile(const std::filesystem::path& file, const std::string& shownName,
+                  const std::vector<std::string>& lines);
+std::string ReadOnlyQuestion(const std::string& fileName);
 
 // The main window's commands of the same names delegate to these.
 
-// Clears ElementBase (BaseElemLast := -1) and fills it from the file.
+// Every loader reads into a copy and replaces the model's table only when
+// the whole file was accepted: a refused file leaves the model as it was.
+// A file without a single record (element, row, species) is refused.
+
+// Fills ElementBase (and BaseElemLast) from the file.
 bool LoadConstants(const std::string& fileName);
 bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 
@@ -57,8 +76,8 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
 bool LoadSlagData(const std::string& fileName);
 bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 
-// Fills GasBase with the species whose elements are all in ElementBase.
-// GasBase is empty after a failure.
+// Fills GasBase with the species whose elements are all in ElementBase;
+// a file that leaves no species is refused.
 bool LoadGases(const std::string& fileName);
 bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 

@@ -4,6 +4,8 @@
 
 #include "HeatLog.h"
 
+#include "DataFiles.h"
+
 #include "HeatReplay.h"
 #include "PathResolver.h"
 #include "Project.h"
@@ -182,7 +184,7 @@ void ReadSample(std::string text, THeatSample& sample)
 void ReadLog(const std::vector<std::string>& lines, TLoadedLog& log)
 {
     if (lines.empty())
-        return;
+        throw TLoadError{NoRecordsText("жодного рядка")};
 
     // Header: column names after the first '|'.
     std::string header = lines.front();
@@ -269,6 +271,8 @@ void ReadLog(const std::vector<std::string>& lines, TLoadedLog& log)
             r.SampleNumber = static_cast<uint8_t>(log.SampleCount);
         }
     }
+    if (log.Count == 0)
+        throw TLoadError{NoRecordsText("жодного рядка даних")};
 }
 
 // The mean analysis of the heat's scrap, weighted by the mass of each grade.
@@ -370,10 +374,8 @@ bool LoadHeatFile(const std::string& fileName)
     if (fileName.empty())
         return false;
     std::vector<std::string> lines;
-    if (!TryReadTextFile1251(ResolveDataPath({}, fileName), lines)) {
-        ShowWarning("Неможливо завантажити файл " + fileName);
+    if (!ReadDataFile(ResolveDataPath({}, fileName), fileName, lines))
         return false;
-    }
     if (!LoadHeatFromLines(lines, fileName))
         return false;
     SetProjectValue("HeaFile", HeatFileName + ".HEA");

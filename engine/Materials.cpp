@@ -1,6 +1,7 @@
 #include "Materials.h"
 
 #include "DataFiles.h"
+#include "FieldRanges.h"
 #include "Host.h"
 #include "Model.h"
 #include "Project.h"
@@ -67,6 +68,17 @@ void SetTo(float& cell, long double value, std::size_t line)
 {
     cell = 0;
     AddTo(cell, value, line);
+}
+
+// ReadFieldOrRange, a refusal raised as the file's error.
+bool ReadChecked(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi,
+                 const TFieldRange& range, std::size_t lineNo, const char* what)
+{
+    std::string refusal;
+    const bool read = ReadFieldOrRange(line, marker, delims, lo, hi, range, refusal);
+    if (!refusal.empty())
+        throw ContentError{lineNo, std::string(what) + ": " + refusal};
+    return read;
 }
 
 enum class Section { Ordinary, Energy, ChargePlus, ChargeMinus };
@@ -194,7 +206,7 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     for (int j = 1; j <= st.Columns; ++j) {
         long double lo = 0;
         long double hi = 0;
-        if (!ReadValueOrRange(rest, '\0', valueDelims, lo, hi))
+        if (!ReadChecked(rest, '\0', valueDelims, lo, hi, FieldRange::Percent, lineNo, "аналіз"))
             continue;
         if (Settings.WidenFerroalloys)
             CompleteFerroalloyComposition(rec.Name, st.Formula[static_cast<std::size_t>(j)], lo, hi);
@@ -224,12 +236,12 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     long double hi = 0;
     // An unreadable price counts as none: an unset value would make the
     // material look infinitely cheap to the optimiser.
-    rec.Price = ReadValueOrRange(rest, '$', MarkerDelims, lo, hi) ? lo : 0.0L;
+    rec.Price = ReadChecked(rest, '$', MarkerDelims, lo, hi, FieldRange::Price, lineNo, "ціна") ? lo : 0.0L;
     // The cost optimiser needs prices of at least 0: a negative one makes a
     // charge look the cheaper the more of it there is.
     if (rec.Price < 0)
         throw ContentError{lineNo, "матеріал " + rec.Name + ": ціна не може бути від'ємною"};
-    if (ReadValueOrRange(rest, '#', MarkerDelims, lo, hi)) {
+    if (ReadChecked(rest, '#', MarkerDelims, lo, hi, FieldRange::Recovery, lineNo, "засвоєння")) {
         rec.RecoveryLo = lo;
         rec.RecoveryHi = hi;
         for (int i = 0; i <= last; ++i) {
@@ -282,7 +294,8 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     else if (st.Kind == Section::ChargeMinus)
         rec.ChargeSign = {-1, -1};
 
-    rec.Temperature = ReadValueOrRange(rest, '@', MarkerDelims, lo, hi) ? lo : UnsetValue;
+    rec.Temperature =
+        ReadChecked(rest, '@', MarkerDelims, lo, hi, FieldRange::Temperature, lineNo, "температура") ? lo : UnsetValue;
     rec.Molten = rest.find('*') != std::string::npos;
     if (rec.Type == mtEnergy && rec.Molten)
         setEnergyHeat(-3600.0L);
@@ -294,10 +307,8 @@ bool LoadMaterials(const std::string& fileName, bool keepAmounts)
 {
     const std::filesystem::path file = ResolveProjectFile(fileName);
     std::vector<std::string> lines;
-    if (!ReadDataFile(file, lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(file, fileName, lines))
         return false;
-    }
     return LoadMaterialsFromLines(lines, fileName, keepAmounts, file);
 }
 
@@ -319,6 +330,10 @@ bool LoadMaterialsFromLines(const std::vector<std::string>& lines, const std::st
         }
     } catch (const ContentError& e) {
         ShowWarning(LoadFailedText(fileName, e.line + 1, e.reason));
+        return false;
+    }
+    if (st->Count == 0) {
+        ShowWarning(LoadFailedText(fileName, lines.empty() ? 1 : lines.size(), NoRecordsText("жодного матеріалу")));
         return false;
     }
 

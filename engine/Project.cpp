@@ -3,6 +3,7 @@
 #include "DataFiles.h"
 #include "Host.h"
 #include "Materials.h"
+#include "ModelSnapshot.h"
 #include "PathResolver.h"
 #include "ProgramDir.h"
 #include "RunState.h"
@@ -161,23 +162,35 @@ bool LoadProject(const std::string& fileName)
     const fs::path given(fileName);
     fs::path folder = given.has_parent_path() ? given.parent_path() : fs::path(ProgramDir());
     folder = fs::absolute(folder, ec);
-    fs::current_path(folder, ec);
     const fs::path file = folder / given.filename();
 
+    // A project that is there but cannot be read, or names nothing, is
+    // refused before anything changes. Only a missing one falls back on
+    // the default file names.
+    std::vector<std::string> lines;
+    if (fs::exists(file, ec)) {
+        if (!ReadDataFile(file, fileName, lines))
+            return false;
+        bool named = false;
+        for (const std::string& line : lines)
+            named = named || line.find('=') != std::string::npos;
+        if (!named) {
+            ShowWarning(LoadFailedText(fileName, lines.empty() ? 1 : lines.size(),
+                                       NoRecordsText("жодного рядка \"назва=значення\"")));
+            return false;
+        }
+    } else {
+        ShowWarning(LoadFailedText(fileName));
+    }
+
+    const TModelSnapshot before;
+    fs::current_path(folder, ec);
     TaskListBox.clear();
     TaskMatFiles.clear();
     TaskListBoxIndex = -1;
-
     const std::string relative = RelativeToProgramDir(file);
-    Settings.LastProject = FitShortString(relative, LastProjectCapacity);
     ProjectDir = fs::path(relative).parent_path().generic_string();
-    host.SetCaption("Ferrolyt - " + given.filename().string());
-
-    ProjectList.clear();
-    if (!ReadDataFile(file, ProjectList)) {
-        ProjectList.clear();
-        ShowWarning(LoadFailedText(fileName));
-    }
+    ProjectList = std::move(lines);
     const int curTask = ApplyProjectDefaults();
 
     const bool loaded = LoadConstants(TrimBlanks(ProjectValue("ConFile"))) &&
@@ -185,8 +198,12 @@ bool LoadProject(const std::string& fileName)
                         LoadSlagData(TrimBlanks(ProjectValue("SlgFile"))) && LoadGases(TrimBlanks(ProjectValue("GasFile"))) &&
                         LoadMaterials(TrimBlanks(ProjectValue("MatFile")), false) &&
                         TaskList.LoadFromFile(TrimBlanks(ProjectValue("TskFile")), curTask);
-    if (!loaded)
+    if (!loaded) {
+        before.Restore();
         return false;
+    }
+    Settings.LastProject = FitShortString(relative, LastProjectCapacity);
+    host.SetCaption("Ferrolyt - " + given.filename().string());
 
     ReadTaskFileEntries(curTask);
     const std::string tskFile = UpperCase1251(ProjectValue("TskFile"));
@@ -200,6 +217,45 @@ bool LoadProject(const std::string& fileName)
     ShowTaskListBox();
     host.MeltCurrentTask();
     return true;
+}
+
+bool OpenConstantsFile(const std::string& fileName)
+{
+    const TModelSnapshot before;
+    const bool loaded = LoadConstants(fileName) && LoadInteractionParams(ProjectValue("EpsFile")) &&
+                        LoadSlagData(ProjectValue("SlgFile")) && LoadGases(ProjectValue("GasFile")) &&
+                        LoadMaterials(ProjectValue("MatFile"), false);
+    if (!loaded)
+        before.Restore();
+    return loaded;
+}
+
+bool OpenMaterialsFile(const std::string& fileName)
+{
+    const TModelSnapshot before;
+    if (!LoadMaterials(fileName, false))
+        return false;
+    // The tasks name their materials by place in the table: they are read
+    // again against the new one.
+    const int i = TaskListBoxIndex;
+    if (i < 0 || i >= static_cast<int>(TaskListBox.size()))
+        return true;
+    TaskMatFiles.resize(TaskListBox.size());
+    TaskMatFiles[static_cast<std::size_t>(i)] = ProjectValue("MatFile");
+    const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(i)];
+    if (TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+        return true;
+    before.Restore();
+    return false;
+}
+
+bool OpenTaskFile(const std::string& fileName)
+{
+    const TModelSnapshot before;
+    const bool loaded = LoadMaterials(ProjectValue("MatFile"), false) && TaskList.LoadFromFile(fileName, 0);
+    if (!loaded)
+        before.Restore();
+    return loaded;
 }
 
 std::vector<std::string> ProjectFileLines()
@@ -219,15 +275,7 @@ std::vector<std::string> ProjectFileLines()
     return lines;
 }
 
-bool WriteProjectFile(const fs::path& file)
-{
-    std::string error;
-    if (!TryWriteTextFile1251(file, ProjectFileLines(), &error)) {
-        ShowWarning("Неможливо зберегти файл " + file.string() + "\n" + error);
-        return false;
-    }
-    return true;
-}
+bool WriteProjectFile(const fs::path& file) { return SaveDataFile(file, file.string(), ProjectFileLines()); }
 
 bool SaveProject(int tag)
 {

@@ -61,7 +61,28 @@ std::vector<std::string> ProjectFileLines();
 // The main window's command "LoadProject" delegates to this: loads the
 // project and every file it names, stopping at the first that fails; melts
 // the current task when everything loaded. True when everything loaded.
+// A project file that exists but cannot be read or names no file, and any
+// data file refused on the way, leave the model, the current folder, the
+// caption and the remembered project as they were; a missing project file
+// loads the default file names of its folder.
 bool LoadProject(const std::string& fileName);
+
+// The main window's "open" of a constants file: the file with the
+// project's interaction, slag, gas and materials files (the project keeps
+// naming its own constants file). The first file refused stops the chain
+// and the model is left as it was. True when everything loaded.
+bool OpenConstantsFile(const std::string& fileName);
+
+// The main window's "open" of a materials file: the file, then the tasks
+// of the selected task file read again against it (it becomes that entry's
+// materials file). A refusal of either leaves the model as it was. True
+// when everything loaded.
+bool OpenMaterialsFile(const std::string& fileName);
+
+// The main window's "open" of a task file: the project's materials, then
+// the tasks of the file; a refusal leaves the model and the task list as
+// they were. True when both loaded.
+bool OpenTaskFile(const std::string& fileName);
 
 // The main window's command "SaveButClick" delegates to this. tag 0 saves
 // under the current name (asking only when there is none), tag 1 always

@@ -250,7 +250,8 @@ bool ReadSettingsFile(const std::string& path)
 {
     std::string bytes;
     try {
-        bytes = ReadFileBytes(path);
+        // A settings file holds one record: anything far larger is not ours.
+        bytes = ReadFileBytes(path, 64 * SettingsSize);
     } catch (const std::exception&) {
         return false;
     }

@@ -1,12 +1,14 @@
 #include "TaskList.h"
 
 #include "DataFiles.h"
+#include "FieldRanges.h"
 #include "Host.h"
 #include "Project.h"
 #include "TextFile.h"
 #include "Utils.h"
 
 #include <charconv>
+#include <memory>
 #include <cmath>
 
 namespace ferrolyt {
@@ -282,20 +284,23 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
 
 bool TTaskList::LoadFromFile(const std::string& fileName, int currentIndex)
 {
-    Clear();
     const std::filesystem::path file = ResolveProjectFile(fileName);
     std::vector<std::string> lines;
-    if (!ReadDataFile(file, lines)) {
-        ShowWarning(LoadFailedText(fileName));
+    if (!ReadDataFile(file, fileName, lines))
         return false;
-    }
     return LoadFromLines(lines, fileName, currentIndex, file);
 }
 
 bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::string& fileName, int currentIndex,
                               const std::filesystem::path& file)
 {
-    Clear();
+    // Read into a list of its own: a refused file leaves this one as it was.
+    auto loaded = std::make_unique<TTaskList>();
+    loaded->Items[0] = Items[0];
+    struct Refusal {
+        std::size_t line; // 0-based
+        std::string reason;
+    };
     const TCharSet noDelims;
     const TCharSet materialDelims = TCharSet::Of("~!&%");
     auto limitText = [&](std::size_t line, const std::string& what, int limit) {
@@ -317,131 +322,152 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         out = lines[n++];
         return true;
     };
-    while (n < lines.size()) {
-        const std::size_t taskLine = n;
-        TTaskRecord task = Items[0];
-        task.Name = Utf8Left(std::string_view(lines[n]).substr(1), TaskNameLength);
-        ++n;
+    try {
+        while (n < lines.size()) {
+            const std::size_t taskLine = n;
+            TTaskRecord task = Items[0];
+            task.Name = Utf8Left(std::string_view(lines[n]).substr(1), TaskNameLength);
+            ++n;
 
-        std::string line;
-        nextLine(line);
-        task.NEl = 0;
-        std::string token;
-        bool tooManyElements = false;
-        while (NextToken(line, token, 1, 1, BlankSet)) {
-            // A run of control characters trims to nothing, and a '*' would
-            // start a task line when written back: neither is a symbol.
-            std::string symbol = Utf8Left(token, 3);
-            while (!symbol.empty() && IsBlankOrControl(symbol.back()))
-                symbol.pop_back();
-            if (symbol.empty() || symbol[0] == '*')
-                continue;
-            if (task.NEl >= MaxTaskElements) {
-                tooManyElements = true;
-                break;
+            std::string line;
+            nextLine(line);
+            task.NEl = 0;
+            std::string token;
+            bool tooManyElements = false;
+            while (NextToken(line, token, 1, 1, BlankSet)) {
+                // A run of control characters trims to nothing, and a '*' would
+                // start a task line when written back: neither is a symbol.
+                std::string symbol = Utf8Left(token, 3);
+                while (!symbol.empty() && IsBlankOrControl(symbol.back()))
+                    symbol.pop_back();
+                if (symbol.empty() || symbol[0] == '*')
+                    continue;
+                if (task.NEl >= MaxTaskElements) {
+                    tooManyElements = true;
+                    break;
+                }
+                task.Symbols[++task.NEl] = symbol;
             }
-            task.Symbols[++task.NEl] = symbol;
-        }
-        if (tooManyElements)
-            ShowWarning(limitText(n - 1, "елементів у завданні", MaxTaskElements));
-        for (int e = task.NEl + 1; e <= MaxTaskElements; ++e)
-            task.Symbols[e].clear();
+            if (tooManyElements)
+                ShowWarning(limitText(n - 1, "елементів у завданні", MaxTaskElements));
+            for (int e = task.NEl + 1; e <= MaxTaskElements; ++e)
+                task.Symbols[e].clear();
 
-        auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
-                             OffsetArray<long double, 1, MaxTaskElements>& hi) {
-            std::string values;
-            nextLine(values);
-            for (int e = 1; e <= task.NEl; ++e)
-                ReadValueOrRange(values, '\0', noDelims, lo[e], hi[e]);
-        };
-        readPairs(task.MetalMin, task.MetalMax);
-        readPairs(task.SlagMin, task.SlagMax);
-        readPairs(task.MetalSample, task.SlagSample);
-
-        // Keyword lines, up to the empty line (or any line without a name before '|').
-        while (nextLine(line)) {
-            const std::size_t bar = line.find('|');
-            const std::string key = bar == std::string::npos ? std::string() : TrimBlanks(std::string_view(line).substr(0, bar));
-            if (key.empty())
-                break;
-            long double a = 0;
-            long double b = 0;
-            auto pair = [&](long double& lo, long double& hi) { ReadValueOrRange(line, '|', noDelims, lo, hi); };
-            auto single = [&](long double& v) {
-                ReadValueOrRange(line, '|', noDelims, a, b);
-                v = a;
+            // A value is held to its field's range; the refusal names the line
+            // it came from (n has moved past it).
+            auto read = [&](std::string& text, char marker, const TCharSet& delims, long double& lo, long double& hi,
+                            const TFieldRange& range, const std::string& what) {
+                std::string refusal;
+                ReadFieldOrRange(text, marker, delims, lo, hi, range, refusal);
+                if (!refusal.empty())
+                    throw Refusal{n - 1, what + ": " + refusal};
             };
-            const std::string name = UpperCase1251(key);
-            if (name == "MASSMET") {
-                pair(task.MinMet, task.MaxMet);
-                pair(task.IniMinMet, task.IniMaxMet);
-            } else if (name == "MASSSLG") {
-                pair(task.MinSlg, task.MaxSlg);
-                pair(task.IniMinSlg, task.IniMaxSlg);
-            } else if (name == "OSNSLG") {
-                pair(task.MinOsn, task.MaxOsn);
-            } else if (name == "MASSGAS") {
-                pair(task.MinGas, task.MaxGas);
-            } else if (name == "TEMP") {
-                pair(task.MinTemp, task.MaxTemp);
-                single(task.IniTemp);
-                pair(task.Energy, task.Losses);
-                single(task.AmbTemp);
-            } else if (name == "EXTP") {
-                single(task.ExtP);
-            } else if (name == "CHARGE") {
-                single(task.Charge);
-            }
-        }
+            auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
+                                 OffsetArray<long double, 1, MaxTaskElements>& hi) {
+                std::string values;
+                nextLine(values);
+                for (int e = 1; e <= task.NEl; ++e)
+                    read(values, '\0', noDelims, lo[e], hi[e], FieldRange::Percent, task.Symbols[e]);
+            };
+            readPairs(task.MetalMin, task.MetalMax);
+            readPairs(task.SlagMin, task.SlagMax);
+            readPairs(task.MetalSample, task.SlagSample);
 
-        // Material lines, up to the next task.
-        task.NMat = 0;
-        bool tooManyMaterials = false;
-        while (nextLine(line)) {
-            const std::size_t bar = line.find('|');
-            if (bar == std::string::npos)
-                continue;
-            const std::string matName = TrimBlanks(std::string_view(line).substr(0, bar));
-            const int index = MaterialIndexByName(matName);
-            if (index < 0)
-                continue;
-            if (task.NMat >= MaxTaskMaterials) {
-                if (!tooManyMaterials)
-                    ShowWarning(limitText(n - 1, "матеріалів у завданні", MaxTaskMaterials));
-                tooManyMaterials = true;
+            // Keyword lines, up to the empty line (or any line without a name before '|').
+            while (nextLine(line)) {
+                const std::size_t bar = line.find('|');
+                const std::string key = bar == std::string::npos ? std::string() : TrimBlanks(std::string_view(line).substr(0, bar));
+                if (key.empty())
+                    break;
+                long double a = 0;
+                long double b = 0;
+                auto pair = [&](long double& lo, long double& hi, const TFieldRange& range) {
+                    read(line, '|', noDelims, lo, hi, range, key);
+                };
+                auto single = [&](long double& v, const TFieldRange& range) {
+                    read(line, '|', noDelims, a, b, range, key);
+                    v = a;
+                };
+                const std::string name = UpperCase1251(key);
+                if (name == "MASSMET") {
+                    pair(task.MinMet, task.MaxMet, FieldRange::Mass);
+                    pair(task.IniMinMet, task.IniMaxMet, FieldRange::Mass);
+                } else if (name == "MASSSLG") {
+                    pair(task.MinSlg, task.MaxSlg, FieldRange::Mass);
+                    pair(task.IniMinSlg, task.IniMaxSlg, FieldRange::Mass);
+                } else if (name == "OSNSLG") {
+                    pair(task.MinOsn, task.MaxOsn, FieldRange::Basicity);
+                } else if (name == "MASSGAS") {
+                    pair(task.MinGas, task.MaxGas, FieldRange::Mass);
+                } else if (name == "TEMP") {
+                    pair(task.MinTemp, task.MaxTemp, FieldRange::Temperature);
+                    single(task.IniTemp, FieldRange::Temperature);
+                    pair(task.Energy, task.Losses, FieldRange::Energy);
+                    single(task.AmbTemp, FieldRange::Temperature);
+                } else if (name == "EXTP") {
+                    single(task.ExtP, FieldRange::Pressure);
+                } else if (name == "CHARGE") {
+                    single(task.Charge, FieldRange::Charge);
+                }
+            }
+
+            // Material lines, up to the next task.
+            task.NMat = 0;
+            bool tooManyMaterials = false;
+            while (nextLine(line)) {
+                const std::size_t bar = line.find('|');
+                if (bar == std::string::npos)
+                    continue;
+                const std::string matName = TrimBlanks(std::string_view(line).substr(0, bar));
+                const int index = MaterialIndexByName(matName);
+                if (index < 0)
+                    continue;
+                if (task.NMat >= MaxTaskMaterials) {
+                    if (!tooManyMaterials)
+                        ShowWarning(limitText(n - 1, "матеріалів у завданні", MaxTaskMaterials));
+                    tooManyMaterials = true;
+                    continue;
+                }
+                TMaterialRecord& m = task.Materials[++task.NMat];
+                m = TMaterialRecord{};
+                m.Name = Utf8Left(matName, TaskNameLength);
+                m.TableIndex = static_cast<uint16_t>(index);
+                // Markers are looked for after the '|' only: a name may hold them.
+                std::string rest = line.substr(bar + 1);
+                long double a = 0;
+                long double b = 0;
+                read(rest, '~', materialDelims, a, b, FieldRange::Mass, matName);
+                m.Recommended = a;
+                read(rest, '!', materialDelims, a, b, FieldRange::Mass, matName);
+                m.Fixed = a;
+                read(rest, '&', materialDelims, m.MinT, m.MaxT, FieldRange::Mass, matName);
+                read(rest, '%', materialDelims, m.MinPercent, m.MaxPercent, FieldRange::Percent, matName);
+                if (m.MinT == m.MaxT)
+                    m.MinT = UnsetValue;
+            }
+            for (int j = task.NMat + 1; j <= MaxTaskMaterials; ++j)
+                task.Materials[j] = TMaterialRecord{};
+
+            if (loaded->Count >= MaxTasks) {
+                if (!tooManyTasksShown)
+                    ShowWarning(limitText(taskLine, "завдань", MaxTasks));
+                tooManyTasksShown = true;
                 continue;
             }
-            TMaterialRecord& m = task.Materials[++task.NMat];
-            m = TMaterialRecord{};
-            m.Name = Utf8Left(matName, TaskNameLength);
-            m.TableIndex = static_cast<uint16_t>(index);
-            // Markers are looked for after the '|' only: a name may hold them.
-            std::string rest = line.substr(bar + 1);
-            long double a = 0;
-            long double b = 0;
-            ReadValueOrRange(rest, '~', materialDelims, a, b);
-            m.Recommended = a;
-            ReadValueOrRange(rest, '!', materialDelims, a, b);
-            m.Fixed = a;
-            ReadValueOrRange(rest, '&', materialDelims, m.MinT, m.MaxT);
-            ReadValueOrRange(rest, '%', materialDelims, m.MinPercent, m.MaxPercent);
-            if (m.MinT == m.MaxT)
-                m.MinT = UnsetValue;
+            loaded->Add(task, false, false);
         }
-        for (int j = task.NMat + 1; j <= MaxTaskMaterials; ++j)
-            task.Materials[j] = TMaterialRecord{};
-
-        if (Count >= MaxTasks) {
-            if (!tooManyTasksShown)
-                ShowWarning(limitText(taskLine, "завдань", MaxTasks));
-            tooManyTasksShown = true;
-            continue;
-        }
-        Add(task, true, false);
+    } catch (const Refusal& e) {
+        ShowWarning(LoadFailedText(fileName, e.line + 1, e.reason));
+        return false;
+    }
+    if (loaded->Count == 0) {
+        ShowWarning(LoadFailedText(fileName, lines.empty() ? 1 : lines.size(), NoRecordsText("жодного завдання")));
+        return false;
     }
 
-    if (Count == 0)
-        return false;
+    Clear();
+    for (int k = 1; k <= loaded->Count; ++k)
+        Add(loaded->Items[static_cast<std::size_t>(k)], true, false);
     Current = std::min(std::max(currentIndex, -1), Count - 1);
     FileName = StoredFileName(file);
     Host& host = CurrentHost();
@@ -511,12 +537,7 @@ bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
-    std::string error;
-    if (!TryWriteTextFile1251(ResolveProjectFile(FileName), FileLines(), &error)) {
-        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + error);
-        return false;
-    }
-    return true;
+    return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 
 } // namespace ferrolyt

@@ -2,6 +2,7 @@
 
 #include "Utils.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -217,21 +218,38 @@ std::string FromCp1251(std::string_view cp1251)
     }
 }
 
-std::string ReadFileBytes(const std::filesystem::path& path)
+std::string ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    auto fail = [&](const std::string& reason) {
+        return TextFileError("не вдалося прочитати файл " + Quoted(path) + ": " + reason);
+    };
+    // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         throw TextFileError("не вдалося відкрити файл " + Quoted(path) + ": " + ErrnoText(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw TextFileError("не вдалося прочитати файл " + Quoted(path) + ": це тека");
-    }
+    if (::fstat(fd, &st) != 0)
+        throw fail(ErrnoText(errno));
+    if (S_ISDIR(st.st_mode))
+        throw fail("це тека");
+    if (!S_ISREG(st.st_mode))
+        throw fail("це не звичайний файл (пристрій, канал чи сокет)");
+    const std::string tooBig = "файл більший за " + std::to_string(maxBytes) + " байт";
+    if (static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        throw fail(tooBig);
     std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
+            // The file may grow while it is read.
+            if (bytes.size() + static_cast<std::size_t>(n) > maxBytes)
+                throw fail(tooBig);
             bytes.append(buffer, static_cast<std::size_t>(n));
             continue;
         }
@@ -239,18 +257,58 @@ std::string ReadFileBytes(const std::filesystem::path& path)
             break;
         if (errno == EINTR)
             continue;
-        const int err = errno;
-        ::close(fd);
-        throw TextFileError("не вдалося прочитати файл " + Quoted(path) + ": " + ErrnoText(err));
+        throw fail(ErrnoText(errno));
     }
-    ::close(fd);
     return bytes;
 }
 
-std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path)
+namespace {
+
+// Control characters that no text file of ours holds (see TTextReadNotes).
+bool IsForeignControl(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\f' && c != '\r' && c != 0x1A; }
+
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+
+// True when bytes are UTF-8 that a code page 1251 reading would garble:
+// valid UTF-8 that holds a Cyrillic letter (U+0400..U+04FF) or starts with
+// the byte-order mark. Genuine 1251 text is practically never valid UTF-8
+// once it has a few letters outside ASCII.
+bool LooksLikeUtf8(std::string_view bytes)
 {
-    const std::string text = FromCp1251(ReadFileBytes(path));
+    bool cyrillic = false;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(bytes, pos, cp);
+        if (len == 0)
+            return false;
+        cyrillic = cyrillic || (cp >= 0x400 && cp <= 0x4FF);
+        pos += len;
+    }
+    return cyrillic || bytes.starts_with(Utf8Bom);
+}
+
+} // namespace
+
+std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTextReadNotes* notes)
+{
+    std::string bytes = ReadFileBytes(path);
+    const std::size_t lineBreaks = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    if (lineBreaks > MaxDataFileLines)
+        throw TextFileError("не вдалося прочитати файл " + Quoted(path) + ": більше " +
+                            std::to_string(MaxDataFileLines) + " рядків");
+    const bool utf8 = LooksLikeUtf8(bytes);
+    const std::string text = !utf8 ? FromCp1251(bytes) : bytes.substr(bytes.starts_with(Utf8Bom) ? Utf8Bom.size() : 0);
+    bytes.clear();
+    bytes.shrink_to_fit();
+    if (notes) {
+        notes->Utf8 = utf8;
+        notes->LastLineEnded = !text.empty() && text.back() == '\n';
+        notes->Bytes = text.size();
+        notes->ControlBytes = static_cast<std::size_t>(std::count_if(
+            text.begin(), text.end(), [](char c) { return IsForeignControl(static_cast<unsigned char>(c)); }));
+    }
     std::vector<std::string> lines;
+    lines.reserve(lineBreaks + 1);
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t lf = text.find('\n', pos);
@@ -264,10 +322,11 @@ std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path)
     return lines;
 }
 
-bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::string>& lines, std::string* error)
+bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::string>& lines, std::string* error,
+                         TTextReadNotes* notes)
 {
     try {
-        lines = ReadTextFile1251(path);
+        lines = ReadTextFile1251(path, notes);
         return true;
     } catch (const std::exception& e) {
         if (error)
@@ -276,7 +335,7 @@ bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::str
     }
 }
 
-void WriteFileAtomically(const std::filesystem::path& requested, std::string_view bytes)
+void WriteFileAtomically(const std::filesystem::path& requested, std::string_view bytes, bool overwriteReadOnly)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -301,6 +360,10 @@ void WriteFileAtomically(const std::filesystem::path& requested, std::string_vie
             throw TextFileError("не вдалося записати файл " + Quoted(requested) + ": це тека");
         mode = st.st_mode & 07777;
         keepMode = true;
+        // Judged by the permission bits, not by access(): the superuser may
+        // write anything, and the rename would replace the file anyway.
+        if ((mode & 0222) == 0 && !overwriteReadOnly)
+            throw ReadOnlyFileError("файл " + Quoted(requested) + " призначено лише для читання");
     }
 
     // A new, unique temporary file next to the target.
@@ -355,9 +418,20 @@ void WriteFileAtomically(const std::filesystem::path& requested, std::string_vie
         throw TextFileError("не вдалося замінити файл " + Quoted(requested) + ": " + ErrnoText(err));
     }
     temp.Release();
+    // The rename lives in the folder: flush it, or a crash may bring back
+    // the old file (or neither).
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        const int rc = ::fsync(dir);
+        const int err = errno;
+        ::close(dir);
+        if (rc != 0 && err != EINVAL)
+            throw TextFileError("не вдалося записати файл " + Quoted(requested) + ": " + ErrnoText(err));
+    }
 }
 
-void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines)
+void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines,
+                       bool overwriteReadOnly)
 {
     Iconv cd("CP1251", "UTF-8");
     std::string bytes;
@@ -376,15 +450,23 @@ void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std:
         }
         bytes += "\r\n";
     }
-    WriteFileAtomically(path, bytes);
+    WriteFileAtomically(path, bytes, overwriteReadOnly);
 }
 
 bool TryWriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines,
-                          std::string* error)
+                          std::string* error, bool overwriteReadOnly, bool* readOnly)
 {
+    if (readOnly)
+        *readOnly = false;
     try {
-        WriteTextFile1251(path, lines);
+        WriteTextFile1251(path, lines, overwriteReadOnly);
         return true;
+    } catch (const ReadOnlyFileError& e) {
+        if (readOnly)
+            *readOnly = true;
+        if (error)
+            *error = e.what();
+        return false;
     } catch (const std::exception& e) {
         if (error)
             *error = e.what();

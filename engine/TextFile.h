@@ -15,6 +15,7 @@
 // and nothing on disk changes.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -63,17 +64,39 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t pos, char32_t& cp);
 // Code page 1251 -> UTF-8. Never fails: 0x98 becomes U+0098 (see above).
 std::string FromCp1251(std::string_view cp1251);
 
+// No file the program reads is larger than this, nor has more lines: a
+// bigger one is not ours, and reading it would only fill the memory.
+inline constexpr std::uintmax_t MaxDataFileBytes = 64u * 1024u * 1024u;
+inline constexpr std::size_t MaxDataFileLines = 1u << 20;
+
+// What a text read found besides the lines.
+struct TTextReadNotes {
+    // The file was UTF-8 (valid UTF-8 holding Cyrillic letters, or starting
+    // with the UTF-8 byte-order mark) and was read as such.
+    bool Utf8 = false;
+    // The last line ended with a line break; false for an empty file too.
+    bool LastLineEnded = false;
+    // The size of the text and its control characters other than tab, line
+    // feed, form feed, carriage return and the old end-of-file mark 0x1A.
+    // Text holds next to none; random or binary data about one byte in ten.
+    std::size_t Bytes = 0;
+    std::size_t ControlBytes = 0;
+};
+
 // Reads a whole file in code page 1251 into UTF-8 lines. Lines end at LF; a
 // CR before the LF, and a CR at the very end of the file, are removed (a CR
 // elsewhere stays in its line). A final line break does not start another
 // line: "a\r\nb\r\n" and "a\r\nb" both give {"a", "b"}; an empty file gives
-// no lines. Throws TextFileError when the file cannot be opened or read.
-std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path);
+// no lines. A UTF-8 file (see TTextReadNotes) is taken as it is; every
+// other byte is kept, control characters too. Throws TextFileError when the
+// file cannot be read (see ReadFileBytes) or holds more than
+// MaxDataFileLines lines.
+std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTextReadNotes* notes = nullptr);
 
 // Non-throwing form for loaders (which report "Неможливо завантажити файл"
 // and return false): false on failure, message in *error.
 bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::string>& lines,
-                         std::string* error = nullptr);
+                         std::string* error = nullptr, TTextReadNotes* notes = nullptr);
 
 // Writes UTF-8 lines as code page 1251, each line followed by CR LF. Every
 // line is converted before anything is written; the bytes go to a new
@@ -82,20 +105,36 @@ bool TryReadTextFile1251(const std::filesystem::path& path, std::vector<std::str
 // was (and removes the temporary file). An existing target keeps its
 // permission bits; a symbolic link is followed and the file it names is
 // replaced. Throws EncodingError (with the 1-based line and column) for a
-// character 1251 cannot hold, TextFileError for a line holding CR or LF and
+// character 1251 cannot hold, ReadOnlyFileError for a read-only target
+// unless overwriteReadOnly, TextFileError for a line holding CR or LF and
 // for any I/O failure.
-void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines);
+void WriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines,
+                       bool overwriteReadOnly = false);
 
-// Non-throwing form: false on failure, message in *error.
+// Non-throwing form: false on failure, message in *error; *readOnly (when
+// not null) tells a read-only target from other failures.
 bool TryWriteTextFile1251(const std::filesystem::path& path, const std::vector<std::string>& lines,
-                          std::string* error = nullptr);
+                          std::string* error = nullptr, bool overwriteReadOnly = false, bool* readOnly = nullptr);
+
+// The target of a write has no write permission for anyone. The rename
+// would replace it all the same (the folder is writable), so the writer
+// refuses unless the caller has asked the user.
+class ReadOnlyFileError : public TextFileError {
+public:
+    using TextFileError::TextFileError;
+};
 
 // The atomic replacement used above, for bytes that are already encoded
-// (the key store and the shortcut writer use it for UTF-8). Throws
-// TextFileError on failure, leaving any previous file intact.
-void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// (the key store and the shortcut writer use it for UTF-8). After the
+// rename the folder is flushed too, so that the new name survives a crash.
+// Throws TextFileError on failure (ReadOnlyFileError as above), leaving any
+// previous file intact.
+void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool overwriteReadOnly = false);
 
-// Reads a whole file as bytes. Throws TextFileError on failure.
-std::string ReadFileBytes(const std::filesystem::path& path);
+// The one way every reader opens a file: only a regular file (a folder, a
+// pipe or a device is refused, and opening never waits for a pipe's
+// writer) of at most maxBytes is read. Throws TextFileError naming the file
+// and the reason.
+std::string ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes = MaxDataFileBytes);
 
 } // namespace ferrolyt

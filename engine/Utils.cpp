@@ -162,10 +162,8 @@ bool NextToken(std::string& line, std::string& token, std::size_t start, int cou
     return i > tokenStart;
 }
 
-bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi)
+bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::string& token)
 {
-    lo = ParserUnset;
-    hi = ParserUnset;
     std::size_t start = 1;
     if (marker != '\0') {
         const std::size_t p = PosChar(marker, line);
@@ -173,8 +171,15 @@ bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, lo
             return false;
         start = p + 1;
     }
+    return NextToken(line, token, start, 1, delims + BlankSet);
+}
+
+bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi)
+{
+    lo = ParserUnset;
+    hi = ParserUnset;
     std::string token;
-    if (!NextToken(line, token, start, 1, delims + BlankSet))
+    if (!CutValueField(line, marker, delims, token))
         return false;
     const std::size_t slash = token.find('/');
     if (slash != std::string::npos) {

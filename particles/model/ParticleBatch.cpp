@@ -2,6 +2,7 @@
 
 #include "ParticleFormat.h"
 #include "ParticleStats.h"
+#include "TextFile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -50,19 +51,17 @@ bool ReadTable(const std::filesystem::path& path, TableState& state, std::string
     std::error_code ec;
     if (!std::filesystem::exists(path, ec) && !ec)
         return true;
-    std::FILE* f = ec ? nullptr : std::fopen(path.c_str(), "rb");
-    if (f && std::filesystem::is_directory(path, ec)) {
-        std::fclose(f);
-        f = nullptr;
-    }
-    if (!f) {
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(path);
+    } catch (const TextFileError&) {
         message = "The result table " + path.string() +
                   " exists but cannot be read; the batch run stops so as not to overwrite it.";
         return false;
     }
     bool lineHasText = false;
-    int c, last = '\n';
-    while ((c = std::fgetc(f)) != EOF) {
+    char last = '\n';
+    for (const char c : bytes) {
         if (c == '\n') {
             if (lineHasText)
                 ++state.lines;
@@ -71,12 +70,6 @@ bool ReadTable(const std::filesystem::path& path, TableState& state, std::string
             lineHasText = true;
         }
         last = c;
-    }
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        message = "The result table " + path.string() + " cannot be read; the batch run stops.";
-        return false;
     }
     if (lineHasText)
         ++state.lines;

@@ -52,18 +52,26 @@ TEST_F(ProjectFile, LoadsEveryFileAndMeltsOnce)
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_.path()));
 }
 
-TEST_F(ProjectFile, StopsAtTheFirstFileThatFails)
+TEST_F(ProjectFile, StopsAtTheFirstFileThatFailsAndKeepsTheOpenProject)
 {
-    Write("Stop.FWP", {"ConFile=Test.CON", "EpsFile=Missing.EPS", "SlgFile=Test.SLG", "GasFile=Test.GAS",
-                       "MatFile=Test.MAT", "TskFile=Test.TSK"});
-    EXPECT_FALSE(LoadProject((dir_ / "Stop.FWP").string()));
-    EXPECT_EQ(host.warnings, std::vector<std::string>{"Неможливо завантажити файл Missing.EPS"});
-    EXPECT_EQ(ElementBase.Count, 10);
-    EXPECT_EQ(GasBaseCount, 0);
-    EXPECT_EQ(MaterialCount, 0);
-    EXPECT_EQ(TaskList.Count, 0);
-    EXPECT_TRUE(TaskListBox.empty());
-    EXPECT_EQ(host.melts, 0);
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
+    const int species = GasBaseCount;
+    std::filesystem::create_directory(dir_ / "other");
+    WriteTextFile1251(dir_ / "other" / "Stop.FWP", {"ConFile=../Test.CON", "EpsFile=Missing.EPS"});
+    host.warnings.clear();
+    EXPECT_FALSE(LoadProject((dir_ / "other" / "Stop.FWP").string()));
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_EQ(host.warnings[0].rfind("Неможливо завантажити файл Missing.EPS\n", 0), 0u) << host.warnings[0];
+    EXPECT_EQ(host.melts, 1); // the first project's only
+    EXPECT_EQ(host.caption, "Ferrolyt - Test.FWP");
+    EXPECT_EQ(Settings.LastProject, "Test.FWP");
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(dir_.path()));
+    EXPECT_EQ(ProjectValue("EpsFile"), "Test.EPS");
+    EXPECT_EQ(GasBaseCount, species);
+    EXPECT_EQ(MaterialCount, 10);
+    EXPECT_EQ(TaskList.Count, 2);
+    EXPECT_EQ(TaskListBox.size(), 1u);
+    EXPECT_EQ(host.taskBox.size(), 2u);
 }
 
 TEST_F(ProjectFile, MissingKeysAndEmptyValuesTakeTheDefaults)
@@ -183,6 +191,31 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
     SetProjectValue("HeaFile", "");
     EXPECT_FALSE(SaveProject(1));
     EXPECT_EQ(Settings.LastProject, "Test.FWP");
+}
+
+TEST_F(ProjectFile, SavingOverAReadOnlyFileAsksFirst)
+{
+    // The rename would replace a read-only file without a word: the folder
+    // is writable.
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
+    SetProjectValue("HeaFile", "Changed.HEA");
+    std::filesystem::permissions(dir_ / "Test.FWP", std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::group_read |
+                                                        std::filesystem::perms::others_read);
+    const auto before = Read("Test.FWP");
+    host.answers = {false};
+    EXPECT_FALSE(SaveProject(0));
+    ASSERT_EQ(host.questions, std::vector<std::string>{ReadOnlyQuestion((dir_ / "Test.FWP").string())});
+    EXPECT_TRUE(host.warnings.empty());
+    EXPECT_EQ(Read("Test.FWP"), before);
+
+    host.answers = {true, true}; // the project, then its task file
+    EXPECT_TRUE(SaveProject(0));
+    EXPECT_EQ(ProjectValue("HeaFile"), "Changed.HEA");
+    EXPECT_NE(Read("Test.FWP"), before);
+    EXPECT_EQ(std::filesystem::status(dir_ / "Test.FWP").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                  std::filesystem::perms::others_read);
 }
 
 TEST_F(ProjectFile, ProjectInASubfolderStoresBareNamesOfItsOwnFiles)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -339,12 +341,18 @@ TEST(Settings, UnmappableCharactersBecomeQuestionMarks)
     EXPECT_EQ(Decoded(image).LastProject, "??.FWP");
 }
 
-TEST_F(SettingsFileTest, MissingFileLeavesTheRecordAlone)
+TEST_F(SettingsFileTest, MissingOrForeignFileLeavesTheRecordAlone)
 {
+    // A pipe would hang the start before the window appears, and a link to
+    // /dev/zero would be read until the memory runs out.
+    ASSERT_EQ(::mkfifo(File("pipe.ini").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", File("zero.ini"));
     Settings.HotHeelTemp = 1650;
     const TSettingsRecord before = Settings;
-    EXPECT_FALSE(ReadSettingsFile(File("none.ini")));
-    EXPECT_EQ(Settings, before);
+    for (const char* name : {"none.ini", "pipe.ini", "zero.ini"}) {
+        EXPECT_FALSE(ReadSettingsFile(File(name))) << name;
+        EXPECT_EQ(Settings, before) << name;
+    }
 }
 
 TEST_F(SettingsFileTest, ShortFileChangesOnlyTheBytesItHoldsLongerUsesItsFirst512)

@@ -119,14 +119,19 @@ TEST_F(TaskFile, CurrentIndexIsClampedToTheList)
     EXPECT_EQ(TaskList.Current, -1);
 }
 
-TEST_F(TaskFile, FileWithoutTasksOrMissingFile)
+TEST_F(TaskFile, FileWithoutTasksOrMissingFileIsRefusedAndKeepsTheTasks)
 {
     RecordingHost host;
+    ASSERT_TRUE(TaskList.LoadFromLines({"*kept", "Fe"}, "kept.TSK", 0, "kept.TSK"));
     EXPECT_FALSE(TaskList.LoadFromLines({"no tasks here", "MASSMET | 1/2"}, "empty.TSK", 0, "empty.TSK"));
-    EXPECT_TRUE(host.warnings.empty());
-    EXPECT_EQ(TaskList.Count, 0);
+    EXPECT_TRUE(host.warned("Неможливо завантажити файл empty.TSK"));
+    EXPECT_TRUE(host.warned("не містить жодного завдання"));
     EXPECT_FALSE(TaskList.LoadFromFile("missing.TSK", 0));
-    EXPECT_EQ(host.warnings, std::vector<std::string>{"Неможливо завантажити файл missing.TSK"});
+    EXPECT_TRUE(host.warned("Неможливо завантажити файл missing.TSK\n"));
+    ASSERT_EQ(TaskList.Count, 1);
+    EXPECT_EQ(TaskList.Items[1].Name, "kept");
+    EXPECT_EQ(TaskList.FileName, "kept.TSK");
+    EXPECT_EQ(host.taskBox, std::vector<std::string>{"kept"});
 }
 
 TTaskRecord FullTask(const std::string& name)
@@ -145,9 +150,9 @@ TTaskRecord FullTask(const std::string& name)
         t.MetalMin[e] = mins[e - 1];
         t.MetalMax[e] = maxs[e - 1];
         t.MetalSample[e] = samples[e - 1];
-        t.SlagMin[e] = 12345.6789L;
+        t.SlagMin[e] = 12.5L;
         t.SlagMax[e] = 0;
-        t.SlagSample[e] = -0.25L;
+        t.SlagSample[e] = 0.25L;
     }
     t.NMat = 3;
     const char* names[] = {"Брухт", "Вапно", "Кисень"};
@@ -185,7 +190,7 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
     const auto lines = ReadTextFile1251((dir / "Round.TSK").string());
     EXPECT_EQ(lines[0], "*Плавка 0");
     EXPECT_EQ(lines[1], "Fe   C   Mn");
-    EXPECT_EQ(lines[3], "12345.67/0 12345.67/0 12345.67/0");
+    EXPECT_EQ(lines[3], "12.5/0 12.5/0 12.5/0");
     EXPECT_EQ(lines[5], "MASSMET | 2.75/4.25 5.75/7.25");
     EXPECT_EQ(lines[14], "Вапно     | &2/-");
 
@@ -205,9 +210,8 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
         for (int e = 1; e <= 3; ++e) {
             EXPECT_EQ(a.Symbols[e], b.Symbols[e]);
             for (auto f : {&TTaskRecord::MetalMin, &TTaskRecord::MetalMax, &TTaskRecord::MetalSample,
-                           &TTaskRecord::SlagMax, &TTaskRecord::SlagSample})
+                           &TTaskRecord::SlagMin, &TTaskRecord::SlagMax, &TTaskRecord::SlagSample})
                 EXPECT_EQ((a.*f)[e], (b.*f)[e]) << "element " << e;
-            EXPECT_EQ(b.SlagMin[e], 12345.67L); // cut to 8 characters
         }
         ASSERT_EQ(b.NMat, 3);
         for (int j = 1; j <= 3; ++j) {

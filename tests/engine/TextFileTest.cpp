@@ -148,8 +148,65 @@ TEST(ReadTextFile1251, MissingFileOrFolderFails)
     EXPECT_NE(error.find("none.CON"), std::string::npos) << error;
 }
 
+TEST(ReadTextFile1251, Utf8IsRecognisedByItsCyrillicOrItsMarkAnd1251IsNot)
+{
+    ScratchFolder dir;
+    const fs::path f = dir.path() / "x.MAT";
+    struct Case {
+        std::string Bytes;
+        std::vector<std::string> Lines;
+        bool Utf8;
+    };
+    const Case cases[] = {
+        {"\xD0\x91\xD1\x80\xD1\x83\xD1\x85\xD1\x82 | 1\r\n", {"Брухт | 1"}, true},
+        {"\xEF\xBB\xBF@Fe C\r\n", {"@Fe C"}, true},          // the mark alone, before ASCII text
+        {"\xC1\xF0\xF3\xF5\xF2 | 1\r\n", {"Брухт | 1"}, false}, // the same name in 1251
+        {"\xD0\xE0\r\n", {"Ра"}, false},                          // a UTF-8 lead byte, then no continuation
+        {"Fe 1\r\n", {"Fe 1"}, false},
+    };
+    for (const Case& c : cases) {
+        Spit(f, c.Bytes);
+        TTextReadNotes notes;
+        EXPECT_EQ(ReadTextFile1251(f, &notes), c.Lines) << c.Bytes;
+        EXPECT_EQ(notes.Utf8, c.Utf8) << c.Bytes;
+    }
+}
+
+TEST(ReadFileBytes, OnlyRegularFilesUpToTheCapAndNoWaitForAPipe)
+{
+    ScratchFolder dir;
+    const fs::path pipe = dir.path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const fs::path small = dir.path() / "small";
+    Spit(small, "12345");
+    EXPECT_THROW(ReadFileBytes(pipe), TextFileError); // no writer: it would wait for ever
+    EXPECT_THROW(ReadFileBytes("/dev/zero"), TextFileError);
+    EXPECT_THROW(ReadFileBytes(dir.path()), TextFileError);
+    EXPECT_THROW(ReadFileBytes(small, 4), TextFileError);
+    EXPECT_EQ(ReadFileBytes(small, 5), "12345");
+}
+
 // ---------------------------------------------------------------------------
 // Writing
+
+TEST(WriteTextFile1251, AReadOnlyTargetIsReplacedOnlyWhenAllowedAndStaysReadOnly)
+{
+    ScratchFolder dir;
+    const fs::path f = dir.path() / "ro.TSK";
+    Spit(f, "old\r\n");
+    fs::permissions(f, fs::perms::owner_read | fs::perms::group_read);
+    std::string error;
+    bool readOnly = false;
+    EXPECT_FALSE(TryWriteTextFile1251(f, {"new"}, &error, false, &readOnly));
+    EXPECT_TRUE(readOnly);
+    EXPECT_NE(error.find("ro.TSK"), std::string::npos) << error;
+    EXPECT_EQ(Slurp(f), "old\r\n");
+    EXPECT_TRUE(TryWriteTextFile1251(f, {"new"}, &error, true, &readOnly));
+    EXPECT_FALSE(readOnly);
+    EXPECT_EQ(Slurp(f), "new\r\n");
+    EXPECT_EQ(fs::status(f).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+}
 
 TEST(WriteTextFile1251, WritesCrLfInCodePage1251AndReadsBack)
 {
