@@ -22,7 +22,7 @@ struct TFieldRange {
 namespace FieldRange {
 // Materials and tasks.
 inline constexpr TFieldRange Percent{0, 100};           // analyses and shares, mass %
-inline constexpr TFieldRange Price{0.0L, 1e7L};           // USD per t (per MWh for energy)
+inline constexpr TFieldRange Price{-1e7L, 1e7L};         // USD per t (per MWh for energy)
 inline constexpr TFieldRange Recovery{0, 10};            // factor on what a material brings to the bath
 inline constexpr TFieldRange Temperature{-273.15L, 5000}; // °C
 inline constexpr TFieldRange Mass{0, 1e5L};              // t: phases and charge amounts
