@@ -18,6 +18,7 @@
 #include "ResultsExport.h"
 #include "RzForm.h"
 #include "Studies.h"
+#include "GridEdits.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
 #include "LastMeltTask.h"
@@ -881,6 +882,7 @@ bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
 
 void TFForw::RunCommand(const std::function<void()>& command)
 {
+    CommitGridEdits(*this);
     try {
         command();
     } catch (const std::exception& e) {
@@ -1213,21 +1215,13 @@ void TFForw::AtmMClick(QAction* item)
     const auto before = EncodeSettings(Settings);
     const int tag = item->data().toInt();
     const bool ticked = item->isChecked();
-    Settings.GasLogMode = 0;
+    Settings.GasLogMode = 0; // every item shows plain values unless it chooses a logarithm
     switch (tag) {
     case 0: case 1: case 2: case 3:
         Settings.GasPressureUnit = static_cast<uint8_t>(tag);
-        if (GasLgM->isChecked())
-            Settings.GasLogMode = 1;
-        else if (GasLnM->isChecked())
-            Settings.GasLogMode = 2;
         break;
     case 4:
         Settings.AverageValues = ticked;
-        if (GasLgM->isChecked())
-            Settings.GasLogMode = 1;
-        else if (GasLnM->isChecked())
-            Settings.GasLogMode = 2;
         break;
     case 5:
         GasLnM->setChecked(false);
