@@ -146,6 +146,7 @@ void TTaskList::Clear()
     for (std::size_t k = 1; k < Items.size(); ++k)
         Items[k] = zero;
     FileName.clear();
+    Description.clear();
     CurrentHost().ClearTaskBox();
 }
 
@@ -173,6 +174,7 @@ void TTaskList::Assign(const TTaskList& source)
     Current = source.Current;
     Items = source.Items;
     FileName = source.FileName;
+    Description = source.Description;
 }
 
 bool TTaskList::HasMassBounds(int k) const
@@ -306,6 +308,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     std::size_t n = 0;
     while (n < lines.size() && !StartsTask(lines[n]))
         ++n;
+    Description.assign(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
     bool tooManyTasksShown = false;
     // A line that begins with '*' always starts the next task, even inside
     // a block cut short, so one damaged block cannot swallow the next task.
@@ -440,8 +443,10 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         Add(task, true, false);
     }
 
-    if (Count == 0)
+    if (Count == 0) {
+        Description.clear();
         return false;
+    }
     Current = std::min(std::max(currentIndex, -1), Count - 1);
     FileName = StoredFileName(file);
     Host& host = CurrentHost();
@@ -453,7 +458,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
 
 std::vector<std::string> TTaskList::FileLines() const
 {
-    std::vector<std::string> out;
+    std::vector<std::string> out = Description;
     for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
         const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
         const int nEl = std::min(std::max(t.NEl, 0), MaxTaskElements);
