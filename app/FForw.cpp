@@ -774,7 +774,8 @@ void TFForw::FormShow()
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();
-    ReadSettingsFile(ProgramFile(SettingsFileName));
+    if (ReadSettingsFile(ProgramFile(SettingsFileName)))
+        RestoreWholeLastProject();
     ElementBase.Clear();
     CreateSystems();
     ThSystems[0]->Kind = 0;
@@ -799,14 +800,17 @@ bool TFForw::FormCloseQuery()
     }
     if (AskIfReplaying()) // so does a heat replay
         return false;
+    // An edit that could not be saved keeps the window open unless the user
+    // lets it go.
+    if (startupDone_ && Settings.ExitSave && !SaveProject(0) &&
+        !CurrentHost().AskYesNo("Проєкт не збережено. Вийти без збереження?"))
+        return false;
     // A kinetics run steps on the systems from its timer: it ends with its
     // window, before the systems are freed.
     KinF->close();
     for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF})
         if (w)
             w->close();
-    if (startupDone_ && Settings.ExitSave)
-        SaveProject(0);
     Timer1->stop();
     ElementBase.Clear();
     for (int k : {0, 1, 3})
@@ -816,6 +820,8 @@ bool TFForw::FormCloseQuery()
     const std::string path = ProgramFile(SettingsFileName);
     if (!WriteSettingsFile(path))
         ShowWarning("Неможливо зберегти файл " + path);
+    if (std::string error; !KeepWholeLastProject(&error))
+        ShowWarning("Неможливо запам'ятати шлях до проєкту " + Settings.LastProject + "\n" + error);
     return true;
 }
 
@@ -1484,8 +1490,7 @@ void TFForw::ClearButClick()
     EditIniT->clear();
     EditFinT->clear();
     EditP->setText(QStringLiteral("1"));
-    Settings.LastProject =
-        FitShortString(ProjectDir.empty() ? "Untitled.FWP" : ProjectDir + "/Untitled.FWP", LastProjectCapacity);
+    NameUntitledProject();
     setWindowTitle(QStringLiteral("Ferrolyt"));
     TaskList.Clear();
     TaskListBox.clear();
