@@ -313,6 +313,13 @@ void TFForw::CreateActions()
     command(ConstrRzM, [this] { ConstrRzMClick(); });
     command(DemonM, [this] { DemonMClick(); });
     connect(TopBut, &QAction::toggled, this, [this](bool down) { TopButClick(down); });
+    // The studies work on the melted heat: a project without materials (a
+    // new one) has none, and loading materials enables the melt.
+    connect(MeltA, &QAction::changed, this, [this] {
+        for (QAction* a : {MatsA, ElectroM, IsothM, KinA, GibbsDuhemM, EquiMetCurM, EquiMetTskM, EquiSlgCurM,
+                           EquiSlgTskM, ConstrRzM})
+            a->setEnabled(MeltA->isEnabled());
+    });
 
     FileM = menuBar()->addMenu(QString());
     FileM->setObjectName("FileM");
@@ -1475,6 +1482,10 @@ void TFForw::ClearButClick()
 {
     if (AskIfSystemsInUse())
         return;
+    // The windows that show the previous heat close with it; a kinetics run
+    // ends with its window, before the systems are emptied.
+    for (QWidget* w : std::initializer_list<QWidget*>{KinF, FormDKM, RzForm})
+        w->close();
     SystemElemLast = 0;
     MaterialCount = 0;
     if (ThSystems[0] && ThSystems[0]->Elems)
