@@ -18,6 +18,7 @@
 #include "ResultsExport.h"
 #include "RzForm.h"
 #include "Studies.h"
+#include "GridEdits.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
 #include "LastMeltTask.h"
@@ -320,6 +321,13 @@ void TFForw::CreateActions()
     command(ConstrRzM, [this] { ConstrRzMClick(); });
     command(DemonM, [this] { DemonMClick(); });
     connect(TopBut, &QAction::toggled, this, [this](bool down) { TopButClick(down); });
+    // The studies work on the melted heat: a project without materials (a
+    // new one) has none, and loading materials enables the melt.
+    connect(MeltA, &QAction::changed, this, [this] {
+        for (QAction* a : {MatsA, ElectroM, IsothM, KinA, GibbsDuhemM, EquiMetCurM, EquiMetTskM, EquiSlgCurM,
+                           EquiSlgTskM, ConstrRzM})
+            a->setEnabled(MeltA->isEnabled());
+    });
 
     FileM = menuBar()->addMenu(QString());
     FileM->setObjectName("FileM");
@@ -781,7 +789,8 @@ void TFForw::FormShow()
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();
-    ReadSettingsFile(ProgramFile(SettingsFileName));
+    if (ReadSettingsFile(ProgramFile(SettingsFileName)))
+        RestoreWholeLastProject();
     ElementBase.Clear();
     CreateSystems();
     ThSystems[0]->Kind = 0;
@@ -806,14 +815,17 @@ bool TFForw::FormCloseQuery()
     }
     if (AskIfReplaying()) // so does a heat replay
         return false;
+    // An edit that could not be saved keeps the window open unless the user
+    // lets it go.
+    if (startupDone_ && Settings.ExitSave && !SaveProject(0) &&
+        !CurrentHost().AskYesNo("Проєкт не збережено. Вийти без збереження?"))
+        return false;
     // A kinetics run steps on the systems from its timer: it ends with its
     // window, before the systems are freed.
     KinF->close();
     for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF})
         if (w)
             w->close();
-    if (startupDone_ && Settings.ExitSave)
-        SaveProject(0);
     Timer1->stop();
     ElementBase.Clear();
     for (int k : {0, 1, 3})
@@ -823,6 +835,8 @@ bool TFForw::FormCloseQuery()
     const std::string path = ProgramFile(SettingsFileName);
     if (!WriteSettingsFile(path))
         ShowWarning("Неможливо зберегти файл " + path);
+    if (std::string error; !KeepWholeLastProject(&error))
+        ShowWarning("Неможливо запам'ятати шлях до проєкту " + Settings.LastProject + "\n" + error);
     return true;
 }
 
@@ -889,6 +903,7 @@ bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
 
 void TFForw::RunCommand(const std::function<void()>& command)
 {
+    CommitGridEdits(*this);
     try {
         command();
     } catch (const std::exception& e) {
@@ -1221,21 +1236,13 @@ void TFForw::AtmMClick(QAction* item)
     const auto before = EncodeSettings(Settings);
     const int tag = item->data().toInt();
     const bool ticked = item->isChecked();
-    Settings.GasLogMode = 0;
+    Settings.GasLogMode = 0; // every item shows plain values unless it chooses a logarithm
     switch (tag) {
     case 0: case 1: case 2: case 3:
         Settings.GasPressureUnit = static_cast<uint8_t>(tag);
-        if (GasLgM->isChecked())
-            Settings.GasLogMode = 1;
-        else if (GasLnM->isChecked())
-            Settings.GasLogMode = 2;
         break;
     case 4:
         Settings.AverageValues = ticked;
-        if (GasLgM->isChecked())
-            Settings.GasLogMode = 1;
-        else if (GasLnM->isChecked())
-            Settings.GasLogMode = 2;
         break;
     case 5:
         GasLnM->setChecked(false);
@@ -1465,6 +1472,10 @@ void TFForw::ClearButClick()
 {
     if (AskIfSystemsInUse())
         return;
+    // The windows that show the previous heat close with it; a kinetics run
+    // ends with its window, before the systems are emptied.
+    for (QWidget* w : std::initializer_list<QWidget*>{KinF, FormDKM, RzForm})
+        w->close();
     SystemElemLast = 0;
     MaterialCount = 0;
     if (ThSystems[0] && ThSystems[0]->Elems)
@@ -1480,8 +1491,7 @@ void TFForw::ClearButClick()
     EditIniT->clear();
     EditFinT->clear();
     EditP->setText(QStringLiteral("1"));
-    Settings.LastProject =
-        FitShortString(ProjectDir.empty() ? "Untitled.FWP" : ProjectDir + "/Untitled.FWP", LastProjectCapacity);
+    NameUntitledProject();
     setWindowTitle(QStringLiteral("Ferrolyt"));
     TaskList.Clear();
     TaskListBox.clear();

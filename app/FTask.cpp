@@ -1,6 +1,7 @@
 #include "FTask.h"
 
 #include "FForw.h"
+#include "GridEdits.h"
 #include "ModalDialog.h"
 #include "Project.h"
 #include "ResultDisplay.h"
@@ -30,6 +31,14 @@
 using namespace ferrolyt;
 
 namespace {
+
+// The entry of the project's task files that the main window has selected.
+TTaskFileEntry* SelectedTaskFileEntry()
+{
+    if (TaskListBoxIndex < 0 || TaskListBoxIndex >= static_cast<int>(TaskListBox.size()))
+        return nullptr;
+    return &TaskListBox[static_cast<std::size_t>(TaskListBoxIndex)];
+}
 
 QString U(const char* s) { return QString::fromUtf8(s); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -318,6 +327,7 @@ void TFTask::SetMaterialCell(int col, int row, const std::string& text) { SetCel
 void TFTask::FormShow()
 {
     mainTaskBoxIndex_ = main_ ? main_->TaskBox->currentIndex() : -1;
+    mainTaskFileText_ = SelectedTaskFileEntry() ? SelectedTaskFileEntry()->Text : std::string();
     TaskListEdit.Assign(TaskList);
     if (TaskList.Count == 0)
         AddTaskMClick(1);
@@ -351,6 +361,7 @@ void TFTask::TaskTabsChange(int index)
 
 void TFTask::done(int result)
 {
+    CommitGridEdits(*this);
     FormClose(result);
     QDialog::done(result);
 }
@@ -370,6 +381,9 @@ void TFTask::FormClose(int result)
             const bool iniSet = TaskList.Current >= 0 && !IsUnset(TaskList.CurrentTask().IniTemp);
             main_->EditIniT->setText(iniSet ? Edit(IniTempEd)->text() : QStringLiteral("1600"));
         }
+    } else if (TTaskFileEntry* entry = SelectedTaskFileEntry(); entry && entry->Text != mainTaskFileText_) {
+        entry->Text = mainTaskFileText_;
+        ShowTaskListBox();
     }
     TaskListEdit.Clear();
     RestoreMainTaskBox();

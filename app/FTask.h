@@ -101,4 +101,7 @@ private:
     std::optional<int> storingTab_; // the tab left behind while the selection changes
     bool filling_ = false; // tabs are being rebuilt
     int mainTaskBoxIndex_ = -1;
+    // The project's task-file entry as the editor found it: showing a task
+    // file opened or saved here renames it, and Cancel takes that back.
+    std::string mainTaskFileText_;
 };

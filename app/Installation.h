@@ -3,6 +3,8 @@
 // program writes its menu entries into the user's applications folder, opens
 // that folder and ends without a window.
 
+#include "KeyStore.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,7 +16,7 @@ namespace ferrolyt {
 bool IsInstallationMode(const std::vector<std::string>& arguments);
 
 // The key of our key store that names the program's menu folder.
-inline constexpr const char* InstallKey = "SOFTWARE\\Quillbrook\\Ferrolyt\\2.00";
+inline constexpr const char* InstallKey = ProgramKey;
 
 // The menu folder: the applications folder followed, as written, by the
 // "Folder" value (backslashes read as separators).

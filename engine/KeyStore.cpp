@@ -189,7 +189,8 @@ std::string RegistrySectionName(RegistryRoot root, const std::string& key)
     return path.empty() ? std::string(RootName(root)) : std::string(RootName(root)) + "\\" + path;
 }
 
-int ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& valueName, std::string& dest)
+int ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& valueName, std::string& dest,
+                       std::size_t capacity)
 {
     dest.clear();
     try {
@@ -210,7 +211,7 @@ int ReadRegistryString(RegistryRoot root, const std::string& key, const std::str
                 const std::size_t nul = value.find('\0');
                 if (nul != std::string::npos)
                     value.resize(nul);
-                dest = Utf8Left(value, ShortStringCapacity);
+                dest = Utf8Left(value, capacity);
                 return ErrorSuccess;
             }
         }

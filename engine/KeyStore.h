@@ -18,6 +18,7 @@
 // trailing backslashes and doubled backslashes do not matter. When a name
 // occurs more than once, the first occurrence counts.
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -31,6 +32,10 @@ inline constexpr RegistryRoot HKEY_CURRENT_USER = RegistryRoot::CurrentUser;
 inline constexpr RegistryRoot HKEY_LOCAL_MACHINE = RegistryRoot::LocalMachine;
 inline constexpr RegistryRoot HKEY_USERS = RegistryRoot::Users;
 inline constexpr RegistryRoot HKEY_CURRENT_CONFIG = RegistryRoot::CurrentConfig;
+
+// The program's own key: the installation's folder lies under HKLM, the
+// user's values under HKCU.
+inline constexpr const char* ProgramKey = "SOFTWARE\\Quillbrook\\Ferrolyt\\2.00";
 
 // Windows status codes the key store returns.
 inline constexpr int ErrorSuccess = 0;
@@ -55,9 +60,10 @@ std::string RegistrySectionName(RegistryRoot root, const std::string& key);
 // ErrorAccessDenied when the store cannot be read. Dest is empty on failure
 // and also when the key exists without ValueName (status ErrorSuccess then,
 // as the original reports only the key's opening and closing). The value is
-// cut at its first NUL and to 255 characters (never inside a UTF-8 sequence).
-// Never throws.
-int ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& valueName, std::string& dest);
+// cut at its first NUL and to `capacity` characters, 255 unless given (never
+// inside a UTF-8 sequence). Never throws.
+int ReadRegistryString(RegistryRoot root, const std::string& key, const std::string& valueName, std::string& dest,
+                       std::size_t capacity = 255);
 
 // Writes ValueName=Value under Key, creating the key, the file and its
 // folder as needed; other lines of the file, comments included, stay as they

@@ -24,6 +24,8 @@ std::vector<TTaskFileEntry> TaskListBox;
 int TaskListBoxIndex = -1;
 std::vector<std::string> TaskMatFiles;
 std::string ProjectDir;
+fs::path ProjectFile;
+bool ProjectFileIsUsers = false;
 
 namespace {
 
@@ -200,9 +202,11 @@ bool LoadProject(const std::string& fileName)
                         TaskList.LoadFromFile(TrimBlanks(ProjectValue("TskFile")), curTask);
     if (!loaded) {
         before.Restore();
-        return false;
+        return false; // the caption and the remembered project still name the one before
     }
-    Settings.LastProject = FitShortString(relative, LastProjectCapacity);
+    Settings.LastProject = relative;
+    ProjectFile = file.lexically_normal();
+    ProjectFileIsUsers = true;
     host.SetCaption("Ferrolyt - " + given.filename().string());
 
     ReadTaskFileEntries(curTask);
@@ -288,25 +292,47 @@ bool SaveProject(int tag)
     const std::string bare = fs::path(ConvertWindowsName(Settings.LastProject).path).filename().string();
     std::string name;
     if (!bare.empty())
-        name = (fs::current_path(ec) / bare).string();
-    if (tag != 0 || bare.empty()) {
+        name = ProjectFile.empty() ? (fs::current_path(ec) / bare).string() : ProjectFile.string();
+    // The save dialog itself asks before replacing the file it names.
+    bool replaceAsked = false;
+    if (tag != 0 || name.empty()) {
         name = host.AskProjectSaveName(name, ProjectDir);
         if (name.empty())
             return false;
+        replaceAsked = true;
     }
-    fs::path file(name);
+    fs::path file = fs::absolute(fs::path(name), ec).lexically_normal();
+    if (ec)
+        file = name;
     file.replace_extension(".FWP");
+    replaceAsked = replaceAsked && UpperCase1251(fs::path(name).extension().string()) == ".FWP";
+    const bool users = ProjectFileIsUsers && file == ProjectFile;
+    if (!replaceAsked && !users && fs::exists(file, ec) &&
+        !host.AskYesNo("Файл " + file.string() + " вже існує. Замінити його?"))
+        return false;
 
     if (!WriteProjectFile(file))
         return false;
     const bool tasksSaved = TaskList.SaveToFile();
-    Settings.LastProject = FitShortString(RelativeToProgramDir(file), LastProjectCapacity);
+    ProjectFile = file;
+    ProjectFileIsUsers = true;
+    Settings.LastProject = RelativeToProgramDir(file);
     host.SetCaption("Ferrolyt - " + file.filename().string());
     return tasksSaved;
 }
 
+void NameUntitledProject()
+{
+    std::error_code ec;
+    ProjectFile = fs::current_path(ec) / "Untitled.FWP";
+    ProjectFileIsUsers = false;
+    Settings.LastProject = ProjectDir.empty() ? "Untitled.FWP" : ProjectDir + "/Untitled.FWP";
+}
+
 void ClearProjectState()
 {
+    ProjectFile.clear();
+    ProjectFileIsUsers = false;
     ProjectList.clear();
     TaskListBox.clear();
     TaskListBoxIndex = -1;

@@ -29,6 +29,18 @@ extern std::vector<std::string> TaskMatFiles;
 // project lies in the program folder.
 extern std::string ProjectDir;
 
+// The file "Зберегти проєкт" writes without a dialog: the project last
+// opened or saved (empty before either: the bare name of the remembered last
+// project in the current folder is taken then; with no remembered project
+// the dialog asks). Replacing an existing file that the user has not opened
+// or saved in this run is asked first.
+extern std::filesystem::path ProjectFile;
+extern bool ProjectFileIsUsers;
+
+// A new project: "Untitled.FWP" in the current folder, remembered as the
+// last project, not yet the user's.
+void NameUntitledProject();
+
 // The value of a "Name=Value" line of ProjectList (the first whose name
 // matches, ignoring case); empty when there is none.
 std::string ProjectValue(const std::string& name);

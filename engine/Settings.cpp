@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "KeyStore.h"
 #include "TextFile.h"
 #include "Utils.h"
 
@@ -256,6 +257,36 @@ bool ReadSettingsFile(const std::string& path)
         return false;
     }
     DecodeSettings(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), Settings);
+    return true;
+}
+
+namespace {
+
+// As much of a path as the key store gives back; far more than any path.
+constexpr std::size_t WholePathCapacity = 1 << 16;
+
+bool RecordHoldsWhole(const std::string& path) { return FitShortString(path, LastProjectCapacity) == path; }
+
+} // namespace
+
+void RestoreWholeLastProject()
+{
+    std::string whole;
+    if (ReadRegistryString(HKEY_CURRENT_USER, ProgramKey, LastProjectValueName, whole, WholePathCapacity) ==
+            ErrorSuccess &&
+        !RecordHoldsWhole(whole) && FitShortString(whole, LastProjectCapacity) == Settings.LastProject)
+        Settings.LastProject = whole;
+}
+
+bool KeepWholeLastProject(std::string* error)
+{
+    if (!RecordHoldsWhole(Settings.LastProject))
+        return WriteRegistryString(HKEY_CURRENT_USER, ProgramKey, LastProjectValueName, Settings.LastProject,
+                                   error) == ErrorSuccess;
+    std::string stale;
+    if (ReadRegistryString(HKEY_CURRENT_USER, ProgramKey, LastProjectValueName, stale) == ErrorSuccess &&
+        !stale.empty())
+        DeleteRegistryValue(HKEY_CURRENT_USER, ProgramKey, LastProjectValueName);
     return true;
 }
 

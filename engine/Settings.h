@@ -130,6 +130,19 @@ std::vector<std::string> DecodeSettings(const uint8_t* bytes, std::size_t size, 
 // as it is and returns false.
 bool ReadSettingsFile(const std::string& path);
 
+// The record holds at most 105 characters of code page 1251; a last project
+// it cannot hold exactly is kept whole in the key store beside it, as the
+// value "LastProject" of HKCU's ProgramKey.
+inline constexpr const char* LastProjectValueName = "LastProject";
+// After reading the file: takes the whole path from the key store when the
+// record holds the beginning the file can keep of it.
+void RestoreWholeLastProject();
+// With writing the file: keeps the whole path in the key store when the
+// record cannot hold it, and removes a value left from an earlier path
+// otherwise. False, with the reason in *error, when the store could not be
+// written.
+bool KeepWholeLastProject(std::string* error);
+
 // Writes Settings whole (512 bytes) through a temporary file in the same
 // folder that then replaces `path`. Returns false, leaving any earlier file
 // in place, when the file cannot be written; the caller reports it.

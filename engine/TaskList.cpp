@@ -148,6 +148,7 @@ void TTaskList::Clear()
     for (std::size_t k = 1; k < Items.size(); ++k)
         Items[k] = zero;
     FileName.clear();
+    Description.clear();
     CurrentHost().ClearTaskBox();
 }
 
@@ -175,6 +176,7 @@ void TTaskList::Assign(const TTaskList& source)
     Current = source.Current;
     Items = source.Items;
     FileName = source.FileName;
+    Description = source.Description;
 }
 
 bool TTaskList::HasMassBounds(int k) const
@@ -311,6 +313,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     std::size_t n = 0;
     while (n < lines.size() && !StartsTask(lines[n]))
         ++n;
+    std::vector<std::string> description(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
     bool tooManyTasksShown = false;
     // A line that begins with '*' always starts the next task, even inside
     // a block cut short, so one damaged block cannot swallow the next task.
@@ -466,6 +469,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     }
 
     Clear();
+    Description = std::move(description);
     for (int k = 1; k <= loaded->Count; ++k)
         Add(loaded->Items[static_cast<std::size_t>(k)], true, false);
     Current = std::min(std::max(currentIndex, -1), Count - 1);
@@ -479,7 +483,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
 
 std::vector<std::string> TTaskList::FileLines() const
 {
-    std::vector<std::string> out;
+    std::vector<std::string> out = Description;
     for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
         const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
         const int nEl = std::min(std::max(t.NEl, 0), MaxTaskElements);

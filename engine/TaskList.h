@@ -91,6 +91,9 @@ public:
     // [0] template, [1..60] tasks, [61] the result of the last melt.
     std::array<TTaskRecord, LastMeltTaskSlot + 1> Items{};
     std::string FileName; // relative to the program folder, or bare in the project's folder
+    // The lines before the file's first task (its description): the reader
+    // skips them and the writer puts them back.
+    std::vector<std::string> Description;
 
     void Clear();
     void Add(const TTaskRecord& task, bool addName, bool atCurrent);

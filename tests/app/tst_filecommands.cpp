@@ -3,6 +3,7 @@
 
 #include "AppFixture.h"
 
+#include "KeyStore.h"
 #include "Materials.h"
 #include "ResultsExport.h"
 #include "TaskList.h"
@@ -22,6 +23,13 @@ class TstFileCommands : public QObject {
     Q_OBJECT
 
     TAppFixture f;
+
+    static void WriteLines(const QString& path, const QStringList& lines)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write((lines.join("\r\n") + "\r\n").toLatin1());
+    }
 
     static QStringList ReadLines(const QString& path)
     {
@@ -255,6 +263,89 @@ private slots:
         QCOMPARE(comma.keys(), point.keys());
         for (auto it = point.cbegin(); it != point.cend(); ++it)
             QVERIFY2(comma.value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+
+    void aNewProjectAsksBeforeReplacingAFileItDidNotOpen()
+    {
+        const QString untitled = f.Path("Untitled.FWP");
+        WriteLines(untitled, {"ConFile=Other.CON"});
+        f.w->ClearButClick();
+        const QStringList question{"Файл " + untitled + " вже існує. Замінити його?"};
+        f.answer = QMessageBox::No;
+        f.w->SaveA->trigger();
+        QCOMPARE(f.Texts(), question);
+        QCOMPARE(ReadLines(untitled), QStringList{"ConFile=Other.CON"});
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt"));
+
+        f.messages.clear();
+        f.answer = QMessageBox::Yes;
+        f.w->Timer1Timer(); // the autosave asks too
+        QCOMPARE(f.Texts(), question);
+        QVERIFY(ReadLines(untitled).contains("ConFile=Ferrolyt.CON"));
+
+        // Once replaced it is the user's project: saved without asking.
+        f.messages.clear();
+        f.w->SaveA->trigger();
+        QVERIFY(f.messages.isEmpty());
+    }
+
+    void aProjectThatFailsToOpenLeavesTheCaptionAndTheLastProject()
+    {
+        QVERIFY(QDir(f.dir->path()).mkdir("broken"));
+        WriteLines(f.Path("broken/Broken.FWP"), {"ConFile=Missing.CON"});
+        f.w->OpenFile(f.Path("broken/Broken.FWP").toStdString());
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - FERROLYT.FWP"));
+        QCOMPARE(QString::fromStdString(Settings.LastProject), QString("FERROLYT.FWP"));
+        QCOMPARE(QString::fromStdString(ProjectFile.filename().string()), QString("FERROLYT.FWP"));
+    }
+
+    void aLongProjectPathIsRememberedAndSavedWhole()
+    {
+        // The settings record keeps 105 characters: here the cut falls in
+        // the project's own name.
+        QString deep = "Плавки";
+        while (deep.size() < 100)
+            deep += "/Цех 2";
+        QVERIFY(QDir(f.dir->path()).mkpath(deep));
+        for (const QString& file : QDir(f.dir->path()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(f.Path(file), f.Path(deep + "/" + file)));
+        const QString relative = deep + "/FERROLYT.FWP";
+        f.w->OpenFile(f.Path(relative).toStdString());
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(QString::fromStdString(Settings.LastProject), relative);
+
+        TaskList.Items[1].Name = "Збережена плавка";
+        f.w->SaveA->trigger();
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(QDir(f.Path(deep)).entryList({"*.FWP"}), QStringList{"FERROLYT.FWP"});
+        QVERIFY(ReadLines(f.Path(deep + "/Ferrolyt.TSK")).contains("*Збережена плавка"));
+
+        // Closing remembers it whole for the next start.
+        SetKeyStoreFile(f.Path("registry.ini").toStdString());
+        QVERIFY(f.w->close());
+        SetOptionDefaults();
+        QVERIFY(ReadSettingsFile(ProgramFile(SettingsFileName)));
+        RestoreWholeLastProject();
+        SetKeyStoreFile({});
+        QCOMPARE(QString::fromStdString(Settings.LastProject), relative);
+    }
+
+    void aFailedSaveOnExitKeepsTheWindowOpenAndAsks()
+    {
+        Settings.ExitSave = true;
+        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
+        QVERIFY(QDir(f.dir->path()).mkdir("FERROLYT.FWP")); // a folder cannot be replaced by the file
+        f.answer = QMessageBox::No;
+        QVERIFY(!f.w->close());
+        QVERIFY(f.w->isVisible());
+        QCOMPARE(f.messages.size(), 2);
+        QCOMPARE(f.messages.last().text, QString("Проєкт не збережено. Вийти без збереження?"));
+        QVERIFY(ResultsShown); // nothing was freed
+
+        f.answer = QMessageBox::Yes;
+        QVERIFY(f.w->close());
+        Settings.ExitSave = false;
     }
 
     void theAutosaveTickSavesWithoutADialog()

@@ -5,6 +5,7 @@
 #include "AppFixture.h"
 
 #include "Constraints.h"
+#include "GridModel.h"
 #include "SimplexLP.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -13,6 +14,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -104,6 +107,18 @@ private slots:
         QCOMPARE(Cell(f.w->GasGridCells, 1, GasLineCount + 1), QString("P tot"));
         QCOMPARE(Cell(f.w->GasGridCells, 2, GasLineCount + 1), OnScreen("101.3"));
         QCOMPARE(double(ThSystems[0]->El(0).MetalMass), double(12.345L));
+
+        // A logarithm is chosen on its own: a unit or the mean shows values.
+        for (QAction* item : {f.w->AtmM, f.w->AveGasM}) {
+            emit f.w->GasPop->aboutToShow();
+            f.w->GasLgM->trigger();
+            QCOMPARE(Settings.GasLogMode, uint8_t(1));
+            emit f.w->GasPop->aboutToShow();
+            item->trigger();
+            QCOMPARE(Settings.GasLogMode, uint8_t(0));
+            emit f.w->GasPop->aboutToShow();
+            QVERIFY(!f.w->GasLgM->isChecked());
+        }
     }
 
     void f9MeltsTheGridsMassesByName()
@@ -122,6 +137,33 @@ private slots:
         QCOMPARE(double(MaterialTable[2].Amount), 30.0);
         QCOMPARE(double(MaterialTable[3].Amount), 0.0);
         QCOMPARE(double(ChargeTotal), 100.5);
+    }
+
+    void aMassBeingTypedIsMeltedByTheKeyThatEndsIt_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+        QTest::newRow("F9") << int(Qt::Key_F9);
+    }
+    void aMassBeingTypedIsMeltedByTheKeyThatEndsIt()
+    {
+        QFETCH(int, key);
+        f.w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        const QModelIndex mass = f.w->MatGridModel->index(0, 1); // material 1, mass column
+        f.w->MatGrid->setFocus();
+        f.w->MatGrid->setCurrentIndex(mass);
+        QTest::keyClick(f.w->MatGrid, Qt::Key_F2);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "20");
+        ResultsShown = false;
+        QTest::keyClick(editor, Qt::Key(key));
+        QVERIFY(ResultsShown);
+        QCOMPARE(double(MaterialTable[1].Amount), 20.0);
+        QVERIFY(!f.w->MatGrid->indexWidget(mass)); // the editor is closed
     }
 
     void f9WithoutMassesComputesNothingAndF8MeltsTheRecommendedCharge()

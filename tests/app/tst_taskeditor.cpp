@@ -7,6 +7,7 @@
 #include "TaskList.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -136,6 +137,48 @@ private slots:
         const std::vector<std::string> onDisk = FileLinesOnDisk("Ferrolyt.TSK");
         QVERIFY(onDisk != before);
         QVERIFY(std::find(onDisk.begin(), onDisk.end(), "*Тимчасова") != onDisk.end());
+    }
+
+    void cancelAfterOpeningAnotherTaskFileKeepsTheProjectsEntry()
+    {
+        QVERIFY(QFile::copy(f.Path("Ferrolyt.TSK"), f.Path("Other.TSK")));
+        QString caption;
+        f.dialog = [&](QDialog& d) {
+            if (auto* fd = qobject_cast<QFileDialog*>(&d)) {
+                fd->selectFile(f.Path("Other.TSK"));
+                return int(QDialog::Accepted);
+            }
+            if (auto* t = qobject_cast<TFTask*>(&d)) {
+                t->OpenTaskMClick();
+                caption = t->windowTitle();
+            }
+            return int(QDialog::Rejected);
+        };
+        f.w->TaskMClick();
+        QCOMPARE(caption, QString("Файл завдань - Other.TSK"));
+        QCOMPARE(QString::fromStdString(TaskListBox.at(0).Text), QString("Ferrolyt.TSK"));
+        QCOMPARE(f.w->TaskFileBox->currentText(), QString("Ferrolyt.TSK"));
+        QCOMPARE(QString::fromStdString(TaskList.FileName), QString("Ferrolyt.TSK"));
+    }
+
+    void aCellBeingTypedIsKeptWhenTheEditorCloses()
+    {
+        // Enter in a cell reaches the dialog's button before the cell
+        // editor has stored its text.
+        TFTask& t = *f.w->FTask;
+        t.FormShow();
+        t.show();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        t.MatGrid->setFocus();
+        t.MatGrid->setCurrentCell(0, 4); // material 1, Max t
+        t.MatGrid->edit(t.MatGrid->currentIndex());
+        auto* editor = qobject_cast<QLineEdit*>(t.MatGrid->indexWidget(t.MatGrid->currentIndex()));
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "77");
+        t.done(QDialog::Accepted);
+        QCOMPARE(double(TaskList.CurrentTask().Materials[1].MaxT), 77.0);
     }
 
     void okWithAnUnsetInitialTemperaturePuts1600IntoTheMainWindow()

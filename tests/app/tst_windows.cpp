@@ -140,6 +140,34 @@ private slots:
         }
     }
 
+    void aNewProjectLeavesNothingOfThePreviousOneOnScreen()
+    {
+        f.w->MatsA->trigger();
+        f.w->ConstrRzM->trigger();
+        f.w->ClearButClick();
+        QVERIFY(!FormDKM->isVisible());
+        QVERIFY(!f.w->RzForm->isVisible());
+
+        // The studies have no heat to work on.
+        const QList<QAction*> studies{f.w->MatsA,       f.w->ElectroM,    f.w->IsothM,      f.w->KinA,
+                                      f.w->GibbsDuhemM, f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM,
+                                      f.w->EquiSlgTskM, f.w->ConstrRzM};
+        f.dialog = [](QDialog&) { return int(QDialog::Rejected); };
+        for (QAction* a : studies)
+            a->trigger();
+        QCOMPARE(f.dialogs, 0);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(f.w->SBarPanels[2]->text(), QString(" Mu:"));
+        for (int c = 2; c < ElGridColumns; ++c)
+            QVERIFY2(f.w->ElGridCells.Cell(c, 1).empty(), qPrintable(QString::number(c)));
+        QVERIFY(!FormDKM->isVisible());
+        QVERIFY(!f.w->RzForm->isVisible());
+
+        f.w->OpenFile(f.Path("FERROLYT.FWP").toStdString());
+        for (QAction* a : studies)
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+    }
+
     void theExportWritesTheWorkbookItIsGiven()
     {
         const QString file = f.Path("heat.xlsx");

@@ -1,3 +1,4 @@
+#include "KeyStore.h"
 #include "LoaderTestSupport.h"
 #include "ProgramDir.h"
 #include "Settings.h"
@@ -412,6 +413,39 @@ TEST_F(SettingsFileTest, FailedWriteReturnsFalseAndKeepsTheOldFile)
     EXPECT_TRUE(fs::is_directory(blocked));
     const auto entries = std::distance(fs::directory_iterator(fs::path(blocked).parent_path()), fs::directory_iterator());
     EXPECT_EQ(entries, 1); // no temporary file left behind
+}
+
+TEST_F(SettingsFileTest, ALastProjectTheRecordCannotHoldIsKeptWholeInTheKeyStore)
+{
+    SetKeyStoreFile(File("registry.ini"));
+    std::string deep = "Плавки";
+    while (deep.size() < 400)
+        deep += "/Цех сталеплавильний № 2";
+    const std::string whole = deep + "/FERROLYT.FWP";
+    std::string error;
+    for (const std::string& path : {whole, std::string("Проєкти/日本.FWP")}) {
+        Settings.LastProject = path;
+        ASSERT_TRUE(WriteSettingsFile(File("Ferrolyt.ini")));
+        ASSERT_TRUE(KeepWholeLastProject(&error)) << error;
+        SetOptionDefaults();
+        ASSERT_TRUE(ReadSettingsFile(File("Ferrolyt.ini")));
+        EXPECT_EQ(Settings.LastProject, FitShortString(path, LastProjectCapacity));
+        RestoreWholeLastProject();
+        EXPECT_EQ(Settings.LastProject, path);
+    }
+
+    // A record that names another project does not take the stored path.
+    Settings.LastProject = FitShortString("Інші/" + whole, LastProjectCapacity);
+    RestoreWholeLastProject();
+    EXPECT_EQ(Settings.LastProject, FitShortString("Інші/" + whole, LastProjectCapacity));
+
+    // A path the record holds leaves no value behind.
+    Settings.LastProject = "FERROLYT.FWP";
+    ASSERT_TRUE(KeepWholeLastProject(&error));
+    std::string stored;
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, ProgramKey, LastProjectValueName, stored), ErrorSuccess);
+    EXPECT_TRUE(stored.empty());
+    SetKeyStoreFile({});
 }
 
 TEST(ProgramDirTest, HasNoTrailingSeparatorExceptAtTheRoot)

@@ -226,6 +226,31 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
     }
 }
 
+TEST_F(TaskFile, TheFilesDescriptionBeforeTheFirstTaskIsWrittenBack)
+{
+    ScratchFolder dir;
+    SetProgramDir(dir.path().string());
+    std::filesystem::current_path(dir.path());
+    std::filesystem::copy_file(LoaderFixture("Test.TSK"), dir / "Test.TSK");
+    const auto original = ReadTextFile1251((dir / "Test.TSK").string());
+    ASSERT_NE(original[0].front(), '*'); // a description, not a task
+    RecordingHost host;
+    ASSERT_TRUE(TaskList.LoadFromFile("Test.TSK", 0));
+    ASSERT_TRUE(TaskList.SaveToFile());
+    const auto saved = ReadTextFile1251((dir / "Test.TSK").string());
+    ASSERT_GE(saved.size(), 2u);
+    EXPECT_EQ(saved[0], original[0]);
+    EXPECT_EQ(saved[1], "*Плавка 101");
+
+    // The working copy carries it; a list read from a file without one
+    // writes none.
+    auto copy = std::make_unique<TTaskList>();
+    copy->Assign(TaskList);
+    EXPECT_EQ(copy->FileLines(), TaskList.FileLines());
+    TaskList.Clear();
+    EXPECT_TRUE(TaskList.FileLines().empty());
+}
+
 TEST_F(TaskFile, EqualMinAndMaxTonnesComeBackAsMaxOnly)
 {
     auto list = std::make_unique<TTaskList>();
