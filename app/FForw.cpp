@@ -18,6 +18,7 @@
 #include "ResultsExport.h"
 #include "RzForm.h"
 #include "Studies.h"
+#include "StudyScope.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
 #include "LastMeltTask.h"
@@ -773,7 +774,10 @@ void TFForw::FormShow()
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();
-    ReadSettingsFile(ProgramFile(SettingsFileName));
+    // A first start has no settings file: the heat replay then begins with
+    // the sample project's furnace rather than with zeros.
+    if (!ReadSettingsFile(ProgramFile(SettingsFileName)))
+        SetFurnaceFallbacks(Settings);
     ElementBase.Clear();
     CreateSystems();
     ThSystems[0]->Kind = 0;
@@ -1625,7 +1629,7 @@ void TFForw::ElectroMClick() { ExecModal(*FGraph); }
 
 void TFForw::IsothMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
     ExecModal(*FSolu);
 }
@@ -1653,28 +1657,35 @@ void TFForw::AutoGraphMClick()
 
 void TFForw::GibbsDuhemMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
-    GibbsDuhemCheck(); // a check for the developer: nothing is shown
+    TGibbsDuhemResult result;
+    {
+        const TStudyScope scope;
+        result = GibbsDuhemCheck();
+    }
+    CurrentHost().ShowInformation(GibbsDuhemReport(result));
 }
 
 void TFForw::EquiMetClick(int tag)
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
+    const TStudyScope scope;
     EquilibrateBothSystems(true, tag == 1);
 }
 
 void TFForw::EquiSlgClick(int tag)
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
+    const TStudyScope scope;
     EquilibrateBothSystems(false, tag == 1);
 }
 
 void TFForw::ConstrRzMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
     RzForm->show();
     RzForm->raise();

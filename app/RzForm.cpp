@@ -4,7 +4,10 @@
 
 #include "Model.h"
 #include "ReactionZone.h"
+#include "RunState.h"
+#include "StudyScope.h"
 #include "ThSys.h"
+#include "Utils.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -378,6 +381,11 @@ void TRzForm::ShowSystemInGrid(const TThSys& system, TStringGrid& grid)
 
 void TRzForm::FormShow(QObject* Sender)
 {
+    // The zone's solves would change the charge of a running optimisation.
+    if (CalcBusy) {
+        AskStopCalculation();
+        return;
+    }
     CreateSystems();
     if (Sender == this) {
         TrMetToRZChange(this);
@@ -409,6 +417,9 @@ void TRzForm::FormShow(QObject* Sender)
     shares.SlagBack = kSlgBack;
     shares.GasBack = kGasBack;
 
+    // The zone charges its own materials and solves with the lower bound's
+    // tables; the melted heat stays as the main window shows it.
+    const TStudyScope scope;
     PrepareReactionZone(shares);
     ShowSystemInGrid(*ThSystems[2], IniSysGridCells);
     ZoneConverged = SolveZone();

@@ -2,6 +2,7 @@
 // Qt host's boxes, caption and status panels.
 
 #include "FForw.h"
+#include "OptionControls.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
 #include "RunState.h"
@@ -113,16 +114,22 @@ private slots:
         QCOMPARE(uint8_t(written[366 + 5]), uint8_t(0x77)); // reserved byte kept
     }
 
-    void withoutAFileTheDefaultsStayAndTheFileIsCreated()
+    void withoutAFileTheDefaultsWithTheSampleFurnaceAreWritten()
     {
         QtHost host;
         TFForw window;
         ShowAndWait(window);
-        QCOMPARE(Settings, TSettingsRecord{});
+        // The record's defaults, with the sample project's furnace for the
+        // heat replay, which cannot run on zeros.
+        TSettingsRecord firstStart;
+        SetFurnaceFallbacks(firstStart);
+        QCOMPARE(Settings, firstStart);
+        QCOMPARE(Settings.FurnaceVolume, 23.0);
+        QCOMPARE(Settings.HotHeelTemp, uint16_t(1700));
         QVERIFY(window.close());
         const QByteArray written = ReadIni(IniPath());
         QCOMPARE(written.size(), 512);
-        const auto defaults = EncodeSettings(TSettingsRecord{});
+        const auto defaults = EncodeSettings(firstStart);
         QVERIFY(std::equal(defaults.begin(), defaults.end(), reinterpret_cast<const uint8_t*>(written.constData())));
         QVERIFY(messages.isEmpty());
     }

@@ -2,7 +2,9 @@
 // the oxygen solubility isotherms, the Gibbs-Duhem check and the one-phase
 // equilibria of both systems.
 
+#include "ReactionZone.h"
 #include "Studies.h"
+#include "StudyScope.h"
 #include "StudyFixtures.h"
 #include "SystemSetup.h"
 
@@ -179,6 +181,36 @@ TEST_F(SolubilityIsothermStudy, HotterMetalHoldsMoreOxygen)
         const long double expected = j == oxygen ? 2.0L : j == aluminium ? 200 / 51.0L : 0;
         EXPECT_EQ(MaterialTable[j].Amount, expected) << MaterialTable[j].Name;
     }
+}
+
+// What the main window, the task editor and the optimiser read of a melt.
+std::vector<long double> MeltAsShown()
+{
+    std::vector<long double> v{ChargeTotal, MaterialEffectsOnMetal[0][1][1], ElementEffectsOnSlag[0][1][1]};
+    for (int k = 0; k < 2; ++k) {
+        const TThSys& s = *ThSystems[static_cast<std::size_t>(k)];
+        v.insert(v.end(), {s.Temperature, s.MetalMass, s.SlagMass, s.GasMass, s.SlagPotential, s.SlagCharge});
+        for (int i = 0; i <= SystemElemLast; ++i)
+            v.insert(v.end(), {s.El(i).MetalAmount, s.El(i).SlagAmount, s.El(i).GasAmount, s.El(i).InputMetalMass});
+    }
+    for (int j = 1; j <= MaterialCount + 3; ++j)
+        v.insert(v.end(), {MaterialTable[j].Amount, MaterialTable[j].Temperature, CompositionMin[1][j]});
+    return v;
+}
+
+TEST_F(SolubilityIsothermStudy, AStudyScopeGivesTheMeltBackAfterEveryStudy)
+{
+    Settings.FinalTempMode = 1;
+    const std::vector<long double> melt = MeltAsShown();
+    {
+        const TStudyScope scope;
+        ASSERT_TRUE(SolubilityIsotherms(FewPoints()).Possible);
+        ASSERT_TRUE(GibbsDuhemCheck().Done);
+        EquilibrateBothSystems(true, true);
+        SolveReactionZone({.Oxygen = 1.0L});
+        ASSERT_NE(MeltAsShown(), melt); // the studies did change it meanwhile
+    }
+    EXPECT_EQ(MeltAsShown(), melt);
 }
 
 using SolubilityIsothermWithoutMaterials = MeltedSampleBase;
