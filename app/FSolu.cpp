@@ -68,7 +68,7 @@ void TFSolu::FormShow()
         const TStudyScope scope;
         result = SolubilityIsotherms(options);
     }
-    if (!result.Possible)
+    if (!result.Message.empty())
         ShowWarning(result.Message);
 
     double xLo = 0, xHi = 1, yLo = 0, yHi = 1;

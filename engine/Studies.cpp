@@ -189,6 +189,10 @@ TIsotherms SolubilityIsotherms(const TIsothermOptions& options)
             curve.Points.push_back({static_cast<double>(std::log10(x)), static_cast<double>(std::log10(y))});
         }
     }
+    if (std::all_of(result.Curves.begin(), result.Curves.end(),
+                    [](const TIsotherm& c) { return c.Points.empty(); }))
+        result.Message = "Ізотерми розчинності кисню: рівновагу не знайдено за жодної температури. Ізотерми "
+                         "будуються для вихідного металу завдання.";
     return result;
 }
 

@@ -60,7 +60,7 @@ struct TIsotherms {
     // charges; Missing names it.
     bool Possible = false;
     std::string Missing;
-    std::string Message; // for the user, when not possible
+    std::string Message; // for the user, when not possible or every curve is empty
     std::array<TIsotherm, 3> Curves;
 };
 

@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <vector>
 
 using namespace ferrolyt;
 
@@ -128,6 +129,13 @@ private slots:
     {
         const QString zoneSlag = Cell(w->RzGridCells, 1, 2);
         const QString finalMetal = Cell(w->FinSysGridCells, 1, 1);
+        const auto charge = [] {
+            std::vector<long double> amounts;
+            for (int j = 1; j <= MaterialCount + 3; ++j)
+                amounts.push_back(MaterialTable[j].Amount);
+            return amounts;
+        };
+        const std::vector<long double> melted = charge();
 
         w->TrSlgToRZ->setValue(50);
         QCOMPARE(w->ShareLabels[1]->text(), QStringLiteral("50%"));
@@ -144,7 +152,8 @@ private slots:
         QCOMPARE(w->ShareLabels[3]->text(), QStringLiteral("0%"));
         QCOMPARE(w->kMetBack, 0.0);
         QTest::mouseClick(w->CalcBut, Qt::LeftButton);
-        QCOMPARE(MaterialTable[MaterialCount + 1].Amount, 1e-100L);
+        // The zone's own charge is gone again: the heat keeps the melt's.
+        QVERIFY(charge() == melted);
         QVERIFY(Cell(w->FinSysGridCells, 1, 1).toDouble() < finalMetal.toDouble() - 1);
         QCOMPARE(Cell(w->FinSysGridCells, 1, 1), Mask("0.000", ThSystems[2]->MetalMass));
     }
@@ -223,7 +232,6 @@ private slots:
         QCOMPARE(w->mO2, 1.75);
         QTest::mouseClick(w->CalcBut, Qt::LeftButton);
         QCOMPARE(w->OxiEd->text(), QStringLiteral("1.75"));
-        QCOMPARE(MaterialTable[MaterialIndexByName(ReactionZoneOxygenName)].Amount, 0.0L); // returned phases only
         QVERIFY(w->ZoneConverged);
     }
 };

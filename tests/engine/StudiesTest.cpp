@@ -114,10 +114,8 @@ protected:
     void SetUp() override
     {
         MeltedSampleBase::SetUp();
-        AddPureMaterial("O", "O", mtGas);
-        AddPureMaterial("Al", "Al", mtMetal);
-        // The study charges only oxygen and aluminium: the bath is the
-        // task's initial metal, 100 t of the task's sample.
+        // The sample project's "O" and "Al" are all the study charges: the
+        // bath is the task's initial metal, 100 t of the task's sample.
         TTaskRecord& task = TaskList.CurrentTask();
         task.IniMinMet = task.IniMaxMet = 100;
     }
@@ -213,17 +211,33 @@ TEST_F(SolubilityIsothermStudy, AStudyScopeGivesTheMeltBackAfterEveryStudy)
     EXPECT_EQ(MeltAsShown(), melt);
 }
 
-using SolubilityIsothermWithoutMaterials = MeltedSampleBase;
+using SolubilityIsothermThatCannotBeDrawn = MeltedSampleBase;
 
-TEST_F(SolubilityIsothermWithoutMaterials, AMissingMaterialIsNamedAndNothingIsSolved)
+TEST_F(SolubilityIsothermThatCannotBeDrawn, AMissingMaterialIsNamedAndNothingIsSolved)
 {
     Settings.FinalTempMode = 1;
+    MaterialTable[MaterialIndexByName("O")].Name = "O2";
     const TIsotherms result = SolubilityIsotherms();
     EXPECT_FALSE(result.Possible);
     EXPECT_EQ(result.Missing, "O");
+    EXPECT_EQ(result.Message, "Ізотерми розчинності кисню: у проєкті немає матеріалу \"O\"");
     for (const TIsotherm& curve : result.Curves)
         EXPECT_TRUE(curve.Points.empty());
     EXPECT_EQ(Settings.FinalTempMode, 1);
+}
+
+TEST_F(SolubilityIsothermThatCannotBeDrawn, ATaskWithoutABathSaysWhy)
+{
+    // The arc-furnace task starts from scrap: oxygen and aluminium alone
+    // make no metal to solve.
+    TIsothermOptions few;
+    few.LastPoint = 60;
+    few.PointStride = 20;
+    const TIsotherms result = SolubilityIsotherms(few);
+    EXPECT_TRUE(result.Possible);
+    for (const TIsotherm& curve : result.Curves)
+        EXPECT_TRUE(curve.Points.empty());
+    EXPECT_NE(result.Message.find("вихідного металу"), std::string::npos) << result.Message;
 }
 
 // ---------------------------------------------------------------------------
