@@ -118,7 +118,9 @@ TRzForm::TRzForm(QWidget* parent) : QWidget(parent, Qt::Window)
 
     TrMetToRZ = MakeTrackBar(this, "TrMetToRZ", 100, 80);
     TrSlgToRZ = MakeTrackBar(this, "TrSlgToRZ", 100, 80);
-    TrackOxi = MakeTrackBar(this, "TrackOxi", 20, 10);
+    // 4 % oxygen: with the heat balance on, the sample heat's zone finds its
+    // equilibrium up to about 7 %; at 10 % it overheats and does not.
+    TrackOxi = MakeTrackBar(this, "TrackOxi", 20, 16);
     TrMetFromRZ = MakeTrackBar(this, "TrMetFromRZ", 100, 0);
     TrSlgFromRZ = MakeTrackBar(this, "TrSlgFromRZ", 100, 0);
     TrGasFromRZ = MakeTrackBar(this, "TrGasFromRZ", 100, 0);
