@@ -3,6 +3,7 @@
 #include "KeyStore.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
+#include "QtTranslation.h"
 #include "Settings.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Ferrolyt");
+    InstallQtTranslation(app);
     const std::string applications =
         QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation).toStdString();
     const std::string startMenuDir = ferrolyt::StartMenuFolder(applications, folderValue);

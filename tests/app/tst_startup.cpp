@@ -5,12 +5,16 @@
 #include "OptionControls.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
+#include "QtTranslation.h"
 #include "RunState.h"
 #include "Settings.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -76,6 +80,22 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
         SetProgramDir(dir->path().toStdString());
+    }
+
+    void theStandardButtonsSpeakUkrainian()
+    {
+        QVERIFY(InstallQtTranslation(*QCoreApplication::instance()));
+        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+        QStringList texts;
+        for (const QAbstractButton* b : box.buttons())
+            texts << b->text().remove('&');
+        texts.sort();
+        const auto translators = QCoreApplication::instance()->findChildren<QTranslator*>();
+        for (QTranslator* t : translators) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QCOMPARE(texts, (QStringList{QStringLiteral("Ні"), QStringLiteral("Скасувати"), QStringLiteral("Так")}));
     }
 
     void readsTheFileOnFirstShowAndWritesItOnClose()
