@@ -19,6 +19,7 @@
 #include "RzForm.h"
 #include "Studies.h"
 #include "GridEdits.h"
+#include "StudyScope.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
 #include "LastMeltTask.h"
@@ -789,8 +790,12 @@ void TFForw::FormShow()
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();
+    // A first start has no settings file: the heat replay then begins with
+    // the sample project's furnace rather than with zeros.
     if (ReadSettingsFile(ProgramFile(SettingsFileName)))
         RestoreWholeLastProject();
+    else
+        SetFurnaceFallbacks(Settings);
     ElementBase.Clear();
     CreateSystems();
     ThSystems[0]->Kind = 0;
@@ -1625,7 +1630,7 @@ void TFForw::ElectroMClick() { ExecModal(*FGraph); }
 
 void TFForw::IsothMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
     ExecModal(*FSolu);
 }
@@ -1653,28 +1658,35 @@ void TFForw::AutoGraphMClick()
 
 void TFForw::GibbsDuhemMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
-    GibbsDuhemCheck(); // a check for the developer: nothing is shown
+    TGibbsDuhemResult result;
+    {
+        const TStudyScope scope;
+        result = GibbsDuhemCheck();
+    }
+    CurrentHost().ShowInformation(GibbsDuhemReport(result));
 }
 
 void TFForw::EquiMetClick(int tag)
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
+    const TStudyScope scope;
     EquilibrateBothSystems(true, tag == 1);
 }
 
 void TFForw::EquiSlgClick(int tag)
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
+    const TStudyScope scope;
     EquilibrateBothSystems(false, tag == 1);
 }
 
 void TFForw::ConstrRzMClick()
 {
-    if (AskIfReplaying())
+    if (AskIfSystemsInUse())
         return;
     RzForm->show();
     RzForm->raise();

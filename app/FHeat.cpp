@@ -2,9 +2,11 @@
 
 #include "HeatBatch.h"
 #include "HeatLog.h"
+#include "OptionControls.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
 #include "Settings.h"
+#include "StudyScope.h"
 #include "Utils.h"
 
 #include <QAbstractAxis>
@@ -289,7 +291,7 @@ void TFHeat::closeEvent(QCloseEvent* event)
 
 void TFHeat::FormShow()
 {
-    if (replaying_)
+    if (replaying_ || HeatRunning)
         return;
     HeatBox->clear();
     QStringList names;
@@ -298,7 +300,20 @@ void TFHeat::FormShow()
             names << f.left(f.size() - 4);
     HeatBox->addItems(names);
     RunButTag = Settings.ConsumptionMode;
+    // The box shows its first log as the chosen one; it is loaded, so that
+    // the run button has a log to replay.
+    if (HeatFileName.empty() && HeatBox->count() > 0)
+        LoadHeatFile((HeatBox->currentText() + ".HEA").toStdString());
     ResetCharts();
+}
+
+bool TFHeat::FurnaceConstantsSet(bool tell) const
+{
+    const std::string zero = ZeroFurnaceConstant(Settings);
+    if (!zero.empty() && tell)
+        ShowWarning("Моделювання плавки неможливе: опція \"" + zero +
+                    "\" дорівнює 0. Задайте її в меню \"Опції\".");
+    return zero.empty();
 }
 
 void TFHeat::SetRunButState(int image, const QString& hint)
@@ -371,9 +386,12 @@ void TFHeat::ResetCharts()
             Q(std::string(FinalTempGroupCaption) + ": " + ChoiceItem(FinalTempItems, Settings.FinalTempMode)));
         HeatBox->setCurrentIndex(HeatBox->findText(Q(HeatFileName), Qt::MatchFixedString));
         StopButClick();
-        // The preview: the set-up solved and shown, then the stop test ends it.
+        // The preview: the set-up solved and shown, then the stop test ends
+        // it. Only a replay itself leaves its state to the main window.
+        const TStudyScope scope;
         try {
-            RunHeat(RunButTag, [this](const THeatStepInfo& info) { ShowStep(info); });
+            if (FurnaceConstantsSet(false))
+                RunHeat(RunButTag, [this](const THeatStepInfo& info) { ShowStep(info); });
         } catch (...) {
         }
     }
@@ -458,7 +476,7 @@ void TFHeat::WaitWhilePaused()
 void TFHeat::RunButClick(int tag)
 {
     if (!replaying_) {
-        if (HeatFileName.empty())
+        if (HeatFileName.empty() || !FurnaceConstantsSet(true))
             return;
         SetRunButState(11, "Приостановить");
         heatResume_ = false;
@@ -513,7 +531,12 @@ void TFHeat::OptionsMClick()
 {
     if (replaying_ || !OpenOptions)
         return;
-    if (OpenOptions(2)) {
+    const bool accepted = OpenOptions(2);
+    // The dialog belongs to the main window, which comes up with it; the
+    // user came from here.
+    raise();
+    activateWindow();
+    if (accepted) {
         RunButTag = Settings.ConsumptionMode;
         ResetCharts();
     }
@@ -521,7 +544,7 @@ void TFHeat::OptionsMClick()
 
 void TFHeat::RunAllButClick()
 {
-    if (replaying_ || inBatch_)
+    if (replaying_ || inBatch_ || !FurnaceConstantsSet(true))
         return;
     const int64_t start = PerfCounter();
     const std::filesystem::path folder = std::filesystem::current_path();

@@ -108,6 +108,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // False, after a message when `tell`, while a constant of the furnace
+    // that the replay cannot do without is 0.
+    bool FurnaceConstantsSet(bool tell) const;
+
     void CreateWidgets();
     QXYSeries* AddSeries(QChart* chart, const QString& title, bool points, bool visible = true);
     void ShowStep(const ferrolyt::THeatStepInfo& info);

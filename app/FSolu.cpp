@@ -3,6 +3,8 @@
 #include "ChartImage.h"
 
 #include "Studies.h"
+#include "StudyScope.h"
+#include "Utils.h"
 
 #include <QAction>
 #include <QLineSeries>
@@ -61,7 +63,13 @@ void TFSolu::FormShow()
     options.PointStride = PointStride;
     axisX_->setTitleText(QStringLiteral("Содержание %1, lg[%2]")
                              .arg(QString::fromStdString(options.Element), QString::fromStdString(options.Element)));
-    const TIsotherms result = SolubilityIsotherms(options);
+    TIsotherms result;
+    {
+        const TStudyScope scope;
+        result = SolubilityIsotherms(options);
+    }
+    if (!result.Message.empty())
+        ShowWarning(result.Message);
 
     double xLo = 0, xHi = 1, yLo = 0, yHi = 1;
     bool first = true;

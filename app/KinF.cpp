@@ -4,6 +4,7 @@
 
 #include "Host.h"
 #include "RunState.h"
+#include "StudyScope.h"
 #include "TaskList.h"
 #include "ThSys.h"
 #include "ResultDisplay.h"
@@ -173,10 +174,18 @@ void TKinF::KineMClick(const std::function<void()>& melt)
     if (melt)
         melt();
 
-    TThSys& sys = *ThSystems[0];
+    // The run moves a copy of the melted heat: the main window goes on
+    // showing the melt, and the start's solve leaves its tables alone.
+    kin_.reset();
+    kinSystem_ = std::make_unique<TThSys>();
+    kinSystem_->CopyWhole(*ThSystems[0]);
+    TThSys& sys = *kinSystem_;
     kin_ = std::make_unique<TKinetics>(sys);
     kin_->RecordTarget();
-    kin_->SetUpStart(TaskList.CurrentTask());
+    {
+        const TStudyScope scope;
+        kin_->SetUpStart(TaskList.CurrentTask());
+    }
 
     KinPauseRequested = KinContinue = KinRedrawRequested = false;
     paused_ = false;

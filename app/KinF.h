@@ -86,6 +86,7 @@ private:
     QPushButton* stopBut_ = nullptr;
     QButtonGroup* phaseGroup_ = nullptr;
     QTimer* timer_ = nullptr;
+    std::unique_ptr<ferrolyt::TThSys> kinSystem_;
     std::unique_ptr<ferrolyt::TKinetics> kin_;
     bool paused_ = false;
     int64_t startCounter_ = 0;

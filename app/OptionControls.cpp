@@ -4,6 +4,7 @@
 #include "Utils.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -236,6 +237,42 @@ TOptionsEffect OptionsChangeEffect(const TSettingsRecord& before, const TSetting
     if (before.WidenFerroalloys != after.WidenFerroalloys)
         return TOptionsEffect::ReloadMaterials;
     return TOptionsEffect::Redisplay;
+}
+
+void SetFurnaceFallbacks(TSettingsRecord& record)
+{
+    for (const TOptionEdit& e : OptionEdits()) {
+        if (e.Page != opArcFurnace)
+            continue;
+        if (e.WordField)
+            record.*e.WordField = static_cast<uint16_t>(e.Fallback);
+        else
+            record.*e.RealField = e.Fallback;
+    }
+}
+
+std::string ZeroFurnaceConstant(const TSettingsRecord& record)
+{
+    // A heel without metal or heat, scrap that melts at 0 °C, electric energy
+    // that gives no heat and a furnace without volume make the replay's
+    // numbers meaningless; no magnesite, no heel slag, no electrodes and no
+    // heat from the gas are real cases, and lg B may well be 0.
+    static const std::array<uint16_t S::*, 3> words{&S::HotHeelTemp, &S::HotHeelMetal, &S::ScrapMeltTemp};
+    static const std::array<double S::*, 2> reals{&S::ElectricHeatCoef, &S::FurnaceVolume};
+    for (const TOptionEdit& e : OptionEdits()) {
+        const bool zeroWord = e.WordField && std::find(words.begin(), words.end(), e.WordField) != words.end() &&
+                              record.*e.WordField == 0;
+        const bool zeroReal = e.RealField && std::find(reals.begin(), reals.end(), e.RealField) != reals.end() &&
+                              record.*e.RealField == 0;
+        if (!zeroWord && !zeroReal)
+            continue;
+        std::string name = OptionsPageCaptions[e.Page];
+        for (const char* part : {e.Group, e.Label})
+            if (const std::string t = TrimSpacesAndTabs(part); !t.empty())
+                name += " > " + t;
+        return name;
+    }
+    return {};
 }
 
 } // namespace ferrolyt

@@ -73,6 +73,14 @@ void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettings
 // Text to whole integer; false when it is not one (blanks around allowed).
 bool TryParseInteger(const std::string& text, long long& value);
 
+// The arc-furnace page's values for the sample project: what its edits fall
+// back on. A first start, with no settings file yet, begins with them.
+void SetFurnaceFallbacks(TSettingsRecord& record);
+
+// The first furnace constant that a heat replay cannot do without and that
+// is 0, as "page > group > label" for a message; empty when all are set.
+std::string ZeroFurnaceConstant(const TSettingsRecord& record);
+
 // Autosave interval bounds of the up-down control, minutes.
 inline constexpr int AutoSaveMinutesMin = 1;
 inline constexpr int AutoSaveMinutesMax = 60;

@@ -51,6 +51,8 @@ int QtHost::ShowWarning(const std::string& text)
     return 1; // the OK result code
 }
 
+void QtHost::ShowInformation(const std::string& text) { Box(QMessageBox::Information, text, QMessageBox::Ok); }
+
 bool QtHost::AskYesNo(const std::string& text)
 {
     return Box(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;

@@ -31,6 +31,7 @@ public:
     void AttachWindow(QMainWindow* window, const QList<QLabel*>& statusPanels);
 
     int ShowWarning(const std::string& text) override;
+    void ShowInformation(const std::string& text) override;
     bool AskYesNo(const std::string& text) override;
     void SetStatusText(int panel, const std::string& text) override;
     void ProcessMessages() override;

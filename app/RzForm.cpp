@@ -4,6 +4,8 @@
 
 #include "Model.h"
 #include "ReactionZone.h"
+#include "RunState.h"
+#include "StudyScope.h"
 #include "ThSys.h"
 #include "Utils.h"
 
@@ -114,7 +116,9 @@ TRzForm::TRzForm(QWidget* parent) : QWidget(parent, Qt::Window)
 
     TrMetToRZ = MakeTrackBar(this, "TrMetToRZ", 100, 80);
     TrSlgToRZ = MakeTrackBar(this, "TrSlgToRZ", 100, 80);
-    TrackOxi = MakeTrackBar(this, "TrackOxi", 20, 10);
+    // 4 % oxygen: with the heat balance on, the sample heat's zone finds its
+    // equilibrium up to about 7 %; at 10 % it overheats and does not.
+    TrackOxi = MakeTrackBar(this, "TrackOxi", 20, 16);
     TrMetFromRZ = MakeTrackBar(this, "TrMetFromRZ", 100, 0);
     TrSlgFromRZ = MakeTrackBar(this, "TrSlgFromRZ", 100, 0);
     TrGasFromRZ = MakeTrackBar(this, "TrGasFromRZ", 100, 0);
@@ -388,6 +392,11 @@ void TRzForm::ShowSystemInGrid(const TThSys& system, TStringGrid& grid)
 
 void TRzForm::FormShow(QObject* Sender)
 {
+    // The zone's solves would change the charge of a running optimisation.
+    if (CalcBusy) {
+        AskStopCalculation();
+        return;
+    }
     CreateSystems();
     if (Sender == this) {
         TrMetToRZChange(this);
@@ -419,6 +428,9 @@ void TRzForm::FormShow(QObject* Sender)
     shares.SlagBack = kSlgBack;
     shares.GasBack = kGasBack;
 
+    // The zone charges its own materials and solves with the lower bound's
+    // tables; the melted heat stays as the main window shows it.
+    const TStudyScope scope;
     PrepareReactionZone(shares);
     ShowSystemInGrid(*ThSystems[2], IniSysGridCells);
     ZoneConverged = SolveZone();

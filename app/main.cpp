@@ -4,6 +4,7 @@
 #include "ProgramDir.h"
 #include "QtHost.h"
 #include "ScreenLocale.h"
+#include "QtTranslation.h"
 #include "Settings.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ferrolyt::UseLocaleOnScreenOnly();
     QApplication::setApplicationName("Ferrolyt");
+    InstallQtTranslation(app);
     const std::string applications =
         QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation).toStdString();
     const std::string startMenuDir = ferrolyt::StartMenuFolder(applications, folderValue);

@@ -10,6 +10,8 @@ int Host::ShowWarning(const std::string& text)
     return 1;
 }
 
+void Host::ShowInformation(const std::string& text) { std::printf("Ferrolyt: %s\n", text.c_str()); }
+
 bool Host::AskYesNo(const std::string&) { return false; }
 void Host::SetStatusText(int, const std::string&) {}
 void Host::ProcessMessages() {}

@@ -25,6 +25,9 @@ public:
     // result code (1 for OK).
     virtual int ShowWarning(const std::string& text);
 
+    // An information box titled "Ferrolyt" with an OK button: a study's result.
+    virtual void ShowInformation(const std::string& text);
+
     // A Yes/No question box titled "Ferrolyt"; true when the answer is Yes.
     virtual bool AskYesNo(const std::string& text);
 

@@ -156,16 +156,20 @@ TIsotherms SolubilityIsotherms(const TIsothermOptions& options)
     const int deoxidiser = MaterialIndexByName(options.Deoxidiser);
     const int element = sys.Elems->IndexOfSymbol(options.Element);
     const int oxygen = sys.Elems->Key(keyO);
+    const char* what = "матеріалу";
     if (oxidiser < 0)
         result.Missing = options.Oxidiser;
     else if (deoxidiser < 0)
         result.Missing = options.Deoxidiser;
-    else if (element < 0)
-        result.Missing = options.Element;
-    else if (oxygen < 0)
-        result.Missing = "O";
-    if (!result.Missing.empty())
+    else if (element < 0 || oxygen < 0) {
+        result.Missing = element < 0 ? options.Element : "O";
+        what = "елемента";
+    }
+    if (!result.Missing.empty()) {
+        result.Message = std::string("Ізотерми розчинності кисню: у проєкті немає ") + what + " \"" +
+                         result.Missing + "\"";
         return result;
+    }
     result.Possible = true;
 
     for (int j = 1; j <= MaterialCount; ++j)
@@ -185,6 +189,10 @@ TIsotherms SolubilityIsotherms(const TIsothermOptions& options)
             curve.Points.push_back({static_cast<double>(std::log10(x)), static_cast<double>(std::log10(y))});
         }
     }
+    if (std::all_of(result.Curves.begin(), result.Curves.end(),
+                    [](const TIsotherm& c) { return c.Points.empty(); }))
+        result.Message = "Ізотерми розчинності кисню: рівновагу не знайдено за жодної температури. Ізотерми "
+                         "будуються для вихідного металу завдання.";
     return result;
 }
 
@@ -216,6 +224,25 @@ TGibbsDuhemResult GibbsDuhemCheck()
     }
     result.Done = true;
     return result;
+}
+
+std::string GibbsDuhemReport(const TGibbsDuhemResult& result)
+{
+    std::string text = "Рівняння Гіббса-Дюгема";
+    if (!result.Done)
+        return text + ": потрібно щонайменше " + std::to_string(GibbsDuhemMaterial) + " матеріалів.";
+    char head[96];
+    std::snprintf(head, sizeof head, " після додавання %Lg т матеріалу ", GibbsDuhemIncrement);
+    text += head + ("\"" + MaterialTable[GibbsDuhemMaterial].Name + "\":");
+    static constexpr std::array<const char*, 3> phases{"у металі", "у шлаку", "у газі"};
+    for (std::size_t p = 0; p < phases.size(); ++p) {
+        char line[96];
+        std::snprintf(line, sizeof line, "\nΣ n·Δμ %s: %.3Lg", phases[p], result.PhaseSums[p]);
+        text += line;
+    }
+    if (!result.FirstConverged || !result.SecondConverged)
+        text += "\nЗбіжність не досягнута!";
+    return text;
 }
 
 std::string FormatTwoDecimals(long double x)

@@ -60,6 +60,7 @@ struct TIsotherms {
     // charges; Missing names it.
     bool Possible = false;
     std::string Missing;
+    std::string Message; // for the user, when not possible or every curve is empty
     std::array<TIsotherm, 3> Curves;
 };
 
@@ -89,6 +90,10 @@ struct TGibbsDuhemResult {
 };
 
 TGibbsDuhemResult GibbsDuhemCheck();
+
+// What the command shows of a check: per phase Σ n Δμ, which Gibbs-Duhem
+// wants near zero, or why there is nothing to show.
+std::string GibbsDuhemReport(const TGibbsDuhemResult& result);
 
 // ---------------------------------------------------------------------------
 // One phase in equilibrium with the other, in both systems.

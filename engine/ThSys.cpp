@@ -4,7 +4,7 @@ namespace ferrolyt {
 
 std::array<std::unique_ptr<TThSys>, 4> ThSystems;
 
-TThSys::TThSys() : Elems(std::make_unique<TElems>()) {}
+void TThSys::CopyWhole(const TThSys& source) { *this = source; }
 
 void TThSys::Assign(const TThSys& source)
 {

@@ -24,11 +24,30 @@ struct THeatBlock {
 
 enum TPhaseIndex : int { phMetal = 0, phSlag = 1, phGas = 2, phTotal = 3 };
 
+// A system's own element list. Copying a system copies the list's content
+// into the list object the system already has, so pointers to it stay valid.
+class TOwnedElems {
+public:
+    TOwnedElems() : list_(std::make_unique<TElems>()) {}
+    TOwnedElems(const TOwnedElems& other) : list_(std::make_unique<TElems>(*other.list_)) {}
+    TOwnedElems& operator=(const TOwnedElems& other)
+    {
+        *list_ = *other.list_;
+        return *this;
+    }
+    TElems* operator->() const { return list_.get(); }
+    TElems& operator*() const { return *list_; }
+    TElems* get() const { return list_.get(); }
+    explicit operator bool() const { return true; }
+
+private:
+    std::unique_ptr<TElems> list_;
+};
+
 class TThSys {
 public:
-    TThSys();
+    TThSys() = default;
     TThSys(const TThSys&) = delete;
-    TThSys& operator=(const TThSys&) = delete;
 
     // Phase totals of element amounts and their sum.
     long double MetalMoles = 0, SlagMoles = 0, NmiMoles = 0, GasMoles = 0, TotalMoles = 0;
@@ -64,7 +83,7 @@ public:
     std::array<long double, 16> HeatSums{}; // Σ b n per phase at [0..3]; the rest free for the solver
     THeatBlock Heat;
 
-    std::unique_ptr<TElems> Elems;
+    TOwnedElems Elems;
     // Pair tables of the metal (Wilson) and slag models by system element,
     // rebuilt by CalcStandardGibbs for the current temperature.
     TInteractionTable MetalInteraction{};
@@ -81,6 +100,9 @@ public:
     // Copies the state listed for a save-and-restore; keeps this system's own
     // element list object.
     void Assign(const TThSys& source);
+    // Copies everything, caches included: for a caller that borrows the
+    // system and must give it back exactly as it was.
+    void CopyWhole(const TThSys& source);
 
     // Element i of the system's list.
     TElementRecord& El(int i) { return Elems->Items[static_cast<std::size_t>(i)]; }
@@ -143,6 +165,10 @@ public:
     long double SlagChargeAt(long double mu) const;
     // The potential at which SlagChargeAt vanishes, searched from SlagPotential.
     long double SolveFermiLevel() const;
+
+private:
+    // Only CopyWhole copies a system whole; everything else uses Assign.
+    TThSys& operator=(const TThSys&) = default;
 };
 
 // [0] lower-bound system, [1] upper-bound system, [2] save-and-restore copy

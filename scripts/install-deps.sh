@@ -6,6 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config ccache clang libclang-rt-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
+  qt6-translations-l10n
   libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   glpk-utils libglpk-dev

@@ -2,6 +2,8 @@
 // pause, resume and stop, and the batch with its numbered report.
 
 #include "FHeat.h"
+#include "OptionControls.h"
+#include "QtHost.h"
 
 #include "HeatLog.h"
 #include "HeatReplay.h"
@@ -151,6 +153,50 @@ private slots:
         w.show();
         QCOMPARE(w.RunButTag, 1);
         Settings.ConsumptionMode = 0;
+    }
+
+    void theListedLogIsLoadedWhenTheWindowOpens()
+    {
+        LoadHeatFile("");
+        TFHeat w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.HeatBox->currentText(), QString("DSP23517"));
+        QCOMPARE(QString::fromStdString(HeatFileName), QString("DSP23517"));
+        QCOMPARE(Points(w, "Метал, т х10"), 1); // its initial state, ready to run
+    }
+
+    void aReplayOnZeroFurnaceConstantsIsRefusedNamingTheOption()
+    {
+        QStringList messages;
+        QtHost host;
+        QtHost::SetMessageHook([&](const QtHost::Message& m) {
+            messages << m.text;
+            return QMessageBox::Ok;
+        });
+        const TSettingsRecord kept = Settings;
+        Settings.FurnaceVolume = 0;
+        TFHeat w;
+        OpenSample(w);
+        QCOMPARE(Points(w, "Метал, т х10"), 0); // no preview on zeros either
+        w.RunButClick(0);
+        QCOMPARE(Points(w, "Метал, т х10"), 0);
+        QVERIFY(!HeatRunning);
+        w.RunAllButClick();
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages[0].contains(QString::fromUtf8("\"Плавка в ДСП > Об'ем р/п печі, м3\"")),
+                 qPrintable(messages[0]));
+        // A first start's settings replay the sample log.
+        Settings = TSettingsRecord{};
+        SetFurnaceFallbacks(Settings);
+        QVERIFY(ZeroFurnaceConstant(Settings).empty());
+        w.RunButClick(0);
+        QCOMPARE(w.LastRun(), THeatRunResult::Completed);
+        QCOMPARE(messages.size(), 2);
+        // On zeros the measured temperatures were missed by 582 K on average.
+        QVERIFY2(w.ErrorTAveEd->text().toInt() < 150, qPrintable(w.ErrorTAveEd->text()));
+        Settings = kept;
+        QtHost::SetMessageHook({});
     }
 
     void theBatchWritesItsNumberedReportUnlessStopped()

@@ -2,14 +2,19 @@
 // Qt host's boxes, caption and status panels.
 
 #include "FForw.h"
+#include "OptionControls.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
+#include "QtTranslation.h"
 #include "RunState.h"
 #include "Settings.h"
 
+#include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -77,6 +82,22 @@ private slots:
         SetProgramDir(dir->path().toStdString());
     }
 
+    void theStandardButtonsSpeakUkrainian()
+    {
+        QVERIFY(InstallQtTranslation(*QCoreApplication::instance()));
+        QDialogButtonBox box(QDialogButtonBox::Yes | QDialogButtonBox::No | QDialogButtonBox::Cancel);
+        QStringList texts;
+        for (const QAbstractButton* b : box.buttons())
+            texts << b->text().remove('&');
+        texts.sort();
+        const auto translators = QCoreApplication::instance()->findChildren<QTranslator*>();
+        for (QTranslator* t : translators) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QCOMPARE(texts, (QStringList{QStringLiteral("Ні"), QStringLiteral("Скасувати"), QStringLiteral("Так")}));
+    }
+
     void readsTheFileOnFirstShowAndWritesItOnClose()
     {
         TSettingsRecord onDisk;
@@ -113,16 +134,22 @@ private slots:
         QCOMPARE(uint8_t(written[366 + 5]), uint8_t(0x77)); // reserved byte kept
     }
 
-    void withoutAFileTheDefaultsStayAndTheFileIsCreated()
+    void withoutAFileTheDefaultsWithTheSampleFurnaceAreWritten()
     {
         QtHost host;
         TFForw window;
         ShowAndWait(window);
-        QCOMPARE(Settings, TSettingsRecord{});
+        // The record's defaults, with the sample project's furnace for the
+        // heat replay, which cannot run on zeros.
+        TSettingsRecord firstStart;
+        SetFurnaceFallbacks(firstStart);
+        QCOMPARE(Settings, firstStart);
+        QCOMPARE(Settings.FurnaceVolume, 23.0);
+        QCOMPARE(Settings.HotHeelTemp, uint16_t(1700));
         QVERIFY(window.close());
         const QByteArray written = ReadIni(IniPath());
         QCOMPARE(written.size(), 512);
-        const auto defaults = EncodeSettings(TSettingsRecord{});
+        const auto defaults = EncodeSettings(firstStart);
         QVERIFY(std::equal(defaults.begin(), defaults.end(), reinterpret_cast<const uint8_t*>(written.constData())));
         QVERIFY(messages.isEmpty());
     }

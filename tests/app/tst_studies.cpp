@@ -5,6 +5,7 @@
 #include "FSolu.h"
 #include "KinF.h"
 #include "ModalDialog.h"
+#include "QtHost.h"
 
 #include "ForwardProblem.h"
 #include "Model.h"
@@ -35,7 +36,6 @@
 #include <filesystem>
 
 using namespace ferrolyt;
-using ferrolyt::test::AddPureMaterial;
 using ferrolyt::test::SampleProjectFile;
 
 namespace {
@@ -208,12 +208,13 @@ private slots:
         QCOMPARE(BmpShape(file), ChartShape(*w.Chart1));
     }
 
-    void isothermWindowDrawsThreeCurvesAndSavesThem()
+    void isothermWindowDrawsThreeCurvesOfTheSampleProjectAndSavesThem()
     {
-        AddPureMaterial("O", "O", mtGas);
-        AddPureMaterial("Al", "Al", mtMetal);
-        TTaskRecord& task = TaskList.CurrentTask();
-        task.IniMinMet = task.IniMaxMet = 100;
+        // The ladle task: its initial metal is the bath that is deoxidised.
+        for (int t = 0; t < TaskList.Count; ++t)
+            if (TaskList.Items[static_cast<std::size_t>(t + 1)].Name.starts_with("Ківш"))
+                TaskList.Current = t;
+        QVERIFY(TaskList.CurrentTask().Name.starts_with("Ківш"));
         TFSolu w;
         w.PointStride = 60;
         w.LastPoint = 300;
@@ -242,14 +243,23 @@ private slots:
         QVERIFY(!QFile::exists(dir->filePath(".bmp")));
     }
 
-    void isothermWindowWithoutItsMaterialsStaysEmpty()
+    void isothermWindowSaysWhichMaterialIsMissing()
     {
+        QStringList messages;
+        QtHost host;
+        QtHost::SetMessageHook([&](const QtHost::Message& m) {
+            messages << m.text;
+            return QMessageBox::Ok;
+        });
+        MaterialTable[MaterialIndexByName("Al")].Name = "Al2";
         TFSolu w;
         w.LastPoint = 20;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QtHost::SetMessageHook({});
         for (QLineSeries* s : w.Series)
             QCOMPARE(s->count(), 0);
+        QCOMPARE(messages, QStringList{QStringLiteral("Ізотерми розчинності кисню: у проєкті немає матеріалу \"Al\"")});
     }
 };
 

@@ -21,13 +21,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
 #include <cmath>
+#include <vector>
 
 using namespace ferrolyt;
 using ferrolyt::particles::SetParticleMessageHook;
@@ -59,6 +64,20 @@ class TstWindows : public QObject {
     QStringList particleMessages;
 
     int StopQuestions() const { return int(f.Texts().count(StopQuestion)); }
+
+    // The main window's results after a redisplay without solving: the
+    // result edits and the materials' amounts.
+    QStringList Redisplayed()
+    {
+        f.w->ShowForwardProblem(false);
+        QStringList shown;
+        for (QLineEdit* e : {f.w->EditFinT, f.w->EditMetM, f.w->EditSlgM, f.w->EditOsn, f.w->EdCharge,
+                             f.w->EditGasM, f.w->EditMatM, f.w->EditCost})
+            shown << e->text();
+        for (int r = 1; r <= MaterialCount; ++r)
+            shown << QString::fromStdString(f.w->MatGridCells.Cell(2, r));
+        return shown;
+    }
 
     // The particle demonstration's files, as the build puts them beside the
     // program.
@@ -130,7 +149,10 @@ private slots:
     void theStudiesRunOnTheMeltedHeat()
     {
         f.w->GibbsDuhemM->trigger();
-        QVERIFY(f.messages.isEmpty());
+        QCOMPARE(f.messages.size(), 1);
+        QCOMPARE(f.messages[0].icon, QMessageBox::Information);
+        QCOMPARE(f.messages[0].text.count(QStringLiteral("Σ n·Δμ")), 3); // metal, slag and gas
+        QVERIFY(!f.messages[0].text.contains(QStringLiteral("Збіжність")));
         QVERIFY(std::isfinite(double(ThSystems[0]->Temperature)));
 
         for (QAction* a : {f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM, f.w->EquiSlgTskM}) {
@@ -248,37 +270,110 @@ private slots:
         f.w->FHeat->RunButTag = 0;
         f.w->OptionsM->trigger();
         QCOMPARE(f.w->FHeat->RunButTag, 0); // Cancel changes nothing
+
+        // The options of the heat window leave it in front, although the
+        // dialog's owner, the main window, comes up when the dialog closes.
+        f.w->ProA->trigger();
+        for (const int answer : {int(QDialog::Accepted), int(QDialog::Rejected)}) {
+            bool mainCameUp = false;
+            f.dialog = [&](QDialog&) {
+                f.w->activateWindow();
+                mainCameUp = QTest::qWaitFor([&] { return QApplication::activeWindow() == f.w.get(); });
+                return answer;
+            };
+            f.w->FHeat->activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat));
+            f.w->FHeat->OptionsM->trigger();
+            QVERIFY(mainCameUp);
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat));
+        }
     }
 
     void whileBusyOnlyTheCommandsThatDisturbTheRunAskToStop()
     {
+        // The studies solve the systems the optimisation is working on, so
+        // they ask like the commands that change the task or the files.
+        f.w->ConstrRzM->trigger();
+        QVERIFY(f.w->RzForm->isVisible());
+        const auto amounts = [] {
+            std::vector<long double> v;
+            for (int j = 1; j <= MaterialCount + 3; ++j)
+                v.push_back(MaterialTable[j].Amount);
+            return v;
+        };
+        const std::vector<long double> charged = amounts();
         CalcBusy = true;
         f.answer = QMessageBox::No;
-        const QList<QAction*> asking{f.w->TaskA, f.w->ProA,   f.w->OptionsM, f.w->PrintA, f.w->MeltA,
-                                     f.w->NewA,  f.w->OpenA,  f.w->SaveA,    f.w->KinA,   f.w->OpenHeaM};
+        const QList<QAction*> asking{f.w->TaskA,       f.w->ProA,        f.w->OptionsM,    f.w->PrintA,
+                                     f.w->MeltA,       f.w->NewA,        f.w->OpenA,       f.w->SaveA,
+                                     f.w->KinA,        f.w->OpenHeaM,    f.w->IsothM,      f.w->ConstrRzM,
+                                     f.w->GibbsDuhemM, f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM,
+                                     f.w->EquiSlgTskM};
         for (QAction* a : asking) {
             const int before = StopQuestions();
             a->trigger();
             QVERIFY2(StopQuestions() == before + 1, qPrintable(a->objectName()));
         }
+        // So does the open reaction-zone window's own calculation.
+        f.w->RzForm->CalcBut->click();
+        QCOMPARE(StopQuestions(), int(asking.size()) + 1);
+        QVERIFY(amounts() == charged);
         QCOMPARE(f.dialogs, 0);
         QVERIFY(!f.w->FHeat->isVisible());
         QVERIFY(!f.w->KinF->isVisible());
         QVERIFY(!f.w->KinF->KinRunning);
         QVERIFY(!StopRequested);
+        f.w->RzForm->close();
 
         // Windows that do not touch the run open without asking.
         f.dialog = [](QDialog&) { return int(QDialog::Rejected); };
-        const QList<QAction*> opening{f.w->MatsA,       f.w->ElectroM,    f.w->IsothM,      f.w->AutoGraphM,
-                                      f.w->ConstrRzM,   f.w->DemonM,      f.w->AboutM,      f.w->GibbsDuhemM,
-                                      f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM, f.w->EquiSlgTskM};
+        const QList<QAction*> opening{f.w->MatsA, f.w->ElectroM, f.w->AutoGraphM, f.w->DemonM, f.w->AboutM};
         for (QAction* a : opening)
             a->trigger();
-        QCOMPARE(StopQuestions(), int(asking.size()));
-        QCOMPARE(f.dialogs, 4);
+        QCOMPARE(StopQuestions(), int(asking.size()) + 1);
+        QCOMPARE(f.dialogs, 3);
         QVERIFY(FormDKM->isVisible());
-        QVERIFY(f.w->RzForm->isVisible());
         QVERIFY(f.w->MaxF->isVisible());
+    }
+
+    void theStudiesLeaveTheMeltAsTheMainWindowShowsIt()
+    {
+        const QStringList melt = Redisplayed();
+        QVERIFY(!melt.filter(QRegularExpression("[1-9]")).isEmpty());
+        f.dialog = [](QDialog& d) {
+            if (auto* isotherms = qobject_cast<TFSolu*>(&d)) {
+                isotherms->LastPoint = 60;
+                isotherms->PointStride = 20;
+                isotherms->FormShow();
+            }
+            return int(QDialog::Rejected);
+        };
+        for (QAction* a : {f.w->IsothM, f.w->GibbsDuhemM, f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM,
+                           f.w->EquiSlgTskM, f.w->ConstrRzM}) {
+            a->trigger();
+            QCOMPARE(Redisplayed(), melt);
+        }
+        f.w->RzForm->CalcBut->click();
+        QCOMPARE(Redisplayed(), melt);
+
+        // The kinetics melts the current charge first and then moves a copy.
+        f.w->KinA->trigger();
+        QVERIFY(f.w->KinF->KinRunning);
+        const QStringList kineticsMelt = Redisplayed();
+        QTest::qWait(50);
+        QVERIFY(f.w->KinF->Kinetics()->StepCount() > 0);
+        QCOMPARE(Redisplayed(), kineticsMelt);
+        f.w->KinF->close();
+        QTest::qWait(10);
+        QCOMPARE(Redisplayed(), kineticsMelt);
+
+        // Choosing a heat log shows its initial state in the heat window only.
+        f.w->ProA->trigger();
+        TFHeat& heat = *f.w->FHeat;
+        heat.HeatBox->setCurrentIndex(heat.HeatBox->findText("DSP23517"));
+        heat.HeatBoxClick();
+        QVERIFY(!heat.MetalEd->text().isEmpty());
+        QCOMPARE(Redisplayed(), kineticsMelt);
     }
 
     void aHeatReplayKeepsTheSystemsToItself()

@@ -45,32 +45,4 @@ inline void UseSampleFurnaceSettings()
     Settings.FurnaceVolume = 23.0;
 }
 
-// Appends a material of one element (type 2 metal-forming, 4 gas) and moves
-// the three pseudo-materials behind it. The symbol must be one of the
-// lower-bound system's elements.
-inline int AddPureMaterial(const std::string& name, const char* symbol, uint8_t type)
-{
-    const int j = ++MaterialCount;
-    for (int p = 3; p >= 1; --p)
-        MaterialTable[j + p] = MaterialTable[j + p - 1];
-    for (auto* table : {&CompositionMin, &CompositionMax})
-        for (auto& row : *table) {
-            for (int p = 3; p >= 1; --p)
-                row[j + p] = row[j + p - 1];
-            row[j] = 0;
-        }
-    TMaterialRecord& m = MaterialTable[j];
-    m = ZeroMaterialRecord();
-    m.Name = name;
-    m.Type = type;
-    m.RecoveryLo = m.RecoveryHi = 1;
-    m.Temperature = 25;
-    const int i = ThSystems[0]->Elems->IndexOfSymbol(symbol);
-    for (auto* table : {&CompositionMin, &CompositionMax}) {
-        (*table)[static_cast<std::size_t>(i + 1)][j] = 1.0f;
-        (*table)[0][j] = static_cast<float>(1.0L / ThSystems[0]->El(i).MolarMass);
-    }
-    return j;
-}
-
 } // namespace ferrolyt::test

@@ -2,7 +2,9 @@
 // the oxygen solubility isotherms, the Gibbs-Duhem check and the one-phase
 // equilibria of both systems.
 
+#include "ReactionZone.h"
 #include "Studies.h"
+#include "StudyScope.h"
 #include "StudyFixtures.h"
 #include "SystemSetup.h"
 
@@ -112,10 +114,8 @@ protected:
     void SetUp() override
     {
         MeltedSampleBase::SetUp();
-        AddPureMaterial("O", "O", mtGas);
-        AddPureMaterial("Al", "Al", mtMetal);
-        // The study charges only oxygen and aluminium: the bath is the
-        // task's initial metal, 100 t of the task's sample.
+        // The sample project's "O" and "Al" are all the study charges: the
+        // bath is the task's initial metal, 100 t of the task's sample.
         TTaskRecord& task = TaskList.CurrentTask();
         task.IniMinMet = task.IniMaxMet = 100;
     }
@@ -181,17 +181,63 @@ TEST_F(SolubilityIsothermStudy, HotterMetalHoldsMoreOxygen)
     }
 }
 
-using SolubilityIsothermWithoutMaterials = MeltedSampleBase;
+// What the main window, the task editor and the optimiser read of a melt.
+std::vector<long double> MeltAsShown()
+{
+    std::vector<long double> v{ChargeTotal, MaterialEffectsOnMetal[0][1][1], ElementEffectsOnSlag[0][1][1]};
+    for (int k = 0; k < 2; ++k) {
+        const TThSys& s = *ThSystems[static_cast<std::size_t>(k)];
+        v.insert(v.end(), {s.Temperature, s.MetalMass, s.SlagMass, s.GasMass, s.SlagPotential, s.SlagCharge});
+        for (int i = 0; i <= SystemElemLast; ++i)
+            v.insert(v.end(), {s.El(i).MetalAmount, s.El(i).SlagAmount, s.El(i).GasAmount, s.El(i).InputMetalMass});
+    }
+    for (int j = 1; j <= MaterialCount + 3; ++j)
+        v.insert(v.end(), {MaterialTable[j].Amount, MaterialTable[j].Temperature, CompositionMin[1][j]});
+    return v;
+}
 
-TEST_F(SolubilityIsothermWithoutMaterials, AMissingMaterialIsNamedAndNothingIsSolved)
+TEST_F(SolubilityIsothermStudy, AStudyScopeGivesTheMeltBackAfterEveryStudy)
 {
     Settings.FinalTempMode = 1;
+    const std::vector<long double> melt = MeltAsShown();
+    {
+        const TStudyScope scope;
+        ASSERT_TRUE(SolubilityIsotherms(FewPoints()).Possible);
+        ASSERT_TRUE(GibbsDuhemCheck().Done);
+        EquilibrateBothSystems(true, true);
+        SolveReactionZone({.Oxygen = 1.0L});
+        ASSERT_NE(MeltAsShown(), melt); // the studies did change it meanwhile
+    }
+    EXPECT_EQ(MeltAsShown(), melt);
+}
+
+using SolubilityIsothermThatCannotBeDrawn = MeltedSampleBase;
+
+TEST_F(SolubilityIsothermThatCannotBeDrawn, AMissingMaterialIsNamedAndNothingIsSolved)
+{
+    Settings.FinalTempMode = 1;
+    MaterialTable[MaterialIndexByName("O")].Name = "O2";
     const TIsotherms result = SolubilityIsotherms();
     EXPECT_FALSE(result.Possible);
     EXPECT_EQ(result.Missing, "O");
+    EXPECT_EQ(result.Message, "Ізотерми розчинності кисню: у проєкті немає матеріалу \"O\"");
     for (const TIsotherm& curve : result.Curves)
         EXPECT_TRUE(curve.Points.empty());
     EXPECT_EQ(Settings.FinalTempMode, 1);
+}
+
+TEST_F(SolubilityIsothermThatCannotBeDrawn, ATaskWithoutABathSaysWhy)
+{
+    // The arc-furnace task starts from scrap: oxygen and aluminium alone
+    // make no metal to solve.
+    TIsothermOptions few;
+    few.LastPoint = 60;
+    few.PointStride = 20;
+    const TIsotherms result = SolubilityIsotherms(few);
+    EXPECT_TRUE(result.Possible);
+    for (const TIsotherm& curve : result.Curves)
+        EXPECT_TRUE(curve.Points.empty());
+    EXPECT_NE(result.Message.find("вихідного металу"), std::string::npos) << result.Message;
 }
 
 // ---------------------------------------------------------------------------

@@ -27,13 +27,6 @@ protected:
         ASSERT_TRUE(MeltForward().BothConverged);
     }
 
-    // The shared AddPureMaterial, with its symbol checked.
-    static int AddPureMaterial(const std::string& name, const char* symbol, uint8_t type)
-    {
-        EXPECT_GE(ThSystems[0]->Elems->IndexOfSymbol(symbol), 0) << symbol;
-        return test::AddPureMaterial(name, symbol, type);
-    }
-
     RecordingHost host_;
 };
 
