@@ -465,14 +465,19 @@ bool ParticleModel::HardPair(TBall& a, TBall& b, double dx, double dy, double dz
     const double g2 = (gx * gx + gy * gy) + gz * gz;
     if (!(g2 > 0))
         return false;
-    // Move both back to contact along their paths.
-    const double t = (approach + std::sqrt(approach * approach + (sig2 - r2) * g2)) / g2;
-    a.X -= t * a.Vh[0];
-    a.Y -= t * a.Vh[1];
-    a.Z -= t * a.Vh[2];
-    b.X -= t * b.Vh[0];
-    b.Y -= t * b.Vh[1];
-    b.Z -= t * b.Vh[2];
+    // Back to the moment of contact along their paths. An overlap that the
+    // last move did not make (a wall's clamp, a smaller box, the plane
+    // commands) would send them back further than they came, through other
+    // spheres: the time is bounded by the step.
+    const double t = std::min(Dt, (approach + std::sqrt(approach * approach + (sig2 - r2) * g2)) / g2);
+    auto move = [&](double by) {
+        for (TBall* p : {&a, &b}) {
+            p->X += by * p->Vh[0];
+            p->Y += by * p->Vh[1];
+            p->Z += by * p->Vh[2];
+        }
+    };
+    move(-t);
     PairDelta(a, b, dx, dy, dz);
     r2 = (dx * dx + dy * dy) + dz * dz;
     if (!(r2 > 0))
@@ -485,6 +490,14 @@ bool ParticleModel::HardPair(TBall& a, TBall& b, double dx, double dy, double dz
         a.Vh[k] = (a.Vh[k] - J * mb * d[k]) * e;
         b.Vh[k] = (b.Vh[k] + J * ma * d[k]) * e;
     }
+    // The rest of the step at the new velocities: the pair is where the
+    // collision would have taken it.
+    move(t);
+    // The collision's virial d . dp (the impulse's share of f r over the step).
+    const double virial = -J * ma * mb * r2 / Dt;
+    StepVirial += virial;
+    a.PairVirial += 0.5 * virial;
+    b.PairVirial += 0.5 * virial;
     const double r = std::sqrt(r2);
     const double w[3] = {0.5 * (dy * gz - dz * gy) / r, 0.5 * (dz * gx - dx * gz) / r, 0.5 * (dx * gy - dy * gx) / r};
     for (TBall* p : {&a, &b}) {

@@ -56,6 +56,7 @@ struct TBallTypeRecord {
     double SumMV2 = 0;    // sum over steps of m V^2
     double SumU = 0;      // sum over steps of the particles' U
     double SumVir = 0;    // sum over steps of the pair virial, 1/2 f r per particle of each pair
+                          // (a hard-sphere collision counts d . dp / Dt as its f r)
     std::int32_t N = 1;   // particles of the type
 };
 
@@ -243,7 +244,10 @@ private:
     void CountPairDistance(int typeI, int typeJ, double r);
     void SoftPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void SoftOverlapSpin(TBall& a, TBall& b, double ux, double uy, double uz);
-    // The hard-sphere part for a pair at distance vector d (without histogram).
+    // The hard-sphere part for a pair at distance vector d (without
+    // histogram): an approaching overlapping pair is taken back to its
+    // contact (at most one step back), collides and travels the rest of the
+    // step at its new velocities. True when the pair collided.
     bool HardPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void PairDelta(const TBall& a, const TBall& b, double& dx, double& dy, double& dz) const;
     double MinImage(double d, int axis) const;
