@@ -343,42 +343,40 @@ void ParticleModel::ScaleBallVelocity(TBall& ball, float factor)
     ball.SpinRate *= factor;
 }
 
+void ParticleModel::ReflectAtWall(TBall& ball, int axis, double s)
+{
+    const double w = WallRestitution;
+    double* v = ball.Vh;
+    const int p = (axis + 1) % 3, q = (axis + 2) % 3;
+    v[axis] = -s * std::fabs(v[axis]) * w;
+    v[p] *= w;
+    v[q] *= w;
+    if (NoGraphicsRun || BatchMode)
+        return;
+    float* a = ball.SpinAxis;
+    if (axis == 0) {
+        a[0] = float(0.3 * a[0]);
+        a[1] = float(0.3 * a[1] + s * v[2]);
+        a[2] = float(0.3 * a[2] - s * v[1]);
+    } else if (axis == 1) {
+        a[0] = float(0.3 * a[0] - s * v[2]);
+        a[1] = float(0.3 * a[1]);
+        a[2] = float(0.3 * a[2] + s * v[0]);
+    } else {
+        a[0] = float(0.3 * a[0] + s * v[1]);
+        a[1] = float(0.3 * a[1] - s * v[0]);
+        a[2] = float(0.3 * a[2]);
+    }
+    ball.SpinRate = AxisLengthDegrees(a);
+}
+
 void ParticleModel::CollideWithWalls(TBall& ball)
 {
     const double R = ball.TypeData.Radius;
-    const double w = WallRestitution;
-    const bool spin = !NoGraphicsRun && !BatchMode;
-    bool touched = false;
-    float* a = ball.SpinAxis;
-    double* v = ball.Vh;
     const double c[3] = {ball.X, ball.Y, ball.Z};
-    for (int axis = 0; axis < 3; ++axis) {
-        if (!(std::fabs(c[axis]) + R + 1e-6 >= BoxL[axis]))
-            continue;
-        const double s = Sign(c[axis]);
-        const int p = (axis + 1) % 3, q = (axis + 2) % 3;
-        v[axis] = -s * std::fabs(v[axis]) * w;
-        v[p] *= w;
-        v[q] *= w;
-        touched = true;
-        if (!spin)
-            continue;
-        if (axis == 0) {
-            a[0] = float(0.3 * a[0]);
-            a[1] = float(0.3 * a[1] + s * v[2]);
-            a[2] = float(0.3 * a[2] - s * v[1]);
-        } else if (axis == 1) {
-            a[0] = float(0.3 * a[0] - s * v[2]);
-            a[1] = float(0.3 * a[1]);
-            a[2] = float(0.3 * a[2] + s * v[0]);
-        } else {
-            a[0] = float(0.3 * a[0] + s * v[1]);
-            a[1] = float(0.3 * a[1] - s * v[0]);
-            a[2] = float(0.3 * a[2]);
-        }
-    }
-    if (touched && spin)
-        ball.SpinRate = AxisLengthDegrees(a);
+    for (int axis = 0; axis < 3; ++axis)
+        if (std::fabs(c[axis]) + R + 1e-6 >= BoxL[axis])
+            ReflectAtWall(ball, axis, Sign(c[axis]));
 }
 
 double ParticleModel::MinImage(double d, int axis) const
@@ -542,7 +540,17 @@ void ParticleModel::IntegrateBall(TBall& ball)
                 ClampCoordinate(c, L);
             }
         } else {
-            ClampCoordinate(c, L - ball.TypeData.Radius);
+            // A move that passes the wall is reflected there: the particle
+            // ends where the bounce takes it. Stopping it at the wall instead
+            // would drop it onto lower potential energy whenever its
+            // neighbours push it outwards, and drain the energy of the run.
+            const double limit = L - ball.TypeData.Radius;
+            if (std::fabs(c) > limit && limit > 0) {
+                const double s = Sign(c);
+                c = 2 * s * limit - c;
+                ReflectAtWall(ball, k, s);
+            }
+            ClampCoordinate(c, limit);
         }
     }
 }

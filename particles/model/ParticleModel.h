@@ -178,6 +178,9 @@ public:
     // The three parts of one step, in the plain order (the fast kernel does
     // the pair part its own way and agrees with PairInteraction).
     void CollideWithWalls(TBall& ball);
+    // The bounce off the wall of one axis on the side s (+1 or -1): the
+    // velocity turned inwards with the wall's restitution, and the spin.
+    void ReflectAtWall(TBall& ball, int axis, double s);
     void PairInteraction(TBall& i, TBall& j);
     void IntegrateBall(TBall& ball);
 
