@@ -343,42 +343,40 @@ void ParticleModel::ScaleBallVelocity(TBall& ball, float factor)
     ball.SpinRate *= factor;
 }
 
+void ParticleModel::ReflectAtWall(TBall& ball, int axis, double s)
+{
+    const double w = WallRestitution;
+    double* v = ball.Vh;
+    const int p = (axis + 1) % 3, q = (axis + 2) % 3;
+    v[axis] = -s * std::fabs(v[axis]) * w;
+    v[p] *= w;
+    v[q] *= w;
+    if (NoGraphicsRun || BatchMode)
+        return;
+    float* a = ball.SpinAxis;
+    if (axis == 0) {
+        a[0] = float(0.3 * a[0]);
+        a[1] = float(0.3 * a[1] + s * v[2]);
+        a[2] = float(0.3 * a[2] - s * v[1]);
+    } else if (axis == 1) {
+        a[0] = float(0.3 * a[0] - s * v[2]);
+        a[1] = float(0.3 * a[1]);
+        a[2] = float(0.3 * a[2] + s * v[0]);
+    } else {
+        a[0] = float(0.3 * a[0] + s * v[1]);
+        a[1] = float(0.3 * a[1] - s * v[0]);
+        a[2] = float(0.3 * a[2]);
+    }
+    ball.SpinRate = AxisLengthDegrees(a);
+}
+
 void ParticleModel::CollideWithWalls(TBall& ball)
 {
     const double R = ball.TypeData.Radius;
-    const double w = WallRestitution;
-    const bool spin = !NoGraphicsRun && !BatchMode;
-    bool touched = false;
-    float* a = ball.SpinAxis;
-    double* v = ball.Vh;
     const double c[3] = {ball.X, ball.Y, ball.Z};
-    for (int axis = 0; axis < 3; ++axis) {
-        if (!(std::fabs(c[axis]) + R + 1e-6 >= BoxL[axis]))
-            continue;
-        const double s = Sign(c[axis]);
-        const int p = (axis + 1) % 3, q = (axis + 2) % 3;
-        v[axis] = -s * std::fabs(v[axis]) * w;
-        v[p] *= w;
-        v[q] *= w;
-        touched = true;
-        if (!spin)
-            continue;
-        if (axis == 0) {
-            a[0] = float(0.3 * a[0]);
-            a[1] = float(0.3 * a[1] + s * v[2]);
-            a[2] = float(0.3 * a[2] - s * v[1]);
-        } else if (axis == 1) {
-            a[0] = float(0.3 * a[0] - s * v[2]);
-            a[1] = float(0.3 * a[1]);
-            a[2] = float(0.3 * a[2] + s * v[0]);
-        } else {
-            a[0] = float(0.3 * a[0] + s * v[1]);
-            a[1] = float(0.3 * a[1] - s * v[0]);
-            a[2] = float(0.3 * a[2]);
-        }
-    }
-    if (touched && spin)
-        ball.SpinRate = AxisLengthDegrees(a);
+    for (int axis = 0; axis < 3; ++axis)
+        if (std::fabs(c[axis]) + R + 1e-6 >= BoxL[axis])
+            ReflectAtWall(ball, axis, Sign(c[axis]));
 }
 
 double ParticleModel::MinImage(double d, int axis) const
@@ -465,14 +463,19 @@ bool ParticleModel::HardPair(TBall& a, TBall& b, double dx, double dy, double dz
     const double g2 = (gx * gx + gy * gy) + gz * gz;
     if (!(g2 > 0))
         return false;
-    // Move both back to contact along their paths.
-    const double t = (approach + std::sqrt(approach * approach + (sig2 - r2) * g2)) / g2;
-    a.X -= t * a.Vh[0];
-    a.Y -= t * a.Vh[1];
-    a.Z -= t * a.Vh[2];
-    b.X -= t * b.Vh[0];
-    b.Y -= t * b.Vh[1];
-    b.Z -= t * b.Vh[2];
+    // Back to the moment of contact along their paths. An overlap that the
+    // last move did not make (a wall's clamp, a smaller box, the plane
+    // commands) would send them back further than they came, through other
+    // spheres: the time is bounded by the step.
+    const double t = std::min(Dt, (approach + std::sqrt(approach * approach + (sig2 - r2) * g2)) / g2);
+    auto move = [&](double by) {
+        for (TBall* p : {&a, &b}) {
+            p->X += by * p->Vh[0];
+            p->Y += by * p->Vh[1];
+            p->Z += by * p->Vh[2];
+        }
+    };
+    move(-t);
     PairDelta(a, b, dx, dy, dz);
     r2 = (dx * dx + dy * dy) + dz * dz;
     if (!(r2 > 0))
@@ -485,6 +488,14 @@ bool ParticleModel::HardPair(TBall& a, TBall& b, double dx, double dy, double dz
         a.Vh[k] = (a.Vh[k] - J * mb * d[k]) * e;
         b.Vh[k] = (b.Vh[k] + J * ma * d[k]) * e;
     }
+    // The rest of the step at the new velocities: the pair is where the
+    // collision would have taken it.
+    move(t);
+    // The collision's virial d . dp (the impulse's share of f r over the step).
+    const double virial = -J * ma * mb * r2 / Dt;
+    StepVirial += virial;
+    a.PairVirial += 0.5 * virial;
+    b.PairVirial += 0.5 * virial;
     const double r = std::sqrt(r2);
     const double w[3] = {0.5 * (dy * gz - dz * gy) / r, 0.5 * (dz * gx - dx * gz) / r, 0.5 * (dx * gy - dy * gx) / r};
     for (TBall* p : {&a, &b}) {
@@ -529,7 +540,17 @@ void ParticleModel::IntegrateBall(TBall& ball)
                 ClampCoordinate(c, L);
             }
         } else {
-            ClampCoordinate(c, L - ball.TypeData.Radius);
+            // A move that passes the wall is reflected there: the particle
+            // ends where the bounce takes it. Stopping it at the wall instead
+            // would drop it onto lower potential energy whenever its
+            // neighbours push it outwards, and drain the energy of the run.
+            const double limit = L - ball.TypeData.Radius;
+            if (std::fabs(c) > limit && limit > 0) {
+                const double s = Sign(c);
+                c = 2 * s * limit - c;
+                ReflectAtWall(ball, k, s);
+            }
+            ClampCoordinate(c, limit);
         }
     }
 }

@@ -56,6 +56,7 @@ struct TBallTypeRecord {
     double SumMV2 = 0;    // sum over steps of m V^2
     double SumU = 0;      // sum over steps of the particles' U
     double SumVir = 0;    // sum over steps of the pair virial, 1/2 f r per particle of each pair
+                          // (a hard-sphere collision counts d . dp / Dt as its f r)
     std::int32_t N = 1;   // particles of the type
 };
 
@@ -177,6 +178,9 @@ public:
     // The three parts of one step, in the plain order (the fast kernel does
     // the pair part its own way and agrees with PairInteraction).
     void CollideWithWalls(TBall& ball);
+    // The bounce off the wall of one axis on the side s (+1 or -1): the
+    // velocity turned inwards with the wall's restitution, and the spin.
+    void ReflectAtWall(TBall& ball, int axis, double s);
     void PairInteraction(TBall& i, TBall& j);
     void IntegrateBall(TBall& ball);
 
@@ -243,7 +247,10 @@ private:
     void CountPairDistance(int typeI, int typeJ, double r);
     void SoftPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void SoftOverlapSpin(TBall& a, TBall& b, double ux, double uy, double uz);
-    // The hard-sphere part for a pair at distance vector d (without histogram).
+    // The hard-sphere part for a pair at distance vector d (without
+    // histogram): an approaching overlapping pair is taken back to its
+    // contact (at most one step back), collides and travels the rest of the
+    // step at its new velocities. True when the pair collided.
     bool HardPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void PairDelta(const TBall& a, const TBall& b, double& dx, double& dy, double& dz) const;
     double MinImage(double d, int axis) const;

@@ -87,15 +87,28 @@ TGLArea::TGLArea(TFormGL* owner) : QOpenGLWidget(owner), owner_(owner)
     setMinimumSize(1, 1);
 }
 
+TGLArea::~TGLArea()
+{
+    // The context dies in the base destructor, after this object is gone:
+    // release the window's lists and textures while both are still whole.
+    disconnect(contextGone_);
+    ReleaseGL();
+}
+
+void TGLArea::ReleaseGL()
+{
+    makeCurrent();
+    owner_->DoneGL();
+    doneCurrent();
+}
+
 void TGLArea::initializeGL()
 {
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, owner_,
-            [this] {
-                makeCurrent();
-                owner_->DoneGL();
-                doneCurrent();
-            },
-            Qt::DirectConnection);
+    // A context made again (the widget moved to another top-level window)
+    // takes the window's objects with it.
+    disconnect(contextGone_);
+    contextGone_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { ReleaseGL(); },
+                           Qt::DirectConnection);
     owner_->InitGL();
 }
 
@@ -255,11 +268,9 @@ TFormGL::~TFormGL()
     frameClock_.stop();
     timer2_.stop();
     noGraphicsTimer_.stop();
-    if (area_ && glReady_) {
-        area_->makeCurrent();
-        DoneGL();
-        area_->doneCurrent();
-    }
+    // The GL area goes first, while the window whose objects it releases is whole.
+    delete area_;
+    area_ = nullptr;
     if (FormGL == this)
         FormGL = nullptr;
 }

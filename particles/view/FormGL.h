@@ -41,6 +41,7 @@ class TGLArea : public QOpenGLWidget {
     Q_OBJECT
 public:
     explicit TGLArea(TFormGL* owner);
+    ~TGLArea() override;
 
 protected:
     void initializeGL() override;
@@ -51,7 +52,10 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
 
 private:
+    void ReleaseGL();
+
     TFormGL* owner_;
+    QMetaObject::Connection contextGone_;
 };
 
 class TFormGL : public QWidget {

@@ -1,5 +1,6 @@
-// The particle demonstration's windows on a real X server. The functions run
-// in order and share one control window and one view.
+// The particle demonstration's windows on a real X server. The functions
+// share one control window; each starts from the sample file and opens a
+// view of its own when it needs one.
 
 #include "BmpImage.h"
 #include "FChart.h"
@@ -21,6 +22,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <utility>
 
 using namespace ferrolyt::particles;
 
@@ -51,6 +53,24 @@ private:
         return true;
     }
 
+    // Starts the view from the control window, in a normal window of a fixed
+    // size, and waits for its first frames.
+    TFormGL* OpenView()
+    {
+        control_->StartButClick();
+        TFormGL* view = FormGL;
+        if (!view)
+            return nullptr;
+        view->showNormal();
+        view->resize(960, 720);
+        if (!QTest::qWaitForWindowExposed(view) || !view->ViewStarted())
+            return nullptr;
+        const auto frames = view->TotalFrames();
+        if (!QTest::qWaitFor([&] { return view->TotalFrames() > frames + 5; }, 10000))
+            return nullptr;
+        return view;
+    }
+
     // Runs frames and a statistics tick so that every text is fresh.
     static void Settle(TFormGL* view, int frames)
     {
@@ -74,8 +94,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(control_));
     }
 
-    // No step of the demonstration may raise a message.
-    void cleanup() { QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n'))); }
+    void init() { QVERIFY(control_->LoadDataFile("HardSpheres.dat")); }
+
+    // No step of the demonstration may raise a message; no view outlives its test.
+    void cleanup()
+    {
+        const QStringList messages = std::exchange(messages_, {});
+        if (FormGL)
+            delete FormGL.data();
+        if (FChart)
+            FChart->hide();
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+    }
 
     void cleanupTestCase()
     {
@@ -93,14 +123,8 @@ private slots:
 
     void viewOpensAndDraws()
     {
-        control_->StartButClick();
-        QVERIFY(FormGL);
-        TFormGL* view = FormGL;
-        view->showNormal();
-        view->resize(960, 720);
-        QVERIFY(QTest::qWaitForWindowExposed(view));
-        QVERIFY(view->ViewStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() > 5, 10000);
+        TFormGL* view = OpenView();
+        QVERIFY(view);
         QCOMPARE(view->Model().NBalls, 120);
         const QImage frame = static_cast<QOpenGLWidget*>(view->GLArea())->grabFramebuffer();
         QSet<QRgb> colours;
@@ -119,7 +143,7 @@ private slots:
 
     void savedFrameIsA24BitBitmapOfTheGlArea()
     {
-        TFormGL* view = FormGL;
+        TFormGL* view = OpenView();
         QVERIFY(view);
         QVERIFY(view->SaveFrame(dir_.filePath("frame.with.dots.png")));
         const QByteArray bytes = Bytes("frame.with.dots.bmp");
@@ -134,7 +158,7 @@ private slots:
 
     void oneKeyCommandsRunWithoutNan()
     {
-        TFormGL* view = FormGL;
+        TFormGL* view = OpenView();
         QVERIFY(view);
         Settle(view, 3);
         QVERIFY(StatusHasNoNan(view));
@@ -178,7 +202,7 @@ private slots:
 
     void cameraKeysAndTinyWindows()
     {
-        TFormGL* view = FormGL;
+        TFormGL* view = OpenView();
         QVERIFY(view);
         QTest::keyClick(view, Qt::Key_Left);
         QCOMPARE(int(view->Camera().CameraAzimuth), -2);
@@ -201,9 +225,10 @@ private slots:
 
     void chartsShowTheirPoints()
     {
-        TFormGL* view = FormGL;
-        QVERIFY(view && FChart);
-        view->KeyCommand('S');  // fresh sums with the current counts
+        TFormGL* view = OpenView();
+        QVERIFY(view);
+        view->KeyCommand('C');
+        QVERIFY(FChart);
         Settle(view, 15);
         FChart->TabCtrl()->setCurrentIndex(0);
         FChart->ShowGraphs();
@@ -229,7 +254,7 @@ private slots:
 
     void startRestartsAnOpenView()
     {
-        TFormGL* view = FormGL;
+        TFormGL* view = OpenView();
         QVERIFY(view);
         control_->findChild<QLineEdit*>("EdRad1")->setText("0.2");
         control_->StartButClick();

@@ -55,6 +55,17 @@ inline void SoftGas(ParticleModel& m, TEnsemble ensemble)
     m.SysT = 0.005;
 }
 
+// Sets the model up, lets it settle, and gathers fresh statistics.
+inline void Measure(ParticleModel& m, int settle, int frames)
+{
+    ASSERT_TRUE(m.SetupParticles());
+    for (int f = 0; f < settle + frames; ++f) {
+        if (f == settle)
+            m.ResetStatistics();
+        ASSERT_TRUE(m.DoSteps()) << "frame " << f;
+    }
+}
+
 class TempDir {
 public:
     TempDir()

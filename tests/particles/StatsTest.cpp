@@ -8,6 +8,7 @@
 #include <cmath>
 
 using namespace ferrolyt::particles;
+using ferrolyt::particles::testing::Measure;
 using ferrolyt::particles::testing::Model;
 using ferrolyt::particles::testing::OneType;
 using ferrolyt::particles::testing::SoftGas;
@@ -65,11 +66,9 @@ TEST(Statistics, StatusTextsOfATick)
 TEST(Statistics, EnergyChartIntegratesToTheCountedShare)
 {
     Model m;
-    OneType(*m, 125, 0.35, 4);
+    OneType(*m, 125, 0.35, 2.4);  // dense enough to be Maxwellian after the settling
     m->SysT = 0.01;
-    ASSERT_TRUE(m->SetupParticles());
-    for (int f = 0; f < 200; ++f)
-        ASSERT_TRUE(m->DoSteps());
+    ASSERT_NO_FATAL_FAILURE(Measure(*m, 300, 300));
     const TEnergyChart c = EnergyChart(*m);
     ASSERT_EQ(c.Points.size(), 97u);
     ASSERT_EQ(c.Maxwell.size(), 97u);
@@ -87,6 +86,18 @@ TEST(Statistics, EnergyChartIntegratesToTheCountedShare)
     for (const ChartPoint& p : c.Maxwell)
         maxwell += p.y * w;
     EXPECT_NEAR(maxwell, 0.94, 0.03);
+    // The gas's energies follow the Maxwell-Boltzmann distribution (Reif,
+    // Fundamentals of Statistical and Thermal Physics, 1965, sec. 7.10): the
+    // chart's mean energy is the density's over the same bins, and the
+    // chart lies on the density within its noise.
+    double mean = 0, maxwellMean = 0, apart = 0;
+    for (std::size_t i = 0; i < c.Points.size(); ++i) {
+        mean += c.Points[i].x * c.Points[i].y * w;
+        maxwellMean += c.Maxwell[i].x * c.Maxwell[i].y * w;
+        apart += std::fabs(c.Points[i].y - c.Maxwell[i].y) * w;
+    }
+    EXPECT_NEAR(mean / maxwellMean, 1, 0.03);
+    EXPECT_LT(apart, 0.1);
 }
 
 TEST(Statistics, UnlikePairChartsAreEqual)
