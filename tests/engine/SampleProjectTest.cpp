@@ -5,11 +5,15 @@
 // equilibrium solver. The hand values quoted are those of the data's
 // derivation notes, recomputed from the shipped numbers.
 
+#include "Constraints.h"
 #include "ForwardProblem.h"
 #include "LoaderTestSupport.h"
+#include "Optimiser.h"
 #include "RecordingHost.h"
 #include "RunState.h"
 #include "SampleProjectSupport.h"
+#include "SimplexLP.h"
+#include "SystemSetup.h"
 #include "ThSys.h"
 
 #include <gtest/gtest.h>
@@ -422,6 +426,48 @@ TEST_F(SampleProjectEafMelt, EnergyTheBalanceAsksForBringsTheHeatToItsTemperatur
     EXPECT_NEAR(static_cast<double>(finalT), 1640.0, 5.0);
     EXPECT_GE(finalT, task.MinTemp);
     EXPECT_LE(finalT, task.MaxTemp);
+}
+
+// The electric energy and the task's heat scaled by a factor: without them
+// the charge stays a solid far below the liquidus; three times them boil
+// the bath far above any tapping temperature. Neither is a result.
+TEST_F(SampleProjectEafMelt, HeatBalanceOutsideTheLiquidRangeIsReportedAsNotClosing)
+{
+    const int energySlot = MaterialIndexByName("Електроенергія");
+    ASSERT_GT(energySlot, 0);
+    TTaskRecord& task = TaskList.CurrentTask();
+    const TTaskRecord shipped = task;
+    for (const long double factor : {0.0L, 3.0L}) {
+        SCOPED_TRACE("energy x " + std::to_string(static_cast<double>(factor)));
+        task = shipped;
+        task.Energy *= factor;
+        for (int m = 1; m <= task.NMat; ++m)
+            if (task.Materials[m].TableIndex == energySlot)
+                task.Materials[m].Fixed *= factor;
+        // No temperature limits: the optimiser's rows alone would call it met.
+        task.MinTemp = task.MaxTemp = UnsetValue;
+        host_.warnings.clear();
+        Settings.FinalTempMode = 1;
+
+        const TForwardResult melt = MeltForward();
+        EXPECT_FALSE(melt.HeatBalanceCloses);
+        EXPECT_TRUE(host_.warned(HeatBalanceOpenText));
+        const TThSys& lower = *ThSystems[0];
+        if (factor == 0) {
+            EXPECT_LT(lower.Temperature, MetalLiquidus(lower));
+        } else {
+            EXPECT_GT(lower.Temperature - KelvinOffset, 2000.0L);
+        }
+
+        PrepareSystems();
+        ASSERT_TRUE(BuildConstraintBlocks());
+        CalcBusy = true;
+        EXPECT_EQ(Optimise(-1), lpNotMet);
+        CalcBusy = false;
+    }
+    // The shipped energy closes it.
+    task = shipped;
+    EXPECT_TRUE(MeltForward().HeatBalanceCloses);
 }
 
 } // namespace

@@ -206,6 +206,7 @@ TEST_F(SampleConverterTask, RecommendedBlowEndsInsideTheTemperatureWindow)
     ASSERT_EQ(task.Symbols[1], "C");
     const TForwardResult blow = MeltForward();
     ASSERT_TRUE(blow.BothConverged);
+    EXPECT_TRUE(blow.HeatBalanceCloses);
     for (int k = 0; k < 2; ++k) {
         SCOPED_TRACE("system " + std::to_string(k));
         TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];
