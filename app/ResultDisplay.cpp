@@ -1,5 +1,7 @@
 #include "ResultDisplay.h"
 
+#include "ForwardProblem.h"
+
 #include "RunState.h"
 #include "Settings.h"
 #include "TaskList.h"
@@ -558,7 +560,9 @@ std::array<std::string, 9> ResultStatusTexts(const TThSys& s0, const TThSys& s1,
     p[3] = std::string(" Склад фаз: ") + CompositionUnitTexts[static_cast<std::size_t>(unit)] +
            (Settings.LogValues ? " (lg)" : "");
     auto heatEffect = [](const TThSys& s) { return s.HeatInputs[1] - s.Heat.H[phTotal]; };
-    p[5] = " Тепл. ефект: " + joined("0.0", heatEffect(s0), heatEffect(s1)) + " МДж";
+    p[5] = HeatBalanceClosesInLiquid(s0) && HeatBalanceClosesInLiquid(s1)
+               ? " Тепл. ефект: " + joined("0.0", heatEffect(s0), heatEffect(s1)) + " МДж"
+               : HeatBalanceOpenStatus;
     auto cp = [](const TThSys& s) { return s.Heat.Cp[phTotal] + s.HeatCapB; };
     p[7] = " Cp: " + joined("0.##", cp(s0), cp(s1));
     auto kp = [](const TThSys& s) {

@@ -253,6 +253,12 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             for (auto& c : rec.LiquidEnthalpy)
                 c = readReal();
             rec.NmiSurfaceCoef = readReal();
+            // Optional, on the line of the last field only: older files end
+            // there (or carry text that was always ignored), and their
+            // elements then stand at the standard state.
+            long double h = 0;
+            if (cursor.Next(token, false) && TryParseReal(token, h) && FitsDouble(h))
+                rec.ChargeEnthalpy = h;
             // Every later routine divides by the molar mass and takes the
             // square root of e²: values that would poison them are refused here.
             if (const std::string refusal = OutOfRange(FieldRange::MolarMass, rec.MolarMass); !refusal.empty())

@@ -1,11 +1,40 @@
 #include "ForwardProblem.h"
 
+#include "Host.h"
 #include "Model.h"
+#include "RunState.h"
+#include "Settings.h"
 #include "SystemSetup.h"
 #include "ThSys.h"
 #include "Utils.h"
 
+#include <algorithm>
+
 namespace ferrolyt {
+
+namespace {
+constexpr long double HottestMelt = 2000.0L + KelvinOffset;
+} // namespace
+
+const std::string HeatBalanceOpenText =
+    "Тепловий баланс не замикається в області рідкого металу: розрахована температура нижча за ліквідус "
+    "або вища за 2000 °C. Перевірте енергію, втрати тепла та шихту";
+const std::string HeatBalanceOpenStatus = " Тепловий баланс не замикається";
+
+long double MetalLiquidus(const TThSys& sys)
+{
+    const int c = sys.Elems->Key(keyC);
+    const long double carbon = c < 0 ? 0.0L : 100.0L * sys.El(c).MetalFraction;
+    const long double celsius =
+        carbon <= 0.53L ? 1538.0L - (1538.0L - 1495.0L) * carbon / 0.53L
+                        : 1495.0L - (1495.0L - 1147.0L) * (std::min(carbon, 4.3L) - 0.53L) / (4.3L - 0.53L);
+    return celsius + KelvinOffset;
+}
+
+bool HeatBalanceClosesInLiquid(const TThSys& sys)
+{
+    return Settings.FinalTempMode == 0 || (sys.Temperature >= MetalLiquidus(sys) && sys.Temperature <= HottestMelt);
+}
 
 TForwardResult SolveForwardProblem()
 {
@@ -24,6 +53,9 @@ TForwardResult SolveForwardProblem()
     BothConverged = result.BothConverged;
     if (!BothConverged && !SuppressConvergenceWarning)
         ShowWarning("Збіжність прямої задачі не досягнуто");
+    result.HeatBalanceCloses = HeatBalanceClosesInLiquid(*ThSystems[0]) && HeatBalanceClosesInLiquid(*ThSystems[1]);
+    if (!result.HeatBalanceCloses && !SuppressConvergenceWarning)
+        ShowWarning(HeatBalanceOpenText);
     return result;
 }
 

@@ -5,21 +5,41 @@
 // table and the kind-1 tables.
 
 #include <cstdint>
+#include <string>
 
 namespace ferrolyt {
+
+class TThSys;
 
 struct TForwardResult {
     bool LowerConverged = false; // ThSystems[0]
     bool UpperConverged = false; // ThSystems[1]
     bool BothConverged = false;
+    // False when a heat-balanced melt ended outside the liquid metal's range.
+    bool HeatBalanceCloses = true;
     int32_t LowerPasses = 0; // outer solver passes
     int32_t UpperPasses = 0;
     int64_t StopCounter = 0; // PerfCounter() after both solves
 };
 
+// The liquidus of the system's metal, K, from the iron-carbon diagram by its
+// carbon content: 1538 °C for iron, 1495 °C at 0.53 % C (peritectic),
+// 1147 °C at 4.3 % C (eutectic) and above, linear between.
+long double MetalLiquidus(const TThSys& sys);
+
+// Whether the system's temperature lies where a melt's heat balance means
+// something: liquid metal, from its liquidus up to 2000 °C. Always true
+// when the temperature is given rather than computed.
+bool HeatBalanceClosesInLiquid(const TThSys& sys);
+
+// Warning and status text for a heat balance that does not close there.
+extern const std::string HeatBalanceOpenText;
+extern const std::string HeatBalanceOpenStatus;
+
 // Solves ThSystems[0] and then ThSystems[1] as displayed results (each solve
 // hands its system to the host's grid). Sets BothConverged and, unless
-// SuppressConvergenceWarning, warns when either system did not converge.
+// SuppressConvergenceWarning, warns when either system did not converge;
+// warns also when a heat-balanced melt ends outside the liquid range.
 TForwardResult SolveForwardProblem();
 
 // What the melt command does: CalcStartCounter, SlpPass := 0,

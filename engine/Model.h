@@ -79,6 +79,10 @@ struct TElementRecord {
     std::array<long double, 6> SolidEnthalpy{};  // h = [0] + [1] T + [2] T^2 (rest kept as read)
     std::array<long double, 6> LiquidEnthalpy{}; // h = [0] + [1] T (rest kept as read)
     long double NmiSurfaceCoef = 0;     // surface-tension coefficient of the inclusions
+    // Standard enthalpy at 298.15 K, J per mol of the element, of the element
+    // as it stands in a slag-forming charge material (its oxide, fluoride or
+    // water), on the scale of the elements at 298.15 K; oxygen 0.
+    long double ChargeEnthalpy = 0;
 
     // Given initial contents, t.
     long double InputMetalMass = 0, InputSlagMass = 0, InputNmiMass = 0;

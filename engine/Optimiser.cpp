@@ -1,6 +1,7 @@
 #include "Optimiser.h"
 
 #include "Constraints.h"
+#include "ForwardProblem.h"
 #include "Host.h"
 #include "Model.h"
 #include "Settings.h"
@@ -171,6 +172,11 @@ int32_t Optimise(int32_t released)
         if (relaxation.Step(tolerance) || StopRequested)
             break;
     }
+
+    // A charge whose heat balance ends with solid metal, or far above any
+    // tapping temperature, meets no task.
+    if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
+        status = lpNotMet;
 
     for (int j = 1; j <= MaterialCount; ++j) {
         TMaterialRecord& m = MaterialTable[j];

@@ -1,11 +1,9 @@
 // The small kernels the equilibrium solver is built on: the slag potential
 // estimate, the distribution of the elements between the phases for given
-// potentials, the Newton matrix and step of the three potentials, the
-// initial amounts, and the heat terms of the materials.
+// potentials, the Newton matrix and step of the three potentials, and the
+// initial amounts.
 
 #include "ExtendedMath.h"
-#include "Settings.h"
-#include "TaskList.h"
 #include "ThSys.h"
 #include "Utils.h"
 
@@ -16,45 +14,12 @@ namespace ferrolyt {
 
 namespace {
 
-std::size_t Idx(int i) { return static_cast<std::size_t>(i); }
-
 // Below this a determinant counts as singular for choosing the system to solve.
 constexpr long double SingularDeterminant = 1e-12L;
 // The step is reported as usable when the determinant exceeds this.
 constexpr long double UsableDeterminant = 1e-20L;
 // A ratio above this means the phase is absent.
 constexpr long double AbsentPhaseLn = 30.0L;
-
-// The per-unit amounts of material j in the phase its type names: all three
-// phases hold the floor, the material's own phase its analysis.
-void LoadUnitMaterial(TThSys& sys, const TCompositionTable& composition, int j, uint8_t type)
-{
-    sys.MetalMoles = sys.SlagMoles = sys.GasMoles = 0;
-    for (int i = 0; i <= SystemElemLast; ++i) {
-        TElementRecord& e = sys.El(i);
-        long double c = static_cast<long double>(composition[Idx(i + 1)][j]) / e.MolarMass;
-        if (MatsInKmoles)
-            c = 0.001L * c / static_cast<long double>(composition[0][j]);
-        c += AmountFloor;
-        e.MetalAmount = e.SlagAmount = e.GasAmount = DivisorFloor;
-        const long double own = std::max(DivisorFloor, c);
-        switch (type) {
-        case mtMetal: e.MetalAmount = own; break;
-        case mtSlag: e.SlagAmount = own; break;
-        case mtGas: e.GasAmount = own; break;
-        default: break;
-        }
-        e.Amount = e.MetalAmount + e.SlagAmount + e.GasAmount;
-        sys.MetalMoles += e.MetalAmount;
-        sys.SlagMoles += e.SlagAmount;
-        sys.GasMoles += e.GasAmount;
-    }
-}
-
-long double SolidEnthalpy(const TElementRecord& e, long double T)
-{
-    return e.SolidEnthalpy[0] + T * (e.SolidEnthalpy[1] + T * e.SolidEnthalpy[2]);
-}
 
 long double LiquidEnthalpy(const TElementRecord& e, long double T)
 {
@@ -186,70 +151,6 @@ void TThSys::InitAmounts()
     HeatBalance(block, false, false);
     BaseHeatInputs = {tabulated, block.H[phTotal]};
     HeatInputs = BaseHeatInputs;
-}
-
-void TThSys::CalcMaterialHeats(TCompositionTable& composition, bool withPseudo)
-{
-    const long double savedT = Temperature;
-    const int lastSlot = MaterialCount + (withPseudo ? 3 : 0);
-    const long double ambient = TaskList.CurrentTask().AmbTemp;
-    for (int j = 1; j <= lastSlot && j <= MaterialSlotLast; ++j) {
-        TMaterialRecord& m = MaterialTable[j];
-        if (m.Type <= mtChargeCarrier)
-            continue;
-        if (!IsUnset(m.Temperature))
-            Temperature = m.Temperature + KelvinOffset;
-        else if (!IsUnset(ambient))
-            Temperature = ambient + KelvinOffset;
-        else
-            Temperature = 293.15L;
-        LoadUnitMaterial(*this, composition, j, m.Type);
-        long double tabulated = 0;
-        for (int i = 0; i <= SystemElemLast; ++i) {
-            const TElementRecord& e = El(i);
-            tabulated += e.Amount * (m.Molten ? LiquidEnthalpy(e, Temperature) : SolidEnthalpy(e, Temperature));
-        }
-        // The solution models are not meant for cold solids.
-        Temperature = std::max(Temperature, 643.15L);
-        THeatBlock block;
-        HeatBalance(block, false, false);
-        const std::size_t k = Kind == 1 ? 1 : 0;
-        m.HeatA[k] = tabulated;
-        m.HeatB[k] = block.H[phTotal];
-        m.HeatTotal[k] = m.HeatB[k] + m.HeatA[k];
-    }
-    Temperature = savedT;
-}
-
-void TThSys::CalcMoltenMaterialHeats(TCompositionTable& composition)
-{
-    const long double savedT = Temperature;
-    const int lastSlot = std::min(MaterialCount + 3, MaterialSlotLast);
-    for (int j = 1; j <= lastSlot; ++j) {
-        TMaterialRecord& m = MaterialTable[j];
-        if (m.Type <= mtChargeCarrier)
-            continue;
-        Temperature = 293.15L;
-        LoadUnitMaterial(*this, composition, j, m.Type);
-        long double hs = 0, al = 0, bl = 0;
-        for (int i = 0; i <= SystemElemLast; ++i) {
-            const TElementRecord& e = El(i);
-            hs += e.Amount * SolidEnthalpy(e, Temperature);
-            al += e.Amount * e.LiquidEnthalpy[0];
-            bl += e.Amount * e.LiquidEnthalpy[1];
-        }
-        HeatCapA = al;
-        HeatCapB = bl;
-        THeatBlock block;
-        HeatBalance(block, false, false);
-        const long double h0 = block.H[phTotal] + hs;
-        Temperature = Settings.MoltenMaterialTemp + KelvinOffset;
-        HeatBalance(block, false, false);
-        const std::size_t k = Kind == 1 ? 1 : 0;
-        m.HeatToMolten[k] = (block.H[phTotal] + al + bl * Temperature) - h0;
-        m.MoltenHeatCapacity[k] = block.Cp[phTotal] + bl;
-    }
-    Temperature = savedT;
 }
 
 } // namespace ferrolyt

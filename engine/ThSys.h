@@ -44,6 +44,19 @@ private:
     std::unique_ptr<TElems> list_;
 };
 
+// The enthalpy of a unit of a charge material, split as the heat terms keep
+// it: Sensible is the heat content (the tabulated part), Standard the rest.
+struct TMaterialHeat {
+    long double Sensible = 0;
+    long double Standard = 0;
+    long double Cp = 0; // dH/dT
+    long double Total() const { return Sensible + Standard; }
+};
+
+// Enthalpy, J/mol, of a gas species of the gas file at T: its H0 at
+// 298.15 K plus the heat content that its Gibbs polynomial implies.
+long double GasSpeciesEnthalpy(const std::array<long double, 8>& coef, long double T);
+
 class TThSys {
 public:
     TThSys() = default;
@@ -128,6 +141,9 @@ public:
     bool SolveNewtonStep(long double r1, long double r2, long double r3);
     void InitAmounts();
     void CalcMaterialHeats(TCompositionTable& composition, bool withPseudo);
+    // Material j's enthalpy at T on the scale of the products (the elements
+    // at 298.15 K have none); leaves the unit material in the system.
+    TMaterialHeat MaterialHeat(const TCompositionTable& composition, int j, long double T, bool molten);
     void CalcMoltenMaterialHeats(TCompositionTable& composition);
 
     // --- equilibrium solver

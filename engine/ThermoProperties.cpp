@@ -66,6 +66,17 @@ long double GibbsAt(const std::array<long double, 8>& coef, const TGibbsPowers& 
 
 } // namespace
 
+long double GasSpeciesEnthalpy(const std::array<long double, 8>& coef, long double T)
+{
+    // H = G - T dG/dT with G = H0 - T Phi(x), x = T/1e4, is H0 + 1e4 x^2 Phi'(x);
+    // taken from 298.15 K so that the fit's small offset there does not count.
+    const auto rise = [&coef](long double x) {
+        return 1e4L *
+               (coef[1] * x - 2 * coef[2] / x - coef[3] + x * x * (coef[4] + x * (2 * coef[5] + 3 * coef[6] * x)));
+    };
+    return coef[7] + rise(T * 1e-4L) - rise(298.15L * 1e-4L);
+}
+
 long double TThSys::GibbsPolynomial(const std::array<long double, 8>& coef) const
 {
     return GibbsAt(coef, GibbsPowersAt(Temperature));

@@ -55,6 +55,23 @@ ELEMENTS = [
     ("F",  "F",     18.998, -1,  0.0,    600),
 ]
 SYMS = [e[0] for e in ELEMENTS]
+
+# Enthalpy of formation at 298.15 K, kJ/mol, of the compound each element
+# forms in slag-forming charge materials (data-sources/thermodata.md 5.2;
+# P4O10, Cu2O and H2O(l) NIST-JANAF), and the element's atoms in it. Fluorine
+# is counted as it replaces oxygen: CaF2 less CaO, per F. Carbon (graphite),
+# sulphur and nitrogen stand at their standard states, oxygen carries nothing.
+CHARGE_COMPOUND = {
+    "Fe": (-272.04, 1), "Si": (-910.70, 1), "Mn": (-385.22, 1), "P": (-2984.0, 4),
+    "Al": (-1675.70, 2), "Ca": (-634.92, 1), "Mg": (-601.60, 1), "Cr": (-1140.60, 2),
+    "Ni": (-239.70, 1), "Cu": (-170.71, 2), "H": (-285.83, 2), "F": (-1228.00 + 634.92, 2),
+}
+
+
+def charge_enthalpy(sym):
+    """J per mol of the element as it stands in a slag-forming material."""
+    h, atoms = CHARGE_COMPOUND.get(sym, (0.0, 1))
+    return 1000.0 * h / atoms
 MOLAR = {e[0]: e[2] for e in ELEMENTS}
 VAL = {e[0]: e[3] for e in ELEMENTS}
 
@@ -636,7 +653,7 @@ def write_con():
     lines = ["Element constants: Sigworth-Elliott 1974, JSPS 1988 [C][O], NASA Glenn vapour pressures; "
              "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993, "
              "Rein-Chipman 1965, Sosinsky-Sommerville 1986; enthalpy: NIST-JANAF"]
-    lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s")
+    lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s | h298")
     for sym, label, M, z, tol, s in ELEMENTS:
         H, S, direct, _ = METAL[sym]
         a1 = SLAG[0][sym]
@@ -647,7 +664,7 @@ def write_con():
                 fmt(KAPPA[sym] ** 2, 6), fmt(H), fmt(S), fmt(tol, 4), direct,
                 fmt(solid[0]), fmt(solid[1]), fmt(solid[2]), 0, 0, 0,
                 fmt(liquid[0]), fmt(liquid[1]), 0, 0, 0, 0,
-                fmt(s, 5)]
+                fmt(s, 5), fmt(charge_enthalpy(sym))]
         lines.append("%-3s%-6s %s" % (sym, label, " ".join(str(v) for v in nums)))
     return lines
 

@@ -4,6 +4,7 @@
 
 #include "ResultDisplay.h"
 
+#include "ForwardProblem.h"
 #include "Model.h"
 #include "Settings.h"
 #include "TaskList.h"
@@ -381,6 +382,23 @@ private slots:
     }
 
     // --- colours and hints
+
+    // A heat-balanced melt outside the liquid metal's range says so where
+    // the heat effect would stand; a given temperature is never outside.
+    void heatBalanceOutsideTheLiquidRangeReplacesTheHeatEffect()
+    {
+        BuildPair();
+        TThSys &s0 = *ThSystems[0], &s1 = *ThSystems[1];
+        s0.Temperature = s1.Temperature = 1600 + KelvinOffset;
+        Settings.FinalTempMode = 1;
+        QVERIFY(ResultStatusTexts(s0, s1, 0)[5].rfind(" Тепл. ефект: ", 0) == 0);
+        for (const long double celsius : {1450.0L, 2050.0L}) {
+            s1.Temperature = celsius + KelvinOffset;
+            QCOMPARE(ResultStatusTexts(s0, s1, 0)[5], HeatBalanceOpenStatus);
+        }
+        Settings.FinalTempMode = 0;
+        QVERIFY(ResultStatusTexts(s0, s1, 0)[5].rfind(" Тепл. ефект: ", 0) == 0);
+    }
 
     void limitColours()
     {

@@ -52,6 +52,23 @@ TEST_F(ConstantsFile, LowerCaseLinesAreNoElementsAndAFileWithoutElementsIsRefuse
     EXPECT_EQ(BaseElemLast, 9);
 }
 
+TEST_F(ConstantsFile, ChargeEnthalpyIsAnOptionalLastFieldOnTheSameLine)
+{
+    RecordingHost host;
+    // Older files end after the surface coefficient, or carry text there
+    // that was always ignored; a value on the next line is another element's.
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields + " -272040", "O        " + Fields,
+                                        "S        " + Fields + " sulphide", "Ca CaO   " + Fields,
+                                        "-634920"},
+                                       "h.CON"));
+    EXPECT_TRUE(host.warnings.empty());
+    ASSERT_EQ(ElementBase.Count, 4);
+    EXPECT_EQ(double(ElementBase.Items[0].ChargeEnthalpy), -272040.0);
+    EXPECT_DOUBLE_EQ(double(ElementBase.Items[0].NmiSurfaceCoef), 1.5);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(double(ElementBase.Items[static_cast<std::size_t>(i)].ChargeEnthalpy), 0.0) << i;
+}
+
 TEST_F(ConstantsFile, RefusesMoreThan41ElementsNamingFileLineAndLimit)
 {
     std::vector<std::string> lines{"title"};

@@ -5,11 +5,15 @@
 // equilibrium solver. The hand values quoted are those of the data's
 // derivation notes, recomputed from the shipped numbers.
 
+#include "Constraints.h"
 #include "ForwardProblem.h"
 #include "LoaderTestSupport.h"
+#include "Optimiser.h"
 #include "RecordingHost.h"
 #include "RunState.h"
 #include "SampleProjectSupport.h"
+#include "SimplexLP.h"
+#include "SystemSetup.h"
 #include "ThSys.h"
 
 #include <gtest/gtest.h>
@@ -522,6 +526,48 @@ TEST_F(SampleProjectHeatContent, LiquidIronAt1600CarriesThePublishedHeat)
 }
 
 // ---------------------------------------------------------------------------
+// Heats of the refining reactions in a bath at 1600 °C under an iron
+// silicate slag, through the model under each metal and slag model: each
+// element's partial enthalpy in its phase on the products' scale (the
+// solver's h of the phase plus the liquid set's a + b T), oxygen charged
+// cold (its heat at 20 °C, -0.07 kJ per mol O, is left out). References, kJ
+// per mol of the element burnt:
+//   [C] + 1/2 O2 = {CO}: -110.54 + 52.15 - (32.35 + 22.59) = -119.33
+//   [Si] + O2 = (SiO2):  -910.70 + 110.69 - (91.55 - 131.5) = -760.06
+// from the enthalpies of formation at 298.15 K and the heat contents at
+// 1873 K of CO (NASA Glenn, McBride et al. 2002), SiO2, graphite and Si(l)
+// (NASA Glenn), and the enthalpies of solution of graphite (+22.59 kJ/mol)
+// and liquid silicon (-131.5 kJ/mol) in iron (Sigworth and Elliott 1974).
+// The oxides' enthalpies of mixing in the slag are left out.
+
+using SampleProjectReactionHeats = SampleProjectBase;
+
+TEST_F(SampleProjectReactionHeats, BurningCarbonAndSiliconReleasesThePublishedHeat)
+{
+    for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
+        for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
+            SCOPED_TRACE("models " + std::to_string(metalModel) + "/" + std::to_string(slagModel));
+            Settings.MetalModel = metalModel;
+            Settings.SlagModel = slagModel;
+            TThSys& sys = IronBath();
+            Charge(sys, "C", 0.3L, 0);
+            Charge(sys, "Si", 0.1L, 0);
+            ChargeOxide(sys, "Fe", 1, 1, 3.0L);
+            ChargeOxide(sys, "Si", 1, 2, 1.0L);
+            ASSERT_TRUE(Solve(sys));
+            const long double T = sys.Temperature;
+            auto h = [&](const char* symbol, long double TElementRecord::*phase) {
+                const TElementRecord& e = Element(sys, symbol);
+                return static_cast<double>((e.*phase + e.LiquidEnthalpy[0] + T * e.LiquidEnthalpy[1]) / 1000);
+            };
+            using E = TElementRecord;
+            EXPECT_NEAR(h("C", &E::HGas) + h("O", &E::HGas) - h("C", &E::HMetal), -119.33, 0.03 * 119.33);
+            EXPECT_NEAR(h("Si", &E::HSlag) + 2 * h("O", &E::HSlag) - h("Si", &E::HMetal), -760.06, 0.03 * 760.06);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
 // The sample EAF task ("ДСП-100, сталь 20") melted with its recommended
 // charge. Plausibility against steelmaking practice: tapping [C] and [O] on
 // the carbon-oxygen line of JSPS (1988), an oxidising slag, the basicity
@@ -640,6 +686,48 @@ TEST_F(SampleProjectEafMelt, EnergyTheBalanceAsksForBringsTheHeatToItsTemperatur
     EXPECT_NEAR(static_cast<double>(finalT), 1640.0, 5.0);
     EXPECT_GE(finalT, task.MinTemp);
     EXPECT_LE(finalT, task.MaxTemp);
+}
+
+// The electric energy and the task's heat scaled by a factor: without them
+// the charge stays a solid far below the liquidus; three times them boil
+// the bath far above any tapping temperature. Neither is a result.
+TEST_F(SampleProjectEafMelt, HeatBalanceOutsideTheLiquidRangeIsReportedAsNotClosing)
+{
+    const int energySlot = MaterialIndexByName("Електроенергія");
+    ASSERT_GT(energySlot, 0);
+    TTaskRecord& task = TaskList.CurrentTask();
+    const TTaskRecord shipped = task;
+    for (const long double factor : {0.0L, 3.0L}) {
+        SCOPED_TRACE("energy x " + std::to_string(static_cast<double>(factor)));
+        task = shipped;
+        task.Energy *= factor;
+        for (int m = 1; m <= task.NMat; ++m)
+            if (task.Materials[m].TableIndex == energySlot)
+                task.Materials[m].Fixed *= factor;
+        // No temperature limits: the optimiser's rows alone would call it met.
+        task.MinTemp = task.MaxTemp = UnsetValue;
+        host_.warnings.clear();
+        Settings.FinalTempMode = 1;
+
+        const TForwardResult melt = MeltForward();
+        EXPECT_FALSE(melt.HeatBalanceCloses);
+        EXPECT_TRUE(host_.warned(HeatBalanceOpenText));
+        const TThSys& lower = *ThSystems[0];
+        if (factor == 0) {
+            EXPECT_LT(lower.Temperature, MetalLiquidus(lower));
+        } else {
+            EXPECT_GT(lower.Temperature - KelvinOffset, 2000.0L);
+        }
+
+        PrepareSystems();
+        ASSERT_TRUE(BuildConstraintBlocks());
+        CalcBusy = true;
+        EXPECT_EQ(Optimise(-1), lpNotMet);
+        CalcBusy = false;
+    }
+    // The shipped energy closes it.
+    task = shipped;
+    EXPECT_TRUE(MeltForward().HeatBalanceCloses);
 }
 
 } // namespace

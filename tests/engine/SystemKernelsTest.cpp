@@ -259,30 +259,35 @@ void ThreeMaterials()
 }
 } // namespace
 
-TEST(MaterialHeats, ColdMaterialModelHeatIsTakenAtNoLessThan643K)
+TEST(MaterialHeats, ColdMetalIsItsElementsWithTheirHeatContentWhateverTheModel)
 {
     TThSys& sys = BuildFeCO();
     ThreeMaterials();
     TaskList.CurrentTask().AmbTemp = UnsetValue;
     const long double T = sys.Temperature;
-    sys.CalcMaterialHeats(CompositionMin, false);
-    EXPECT_EQ(sys.Temperature, T);
-    const TMaterialRecord &warm = MaterialTable[1], &cold = MaterialTable[2];
-    EXPECT_EQ(warm.HeatB[0], cold.HeatB[0]);
-    EXPECT_NE(warm.HeatA[0], cold.HeatA[0]);
-    EXPECT_EQ(cold.HeatTotal[0], cold.HeatA[0] + cold.HeatB[0]);
-    // Tabulated heat of the solid at 293.15 K, per tonne.
-    auto h = [](const TElementRecord& e, long double t) {
-        return e.SolidEnthalpy[0] + t * (e.SolidEnthalpy[1] + t * e.SolidEnthalpy[2]);
-    };
     const long double nFe = 0.95L / 55.847L, nC = 0.05L / 12.011L;
-    const long double expected = nFe * h(sys.El(0), 293.15L) + nC * h(sys.El(1), 293.15L)
-                                 + DivisorFloor * 2 * h(sys.El(2), 293.15L);
-    EXPECT_NEAR(D(cold.HeatA[0]), D(expected), 1e-4);
+    // Heat content from 298.15 K with the solid heat capacities.
+    auto content = [](const TElementRecord& e, long double t) {
+        return e.SolidEnthalpy[1] * (t - 298.15L) + e.SolidEnthalpy[2] * (t * t - 298.15L * 298.15L);
+    };
+    auto expected = [&](long double t) { return nFe * content(sys.El(0), t) + nC * content(sys.El(1), t); };
+    for (const uint8_t model : {uint8_t{0}, uint8_t{1}}) {
+        Settings.MetalModel = model;
+        sys.CalcMaterialHeats(CompositionMin, false);
+        EXPECT_EQ(sys.Temperature, T);
+        const TMaterialRecord &warm = MaterialTable[1], &cold = MaterialTable[2];
+        // No oxygen to bind: the elements stand at their standard states.
+        EXPECT_EQ(cold.HeatB[0], 0.0L);
+        EXPECT_EQ(warm.HeatB[0], 0.0L);
+        EXPECT_NEAR(D(cold.HeatA[0]), D(expected(293.15L)), 1e-4);
+        EXPECT_NEAR(D(warm.HeatA[0]), D(expected(643.15L)), 1e-4);
+        EXPECT_EQ(cold.HeatTotal[0], cold.HeatA[0] + cold.HeatB[0]);
+    }
+    Settings.MetalModel = 0;
     // The energy material keeps its heat terms; the other kind's slot too.
     EXPECT_EQ(MaterialTable[3].HeatA[0], 3600.0L);
     EXPECT_EQ(MaterialTable[3].HeatB[0], 0.0L);
-    EXPECT_EQ(cold.HeatA[1], 0.0L);
+    EXPECT_EQ(MaterialTable[2].HeatA[1], 0.0L);
 }
 
 TEST(MaterialHeats, AmbientTemperatureOfTheTaskAndKilomoles)
