@@ -257,7 +257,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             // there (or carry text that was always ignored), and their
             // elements then stand at the standard state.
             long double h = 0;
-            if (cursor.Next(token, false) && TryParseReal(token, h) && FitsDouble(h))
+            if (cursor.Next(token, false) && TryParseReal(token, h) && OutOfRange(FieldRange::Coefficient, h).empty())
                 rec.ChargeEnthalpy = h;
             // Every later routine divides by the molar mass and takes the
             // square root of e²: values that would poison them are refused here.
