@@ -9,7 +9,6 @@
 namespace ferrolyt {
 
 TLpTableau LpTableau{};
-TLpTableau LpTableauCopy{};
 int32_t LpRowCount = 0;
 
 int32_t LpExchangeLimit()
@@ -22,6 +21,13 @@ namespace {
 // Degenerate exchanges in a row after which the pivots follow the smallest
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
+
+// The exchanges work on a scaled copy of the tableau in double precision,
+// several times quicker than extended precision on the exchanges' long
+// loops; the scaling keeps the entries near 1, where double precision is
+// ample for the tolerances.
+using TLpWork = std::array<std::array<double, LpMaxColumns + 1>, LpMaxRows + 1>;
+TLpWork Work{};
 
 // Which variable stands in each row and each column of the tableau:
 // material slot j is j, the slack of row r is -r.
@@ -98,15 +104,17 @@ TLpScaling ChooseScaling(int rows, int columns)
     return sc;
 }
 
-void ApplyScaling(const TLpScaling& sc, int rows, int columns)
+// The working copy of the programme as LpTableau gives it, scaled.
+void LoadWork(const TLpScaling& sc, int rows, int columns)
 {
     for (int r = 0; r <= rows; ++r) {
-        auto& row = LpTableau[static_cast<std::size_t>(r)];
+        const auto& from = LpTableau[static_cast<std::size_t>(r)];
+        auto& to = Work[static_cast<std::size_t>(r)];
         const long double f = r == 0 ? sc.Cost : sc.Row[static_cast<std::size_t>(r)];
-        if (row[0] < LpReleasedRight)
-            row[0] *= f;
+        to[0] = static_cast<double>(from[0] < LpReleasedRight ? from[0] * f : from[0]);
         for (int j = 1; j <= columns; ++j)
-            row[static_cast<std::size_t>(j)] *= f * sc.Column[static_cast<std::size_t>(j)];
+            to[static_cast<std::size_t>(j)] =
+                static_cast<double>(from[static_cast<std::size_t>(j)] * f * sc.Column[static_cast<std::size_t>(j)]);
     }
 }
 
@@ -117,7 +125,7 @@ void ReleaseBlock(int32_t block)
     const TConstraintBlockRecord& b = ConstraintBlocks[block];
     for (int r : {b.FirstRow, b.LastRow})
         if (r >= 1 && r <= LpRowCount)
-            LpTableau[static_cast<std::size_t>(r)][0] = LpReleasedRight;
+            Work[static_cast<std::size_t>(r)][0] = static_cast<double>(LpReleasedRight);
 }
 
 void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
@@ -132,21 +140,31 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
         ReleaseBlock(release);
 }
 
-// The most violated row; a later row wins only when lower by more than the
-// tolerance. With `smallestIndex`, the violated row of the first variable.
-// 0 when every row is met.
-int PivotRow(int rows, const TLpLabels& labels, bool smallestIndex)
+// Squared norms of the rows of the basis inverse, by row of the tableau:
+// the dual simplex's steepest edges. A row's entries under the slack columns
+// are its row of the inverse, and its own basic slack adds 1.
+using TLpRowWeights = std::array<double, LpMaxRows + 1>;
+
+// The row that is most violated for its weight (the steepest edge of the
+// dual); a later row wins only when its score is higher by more than the
+// tolerance, relatively. With `smallestIndex`, the violated row of the first
+// variable. 0 when every row is met.
+int PivotRow(int rows, const TLpLabels& labels, const TLpRowWeights& weights, bool smallestIndex)
 {
-    long double m = 0;
+    long double best = 0;
     int p = 0;
     for (int r = 1; r <= rows; ++r) {
-        const long double rhs = LpTableau[static_cast<std::size_t>(r)][0];
+        const long double rhs = Work[static_cast<std::size_t>(r)][0];
+        if (!(rhs + LpTolerance < 0))
+            continue;
         if (smallestIndex) {
-            if (rhs + LpTolerance < 0 &&
-                (p == 0 || Order(labels.Row[static_cast<std::size_t>(r)]) < Order(labels.Row[static_cast<std::size_t>(p)])))
+            if (p == 0 || Order(labels.Row[static_cast<std::size_t>(r)]) < Order(labels.Row[static_cast<std::size_t>(p)]))
                 p = r;
-        } else if (rhs + LpTolerance < m) {
-            m = rhs;
+            continue;
+        }
+        const long double score = rhs * rhs / weights[static_cast<std::size_t>(r)];
+        if (score > best * (1 + LpTolerance)) {
+            best = score;
             p = r;
         }
     }
@@ -159,13 +177,13 @@ int PivotRow(int rows, const TLpLabels& labels, bool smallestIndex)
 // the step, which is 0 for a degenerate exchange.
 int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex, long double& ratio)
 {
-    const auto& row = LpTableau[static_cast<std::size_t>(p)];
+    const auto& row = Work[static_cast<std::size_t>(p)];
     long double best = LpReleasedRight;
     int s = 0;
     for (int j = 1; j <= columns; ++j) {
         const long double a = row[static_cast<std::size_t>(j)];
         if (a + LpTolerance < 0) {
-            const long double q = -LpTableau[0][static_cast<std::size_t>(j)] / a;
+            const long double q = -Work[0][static_cast<std::size_t>(j)] / a;
             if (q + LpTolerance < best) {
                 best = q;
                 s = j;
@@ -175,7 +193,7 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     if (smallestIndex && s != 0)
         for (int j = 1; j <= columns; ++j) {
             const long double a = row[static_cast<std::size_t>(j)];
-            if (a + LpTolerance < 0 && -LpTableau[0][static_cast<std::size_t>(j)] / a <= best + LpTolerance &&
+            if (a + LpTolerance < 0 && -Work[0][static_cast<std::size_t>(j)] / a <= best + LpTolerance &&
                 Order(labels.Column[static_cast<std::size_t>(j)]) < Order(labels.Column[static_cast<std::size_t>(s)]))
                 s = j;
         }
@@ -183,30 +201,56 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     return s;
 }
 
-void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
+// The exchange of the basic variable of row p with the variable of column s;
+// the weights of the rows it changes are recomputed on the way.
+// Sum over j of mask[j]·v[j]², in four running sums so that the additions
+// need not wait for one another.
+double MaskedSquares(const double* v, const double* mask, int n)
+{
+    std::array<double, 4> sum{};
+    int j = 0;
+    for (; j + 4 <= n; j += 4)
+        for (int k = 0; k < 4; ++k)
+            sum[static_cast<std::size_t>(k)] += mask[j + k] * v[j + k] * v[j + k];
+    for (; j < n; ++j)
+        sum[0] += mask[j] * v[j] * v[j];
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+void Exchange(int p, int s, int rows, int columns, TLpLabels& labels, TLpRowWeights& weights)
 {
     const auto sp = static_cast<std::size_t>(p);
     const auto ss = static_cast<std::size_t>(s);
-    auto& pivotRow = LpTableau[sp];
-    const long double a = pivotRow[ss];
-    for (int j = 0; j <= columns; ++j)
-        if (j != s)
-            pivotRow[static_cast<std::size_t>(j)] /= a;
-    pivotRow[ss] = 1 / a;
+    const int n = columns + 1;
+    std::swap(labels.Row[sp], labels.Column[ss]);
+    std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns but s
+    for (int j = 1; j <= columns; ++j)
+        slack[static_cast<std::size_t>(j)] = j != s && labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+    const double leaving = labels.Column[ss] < 0 ? 1 : 0;
+
+    double* __restrict pivotRow = Work[sp].data();
+    const double a = pivotRow[s];
+    pivotRow[s] = 1;
+    const double inverse = 1 / a;
+    for (int j = 0; j < n; ++j)
+        pivotRow[j] *= inverse;
+    pivotRow[s] = inverse;
+    weights[sp] = (labels.Row[sp] < 0 ? 1 : 0) + MaskedSquares(pivotRow, slack.data(), n) +
+                  leaving * inverse * inverse;
     for (int i = 0; i <= rows; ++i) {
         if (i == p)
             continue;
-        auto& row = LpTableau[static_cast<std::size_t>(i)];
-        const long double old = row[ss];
+        double* __restrict row = Work[static_cast<std::size_t>(i)].data();
+        const double old = row[s];
         // Rows of sparse material bounds mostly skip here.
         if (old == 0)
             continue;
-        for (int j = 0; j <= columns; ++j)
-            if (j != s)
-                row[static_cast<std::size_t>(j)] -= pivotRow[static_cast<std::size_t>(j)] * old;
-        row[ss] = -old / a;
+        for (int j = 0; j < n; ++j)
+            row[j] -= pivotRow[j] * old;
+        row[s] = -old * inverse;
+        weights[static_cast<std::size_t>(i)] = (labels.Row[static_cast<std::size_t>(i)] < 0 ? 1 : 0) +
+                                              MaskedSquares(row, slack.data(), n) + leaving * row[s] * row[s];
     }
-    std::swap(labels.Row[sp], labels.Column[ss]);
 }
 
 // One attempt of the dual simplex from the slack basis. Returns 0 when
@@ -217,9 +261,11 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
     const int32_t limit = LpExchangeLimit();
     int32_t exchanges = 0;
     int degenerateRun = 0;
+    TLpRowWeights weights;
+    weights.fill(1); // the slack basis is its own inverse
     for (;;) {
         const bool smallestIndex = degenerateRun >= DegenerateRunBeforeSmallestIndex;
-        const int p = PivotRow(rows, labels, smallestIndex);
+        const int p = PivotRow(rows, labels, weights, smallestIndex);
         if (p == 0)
             return 0;
         long double ratio = 0;
@@ -229,7 +275,7 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
         if (++exchanges > limit)
             return -1;
         degenerateRun = ratio <= LpTolerance ? degenerateRun + 1 : 0;
-        Exchange(p, s, rows, columns, labels);
+        Exchange(p, s, rows, columns, labels, weights);
     }
 }
 
@@ -243,7 +289,7 @@ using TLpWeights = std::array<long double, LpMaxRows + 1>;
 TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
 {
     TLpWeights y{};
-    const auto& row = LpTableau[static_cast<std::size_t>(p)];
+    const auto& row = Work[static_cast<std::size_t>(p)];
     if (const int32_t v = labels.Row[static_cast<std::size_t>(p)]; v < 0)
         y[static_cast<std::size_t>(-v)] = 1;
     for (int k = 1; k <= columns; ++k)
@@ -274,15 +320,8 @@ void StoreSolution(const TLpLabels& labels, const TLpScaling& sc, int rows)
         const int32_t slot = labels.Row[static_cast<std::size_t>(r)];
         if (slot > 0)
             MaterialTable[slot].LpAmount =
-                LpTableau[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
+                Work[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
     }
-}
-
-void SaveRows(TLpTableau& to, const TLpTableau& from, int rows, int columns)
-{
-    for (int r = 0; r <= rows; ++r)
-        std::copy_n(from[static_cast<std::size_t>(r)].begin(), columns + 1,
-                    to[static_cast<std::size_t>(r)].begin());
 }
 
 void ClearLpAmounts(int columns)
@@ -313,9 +352,8 @@ int32_t SolveLP(int32_t release)
 
     int32_t status = lpMet;
     int32_t released = 0; // blocks of the automatic sequence tried so far
-    SaveRows(LpTableauCopy, LpTableau, rows, columns);
     const TLpScaling scaling = ChooseScaling(rows, columns);
-    ApplyScaling(scaling, rows, columns);
+    LoadWork(scaling, rows, columns);
     TLpLabels labels;
     ResetAttempt(labels, release, rows, columns);
 
@@ -325,8 +363,8 @@ int32_t SolveLP(int32_t release)
             StoreSolution(labels, scaling, rows);
             long double cost = 0;
             for (int j = 1; j <= columns; ++j)
-                cost += LpTableauCopy[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
-            LpTableau[0][0] = LpTableauCopy[0][0] - cost;
+                cost += LpTableau[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
+            LpTableau[0][0] -= cost;
             return status;
         }
         if (p < 0)
@@ -341,8 +379,7 @@ int32_t SolveLP(int32_t release)
         if (released > ConstraintBlockCount || released > MaxConstraintBlocks)
             break;
         status = lpMetReleased;
-        SaveRows(LpTableau, LpTableauCopy, rows, columns);
-        ApplyScaling(scaling, rows, columns);
+        LoadWork(scaling, rows, columns);
         ReleaseBlock(released);
         ResetAttempt(labels, release, rows, columns);
     }

@@ -24,8 +24,6 @@ using TLpTableau = std::array<std::array<long double, LpMaxColumns + 1>, LpMaxRo
 // price of material j. Row r (1..LpRowCount): sum over j of T[r][j]·x_j is
 // at most T[r][0], with every x_j >= 0.
 extern TLpTableau LpTableau;
-// The tableau as SolveLP found it, restored before each automatic release.
-extern TLpTableau LpTableauCopy;
 extern int32_t LpRowCount;
 
 // Outcomes of SolveLP (and of Optimise).
@@ -45,8 +43,8 @@ int32_t LpExchangeLimit();
 // the whole call. A negative price is refused with lpNotMet (the programme
 // may then have no lowest cost). On lpMet and lpMetReleased every
 // material's LpAmount holds the solution (0 for a non-basic one) and
-// T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The rest of
-// LpTableau is left scaled, as the last attempt left it.
+// T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The exchanges
+// work on a copy: the rest of LpTableau stays as it was given.
 int32_t SolveLP(int32_t release);
 
 } // namespace ferrolyt
