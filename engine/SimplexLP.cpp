@@ -201,8 +201,6 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     return s;
 }
 
-// The exchange of the basic variable of row p with the variable of column s;
-// the weights of the rows it changes are recomputed on the way.
 // Sum over j of mask[j]·v[j]², in four running sums so that the additions
 // need not wait for one another.
 double MaskedSquares(const double* v, const double* mask, int n)
@@ -217,6 +215,8 @@ double MaskedSquares(const double* v, const double* mask, int n)
     return (sum[0] + sum[1]) + (sum[2] + sum[3]);
 }
 
+// The exchange of the basic variable of row p with the variable of column s;
+// the weights of the rows it changes are recomputed on the way.
 void Exchange(int p, int s, int rows, int columns, TLpLabels& labels, TLpRowWeights& weights)
 {
     const auto sp = static_cast<std::size_t>(p);
@@ -284,11 +284,11 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
 // entries are all at least 0 and whose right side is below 0. Releasing a
 // block that the sum leaves out cannot help: the same sum still proves the
 // rows cannot be met, so that attempt would fail too.
-using TLpWeights = std::array<long double, LpMaxRows + 1>;
+using TLpProof = std::array<long double, LpMaxRows + 1>;
 
-TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
+TLpProof ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
 {
-    TLpWeights y{};
+    TLpProof y{};
     const auto& row = Work[static_cast<std::size_t>(p)];
     if (const int32_t v = labels.Row[static_cast<std::size_t>(p)]; v < 0)
         y[static_cast<std::size_t>(-v)] = 1;
@@ -305,7 +305,7 @@ TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
     return y;
 }
 
-bool ProofUsesBlock(const TLpWeights& y, int32_t block, int rows)
+bool ProofUsesBlock(const TLpProof& y, int32_t block, int rows)
 {
     const TConstraintBlockRecord& b = ConstraintBlocks[block];
     for (int r : {b.FirstRow, b.LastRow})
@@ -371,7 +371,7 @@ int32_t SolveLP(int32_t release)
             break;
         // Row p cannot be met: try the next block of the sequence alone,
         // passing over those that cannot help.
-        const TLpWeights proof = ProofWeights(p, rows, columns, labels);
+        const TLpProof proof = ProofWeights(p, rows, columns, labels);
         do
             ++released;
         while (released <= ConstraintBlockCount && released <= MaxConstraintBlocks &&
