@@ -22,12 +22,20 @@ namespace {
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
 
+// The ratio of a column that cannot enter.
+constexpr long double NoRatio = 1e100L;
+
 // The exchanges work on a scaled copy of the tableau in double precision,
 // several times quicker than extended precision on the exchanges' long
 // loops; the scaling keeps the entries near 1, where double precision is
 // ample for the tolerances.
 using TLpWork = std::array<std::array<double, LpMaxColumns + 1>, LpMaxRows + 1>;
 TLpWork Work{};
+// The released part of the right sides: row r's right side is
+// Work[r][0] + t·Released[r] for a t beyond any bound, so that released rows
+// never bind. Kept apart, the finite parts lose nothing to it, and a release
+// can be made or undone in the basis at hand.
+std::array<double, LpMaxRows + 1> Released{};
 
 // Which variable stands in each row and each column of the tableau:
 // material slot j is j, the slack of row r is -r.
@@ -87,7 +95,7 @@ TLpScaling ChooseScaling(int rows, int columns)
     int count = 0;
     for (int r = 1; r <= rows; ++r) {
         const long double b = std::fabs(LpTableau[static_cast<std::size_t>(r)][0]);
-        if (b > 0 && b < LpReleasedRight) {
+        if (b > 0) {
             logSum += std::log(b * sc.Row[static_cast<std::size_t>(r)]);
             ++count;
         }
@@ -111,21 +119,35 @@ void LoadWork(const TLpScaling& sc, int rows, int columns)
         const auto& from = LpTableau[static_cast<std::size_t>(r)];
         auto& to = Work[static_cast<std::size_t>(r)];
         const long double f = r == 0 ? sc.Cost : sc.Row[static_cast<std::size_t>(r)];
-        to[0] = static_cast<double>(from[0] < LpReleasedRight ? from[0] * f : from[0]);
+        to[0] = static_cast<double>(from[0] * f);
         for (int j = 1; j <= columns; ++j)
             to[static_cast<std::size_t>(j)] =
                 static_cast<double>(from[static_cast<std::size_t>(j)] * f * sc.Column[static_cast<std::size_t>(j)]);
     }
 }
 
-void ReleaseBlock(int32_t block)
+// Releases (sign +1) or restores (sign -1) the rows of a block in the
+// current basis: the right sides move along the column of the basis inverse
+// that belongs to each row's slack.
+void ReleaseBlock(int32_t block, int sign, const TLpLabels& labels, int rows, int columns)
 {
     if (block < 1 || block > ConstraintBlockCount || block > MaxConstraintBlocks)
         return;
     const TConstraintBlockRecord& b = ConstraintBlocks[block];
-    for (int r : {b.FirstRow, b.LastRow})
-        if (r >= 1 && r <= LpRowCount)
-            Work[static_cast<std::size_t>(r)][0] = static_cast<double>(LpReleasedRight);
+    // The first and the last row, each once.
+    for (int r : {b.FirstRow, b.LastRow == b.FirstRow ? 0 : b.LastRow}) {
+        if (r < 1 || r > rows)
+            continue;
+        for (int i = 1; i <= rows; ++i)
+            if (labels.Row[static_cast<std::size_t>(i)] == -r)
+                Released[static_cast<std::size_t>(i)] += sign;
+        for (int k = 1; k <= columns; ++k)
+            if (labels.Column[static_cast<std::size_t>(k)] == -r)
+                for (int i = 1; i <= rows; ++i) {
+                    const auto si = static_cast<std::size_t>(i);
+                    Released[si] += sign * Work[si][static_cast<std::size_t>(k)];
+                }
+    }
 }
 
 void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
@@ -136,36 +158,68 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
         labels.Column[static_cast<std::size_t>(j)] = j;
     for (int j = 1; j <= columns; ++j)
         MaterialTable[j].LpAmount = 0;
+    Released.fill(0);
     if (release > 0)
-        ReleaseBlock(release);
+        ReleaseBlock(release, 1, labels, rows, columns);
 }
 
-// Squared norms of the rows of the basis inverse, by row of the tableau:
-// the dual simplex's steepest edges. A row's entries under the slack columns
-// are its row of the inverse, and its own basic slack adds 1.
-using TLpRowWeights = std::array<double, LpMaxRows + 1>;
+// Sum over j of mask[j]·v[j]², in four running sums so that the additions
+// need not wait for one another.
+double MaskedSquares(const double* v, const double* mask, int n)
+{
+    std::array<double, 4> sum{};
+    int j = 0;
+    for (; j + 4 <= n; j += 4)
+        for (int k = 0; k < 4; ++k)
+            sum[static_cast<std::size_t>(k)] += mask[j + k] * v[j + k] * v[j + k];
+    for (; j < n; ++j)
+        sum[0] += mask[j] * v[j] * v[j];
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+// The squared norm of row r's row of the basis inverse: its entries under
+// the slack columns, and 1 for its own basic slack. These are the dual
+// simplex's steepest edges.
+double EdgeWeight(int r, int columns, const TLpLabels& labels, const std::array<double, LpMaxColumns + 1>& slack)
+{
+    return (labels.Row[static_cast<std::size_t>(r)] < 0 ? 1 : 0) +
+           MaskedSquares(Work[static_cast<std::size_t>(r)].data(), slack.data(), columns + 1);
+}
 
 // The row that is most violated for its weight (the steepest edge of the
-// dual); a later row wins only when its score is higher by more than the
-// tolerance, relatively. With `smallestIndex`, the violated row of the first
-// variable. 0 when every row is met.
-int PivotRow(int rows, const TLpLabels& labels, const TLpRowWeights& weights, bool smallestIndex)
+// dual), rows violated by their released part first; a later row wins only
+// when its score is higher by more than the tolerance, relatively. With
+// `smallestIndex`, the violated row of the first variable. 0 when every row
+// is met.
+int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
 {
+    std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns
+    if (!smallestIndex)
+        for (int j = 1; j <= columns; ++j)
+            slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
     long double best = 0;
+    bool beyondBound = false; // the best row is violated by its released part
     int p = 0;
     for (int r = 1; r <= rows; ++r) {
-        const long double rhs = Work[static_cast<std::size_t>(r)][0];
-        if (!(rhs + LpTolerance < 0))
+        const auto sr = static_cast<std::size_t>(r);
+        const long double released = Released[sr];
+        const long double rhs = Work[sr][0];
+        const bool beyond = released + LpTolerance < 0;
+        if (!beyond && (released > LpTolerance || !(rhs + LpTolerance < 0)))
             continue;
         if (smallestIndex) {
-            if (p == 0 || Order(labels.Row[static_cast<std::size_t>(r)]) < Order(labels.Row[static_cast<std::size_t>(p)]))
+            if (p == 0 || Order(labels.Row[sr]) < Order(labels.Row[static_cast<std::size_t>(p)]))
                 p = r;
             continue;
         }
-        const long double score = rhs * rhs / weights[static_cast<std::size_t>(r)];
-        if (score > best * (1 + LpTolerance)) {
+        if (beyondBound && !beyond)
+            continue;
+        const long double v = beyond ? released : rhs;
+        const long double score = v * v / EdgeWeight(r, columns, labels, slack);
+        if ((beyond && !beyondBound) || score > best * (1 + LpTolerance)) {
             best = score;
             p = r;
+            beyondBound = beyond;
         }
     }
     return p;
@@ -178,7 +232,7 @@ int PivotRow(int rows, const TLpLabels& labels, const TLpRowWeights& weights, bo
 int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex, long double& ratio)
 {
     const auto& row = Work[static_cast<std::size_t>(p)];
-    long double best = LpReleasedRight;
+    long double best = NoRatio;
     int s = 0;
     for (int j = 1; j <= columns; ++j) {
         const long double a = row[static_cast<std::size_t>(j)];
@@ -201,42 +255,18 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     return s;
 }
 
-// Sum over j of mask[j]·v[j]², in four running sums so that the additions
-// need not wait for one another.
-double MaskedSquares(const double* v, const double* mask, int n)
-{
-    std::array<double, 4> sum{};
-    int j = 0;
-    for (; j + 4 <= n; j += 4)
-        for (int k = 0; k < 4; ++k)
-            sum[static_cast<std::size_t>(k)] += mask[j + k] * v[j + k] * v[j + k];
-    for (; j < n; ++j)
-        sum[0] += mask[j] * v[j] * v[j];
-    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
-}
-
-// The exchange of the basic variable of row p with the variable of column s;
-// the weights of the rows it changes are recomputed on the way.
-void Exchange(int p, int s, int rows, int columns, TLpLabels& labels, TLpRowWeights& weights)
+// The exchange of the basic variable of row p with the variable of column s.
+void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
 {
     const auto sp = static_cast<std::size_t>(p);
-    const auto ss = static_cast<std::size_t>(s);
     const int n = columns + 1;
-    std::swap(labels.Row[sp], labels.Column[ss]);
-    std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns but s
-    for (int j = 1; j <= columns; ++j)
-        slack[static_cast<std::size_t>(j)] = j != s && labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
-    const double leaving = labels.Column[ss] < 0 ? 1 : 0;
-
+    std::swap(labels.Row[sp], labels.Column[static_cast<std::size_t>(s)]);
     double* __restrict pivotRow = Work[sp].data();
-    const double a = pivotRow[s];
+    const double inverse = 1 / pivotRow[s];
     pivotRow[s] = 1;
-    const double inverse = 1 / a;
     for (int j = 0; j < n; ++j)
         pivotRow[j] *= inverse;
-    pivotRow[s] = inverse;
-    weights[sp] = (labels.Row[sp] < 0 ? 1 : 0) + MaskedSquares(pivotRow, slack.data(), n) +
-                  leaving * inverse * inverse;
+    Released[sp] *= inverse;
     for (int i = 0; i <= rows; ++i) {
         if (i == p)
             continue;
@@ -245,15 +275,15 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels, TLpRowWeig
         // Rows of sparse material bounds mostly skip here.
         if (old == 0)
             continue;
+        row[s] = 0;
         for (int j = 0; j < n; ++j)
             row[j] -= pivotRow[j] * old;
-        row[s] = -old * inverse;
-        weights[static_cast<std::size_t>(i)] = (labels.Row[static_cast<std::size_t>(i)] < 0 ? 1 : 0) +
-                                              MaskedSquares(row, slack.data(), n) + leaving * row[s] * row[s];
+        if (i > 0)
+            Released[static_cast<std::size_t>(i)] -= Released[sp] * old;
     }
 }
 
-// One attempt of the dual simplex from the slack basis. Returns 0 when
+// One attempt of the dual simplex from the basis at hand. Returns 0 when
 // every row is met, -1 when the exchanges ran past the guard, else the row
 // that cannot be met.
 int RunAttempt(int rows, int columns, TLpLabels& labels)
@@ -261,11 +291,9 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
     const int32_t limit = LpExchangeLimit();
     int32_t exchanges = 0;
     int degenerateRun = 0;
-    TLpRowWeights weights;
-    weights.fill(1); // the slack basis is its own inverse
     for (;;) {
         const bool smallestIndex = degenerateRun >= DegenerateRunBeforeSmallestIndex;
-        const int p = PivotRow(rows, labels, weights, smallestIndex);
+        const int p = PivotRow(rows, columns, labels, smallestIndex);
         if (p == 0)
             return 0;
         long double ratio = 0;
@@ -275,7 +303,7 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
         if (++exchanges > limit)
             return -1;
         degenerateRun = ratio <= LpTolerance ? degenerateRun + 1 : 0;
-        Exchange(p, s, rows, columns, labels, weights);
+        Exchange(p, s, rows, columns, labels);
     }
 }
 
@@ -370,8 +398,11 @@ int32_t SolveLP(int32_t release)
         if (p < 0)
             break;
         // Row p cannot be met: try the next block of the sequence alone,
-        // passing over those that cannot help.
+        // passing over those that cannot help. Moving right sides keeps the
+        // basis dual feasible, so the attempt goes on from where this one
+        // stopped.
         const TLpProof proof = ProofWeights(p, rows, columns, labels);
+        const int32_t previous = released;
         do
             ++released;
         while (released <= ConstraintBlockCount && released <= MaxConstraintBlocks &&
@@ -379,9 +410,8 @@ int32_t SolveLP(int32_t release)
         if (released > ConstraintBlockCount || released > MaxConstraintBlocks)
             break;
         status = lpMetReleased;
-        LoadWork(scaling, rows, columns);
-        ReleaseBlock(released);
-        ResetAttempt(labels, release, rows, columns);
+        ReleaseBlock(previous, -1, labels, rows, columns);
+        ReleaseBlock(released, 1, labels, rows, columns);
     }
     ResetAttempt(labels, 0, rows, columns);
     return lpNotMet;

@@ -2,7 +2,7 @@
 // The optimiser's linear programme: a dense condensed tableau over the
 // materials and the dual simplex that solves it. When the rows cannot all be
 // met, SolveLP releases one constraint block at a time (the blocks are listed
-// in Constraints.h) and tries again.
+// in Constraints.h) and goes on from the basis it reached.
 
 #include <array>
 #include <cstdint>
@@ -15,8 +15,6 @@ inline constexpr int LpMaxColumns = 100; // material columns 1..100; column 0 is
 // Comparisons of the simplex treat differences below this as ties; they are
 // made on the tableau scaled to entries near 1, so the tolerance is relative.
 inline constexpr long double LpTolerance = 1e-6L;
-// Right side that lets a released row never bind.
-inline constexpr long double LpReleasedRight = 1e100L;
 
 using TLpTableau = std::array<std::array<long double, LpMaxColumns + 1>, LpMaxRows + 1>;
 

@@ -301,7 +301,10 @@ struct Units {
     long double Cost = 1;
 };
 
-Units SameUnits(const TestLp& lp) { return {std::vector<long double>(lp.Rows, 1), std::vector<long double>(lp.Columns, 1), 1}; }
+Units SameUnits(const TestLp& lp)
+{
+    return {std::vector<long double>(lp.Rows, 1), std::vector<long double>(lp.Columns, 1), 1};
+}
 
 void LoadTableau(const TestLp& lp, const Units& u)
 {
