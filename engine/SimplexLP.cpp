@@ -22,6 +22,10 @@ namespace {
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
 
+// Released parts of right sides closer to 0 than this are rounding noise:
+// the entries of the basis inverse they are sums of lie near 1.
+constexpr long double ReleasedNoise = 1e-9L;
+
 // The ratio of a column that cannot enter.
 constexpr long double NoRatio = 1e100L;
 
@@ -204,8 +208,8 @@ int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
         const auto sr = static_cast<std::size_t>(r);
         const long double released = Released[sr];
         const long double rhs = Work[sr][0];
-        const bool beyond = released + LpTolerance < 0;
-        if (!beyond && (released > LpTolerance || !(rhs + LpTolerance < 0)))
+        const bool beyond = released + ReleasedNoise < 0;
+        if (!beyond && (released > ReleasedNoise || !(rhs + LpTolerance < 0)))
             continue;
         if (smallestIndex) {
             if (p == 0 || Order(labels.Row[sr]) < Order(labels.Row[static_cast<std::size_t>(p)]))
