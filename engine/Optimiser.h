@@ -29,7 +29,7 @@ long double OptimiserTolerance();
 // Lowest weight of the current amount against the LP amount while the
 // passes move the charge steadily in one direction.
 inline constexpr long double MinRelaxationWeight = 0.33L;
-// Highest weight, t per t.
+// Highest weight.
 inline constexpr long double MaxRelaxationWeight = 10;
 
 // Weight of the current amount against the LP amount for a relative move r

@@ -9,7 +9,6 @@
 namespace ferrolyt {
 
 TLpTableau LpTableau{};
-TLpTableau LpTableauCopy{};
 int32_t LpRowCount = 0;
 
 int32_t LpExchangeLimit()
@@ -22,6 +21,25 @@ namespace {
 // Degenerate exchanges in a row after which the pivots follow the smallest
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
+
+// Released parts of right sides closer to 0 than this are rounding noise:
+// the entries of the basis inverse they are sums of lie near 1.
+constexpr long double ReleasedNoise = 1e-9L;
+
+// The ratio of a column that cannot enter.
+constexpr long double NoRatio = 1e100L;
+
+// The exchanges work on a scaled copy of the tableau in double precision,
+// several times quicker than extended precision on the exchanges' long
+// loops; the scaling keeps the entries near 1, where double precision is
+// ample for the tolerances.
+using TLpWork = std::array<std::array<double, LpMaxColumns + 1>, LpMaxRows + 1>;
+TLpWork Work{};
+// The released part of the right sides: row r's right side is
+// Work[r][0] + t·Released[r] for a t beyond any bound, so that released rows
+// never bind. Kept apart, the finite parts lose nothing to it, and a release
+// can be made or undone in the basis at hand.
+std::array<double, LpMaxRows + 1> Released{};
 
 // Which variable stands in each row and each column of the tableau:
 // material slot j is j, the slack of row r is -r.
@@ -81,7 +99,7 @@ TLpScaling ChooseScaling(int rows, int columns)
     int count = 0;
     for (int r = 1; r <= rows; ++r) {
         const long double b = std::fabs(LpTableau[static_cast<std::size_t>(r)][0]);
-        if (b > 0 && b < LpReleasedRight) {
+        if (b > 0) {
             logSum += std::log(b * sc.Row[static_cast<std::size_t>(r)]);
             ++count;
         }
@@ -98,26 +116,42 @@ TLpScaling ChooseScaling(int rows, int columns)
     return sc;
 }
 
-void ApplyScaling(const TLpScaling& sc, int rows, int columns)
+// The working copy of the programme as LpTableau gives it, scaled.
+void LoadWork(const TLpScaling& sc, int rows, int columns)
 {
     for (int r = 0; r <= rows; ++r) {
-        auto& row = LpTableau[static_cast<std::size_t>(r)];
+        const auto& from = LpTableau[static_cast<std::size_t>(r)];
+        auto& to = Work[static_cast<std::size_t>(r)];
         const long double f = r == 0 ? sc.Cost : sc.Row[static_cast<std::size_t>(r)];
-        if (row[0] < LpReleasedRight)
-            row[0] *= f;
+        to[0] = static_cast<double>(from[0] * f);
         for (int j = 1; j <= columns; ++j)
-            row[static_cast<std::size_t>(j)] *= f * sc.Column[static_cast<std::size_t>(j)];
+            to[static_cast<std::size_t>(j)] =
+                static_cast<double>(from[static_cast<std::size_t>(j)] * f * sc.Column[static_cast<std::size_t>(j)]);
     }
 }
 
-void ReleaseBlock(int32_t block)
+// Releases (sign +1) or restores (sign -1) the rows of a block in the
+// current basis: the right sides move along the column of the basis inverse
+// that belongs to each row's slack.
+void ReleaseBlock(int32_t block, int sign, const TLpLabels& labels, int rows, int columns)
 {
     if (block < 1 || block > ConstraintBlockCount || block > MaxConstraintBlocks)
         return;
     const TConstraintBlockRecord& b = ConstraintBlocks[block];
-    for (int r : {b.FirstRow, b.LastRow})
-        if (r >= 1 && r <= LpRowCount)
-            LpTableau[static_cast<std::size_t>(r)][0] = LpReleasedRight;
+    // The first and the last row, each once.
+    for (int r : {b.FirstRow, b.LastRow == b.FirstRow ? 0 : b.LastRow}) {
+        if (r < 1 || r > rows)
+            continue;
+        for (int i = 1; i <= rows; ++i)
+            if (labels.Row[static_cast<std::size_t>(i)] == -r)
+                Released[static_cast<std::size_t>(i)] += sign;
+        for (int k = 1; k <= columns; ++k)
+            if (labels.Column[static_cast<std::size_t>(k)] == -r)
+                for (int i = 1; i <= rows; ++i) {
+                    const auto si = static_cast<std::size_t>(i);
+                    Released[si] += sign * Work[si][static_cast<std::size_t>(k)];
+                }
+    }
 }
 
 void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
@@ -128,26 +162,68 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
         labels.Column[static_cast<std::size_t>(j)] = j;
     for (int j = 1; j <= columns; ++j)
         MaterialTable[j].LpAmount = 0;
+    Released.fill(0);
     if (release > 0)
-        ReleaseBlock(release);
+        ReleaseBlock(release, 1, labels, rows, columns);
 }
 
-// The most violated row; a later row wins only when lower by more than the
-// tolerance. With `smallestIndex`, the violated row of the first variable.
-// 0 when every row is met.
-int PivotRow(int rows, const TLpLabels& labels, bool smallestIndex)
+// Sum over j of mask[j]·v[j]², in four running sums so that the additions
+// need not wait for one another.
+double MaskedSquares(const double* v, const double* mask, int n)
 {
-    long double m = 0;
+    std::array<double, 4> sum{};
+    int j = 0;
+    for (; j + 4 <= n; j += 4)
+        for (int k = 0; k < 4; ++k)
+            sum[static_cast<std::size_t>(k)] += mask[j + k] * v[j + k] * v[j + k];
+    for (; j < n; ++j)
+        sum[0] += mask[j] * v[j] * v[j];
+    return (sum[0] + sum[1]) + (sum[2] + sum[3]);
+}
+
+// The squared norm of row r's row of the basis inverse: its entries under
+// the slack columns, and 1 for its own basic slack. These are the dual
+// simplex's steepest edges.
+double EdgeWeight(int r, int columns, const TLpLabels& labels, const std::array<double, LpMaxColumns + 1>& slack)
+{
+    return (labels.Row[static_cast<std::size_t>(r)] < 0 ? 1 : 0) +
+           MaskedSquares(Work[static_cast<std::size_t>(r)].data(), slack.data(), columns + 1);
+}
+
+// The row that is most violated for its weight (the steepest edge of the
+// dual), rows violated by their released part first; a later row wins only
+// when its score is higher by more than the tolerance, relatively. With
+// `smallestIndex`, the violated row of the first variable. 0 when every row
+// is met.
+int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
+{
+    std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns
+    if (!smallestIndex)
+        for (int j = 1; j <= columns; ++j)
+            slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+    long double best = 0;
+    bool beyondBound = false; // the best row is violated by its released part
     int p = 0;
     for (int r = 1; r <= rows; ++r) {
-        const long double rhs = LpTableau[static_cast<std::size_t>(r)][0];
+        const auto sr = static_cast<std::size_t>(r);
+        const long double released = Released[sr];
+        const long double rhs = Work[sr][0];
+        const bool beyond = released + ReleasedNoise < 0;
+        if (!beyond && (released > ReleasedNoise || !(rhs + LpTolerance < 0)))
+            continue;
         if (smallestIndex) {
-            if (rhs + LpTolerance < 0 &&
-                (p == 0 || Order(labels.Row[static_cast<std::size_t>(r)]) < Order(labels.Row[static_cast<std::size_t>(p)])))
+            if (p == 0 || Order(labels.Row[sr]) < Order(labels.Row[static_cast<std::size_t>(p)]))
                 p = r;
-        } else if (rhs + LpTolerance < m) {
-            m = rhs;
+            continue;
+        }
+        if (beyondBound && !beyond)
+            continue;
+        const long double v = beyond ? released : rhs;
+        const long double score = v * v / EdgeWeight(r, columns, labels, slack);
+        if ((beyond && !beyondBound) || score > best * (1 + LpTolerance)) {
+            best = score;
             p = r;
+            beyondBound = beyond;
         }
     }
     return p;
@@ -159,13 +235,13 @@ int PivotRow(int rows, const TLpLabels& labels, bool smallestIndex)
 // the step, which is 0 for a degenerate exchange.
 int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex, long double& ratio)
 {
-    const auto& row = LpTableau[static_cast<std::size_t>(p)];
-    long double best = LpReleasedRight;
+    const auto& row = Work[static_cast<std::size_t>(p)];
+    long double best = NoRatio;
     int s = 0;
     for (int j = 1; j <= columns; ++j) {
         const long double a = row[static_cast<std::size_t>(j)];
         if (a + LpTolerance < 0) {
-            const long double q = -LpTableau[0][static_cast<std::size_t>(j)] / a;
+            const long double q = -Work[0][static_cast<std::size_t>(j)] / a;
             if (q + LpTolerance < best) {
                 best = q;
                 s = j;
@@ -175,7 +251,7 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     if (smallestIndex && s != 0)
         for (int j = 1; j <= columns; ++j) {
             const long double a = row[static_cast<std::size_t>(j)];
-            if (a + LpTolerance < 0 && -LpTableau[0][static_cast<std::size_t>(j)] / a <= best + LpTolerance &&
+            if (a + LpTolerance < 0 && -Work[0][static_cast<std::size_t>(j)] / a <= best + LpTolerance &&
                 Order(labels.Column[static_cast<std::size_t>(j)]) < Order(labels.Column[static_cast<std::size_t>(s)]))
                 s = j;
         }
@@ -183,33 +259,35 @@ int PivotColumn(int p, int columns, const TLpLabels& labels, bool smallestIndex,
     return s;
 }
 
+// The exchange of the basic variable of row p with the variable of column s.
 void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
 {
     const auto sp = static_cast<std::size_t>(p);
-    const auto ss = static_cast<std::size_t>(s);
-    auto& pivotRow = LpTableau[sp];
-    const long double a = pivotRow[ss];
-    for (int j = 0; j <= columns; ++j)
-        if (j != s)
-            pivotRow[static_cast<std::size_t>(j)] /= a;
-    pivotRow[ss] = 1 / a;
+    const int n = columns + 1;
+    std::swap(labels.Row[sp], labels.Column[static_cast<std::size_t>(s)]);
+    double* __restrict pivotRow = Work[sp].data();
+    const double inverse = 1 / pivotRow[s];
+    pivotRow[s] = 1;
+    for (int j = 0; j < n; ++j)
+        pivotRow[j] *= inverse;
+    Released[sp] *= inverse;
     for (int i = 0; i <= rows; ++i) {
         if (i == p)
             continue;
-        auto& row = LpTableau[static_cast<std::size_t>(i)];
-        const long double old = row[ss];
+        double* __restrict row = Work[static_cast<std::size_t>(i)].data();
+        const double old = row[s];
         // Rows of sparse material bounds mostly skip here.
         if (old == 0)
             continue;
-        for (int j = 0; j <= columns; ++j)
-            if (j != s)
-                row[static_cast<std::size_t>(j)] -= pivotRow[static_cast<std::size_t>(j)] * old;
-        row[ss] = -old / a;
+        row[s] = 0;
+        for (int j = 0; j < n; ++j)
+            row[j] -= pivotRow[j] * old;
+        if (i > 0)
+            Released[static_cast<std::size_t>(i)] -= Released[sp] * old;
     }
-    std::swap(labels.Row[sp], labels.Column[ss]);
 }
 
-// One attempt of the dual simplex from the slack basis. Returns 0 when
+// One attempt of the dual simplex from the basis at hand. Returns 0 when
 // every row is met, -1 when the exchanges ran past the guard, else the row
 // that cannot be met.
 int RunAttempt(int rows, int columns, TLpLabels& labels)
@@ -219,7 +297,7 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
     int degenerateRun = 0;
     for (;;) {
         const bool smallestIndex = degenerateRun >= DegenerateRunBeforeSmallestIndex;
-        const int p = PivotRow(rows, labels, smallestIndex);
+        const int p = PivotRow(rows, columns, labels, smallestIndex);
         if (p == 0)
             return 0;
         long double ratio = 0;
@@ -238,12 +316,12 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
 // entries are all at least 0 and whose right side is below 0. Releasing a
 // block that the sum leaves out cannot help: the same sum still proves the
 // rows cannot be met, so that attempt would fail too.
-using TLpWeights = std::array<long double, LpMaxRows + 1>;
+using TLpProof = std::array<long double, LpMaxRows + 1>;
 
-TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
+TLpProof ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
 {
-    TLpWeights y{};
-    const auto& row = LpTableau[static_cast<std::size_t>(p)];
+    TLpProof y{};
+    const auto& row = Work[static_cast<std::size_t>(p)];
     if (const int32_t v = labels.Row[static_cast<std::size_t>(p)]; v < 0)
         y[static_cast<std::size_t>(-v)] = 1;
     for (int k = 1; k <= columns; ++k)
@@ -259,7 +337,7 @@ TLpWeights ProofWeights(int p, int rows, int columns, const TLpLabels& labels)
     return y;
 }
 
-bool ProofUsesBlock(const TLpWeights& y, int32_t block, int rows)
+bool ProofUsesBlock(const TLpProof& y, int32_t block, int rows)
 {
     const TConstraintBlockRecord& b = ConstraintBlocks[block];
     for (int r : {b.FirstRow, b.LastRow})
@@ -274,15 +352,8 @@ void StoreSolution(const TLpLabels& labels, const TLpScaling& sc, int rows)
         const int32_t slot = labels.Row[static_cast<std::size_t>(r)];
         if (slot > 0)
             MaterialTable[slot].LpAmount =
-                LpTableau[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
+                Work[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
     }
-}
-
-void SaveRows(TLpTableau& to, const TLpTableau& from, int rows, int columns)
-{
-    for (int r = 0; r <= rows; ++r)
-        std::copy_n(from[static_cast<std::size_t>(r)].begin(), columns + 1,
-                    to[static_cast<std::size_t>(r)].begin());
 }
 
 void ClearLpAmounts(int columns)
@@ -313,9 +384,8 @@ int32_t SolveLP(int32_t release)
 
     int32_t status = lpMet;
     int32_t released = 0; // blocks of the automatic sequence tried so far
-    SaveRows(LpTableauCopy, LpTableau, rows, columns);
     const TLpScaling scaling = ChooseScaling(rows, columns);
-    ApplyScaling(scaling, rows, columns);
+    LoadWork(scaling, rows, columns);
     TLpLabels labels;
     ResetAttempt(labels, release, rows, columns);
 
@@ -325,15 +395,18 @@ int32_t SolveLP(int32_t release)
             StoreSolution(labels, scaling, rows);
             long double cost = 0;
             for (int j = 1; j <= columns; ++j)
-                cost += LpTableauCopy[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
-            LpTableau[0][0] = LpTableauCopy[0][0] - cost;
+                cost += LpTableau[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
+            LpTableau[0][0] -= cost;
             return status;
         }
         if (p < 0)
             break;
         // Row p cannot be met: try the next block of the sequence alone,
-        // passing over those that cannot help.
-        const TLpWeights proof = ProofWeights(p, rows, columns, labels);
+        // passing over those that cannot help. Moving right sides keeps the
+        // basis dual feasible, so the attempt goes on from where this one
+        // stopped.
+        const TLpProof proof = ProofWeights(p, rows, columns, labels);
+        const int32_t previous = released;
         do
             ++released;
         while (released <= ConstraintBlockCount && released <= MaxConstraintBlocks &&
@@ -341,10 +414,8 @@ int32_t SolveLP(int32_t release)
         if (released > ConstraintBlockCount || released > MaxConstraintBlocks)
             break;
         status = lpMetReleased;
-        SaveRows(LpTableau, LpTableauCopy, rows, columns);
-        ApplyScaling(scaling, rows, columns);
-        ReleaseBlock(released);
-        ResetAttempt(labels, release, rows, columns);
+        ReleaseBlock(previous, -1, labels, rows, columns);
+        ReleaseBlock(released, 1, labels, rows, columns);
     }
     ResetAttempt(labels, 0, rows, columns);
     return lpNotMet;

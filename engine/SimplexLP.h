@@ -2,7 +2,7 @@
 // The optimiser's linear programme: a dense condensed tableau over the
 // materials and the dual simplex that solves it. When the rows cannot all be
 // met, SolveLP releases one constraint block at a time (the blocks are listed
-// in Constraints.h) and tries again.
+// in Constraints.h) and goes on from the basis it reached.
 
 #include <array>
 #include <cstdint>
@@ -15,8 +15,6 @@ inline constexpr int LpMaxColumns = 100; // material columns 1..100; column 0 is
 // Comparisons of the simplex treat differences below this as ties; they are
 // made on the tableau scaled to entries near 1, so the tolerance is relative.
 inline constexpr long double LpTolerance = 1e-6L;
-// Right side that lets a released row never bind.
-inline constexpr long double LpReleasedRight = 1e100L;
 
 using TLpTableau = std::array<std::array<long double, LpMaxColumns + 1>, LpMaxRows + 1>;
 
@@ -24,8 +22,6 @@ using TLpTableau = std::array<std::array<long double, LpMaxColumns + 1>, LpMaxRo
 // price of material j. Row r (1..LpRowCount): sum over j of T[r][j]·x_j is
 // at most T[r][0], with every x_j >= 0.
 extern TLpTableau LpTableau;
-// The tableau as SolveLP found it, restored before each automatic release.
-extern TLpTableau LpTableauCopy;
 extern int32_t LpRowCount;
 
 // Outcomes of SolveLP (and of Optimise).
@@ -45,8 +41,8 @@ int32_t LpExchangeLimit();
 // the whole call. A negative price is refused with lpNotMet (the programme
 // may then have no lowest cost). On lpMet and lpMetReleased every
 // material's LpAmount holds the solution (0 for a non-basic one) and
-// T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The rest of
-// LpTableau is left scaled, as the last attempt left it.
+// T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The exchanges
+// work on a copy: the rest of LpTableau stays as it was given.
 int32_t SolveLP(int32_t release);
 
 } // namespace ferrolyt

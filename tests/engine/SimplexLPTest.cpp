@@ -301,7 +301,10 @@ struct Units {
     long double Cost = 1;
 };
 
-Units SameUnits(const TestLp& lp) { return {std::vector<long double>(lp.Rows, 1), std::vector<long double>(lp.Columns, 1), 1}; }
+Units SameUnits(const TestLp& lp)
+{
+    return {std::vector<long double>(lp.Rows, 1), std::vector<long double>(lp.Columns, 1), 1};
+}
 
 void LoadTableau(const TestLp& lp, const Units& u)
 {
@@ -437,10 +440,11 @@ void Tableau(std::vector<long double> prices, std::vector<std::vector<long doubl
 TEST(SimplexPivotRules, RowsMetAtTheStartNeedNoExchange)
 {
     Tableau({3, 4}, {{5, 1, 1}, {0, -1, 2}, {2, 0, 1}});
+    const TLpTableau before = LpTableau;
     EXPECT_EQ(SolveLP(0), lpMet);
     EXPECT_EQ(MaterialTable[1].LpAmount, 0);
     EXPECT_EQ(MaterialTable[2].LpAmount, 0);
-    EXPECT_EQ(LpTableau[0][0], 0);
+    EXPECT_EQ(LpTableau, before);
 }
 
 TEST(SimplexPivotRules, EarlierRowWinsWithinTolerance)
@@ -538,6 +542,48 @@ TEST(SimplexRelease, AutomaticReleaseComesOnTopOfTheReleasedArgument)
     EXPECT_EQ(SolveLP(2), lpMetReleased);
     EXPECT_EQ(MaterialTable[1].LpAmount, 0);
     EXPECT_EQ(MaterialTable[2].LpAmount, 2);
+}
+
+TEST(SimplexRelease, FirstBlockWhoseReleaseAloneMeetsTheRowsIsTheOneReleased)
+{
+    // Random programmes cut into blocks of one and two rows: the automatic
+    // sequence must end at the first block that, released alone, lets the
+    // rest be met, with the cost of that release.
+    std::mt19937 rng(97);
+    int released = 0;
+    for (int k = 0; k < 300; ++k) {
+        const TestLp lp = RandomLp(rng, k % 2 == 0 ? Shape::Mixed : Shape::Infeasible, 30, 12);
+        auto cut = [&lp] {
+            LoadTableau(lp);
+            LpRowCount = 0;
+            for (int r = 0; r < lp.Rows; r += 2)
+                AddConstraintBlock("block", ckMaterialMass, 1, std::min(2, lp.Rows - r));
+        };
+        cut();
+        if (SolveLP(0) == lpMet)
+            continue;
+        int first = 0;
+        long double firstCost = 0;
+        for (int b = 1; b <= ConstraintBlockCount && first == 0; ++b) {
+            cut();
+            if (SolveLP(b) == lpMet) {
+                first = b;
+                firstCost = -LpTableau[0][0];
+            }
+        }
+        cut();
+        const int32_t status = SolveLP(0);
+        SCOPED_TRACE("programme " + std::to_string(k));
+        if (first == 0) {
+            EXPECT_EQ(status, lpNotMet);
+            continue;
+        }
+        ++released;
+        ASSERT_EQ(status, lpMetReleased);
+        EXPECT_NEAR(static_cast<double>(-LpTableau[0][0]), static_cast<double>(firstCost),
+                    1e-9 * std::max(1.0, static_cast<double>(firstCost)));
+    }
+    EXPECT_GT(released, 20);
 }
 
 TEST(SimplexGuards, TableauBeyondItsRoomIsNotSolved)
