@@ -418,9 +418,9 @@ TEST_F(SampleProjectSlag, FurnaceSlagActivitiesFollowBanya)
 
 // Iso-activity lines of SiO2 and Al2O3 in CaO-SiO2-Al2O3 melts at 1600 °C,
 // D.A.R. Rein and J. Chipman (Trans. Met. Soc. AIME 233, 1965, 415-425), as
-// read from the diagram's reproductions and not re-read in the paper: slag
-// model 1 within a factor of 3 in the basic melts of ladle practice, which
-// keeps alumina one to two orders above the 0.001 of an unfitted table.
+// recalled from the diagram, not read in the paper (hence the wide band):
+// slag model 1 within a factor of 3 in the basic melts of ladle practice,
+// which keeps alumina one to two orders above the 0.001 of an unfitted table.
 TEST_F(SampleProjectSlag, LadleSlagActivitiesFollowReinAndChipman)
 {
     Settings.SlagModel = 1;
