@@ -196,7 +196,8 @@ def set_params(model, values):
 def objective(points, model, values, start):
     set_params(model, values)
     r, _ = residuals(points, model)
-    return [WEIGHT.get(p["set"], 1.0) * v for p, per_point in zip(points, r) for v in per_point] + [REG[model] * (v - v0) for v, v0 in zip(values, start)]
+    weighted = [WEIGHT.get(p["set"], 1.0) * v for p, per_point in zip(points, r) for v in per_point]
+    return weighted + [REG[model] * (v - v0) for v, v0 in zip(values, start)]
 
 
 def solve_linear(a, b):
