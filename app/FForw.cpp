@@ -18,6 +18,7 @@
 #include "ResultsExport.h"
 #include "RzForm.h"
 #include "Studies.h"
+#include "GridCorner.h"
 #include "GridEdits.h"
 #include "GridModel.h"
 #include "HelpDocument.h"
@@ -470,6 +471,10 @@ void TFForw::CreateWidgets()
         v->addWidget(e);
         editRow->addWidget(box);
     }
+    // Basicity and charge are shown with three significant digits, which
+    // a ladle slag's four-digit basicity turns into exponents.
+    for (QLineEdit* e : {EditOsn, EdCharge})
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-1.05E+3..-1.39E+3")) + 12);
     for (QLineEdit* e : {EditIniT, EditP}) {
         e->installEventFilter(this);
         e->setStyleSheet(QStringLiteral("background-color: rgb(239, 239, 239);"));
@@ -492,7 +497,15 @@ void TFForw::CreateWidgets()
     splitter->addWidget(MatGrid);
     splitter->addWidget(ElGrid);
     splitter->addWidget(GasGrid);
-    splitter->setSizes({260, 700, 227});
+    // The materials' names and masses are read together: the grid keeps room
+    // for both columns, the row numbers and a scroll bar; the element grid
+    // takes what is left.
+    MatGrid->setMinimumWidth(MatGrid->verticalHeader()->minimumWidth() + 170 + 64 +
+                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * MatGrid->frameWidth() + 8);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 0);
+    splitter->setSizes({MatGrid->minimumWidth(), 700, 227});
     for (QTableView* g : {ElGrid, GasGrid})
         g->installEventFilter(this);
     ElGrid->setMouseTracking(true);
@@ -778,6 +791,8 @@ void TFForw::FormShow()
     SetGridHeader(ElGridCells, ElGridHeader);
     SetGridHeader(MatGridCells, MatGridHeader);
     SetGridHeader(GasGridCells, GasGridHeader);
+    for (auto [grid, cells] : {std::pair{MatGrid, &MatGridCells}, {ElGrid, &ElGridCells}, {GasGrid, &GasGridCells}})
+        SetCornerText(*grid, Q(cells->Cell(0, 0)));
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();

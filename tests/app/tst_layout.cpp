@@ -1,0 +1,107 @@
+// The windows at their default sizes on the sample project after its melt:
+// every value a grid or an edit shows is wide enough for its text, the
+// corner headers carry their "№", and the option dialog's pages all fit.
+
+#include "AppFixture.h"
+
+#include "GridModel.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+
+using namespace ferrolyt;
+
+namespace {
+
+// The cells of `view` whose text does not fit their column, as
+// "column:text"; `upTo` limits the columns looked at (-1: all).
+QStringList CutCells(const QTableView& view, int upTo = -1)
+{
+    QStringList cut;
+    const QAbstractItemModel& m = *view.model();
+    const QFontMetrics fm(view.font());
+    const int columns = upTo < 0 ? m.columnCount() : std::min(upTo, m.columnCount());
+    for (int c = 0; c < columns; ++c) {
+        for (int r = 0; r < m.rowCount(); ++r) {
+            const QString text = m.index(r, c).data().toString();
+            // The cell keeps a few pixels of margin on each side.
+            if (!text.isEmpty() && fm.horizontalAdvance(text) + 6 > view.columnWidth(c))
+                cut << QString("%1:%2").arg(c + 1).arg(text);
+        }
+        const QString header = m.headerData(c, Qt::Horizontal).toString();
+        if (fm.horizontalAdvance(header) + 6 > view.columnWidth(c))
+            cut << QString("%1:%2").arg(c + 1).arg(header);
+    }
+    return cut;
+}
+
+// Pixels of a widget's picture dark enough to be text.
+int DarkPixels(QWidget& w)
+{
+    const QImage image = w.grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 100;
+    return dark;
+}
+
+} // namespace
+
+class TstLayout : public QObject {
+    Q_OBJECT
+
+    TAppFixture f;
+
+private slots:
+    void init() { QVERIFY2(f.Start(), qPrintable(f.Texts().join("; "))); }
+    void cleanup() { f.Stop(); }
+
+    void theMainWindowShowsEveryValueWholeAtItsDefaultSize_data()
+    {
+        QTest::addColumn<int>("task");
+        QTest::newRow("furnace") << 0;
+        QTest::newRow("converter") << 1;
+        QTest::newRow("ladle") << 2; // a basicity of four digits
+    }
+    void theMainWindowShowsEveryValueWholeAtItsDefaultSize()
+    {
+        QFETCH(int, task);
+        QCOMPARE(f.w->size(), QSize(1180, 760));
+        f.w->TaskBoxClick(task);
+        QVERIFY(ResultsShown);
+        for (QTableView* grid : {f.w->MatGrid, f.w->ElGrid, f.w->GasGrid})
+            QVERIFY2(CutCells(*grid).isEmpty(), qPrintable(grid->objectName() + ": " + CutCells(*grid).join("; ")));
+        // The names and masses of the materials are seen without scrolling.
+        QTableView& mats = *f.w->MatGrid;
+        QVERIFY2(mats.columnViewportPosition(1) + mats.columnWidth(1) <= mats.viewport()->width(),
+                 qPrintable(QString("%1 + %2 > %3")
+                                .arg(mats.columnViewportPosition(1))
+                                .arg(mats.columnWidth(1))
+                                .arg(mats.viewport()->width())));
+        for (QLineEdit* e : f.w->findChildren<QLineEdit*>()) {
+            if (!e->isVisible() || e->parent() == nullptr || e->text().isEmpty())
+                continue;
+            const int room = e->contentsRect().width() - 8; // the frame's and the text's margins
+            QVERIFY2(e->fontMetrics().horizontalAdvance(e->text()) <= room,
+                     qPrintable(e->objectName() + ": " + e->text()));
+        }
+    }
+
+    void theGridsCornersCarryTheNumberSign()
+    {
+        for (QTableView* grid : {f.w->MatGrid, f.w->ElGrid, f.w->GasGrid}) {
+            auto* corner = grid->findChild<QAbstractButton*>();
+            QVERIFY(corner);
+            QVERIFY2(DarkPixels(*corner) > 0, qPrintable(grid->objectName()));
+        }
+    }
+};
+
+QTEST_MAIN(TstLayout)
+#include "tst_layout.moc"
