@@ -4,6 +4,7 @@
 
 #include "AppFixture.h"
 
+#include "AutoF.h"
 #include "GridModel.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,19 @@
 using namespace ferrolyt;
 
 namespace {
+
+// The buttons of `w` whose texts are cut, and the edits too narrow for `sample`.
+QStringList CutControls(const QWidget& w, const QString& sample)
+{
+    QStringList cut;
+    for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
+        if (b->isVisible() && !qobject_cast<const QTableView*>(b->parent()) && b->width() < b->sizeHint().width())
+            cut << b->objectName() + " \"" + b->text() + "\"";
+    for (QLineEdit* e : w.findChildren<QLineEdit*>())
+        if (e->isVisible() && e->fontMetrics().horizontalAdvance(sample) > e->contentsRect().width() - 8)
+            cut << QString("%1 %2 px").arg(e->objectName()).arg(e->width());
+    return cut;
+}
 
 // The cells of `view` whose text does not fit their column, as
 // "column:text"; `upTo` limits the columns looked at (-1: all).
@@ -91,6 +105,15 @@ private slots:
             QVERIFY2(e->fontMetrics().horizontalAdvance(e->text()) <= room,
                      qPrintable(e->objectName() + ": " + e->text()));
         }
+    }
+
+    void theAutographDialogShowsItsTextsAndATemperatureWhole()
+    {
+        QDialog& d = *f.w->AutoF;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY2(CutControls(d, "1700.5").isEmpty(), qPrintable(CutControls(d, "1700.5").join("; ")));
+        d.hide();
     }
 
     void theGridsCornersCarryTheNumberSign()
