@@ -5,6 +5,7 @@
 #include "AppFixture.h"
 
 #include "AutoF.h"
+#include "FOptions.h"
 #include "GridModel.h"
 
 #include <QAbstractButton>
@@ -113,6 +114,26 @@ private slots:
         d.show();
         QVERIFY(QTest::qWaitForWindowExposed(&d));
         QVERIFY2(CutControls(d, "1700.5").isEmpty(), qPrintable(CutControls(d, "1700.5").join("; ")));
+        d.hide();
+    }
+
+    void theOptionsDialogShowsEveryPageTabAndLabel()
+    {
+        QDialog& d = *f.w->FOptions;
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        auto* pages = d.findChild<QTabWidget*>();
+        QVERIFY(pages);
+        QTabBar& tabs = *pages->tabBar();
+        QVERIFY2(tabs.width() >= tabs.sizeHint().width(),
+                 qPrintable(QString("%1 < %2 px").arg(tabs.width()).arg(tabs.sizeHint().width())));
+        for (int p = 0; p < pages->count(); ++p) {
+            pages->setCurrentIndex(p);
+            for (QCheckBox* box : pages->widget(p)->findChildren<QCheckBox*>())
+                QVERIFY2(!box->text().trimmed().isEmpty(), qPrintable(box->objectName()));
+            QVERIFY2(CutControls(*pages->widget(p), "0").isEmpty(),
+                     qPrintable(pages->tabText(p) + ": " + CutControls(*pages->widget(p), "0").join("; ")));
+        }
         d.hide();
     }
 
