@@ -7,6 +7,7 @@
 #include "AutoF.h"
 #include "FOptions.h"
 #include "GridModel.h"
+#include "RzForm.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -135,6 +136,14 @@ private slots:
                      qPrintable(pages->tabText(p) + ": " + CutControls(*pages->widget(p), "0").join("; ")));
         }
         d.hide();
+    }
+
+    void theReactionZoneShowsItsTemperaturesWhole()
+    {
+        f.w->ConstrRzM->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(f.w->RzForm));
+        for (QTableView* grid : f.w->RzForm->findChildren<QTableView*>())
+            QVERIFY2(CutCells(*grid).isEmpty(), qPrintable(grid->objectName() + ": " + CutCells(*grid).join("; ")));
     }
 
     void theGridsCornersCarryTheNumberSign()
