@@ -14,6 +14,7 @@
 #include "FormDKM.h"
 #include "HeatReplay.h"
 #include "KinF.h"
+#include "FormGL.h"
 #include "MaxF.h"
 #include "ResultsExport.h"
 #include "RzForm.h"
@@ -830,7 +831,8 @@ bool TFForw::FormCloseQuery()
     // A kinetics run steps on the systems from its timer: it ends with its
     // window, before the systems are freed.
     KinF->close();
-    for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF})
+    // The particle view is a window of its own, started from MaxF.
+    for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF, particles::FormGL.data()})
         if (w)
             w->close();
     Timer1->stop();
