@@ -216,6 +216,7 @@ void TFForw::CreateActions()
     OpenHeaM = make("OpenHeaM", QKeySequence());
     SaveA = make("SaveA", QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAsM = make("SaveAsM", QKeySequence());
+    SaveTskM = make("SaveTskM", QKeySequence());
     PrintA = make("PrintA", QKeySequence(Qt::CTRL | Qt::Key_P));
     ExportM = make("ExportM", QKeySequence(Qt::CTRL | Qt::Key_E));
     ExitM = make("ExitM", QKeySequence());
@@ -284,6 +285,7 @@ void TFForw::CreateActions()
     command(OpenTaskFileM, [this] { OpenMClick(4); });
     command(SaveA, [this] { SaveButClick(0); });
     command(SaveAsM, [this] { SaveButClick(1); });
+    command(SaveTskM, [this] { SaveTskMClick(); });
     command(PrintA, [this] { PrintButClick(); });
     command(ExportM, [this] { ExportMClick(); });
     connect(ExitM, &QAction::triggered, this, &QWidget::close);
@@ -336,6 +338,9 @@ void TFForw::CreateActions()
     FileM->addSeparator();
     FileM->addAction(SaveA);
     FileM->addAction(SaveAsM);
+    SaveFileM = FileM->addMenu(QString());
+    SaveFileM->setObjectName("SaveFileM");
+    SaveFileM->addAction(SaveTskM);
     FileM->addSeparator();
     FileM->addAction(PrintA);
     FileM->addAction(ExportM);
@@ -720,6 +725,8 @@ void TFForw::FormCreate()
     OpenMatM->setText(QStringLiteral("Файл матеріалів (*.MAT)..."));
     OpenTskM->setText(QStringLiteral("Файл завдань (*.TSK)..."));
     SaveAsM->setText(QStringLiteral("Зберегти проєкт як..."));
+    SaveFileM->setTitle(QStringLiteral("Зберегти файл..."));
+    SaveTskM->setText(QStringLiteral("Файл завдань (*.TSK)"));
     ExitM->setText(QStringLiteral("Вихід..."));
     OpenMatFileM->setText(QStringLiteral("Відкрити файл матеріалів..."));
     AllowAllMatsM->setText(QStringLiteral("Дозволити все"));
@@ -1532,6 +1539,13 @@ void TFForw::SaveButClick(int tag)
     if (AskIfBusy())
         return;
     SaveProject(tag);
+}
+
+void TFForw::SaveTskMClick()
+{
+    if (AskIfBusy())
+        return;
+    TaskList.SaveToFile(); // a failure is reported by the writer
 }
 
 void TFForw::Timer1Timer() { SaveButClick(0); }
