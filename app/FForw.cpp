@@ -503,15 +503,20 @@ void TFForw::CreateWidgets()
     splitter->addWidget(MatGrid);
     splitter->addWidget(ElGrid);
     splitter->addWidget(GasGrid);
-    // The materials' names and masses are read together: the grid keeps room
-    // for both columns, the row numbers and a scroll bar; the element grid
-    // takes what is left.
-    MatGrid->setMinimumWidth(MatGrid->verticalHeader()->minimumWidth() + 170 + 64 +
-                             style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * MatGrid->frameWidth() + 8);
+    // A material's name and mass, and a gas with both pressures, are read
+    // together: those grids keep room for all their columns, the row numbers
+    // and a scroll bar; the element grid takes what is left.
+    for (QTableView* g : {MatGrid, GasGrid}) {
+        const int rowNumbers = std::max(g->verticalHeader()->minimumWidth(), g->fontMetrics().horizontalAdvance("000") + 8);
+        int width = rowNumbers + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * g->frameWidth() + 4;
+        for (int c = 0; c < g->model()->columnCount(); ++c)
+            width += g->columnWidth(c);
+        g->setMinimumWidth(width);
+    }
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     splitter->setStretchFactor(2, 0);
-    splitter->setSizes({MatGrid->minimumWidth(), 700, 227});
+    splitter->setSizes({MatGrid->minimumWidth(), 700, GasGrid->minimumWidth()});
     for (QTableView* g : {ElGrid, GasGrid})
         g->installEventFilter(this);
     ElGrid->setMouseTracking(true);

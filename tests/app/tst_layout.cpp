@@ -93,13 +93,14 @@ private slots:
         QVERIFY(ResultsShown);
         for (QTableView* grid : {f.w->MatGrid, f.w->ElGrid, f.w->GasGrid})
             QVERIFY2(CutCells(*grid).isEmpty(), qPrintable(grid->objectName() + ": " + CutCells(*grid).join("; ")));
-        // The names and masses of the materials are seen without scrolling.
-        QTableView& mats = *f.w->MatGrid;
-        QVERIFY2(mats.columnViewportPosition(1) + mats.columnWidth(1) <= mats.viewport()->width(),
-                 qPrintable(QString("%1 + %2 > %3")
-                                .arg(mats.columnViewportPosition(1))
-                                .arg(mats.columnWidth(1))
-                                .arg(mats.viewport()->width())));
+        // The materials with their masses, and the gases with both pressures,
+        // are seen without scrolling sideways.
+        for (QTableView* grid : {f.w->MatGrid, f.w->GasGrid}) {
+            const int last = grid->model()->columnCount() - 1;
+            const int right = grid->columnViewportPosition(last) + grid->columnWidth(last);
+            QVERIFY2(right <= grid->viewport()->width(),
+                     qPrintable(QString("%1: %2 > %3").arg(grid->objectName()).arg(right).arg(grid->viewport()->width())));
+        }
         for (QLineEdit* e : f.w->findChildren<QLineEdit*>()) {
             if (!e->isVisible() || e->parent() == nullptr || e->text().isEmpty())
                 continue;
