@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QEvent>
-#include <QHeaderView>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
 #include <QTableView>
