@@ -2,11 +2,13 @@
 // real X server at its default size. With FERROLYT_SCREENSHOT_DIR set
 // (scripts/screenshots) the picture is kept there for the README; otherwise
 // it goes to a temporary folder, so a test run never changes the source
-// tree. Closing the main window also closes the particle view it started.
+// tree. What the real fonts draw is also looked at: no value is cut.
+// Closing the main window closes the particle view it started.
 
 #include "FForw.h"
 
 #include "FormGL.h"
+#include "LayoutChecks.h"
 #include "MaxF.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
@@ -55,6 +57,7 @@ private slots:
         QVERIFY(ResultsShown);
         QCOMPARE(window.size(), QSize(1180, 760));
         QTest::qWait(200);
+        QVERIFY2(CutInMainWindow(window).isEmpty(), qPrintable(CutInMainWindow(window).join("; ")));
 
         const QImage shot = window.grab().toImage();
         QVERIFY(!shot.isNull());

@@ -3,6 +3,7 @@
 // corner headers carry their "№", and the option dialog's pages all fit.
 
 #include "AppFixture.h"
+#include "LayoutChecks.h"
 
 #include "AutoF.h"
 #include "FOptions.h"
@@ -11,63 +12,12 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 
 using namespace ferrolyt;
-
-namespace {
-
-// The buttons of `w` whose texts are cut, and the edits too narrow for `sample`.
-QStringList CutControls(const QWidget& w, const QString& sample)
-{
-    QStringList cut;
-    for (QAbstractButton* b : w.findChildren<QAbstractButton*>())
-        if (b->isVisible() && !qobject_cast<const QTableView*>(b->parent()) && b->width() < b->sizeHint().width())
-            cut << b->objectName() + " \"" + b->text() + "\"";
-    for (QLineEdit* e : w.findChildren<QLineEdit*>())
-        if (e->isVisible() && e->fontMetrics().horizontalAdvance(sample) > e->contentsRect().width() - 8)
-            cut << QString("%1 %2 px").arg(e->objectName()).arg(e->width());
-    return cut;
-}
-
-// The cells of `view` whose text does not fit their column, as
-// "column:text"; `upTo` limits the columns looked at (-1: all).
-QStringList CutCells(const QTableView& view, int upTo = -1)
-{
-    QStringList cut;
-    const QAbstractItemModel& m = *view.model();
-    const QFontMetrics fm(view.font());
-    const int columns = upTo < 0 ? m.columnCount() : std::min(upTo, m.columnCount());
-    for (int c = 0; c < columns; ++c) {
-        for (int r = 0; r < m.rowCount(); ++r) {
-            const QString text = m.index(r, c).data().toString();
-            // The cell keeps a few pixels of margin on each side.
-            if (!text.isEmpty() && fm.horizontalAdvance(text) + 6 > view.columnWidth(c))
-                cut << QString("%1:%2").arg(c + 1).arg(text);
-        }
-        const QString header = m.headerData(c, Qt::Horizontal).toString();
-        if (fm.horizontalAdvance(header) + 6 > view.columnWidth(c))
-            cut << QString("%1:%2").arg(c + 1).arg(header);
-    }
-    return cut;
-}
-
-// Pixels of a widget's picture dark enough to be text.
-int DarkPixels(QWidget& w)
-{
-    const QImage image = w.grab().toImage();
-    int dark = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            dark += qGray(image.pixel(x, y)) < 100;
-    return dark;
-}
-
-} // namespace
 
 class TstLayout : public QObject {
     Q_OBJECT
@@ -91,23 +41,7 @@ private slots:
         QCOMPARE(f.w->size(), QSize(1180, 760));
         f.w->TaskBoxClick(task);
         QVERIFY(ResultsShown);
-        for (QTableView* grid : {f.w->MatGrid, f.w->ElGrid, f.w->GasGrid})
-            QVERIFY2(CutCells(*grid).isEmpty(), qPrintable(grid->objectName() + ": " + CutCells(*grid).join("; ")));
-        // The materials with their masses, and the gases with both pressures,
-        // are seen without scrolling sideways.
-        for (QTableView* grid : {f.w->MatGrid, f.w->GasGrid}) {
-            const int last = grid->model()->columnCount() - 1;
-            const int right = grid->columnViewportPosition(last) + grid->columnWidth(last);
-            QVERIFY2(right <= grid->viewport()->width(),
-                     qPrintable(QString("%1: %2 > %3").arg(grid->objectName()).arg(right).arg(grid->viewport()->width())));
-        }
-        for (QLineEdit* e : f.w->findChildren<QLineEdit*>()) {
-            if (!e->isVisible() || e->parent() == nullptr || e->text().isEmpty())
-                continue;
-            const int room = e->contentsRect().width() - 8; // the frame's and the text's margins
-            QVERIFY2(e->fontMetrics().horizontalAdvance(e->text()) <= room,
-                     qPrintable(e->objectName() + ": " + e->text()));
-        }
+        QVERIFY2(CutInMainWindow(*f.w).isEmpty(), qPrintable(CutInMainWindow(*f.w).join("; ")));
     }
 
     void theAutographDialogShowsItsTextsAndATemperatureWhole()
