@@ -79,7 +79,6 @@ TAutoF::TAutoF(QWidget* parent) : QDialog(parent), engineCommands_(std::make_uni
 {
     setObjectName("AutoF");
     setModal(true);
-    setFixedSize(546, 431);
 
     auto label = [this](const char* name) {
         auto* l = new QLabel(this);
@@ -154,6 +153,10 @@ TAutoF::TAutoF(QWidget* parent) : QDialog(parent), engineCommands_(std::make_uni
     ClearBut->setObjectName("ClearBut");
     ClearBut->setAutoDefault(false);
 
+    // A range's ends and step hold temperatures of four digits and more.
+    for (QLineEdit* e : {EdRangeX1, EdRangeX2, EdStepX, EdRangeXX1, EdRangeXX2, EdStepXX})
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("10000.0")) + 10);
+
     auto* grid = new QGridLayout(this);
     int r = 0;
     grid->addWidget(AxisXlab, r, 0);
@@ -193,6 +196,8 @@ TAutoF::TAutoF(QWidget* parent) : QDialog(parent), engineCommands_(std::make_uni
     buttons->addWidget(ClearBut);
     buttons->addWidget(DoTaskBut);
     grid->addLayout(buttons, r++, 0, 1, 6);
+    // A fixed size, but the one the texts need.
+    grid->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(ComboX, &QComboBox::activated, this, [this] { ComboXClick(); });
     connect(ComboY, &QComboBox::activated, this, [this] { ComboYClick(); });

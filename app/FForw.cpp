@@ -12,12 +12,14 @@
 #include "FSolu.h"
 #include "FTask.h"
 #include "FormDKM.h"
+#include "FormGL.h"
 #include "HeatReplay.h"
 #include "KinF.h"
 #include "MaxF.h"
 #include "ResultsExport.h"
 #include "RzForm.h"
 #include "Studies.h"
+#include "GridCorner.h"
 #include "GridEdits.h"
 #include "StudyScope.h"
 #include "GridModel.h"
@@ -223,6 +225,7 @@ void TFForw::CreateActions()
     OpenHeaM = make("OpenHeaM", QKeySequence());
     SaveA = make("SaveA", QKeySequence(Qt::CTRL | Qt::Key_S));
     SaveAsM = make("SaveAsM", QKeySequence());
+    SaveTskM = make("SaveTskM", QKeySequence());
     PrintA = make("PrintA", QKeySequence(Qt::CTRL | Qt::Key_P));
     ExportM = make("ExportM", QKeySequence(Qt::CTRL | Qt::Key_E));
     ExitM = make("ExitM", QKeySequence());
@@ -291,6 +294,7 @@ void TFForw::CreateActions()
     command(OpenTaskFileM, [this] { OpenMClick(4); });
     command(SaveA, [this] { SaveButClick(0); });
     command(SaveAsM, [this] { SaveButClick(1); });
+    command(SaveTskM, [this] { SaveTskMClick(); });
     command(PrintA, [this] { PrintButClick(); });
     command(ExportM, [this] { ExportMClick(); });
     connect(ExitM, &QAction::triggered, this, &QWidget::close);
@@ -343,6 +347,9 @@ void TFForw::CreateActions()
     FileM->addSeparator();
     FileM->addAction(SaveA);
     FileM->addAction(SaveAsM);
+    SaveFileM = FileM->addMenu(QString());
+    SaveFileM->setObjectName("SaveFileM");
+    SaveFileM->addAction(SaveTskM);
     FileM->addSeparator();
     FileM->addAction(PrintA);
     FileM->addAction(ExportM);
@@ -479,6 +486,10 @@ void TFForw::CreateWidgets()
         v->addWidget(e);
         editRow->addWidget(box);
     }
+    // Basicity and charge are shown with three significant digits, which
+    // a ladle slag's four-digit basicity turns into exponents.
+    for (QLineEdit* e : {EditOsn, EdCharge})
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-1.05E+3..-1.39E+3")) + 12);
     for (QLineEdit* e : {EditIniT, EditP}) {
         e->installEventFilter(this);
         e->setStyleSheet(QStringLiteral("background-color: rgb(239, 239, 239);"));
@@ -501,7 +512,20 @@ void TFForw::CreateWidgets()
     splitter->addWidget(MatGrid);
     splitter->addWidget(ElGrid);
     splitter->addWidget(GasGrid);
-    splitter->setSizes({260, 700, 227});
+    // A material's name and mass, and a gas with both pressures, are read
+    // together: those grids keep room for all their columns, the row numbers
+    // and a scroll bar; the element grid takes what is left.
+    for (QTableView* g : {MatGrid, GasGrid}) {
+        const int rowNumbers = std::max(g->verticalHeader()->minimumWidth(), g->fontMetrics().horizontalAdvance("000") + 8);
+        int width = rowNumbers + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * g->frameWidth() + 4;
+        for (int c = 0; c < g->model()->columnCount(); ++c)
+            width += g->columnWidth(c);
+        g->setMinimumWidth(width);
+    }
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 0);
+    splitter->setSizes({MatGrid->minimumWidth(), 700, GasGrid->minimumWidth()});
     for (QTableView* g : {ElGrid, GasGrid})
         g->installEventFilter(this);
     ElGrid->setMouseTracking(true);
@@ -715,6 +739,8 @@ void TFForw::FormCreate()
     OpenMatM->setText(QStringLiteral("Файл матеріалів (*.MAT)..."));
     OpenTskM->setText(QStringLiteral("Файл завдань (*.TSK)..."));
     SaveAsM->setText(QStringLiteral("Зберегти проєкт як..."));
+    SaveFileM->setTitle(QStringLiteral("Зберегти файл..."));
+    SaveTskM->setText(QStringLiteral("Файл завдань (*.TSK)"));
     ExitM->setText(QStringLiteral("Вихід..."));
     OpenMatFileM->setText(QStringLiteral("Відкрити файл матеріалів..."));
     AllowAllMatsM->setText(QStringLiteral("Дозволити все"));
@@ -787,6 +813,8 @@ void TFForw::FormShow()
     SetGridHeader(ElGridCells, ElGridHeader);
     SetGridHeader(MatGridCells, MatGridHeader);
     SetGridHeader(GasGridCells, GasGridHeader);
+    for (auto [grid, cells] : {std::pair{MatGrid, &MatGridCells}, {ElGrid, &ElGridCells}, {GasGrid, &GasGridCells}})
+        SetCornerText(*grid, Q(cells->Cell(0, 0)));
     GridsChanged();
     ProjectList.clear();
     TaskMatFiles.clear();
@@ -828,7 +856,8 @@ bool TFForw::FormCloseQuery()
     // A kinetics run steps on the systems from its timer: it ends with its
     // window, before the systems are freed.
     KinF->close();
-    for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF})
+    // The particle view is a window of its own, started from MaxF.
+    for (QWidget* w : std::initializer_list<QWidget*>{FHeat, FormDKM, RzForm, MaxF, particles::FormGL.data()})
         if (w)
             w->close();
     Timer1->stop();
@@ -1510,6 +1539,13 @@ void TFForw::SaveButClick(int tag)
     if (AskIfBusy())
         return;
     SaveProject(tag);
+}
+
+void TFForw::SaveTskMClick()
+{
+    if (AskIfBusy())
+        return;
+    TaskList.SaveToFile(); // a failure is reported by the writer
 }
 
 void TFForw::Timer1Timer() { SaveButClick(0); }

@@ -97,6 +97,7 @@ public:
 
     QMenu* FileM = nullptr;
     QMenu* OpenFileM = nullptr;
+    QMenu* SaveFileM = nullptr;
     QMenu* MainMatsM = nullptr;
     QMenu* MainTaskM = nullptr;
     QMenu* OptimizeM = nullptr;
@@ -113,6 +114,7 @@ public:
     QAction* OpenHeaM = nullptr;
     QAction* SaveA = nullptr;
     QAction* SaveAsM = nullptr;
+    QAction* SaveTskM = nullptr;
     QAction* PrintA = nullptr;
     QAction* ExportM = nullptr;
     QAction* ExitM = nullptr;
@@ -275,6 +277,8 @@ public:
     void ClearButClick();
     // tag 0 saves under the project's name, 1 asks for one.
     void SaveButClick(int tag);
+    // Writes the task list to its own file, without the project.
+    void SaveTskMClick();
     void Timer1Timer();
     void TaskListBoxClick(int index);
     void TaskBoxClick(int index);

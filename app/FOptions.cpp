@@ -31,6 +31,8 @@ TFOptions::TFOptions(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     Pages = new QTabWidget(this);
     Pages->setObjectName("Pages");
+    // Every page's tab is seen at once: the dialog is as wide as the tabs.
+    Pages->setUsesScrollButtons(false);
     layout->addWidget(Pages);
     BuildPages();
 

@@ -7,6 +7,8 @@
 void CommitGridEdits(const QWidget& root)
 {
     for (QAbstractItemView* view : root.findChildren<QAbstractItemView*>()) {
+        if (view->window() != root.window())
+            continue; // a window of its own keeps its editor (a timer's command must not close it)
         const QModelIndex index = view->currentIndex();
         QWidget* editor = index.isValid() ? view->indexWidget(index) : nullptr;
         QAbstractItemDelegate* delegate = editor ? view->itemDelegateForIndex(index) : nullptr;

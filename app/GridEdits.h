@@ -6,6 +6,6 @@
 
 class QWidget;
 
-// Stores the text of every cell editor open in the grids below `root` into
-// its cell and closes the editor.
+// Stores the text of every cell editor open in the grids of `root`'s window
+// into its cell and closes the editor; other windows' grids are left alone.
 void CommitGridEdits(const QWidget& root);

@@ -79,7 +79,7 @@ const std::vector<TOptionCheck>& OptionChecks()
         {"ShowSomeGasesChk", opGeneral, "", "Показувати гази с парціальним тиском не менше", "", &S::ShowSomeGases},
         {"BetterConvChk", opGeneral, "", "Покращена збіжність, повільніший розрахунок", "", &S::BetterConvergence},
         {"AveChk", opGeneral, "", "сер", "Середнє", &S::AverageValues},
-        {"PhaseLgChk", opGeneral, "", "", "Десятковий логарифм", &S::LogValues},
+        {"PhaseLgChk", opGeneral, "", "lg", "Десятковий логарифм", &S::LogValues},
         {"AccDispChk", opGeneral, "", "пт", "Підвищена точність", &S::MorePrecision},
         {"AccMChk", opGeneral, "", "Точний склад проби металу", "", &S::AccurateMetalSample},
         {"EleSChk", opGeneral, "", "Елементний склад шлаку", "", &S::ElementalSlag},

@@ -168,9 +168,11 @@ std::string FormatRange(int precision, bool ordered, long double a, long double 
         return ta;
     if (aUnset)
         return tb;
+    // Each side is cut to 15 characters; the range as a whole is not, so
+    // that its second number always shows whole.
     if (ordered && a > b)
-        return Cut(tb + ".." + ta, 15);
-    return Cut(ta + ".." + tb, 15);
+        return tb + ".." + ta;
+    return ta + ".." + tb;
 }
 
 std::string FormatPressure(long double pAtm, long double threshold)

@@ -105,6 +105,8 @@ TRzForm::TRzForm(QWidget* parent) : QWidget(parent, Qt::Window)
         v->setModel(model);
         v->verticalHeader()->setDefaultSectionSize(20);
         v->horizontalHeader()->setDefaultSectionSize(58);
+        // Temperatures and masses are read whole, never elided.
+        v->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
         v->setSelectionMode(QAbstractItemView::SingleSelection);
         v->setWordWrap(false);

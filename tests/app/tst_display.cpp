@@ -193,6 +193,9 @@ private slots:
         QCOMPARE(S(FormatRange(4, true, 100.01L, 100.04L)), QString("100"));
         QCOMPARE(S(FormatRange(5, true, 1640.02L, 1652.3L)), QString("1640..1652.3"));
         QCOMPARE(S(FormatRange(4, true, 1e-5L, 2)), QString("0..2"));
+        // A range is never cut inside its second number (a ladle slag's
+        // basicity).
+        QCOMPARE(S(FormatRange(3, true, 1390, 1050)), QString("1.05E+3..1.39E+3"));
     }
 
     void formatGeneral()

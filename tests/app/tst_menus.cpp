@@ -8,6 +8,7 @@
 #include "HelpDocument.h"
 #include "MaterialCommands.h"
 #include "TaskList.h"
+#include "TextFile.h"
 #include "ThSys.h"
 
 #include <QButtonGroup>
@@ -73,6 +74,20 @@ private slots:
         QCOMPARE(f.w->ExportM->text(), QString("Експорт таблиць..."));
         QCOMPARE(f.w->PrintA->text(), QString("Друкувати проєкт"));
         QCOMPARE(f.w->OpenHelpM->text(), QString("Інструкція користувача"));
+        QCOMPARE(Titles(f.w->FileM->actions()).mid(0, 6),
+                 (QStringList{"Новий проєкт", "Відкрити проєкт", "Відкрити файл...", "Зберегти проєкт",
+                              "Зберегти проєкт як...", "Зберегти файл..."}));
+    }
+
+    void theTaskFileIsSavedOnItsOwn()
+    {
+        TaskList.Items[1].Name = "Лише файл завдань";
+        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
+        f.w->SaveTskM->trigger();
+        QVERIFY(f.messages.isEmpty());
+        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
+        const auto lines = ReadTextFile1251(f.Path("Ferrolyt.TSK").toStdString());
+        QVERIFY(std::find(lines.begin(), lines.end(), "*Лише файл завдань") != lines.end());
     }
 
     void printingWritesTheWindowToThePrinter()

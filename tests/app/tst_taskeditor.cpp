@@ -177,6 +177,9 @@ private slots:
         QVERIFY(editor);
         editor->selectAll();
         QTest::keyClicks(editor, "77");
+        // A command of the main window (an autosave tick) leaves it open.
+        f.w->SaveA->trigger();
+        QCOMPARE(t.MatGrid->indexWidget(t.MatGrid->currentIndex()), editor);
         t.done(QDialog::Accepted);
         QCOMPARE(double(TaskList.CurrentTask().Materials[1].MaxT), 77.0);
     }
