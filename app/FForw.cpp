@@ -1385,9 +1385,14 @@ void TFForw::ShowTaskFiles(const std::vector<std::string>& names, int selected)
 std::string TFForw::AskProjectSaveName(const std::string& fileName, const std::string& folder)
 {
     const QString start = fileName.empty() ? Q(folder) : Q(fileName);
-    return QFileDialog::getSaveFileName(this, QStringLiteral("Зберегти проєкт як..."), start,
-                                        QStringLiteral("Проєкт (*.FWP)"))
-        .toStdString();
+    QFileDialog dialog(this, QStringLiteral("Зберегти проєкт як..."), start, QStringLiteral("Проєкт (*.FWP)"));
+    dialog.setObjectName("SaveProjectDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("FWP"));
+    if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().front().toStdString();
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "HeatBatch.h"
 #include "HeatLog.h"
+#include "ModalDialog.h"
 #include "OptionControls.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
@@ -403,10 +404,16 @@ void TFHeat::OpenButClick()
     if (replaying_)
         return;
     QString name;
-    if (AskHeatFileName)
+    if (AskHeatFileName) {
         name = AskHeatFileName();
-    else
-        name = QFileDialog::getOpenFileName(this, "Відкрити", QDir::currentPath(), "Шаблони плавок (*.HEA *.hea)");
+    } else {
+        QFileDialog dialog(this, "Відкрити", QDir::currentPath(), "Шаблони плавок (*.HEA *.hea)");
+        dialog.setObjectName("OpenHeatDialog");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (ExecModal(dialog) == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            name = dialog.selectedFiles().front();
+    }
     if (name.isEmpty())
         return;
     LoadHeatFile(name.toStdString());
@@ -490,7 +497,7 @@ void TFHeat::RunButClick(int tag)
         try {
             result = RunHeat(tag, [this](const THeatStepInfo& info) { ShowStep(info); });
         } catch (const std::exception& e) {
-            QMessageBox::critical(this, "Ferrolyt", QString::fromUtf8(e.what()));
+            ShowWarning(e.what());
         }
         replaying_ = false;
         lastRun_ = result;

@@ -348,6 +348,22 @@ private slots:
         Settings.ExitSave = false;
     }
 
+    void saveAsAsksThroughTheDialogHookAndSavesWhereTheUserSaid()
+    {
+        QString asked;
+        f.dialog = [&](QDialog& d) {
+            auto& files = dynamic_cast<QFileDialog&>(d);
+            asked = files.objectName();
+            files.selectFile(f.Path("Copy.FWP"));
+            return int(QDialog::Accepted);
+        };
+        f.w->SaveAsM->trigger();
+        QCOMPARE(asked, QString("SaveProjectDialog"));
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QVERIFY(QFile::exists(f.Path("Copy.FWP")));
+        QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - Copy.FWP"));
+    }
+
     void theAutosaveTickSavesWithoutADialog()
     {
         Settings.AutoSave = true;

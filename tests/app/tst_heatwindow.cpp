@@ -2,6 +2,7 @@
 // pause, resume and stop, and the batch with its numbered report.
 
 #include "FHeat.h"
+#include "ModalDialog.h"
 #include "OptionControls.h"
 #include "QtHost.h"
 
@@ -17,6 +18,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -65,6 +67,26 @@ private slots:
     }
 
     void cleanupTestCase() { QDir::setCurrent(savedCwd_); }
+
+    // On its own the window asks for a log through the same modal path as
+    // every dialog, so that a test or a tool can answer it.
+    void openingALogOnItsOwnAsksThroughTheDialogHook()
+    {
+        TFHeat w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QString asked;
+        SetModalHook([&](QDialog& d) {
+            auto& files = dynamic_cast<QFileDialog&>(d);
+            asked = files.objectName();
+            files.selectFile(dir_.filePath("DSP23517.HEA"));
+            return int(QDialog::Accepted);
+        });
+        w.OpenButClick();
+        SetModalHook({});
+        QCOMPARE(asked, QString("OpenHeatDialog"));
+        QCOMPARE(QString::fromStdString(HeatFileName), QString("DSP23517"));
+    }
 
     void opensAndShowsTheLogAndTheInitialState()
     {
