@@ -7,6 +7,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "support/ShownNumber.h"
 
 #include <QFile>
 #include <QLabel>
@@ -250,7 +251,7 @@ private slots:
         }
         control_->IniVButClick();
         for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()})
-            QCOMPARE(edit->text(), QString("2.55"));
+            QCOMPARE(edit->text(), OnScreen("2.55"));
         control_->SetControlParams(saved);
     }
 
