@@ -51,7 +51,7 @@ QString Fmt3(double v)
         s.remove(1, 1);
     if (s == "0" || s == "-0")
         s.clear();
-    return s.replace('.', QLatin1Char(DisplayDecimalSeparator));
+    return QString::fromStdString(WithDisplaySeparator(s.toStdString()));
 }
 
 } // namespace

@@ -27,6 +27,9 @@ struct TTaskRecord;
 // start-up ('.' until then). Files never go through these formatters.
 extern char DisplayDecimalSeparator;
 
+// A number written with '.', with the screen's separator instead.
+std::string WithDisplaySeparator(std::string number);
+
 // A number by a format mask: "0", "0.", "0.#", "0.##", "0.00", "0.0e-" ...
 // ('0' a digit always written, '#' a decimal written when not a trailing
 // zero, "e-" a scientific form whose exponent carries a sign only when it is
