@@ -3,10 +3,10 @@
 #include "ChartImage.h"
 
 #include "Host.h"
+#include "ResultDisplay.h"
 #include "RunState.h"
 #include "TaskList.h"
 #include "ThSys.h"
-#include "ResultDisplay.h"
 #include "Utils.h"
 
 #include <QAction>

@@ -173,9 +173,9 @@ std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& recor
     case TEditForm::Hundredths:
         return WithDisplaySeparator(ShortestText(record.*edit.WordField / 100.0));
     case TEditForm::General3:
-        return WithDisplaySeparator(FormatGeneral(record.*edit.RealField, 3, 0));
+        return FormatGeneral(record.*edit.RealField, 3, 0);
     case TEditForm::Mask:
-        return WithDisplaySeparator(FormatFloatMask(edit.MaskText, record.*edit.RealField));
+        return FormatFloatMask(edit.MaskText, record.*edit.RealField);
     case TEditForm::Shortest:
         return WithDisplaySeparator(ShortestText(record.*edit.RealField));
     }

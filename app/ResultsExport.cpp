@@ -137,7 +137,7 @@ void DrawRangeBorders(const TRange& range)
 std::optional<double> ReadNumber(const std::string& text)
 {
     long double v = 0;
-    if (!TryParseReal(DecimalDot(Trim(text)), v) || !std::isfinite(v))
+    if (!ReadShownNumber(text, v))
         return std::nullopt;
     return static_cast<double>(v);
 }
