@@ -1,5 +1,6 @@
 #include "EffectsViews.h"
 
+#include "ResultDisplay.h"
 #include "Settings.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -397,10 +398,10 @@ void FillDkmWorkbook(TWorkbook& book, const TDkmExport& table)
             if (text.empty())
                 continue;
             long double x = 0;
-            if (TryParseReal(DecimalDot(text), x)) {
+            if (ReadShownNumber(text, x)) {
                 v = static_cast<double>(x);
             } else {
-                v = text;
+                v = WithFilePoint(text);
                 sheet.Cells(r + 1, c + 1).SetNumberFormat("@");
             }
         }

@@ -74,6 +74,12 @@ std::string WithDisplaySeparator(std::string number)
     return number;
 }
 
+std::string WithFilePoint(std::string shown)
+{
+    std::replace(shown.begin(), shown.end(), DisplayDecimalSeparator, '.');
+    return shown;
+}
+
 std::string FormatFloatMask(const std::string& mask, long double x)
 {
     if (!std::isfinite(x))

@@ -161,7 +161,7 @@ void GridToSheet(TWorksheet& sheet, const TStringGrid& grid, int cols, int rows)
                 if (const auto n = ReadNumber(text)) {
                     v = *n;
                 } else {
-                    v = text;
+                    v = WithFilePoint(text); // such as a range "a..b"
                     sheet.Cells(r, c).SetNumberFormat("@");
                 }
             }

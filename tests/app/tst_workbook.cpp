@@ -498,6 +498,14 @@ private slots:
         QCOMPARE(Number(x, "A2"), 1.0);
         QCOMPARE(Number(x, "A3"), 2.0);
         QCOMPARE(s.FindCell(1, 2)->Format.Borders[3]->Weight, xl::Medium); // second column framed
+
+        // A range shown with a decimal comma goes to the file with points.
+        const TDesktopLocale uk("uk_UA.UTF-8");
+        QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+        grid.SetCell(3, 2, "1,5..2,5");
+        GridToSheet(s, grid, 4, 3);
+        book.SaveAs(file.toStdString());
+        QCOMPARE(ReadSheet(file, 1).Values.value("D3"), QString("1.5..2.5"));
     }
 
     // --- the results export on the sample project
