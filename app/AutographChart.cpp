@@ -98,7 +98,7 @@ std::string AutographYTitle(const TAutographSweep& sw, int index, int count)
 }
 
 TChart& AddAutographChart(TWorksheet& sheet, const TAutographSweep& sw, double left, double top, int lastColumn,
-                       int index, int count)
+                          int index, int count)
 {
     const int rows = sheet.UsedRange().Row2;
     TChart& chart = sheet.AddChart(left, top, 400, 300);

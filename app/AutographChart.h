@@ -33,6 +33,6 @@ std::string AutographYTitle(const TAutographSweep& sweep, int index, int count);
 // `lastColumn` (`count` series), placed at left/top (points). `index` is the
 // curve a single-series chart shows.
 TChart& AddAutographChart(TWorksheet& sheet, const TAutographSweep& sweep, double left, double top, int lastColumn,
-                       int index, int count);
+                          int index, int count);
 
 } // namespace ferrolyt

@@ -1,5 +1,6 @@
 #include "EffectsViews.h"
 
+#include "ResultDisplay.h"
 #include "Settings.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <variant>
 
 namespace ferrolyt {
 
@@ -167,6 +169,11 @@ long double BoundValue(TDkmBound bound, long double v0, long double v1)
 bool IsEffectView(uint8_t view) { return view == dkmMetal || view == dkmSlag || view == dkmGas; }
 
 bool HasElementRows(uint8_t view, const TDkmChoices& choices) { return IsEffectView(view) && !choices.MaterialRows; }
+
+bool MassIsSumOfElements(uint8_t view, const TDkmChoices& choices)
+{
+    return IsEffectView(view) && choices.InKg && !(view == dkmSlag && choices.OxideSlag);
+}
 
 long double EffectEntry(uint8_t view, bool materialRows, int kind, int i, int r)
 {
@@ -391,16 +398,24 @@ void FillDkmWorkbook(TWorkbook& book, const TDkmExport& table)
             if (text.empty())
                 continue;
             long double x = 0;
-            if (TryParseReal(DecimalDot(text), x)) {
+            if (ReadShownNumber(text, x)) {
                 v = static_cast<double>(x);
             } else {
-                v = text;
+                v = WithFilePoint(text);
                 sheet.Cells(r + 1, c + 1).SetNumberFormat("@");
             }
         }
     }
     if (colCount > 0)
         sheet.Range(1, 1, rowCount, colCount).SetValues(values);
+    if (table.MassIsRowSum && colCount > 3) {
+        const std::string last = ColumnLetters(colCount);
+        for (int r = 1; r < rowCount; ++r)
+            if (const double* mass = std::get_if<double>(&values[Ix(r)][2])) {
+                const std::string row = std::to_string(r + 1);
+                sheet.Cells(r + 1, 3).SetFormula("=SUM(D" + row + ":" + last + row + ")", *mass);
+            }
+    }
 }
 
 std::string ExportDkmTable(const TDkmExport& table, std::string fileName)

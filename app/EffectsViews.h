@@ -126,7 +126,14 @@ struct TDkmExport {
     std::string Caption;      // the window's caption
     std::string TaskText;     // the main window's task
     std::vector<int> ColumnWidths; // pixels, per grid column
+    // The mass column is the sum of the element columns (see
+    // MassIsSumOfElements): written as that formula with the shown value.
+    bool MassIsRowSum = false;
 };
+
+// True when an effect view's mass change is the plain sum of its element
+// columns: changes in kg, and the slag's columns as elements.
+bool MassIsSumOfElements(uint8_t view, const TDkmChoices& choices);
 
 // Columns the export writes for a view.
 int DkmExportColumnCount(uint8_t view);

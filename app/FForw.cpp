@@ -1341,7 +1341,10 @@ bool TFForw::EditHasFocus(Host::InputEdit edit) const
 
 std::string TFForw::EditText(Host::InputEdit edit) const { return InputEditWidget(edit)->text().toStdString(); }
 
-void TFForw::SetEditText(Host::InputEdit edit, const std::string& text) { InputEditWidget(edit)->setText(Q(text)); }
+void TFForw::SetEditText(Host::InputEdit edit, const std::string& text)
+{
+    InputEditWidget(edit)->setText(Q(WithDisplaySeparator(text)));
+}
 
 void TFForw::SetMaterialName(int row, const std::string& name)
 {

@@ -303,7 +303,7 @@ void TFTask::SetCaption(const std::string& text) { setWindowTitle(Q(text)); }
 
 std::string TFTask::EditText(Field f) const { return Edit(f)->text().toStdString(); }
 
-void TFTask::SetEditText(Field f, const std::string& text) { Edit(f)->setText(Q(text)); }
+void TFTask::SetEditText(Field f, const std::string& text) { Edit(f)->setText(Q(WithDisplaySeparator(text))); }
 
 void TFTask::ClearElementGrid() { ClearGrid(ElGrid); }
 
@@ -311,7 +311,11 @@ int TFTask::ElementRowCount() const { return ElGrid->rowCount(); }
 
 std::string TFTask::ElementCell(int col, int row) const { return CellText(ElGrid, col, row); }
 
-void TFTask::SetElementCell(int col, int row, const std::string& text) { SetCellText(ElGrid, col, row, text); }
+// Column 1 holds the element's symbol, the others numbers.
+void TFTask::SetElementCell(int col, int row, const std::string& text)
+{
+    SetCellText(ElGrid, col, row, col >= 2 ? WithDisplaySeparator(text) : text);
+}
 
 void TFTask::ClearMaterialGrid() { ClearGrid(MatGrid); }
 
@@ -319,7 +323,11 @@ int TFTask::MaterialRowCount() const { return MatGrid->rowCount(); }
 
 std::string TFTask::MaterialCell(int col, int row) const { return CellText(MatGrid, col, row); }
 
-void TFTask::SetMaterialCell(int col, int row, const std::string& text) { SetCellText(MatGrid, col, row, text); }
+// Column 1 holds the material's name, the others numbers.
+void TFTask::SetMaterialCell(int col, int row, const std::string& text)
+{
+    SetCellText(MatGrid, col, row, col >= 2 ? WithDisplaySeparator(text) : text);
+}
 
 // ---------------------------------------------------------------------------
 // Opening, tabs and closing
@@ -379,7 +387,8 @@ void TFTask::FormClose(int result)
             if (mainTaskBoxIndex_ != TaskList.Current)
                 main_->ClearResults(false, false, 2);
             const bool iniSet = TaskList.Current >= 0 && !IsUnset(TaskList.CurrentTask().IniTemp);
-            main_->EditIniT->setText(iniSet ? Edit(IniTempEd)->text() : QStringLiteral("1600"));
+            main_->EditIniT->setText(iniSet ? Q(WithDisplaySeparator(DecimalDot(EditText(IniTempEd))))
+                                            : QStringLiteral("1600"));
         }
     } else if (TTaskFileEntry* entry = SelectedTaskFileEntry(); entry && entry->Text != mainTaskFileText_) {
         entry->Text = mainTaskFileText_;

@@ -325,6 +325,7 @@ std::string TFormDKM::ExportTo(const std::string& fileName)
     table.RowCount = DkmRowCount;
     table.Caption = windowTitle().toStdString();
     table.TaskText = TaskText ? TaskText() : std::string();
+    table.MassIsRowSum = MassIsSumOfElements(DkmViewMode, Choices());
     table.ColumnWidths.push_back(DKMGrid->verticalHeader()->width());
     for (int c = 1; c < DKMGridCells.ColCount(); ++c)
         table.ColumnWidths.push_back(DKMGrid->columnWidth(c - 1));

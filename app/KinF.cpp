@@ -3,11 +3,11 @@
 #include "ChartImage.h"
 
 #include "Host.h"
+#include "ResultDisplay.h"
 #include "RunState.h"
 #include "StudyScope.h"
 #include "TaskList.h"
 #include "ThSys.h"
-#include "ResultDisplay.h"
 #include "Utils.h"
 
 #include <QAction>
@@ -52,7 +52,7 @@ QString Fmt3(double v)
         s.remove(1, 1);
     if (s == "0" || s == "-0")
         s.clear();
-    return s.replace('.', QLatin1Char(DisplayDecimalSeparator));
+    return QString::fromStdString(WithDisplaySeparator(s.toStdString()));
 }
 
 } // namespace

@@ -48,14 +48,6 @@ TOptionEdit Step(const char* name, const char* group, uint16_t S::*field, double
     return e;
 }
 
-std::string WithSeparator(std::string s, char sep)
-{
-    for (char& c : s)
-        if (c == '.')
-            c = sep;
-    return s;
-}
-
 std::string ShortestText(double x)
 {
     char buf[64];
@@ -180,13 +172,13 @@ std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& recor
     case TEditForm::Integer:
         return std::to_string(record.*edit.WordField);
     case TEditForm::Hundredths:
-        return WithSeparator(ShortestText(record.*edit.WordField / 100.0), DisplayDecimalSeparator);
+        return WithDisplaySeparator(ShortestText(record.*edit.WordField / 100.0));
     case TEditForm::General3:
-        return WithSeparator(FormatGeneral(record.*edit.RealField, 3, 0), DisplayDecimalSeparator);
+        return FormatGeneral(record.*edit.RealField, 3, 0);
     case TEditForm::Mask:
-        return WithSeparator(FormatFloatMask(edit.MaskText, record.*edit.RealField), DisplayDecimalSeparator);
+        return FormatFloatMask(edit.MaskText, record.*edit.RealField);
     case TEditForm::Shortest:
-        return WithSeparator(ShortestText(record.*edit.RealField), DisplayDecimalSeparator);
+        return WithDisplaySeparator(ShortestText(record.*edit.RealField));
     }
     return {};
 }

@@ -53,13 +53,6 @@ std::string FixedText(long double x, int decimals, int optional)
     return s;
 }
 
-// A number formatted with '.', with the screen's separator.
-std::string Shown(std::string s)
-{
-    std::replace(s.begin(), s.end(), '.', DisplayDecimalSeparator);
-    return s;
-}
-
 std::string Cut(std::string s, std::size_t n)
 {
     if (Utf8Length(s) > n)
@@ -77,6 +70,18 @@ struct TPhaseValues {
 // ---------------------------------------------------------------------------
 // Number formats
 
+std::string WithDisplaySeparator(std::string number)
+{
+    std::replace(number.begin(), number.end(), '.', DisplayDecimalSeparator);
+    return number;
+}
+
+std::string WithFilePoint(std::string shown)
+{
+    std::replace(shown.begin(), shown.end(), DisplayDecimalSeparator, '.');
+    return shown;
+}
+
 std::string FormatFloatMask(const std::string& mask, long double x)
 {
     if (!std::isfinite(x))
@@ -89,14 +94,14 @@ std::string FormatFloatMask(const std::string& mask, long double x)
         const auto dot = mantissaMask.find('.');
         const int decimals = dot == std::string::npos ? 0 : static_cast<int>(mantissaMask.size() - dot - 1);
         if (x == 0)
-            return Shown(FixedText(0, decimals, 0)) + mask[e] + "0";
+            return WithDisplaySeparator(FixedText(0, decimals, 0)) + mask[e] + "0";
         char buf[128];
         std::snprintf(buf, sizeof buf, "%.*Le", decimals, x);
         std::string s(buf);
         const auto ep = s.find('e');
         const std::string mant = s.substr(0, ep);
         const int exponent = std::stoi(s.substr(ep + 1));
-        return Shown(mant) + mask[e] + (exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
+        return WithDisplaySeparator(mant) + mask[e] + (exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
     }
     const auto dot = mask.find('.');
     if (dot == std::string::npos)
@@ -108,7 +113,7 @@ std::string FormatFloatMask(const std::string& mask, long double x)
         else if (mask[i] == '#')
             ++optional;
     }
-    return Shown(FixedText(x, required + optional, optional));
+    return WithDisplaySeparator(FixedText(x, required + optional, optional));
 }
 
 std::string FormatGeneral(long double x, int precision, int digits)
@@ -125,7 +130,7 @@ std::string FormatGeneral(long double x, int precision, int digits)
     const int exponent = std::stoi(s.substr(ep + 1));
     if (std::fabs(x) >= 1e-5L && exponent < precision) {
         const int decimals = std::max(0, precision - 1 - exponent);
-        return Shown(FixedText(x, decimals, decimals));
+        return WithDisplaySeparator(FixedText(x, decimals, decimals));
     }
     std::string mant = s.substr(0, ep);
     if (mant.find('.') != std::string::npos) {
@@ -137,7 +142,7 @@ std::string FormatGeneral(long double x, int precision, int digits)
     std::string expText = std::to_string(std::abs(exponent));
     while (static_cast<int>(expText.size()) < digits)
         expText.insert(0, "0");
-    return Shown(mant) + "E" + (exponent < 0 ? "-" : "+") + expText;
+    return WithDisplaySeparator(mant) + "E" + (exponent < 0 ? "-" : "+") + expText;
 }
 
 std::string FormatValue(long double x)

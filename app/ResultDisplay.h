@@ -27,6 +27,12 @@ struct TTaskRecord;
 // start-up ('.' until then). Files never go through these formatters.
 extern char DisplayDecimalSeparator;
 
+// A number written with '.', with the screen's separator instead.
+std::string WithDisplaySeparator(std::string number);
+// A text of the screen as a file holds it: the screen's separator back to
+// '.' (nothing changes while the screen shows '.').
+std::string WithFilePoint(std::string shown);
+
 // A number by a format mask: "0", "0.", "0.#", "0.##", "0.00", "0.0e-" ...
 // ('0' a digit always written, '#' a decimal written when not a trailing
 // zero, "e-" a scientific form whose exponent carries a sign only when it is

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <variant>
 
 namespace ferrolyt {
 
@@ -137,7 +138,7 @@ void DrawRangeBorders(const TRange& range)
 std::optional<double> ReadNumber(const std::string& text)
 {
     long double v = 0;
-    if (!TryParseReal(DecimalDot(Trim(text)), v) || !std::isfinite(v))
+    if (!ReadShownNumber(text, v))
         return std::nullopt;
     return static_cast<double>(v);
 }
@@ -161,7 +162,7 @@ void GridToSheet(TWorksheet& sheet, const TStringGrid& grid, int cols, int rows)
                 if (const auto n = ReadNumber(text)) {
                     v = *n;
                 } else {
-                    v = text;
+                    v = WithFilePoint(text); // such as a range "a..b"
                     sheet.Cells(r, c).SetNumberFormat("@");
                 }
             }
@@ -274,6 +275,20 @@ const TTaskRecord* CurrentTaskOrNull()
     return &TaskList.CurrentTask();
 }
 
+// A mean column holds the mean of the two columns to its left: written as
+// that formula with the value computed here.
+void MeanFormulas(TWorksheet& sheet, int row1, int row2, int meanColumn)
+{
+    const std::string lower = ColumnLetters(meanColumn - 2), upper = ColumnLetters(meanColumn - 1);
+    for (int r = row1; r <= row2; ++r) {
+        const TCell* cell = sheet.FindCell(r, meanColumn);
+        if (!cell || !std::holds_alternative<double>(cell->Value))
+            continue;
+        const std::string row = std::to_string(r);
+        sheet.Cells(r, meanColumn).SetFormula("=(" + lower + row + "+" + upper + row + ")/2", cell->Value);
+    }
+}
+
 void SummarySheet(TWorksheet& sheet, const TExportInputs& in, const std::string& fileTitle)
 {
     SetupSheetPage(sheet, xl::Portrait, 2, 1, 2, 2, fileTitle);
@@ -314,6 +329,7 @@ void SummarySheet(TWorksheet& sheet, const TExportInputs& in, const std::string&
         values.emplace_back(row.begin(), row.end());
     const TRange range = sheet.Range("A1:F19");
     range.SetValues(values);
+    MeanFormulas(sheet, 2, 19, 6);
     DrawRangeBorders(range);
     // The volume is no display text: it gets the digits of the composition cells.
     if (IsValue(vHi))
@@ -445,6 +461,8 @@ void CompositionSheet(TWorksheet& sheet, const std::string& fileTitle)
     WriteCompositionBlock(sheet, metalTop, TBlock::Metal, task);
     WriteCompositionBlock(sheet, slagTop, TBlock::Slag, task);
     WriteCompositionBlock(sheet, gasTop, TBlock::Gas, task);
+    for (int column : {6, 9, 12})
+        MeanFormulas(sheet, metalTop, gasTop + 2 + count, column);
 }
 
 void MaterialsSheet(TWorksheet& sheet, const std::string& fileTitle)

@@ -32,7 +32,5 @@ fi
 
 # The users' own locale (decimal comma): the window tests run under it too.
 if ! locale -a 2>/dev/null | grep -qi '^uk_UA\.utf-\?8$'; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO localedef -i uk_UA -f UTF-8 uk_UA.UTF-8
+  if [ "$(id -u)" -ne 0 ]; then sudo localedef -i uk_UA -f UTF-8 uk_UA.UTF-8; else localedef -i uk_UA -f UTF-8 uk_UA.UTF-8; fi
 fi

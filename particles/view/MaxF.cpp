@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -37,6 +38,18 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
+
+// A number of the parameter file as the edits show it: with the user's
+// decimal separator. The files keep '.', whatever the user typed.
+QString Shown(const std::string& fileText)
+{
+    QString t = Q(fileText);
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1)
+        t.replace(QLatin1Char('.'), point[0]);
+    return t;
+}
+std::string FileNumber(const QString& shown) { return S(QString(shown).replace(QLatin1Char(','), QLatin1Char('.'))); }
 
 const char* const BatchIdleText = "TDF loop";
 const char* const BatchRunningText = "Stop TDF loop";
@@ -72,7 +85,7 @@ TMaxF::TMaxF(QWidget* parent) : QWidget(parent, Qt::Window)
         auto* grp = new QGroupBox(QString(" Type %1 ").arg(t + 1), this);
         grp->setObjectName(QString("Grp%1").arg(t + 1));
         auto* g = new QGridLayout(grp);
-        rad_[t] = new QLineEdit("0.5", grp);
+        rad_[t] = new QLineEdit(Shown("0.5"), grp);
         rad_[t]->setObjectName(QString("EdRad%1").arg(t + 1));
         mass_[t] = new QLineEdit("1", grp);
         mass_[t]->setObjectName(QString("EdMass%1").arg(t + 1));
@@ -110,7 +123,7 @@ TMaxF::TMaxF(QWidget* parent) : QWidget(parent, Qt::Window)
 
     auto* boxGrid = new QGridLayout();
     boxGrid->addWidget(new QLabel("Integration step", this), 0, 0);
-    stepEd_ = new QLineEdit("0.1", this);
+    stepEd_ = new QLineEdit(Shown("0.1"), this);
     stepEd_->setObjectName("StepEd");
     boxGrid->addWidget(stepEd_, 0, 1, 1, 5);
     const char* boxNames[3] = {"EditLx", "EditLy", "EditLz"};
@@ -193,20 +206,20 @@ ParticleParams TMaxF::ControlParams() const
 {
     ParticleParams p;
     for (int t = 0; t < 3; ++t) {
-        p.Radius[t] = S(rad_[t]->text());
-        p.Mass[t] = S(mass_[t]->text());
+        p.Radius[t] = FileNumber(rad_[t]->text());
+        p.Mass[t] = FileNumber(mass_[t]->text());
         p.N[t] = spin_[t]->value();
     }
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c <= r; ++c)
-            p.Eps[r][c] = S(epsGrid_->item(r, c)->text());
+            p.Eps[r][c] = FileNumber(epsGrid_->item(r, c)->text());
     for (int a = 0; a < 3; ++a)
-        p.Box[a] = S(box_[a]->text());
-    p.Step = S(stepEd_->text());
+        p.Box[a] = FileNumber(box_[a]->text());
+    p.Step = FileNumber(stepEd_->text());
     p.Ensemble = static_cast<TEnsemble>(std::max(0, ensGrp_->checkedId()));
     p.Lattice = static_cast<TLattice>(std::max(0, reshGrp_->checkedId()));
-    p.SysE = S(editE_->text());
-    p.SysT = S(editT_->text());
+    p.SysE = FileNumber(editE_->text());
+    p.SysT = FileNumber(editT_->text());
     p.Periodic = periodicBox_->isChecked();
     return p;
 }
@@ -214,20 +227,20 @@ ParticleParams TMaxF::ControlParams() const
 void TMaxF::SetControlParams(const ParticleParams& p)
 {
     for (int t = 0; t < 3; ++t) {
-        rad_[t]->setText(Q(p.Radius[t]));
-        mass_[t]->setText(Q(p.Mass[t]));
+        rad_[t]->setText(Shown(p.Radius[t]));
+        mass_[t]->setText(Shown(p.Mass[t]));
         spin_[t]->setValue(p.N[t]);
     }
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
-            epsGrid_->item(r, c)->setText(c <= r ? Q(p.Eps[r][c]) : QString());
+            epsGrid_->item(r, c)->setText(c <= r ? Shown(p.Eps[r][c]) : QString());
     for (int a = 0; a < 3; ++a)
-        box_[a]->setText(Q(p.Box[a]));
-    stepEd_->setText(Q(p.Step));
+        box_[a]->setText(Shown(p.Box[a]));
+    stepEd_->setText(Shown(p.Step));
     ensGrp_->button(int(p.Ensemble))->setChecked(true);
     reshGrp_->button(int(p.Lattice))->setChecked(true);
-    editE_->setText(Q(p.SysE));
-    editT_->setText(Q(p.SysT));
+    editE_->setText(Shown(p.SysE));
+    editT_->setText(Shown(p.SysT));
 }
 
 bool TMaxF::CheckNumberFields(const ParticleParams& p, std::string& error) const
@@ -410,7 +423,7 @@ void TMaxF::IniVButClick()
         return;
     }
     for (QLineEdit* e : box_)
-        e->setText(Q(box));
+        e->setText(Shown(box));
 }
 
 void TMaxF::TDFloopButClick()

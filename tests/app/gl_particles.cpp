@@ -8,6 +8,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "support/ShownNumber.h"
 
 #include <QFile>
 #include <QLabel>
@@ -275,7 +276,7 @@ private slots:
         }
         control_->IniVButClick();
         for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()})
-            QCOMPARE(edit->text(), QString("2.55"));
+            QCOMPARE(edit->text(), OnScreen("2.55"));
         control_->SetControlParams(saved);
     }
 

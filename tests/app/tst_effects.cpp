@@ -549,6 +549,8 @@ private slots:
             QCOMPARE(s.Values.value("B" + row), Cell(G(), 1, r));
             QVERIFY(!s.IsNumber.value("B" + row));
             QVERIFY(HoldsNumber(s, "C" + row, Cell(G(), 2, r)));
+            // In kilograms the mass change is the row's total: a formula with the shown value.
+            QVERIFY2(s.Xml.contains(("<f>SUM(D" + row + ":" + lastCol + row + ")</f>").toUtf8()), qPrintable(row));
         }
         QVERIFY(!s.Values.contains("A" + QString::number(DkmRowCount + 2)));
 

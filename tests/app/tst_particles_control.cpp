@@ -5,6 +5,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "support/ShownNumber.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -78,7 +79,7 @@ private slots:
         QCOMPARE(messages_.size(), 1);
         QVERIFY(messages_[0].contains("DezOzevev.ini"));
         QVERIFY(w.DataFile().empty());
-        QCOMPARE(Edit(w, "EdRad1"), QString("0.5"));
+        QCOMPARE(Edit(w, "EdRad1"), OnScreen("0.5"));
         w.close();
         // Nothing was chosen, so nothing is written back.
         QVERIFY(!QFile::exists(Folder() + "/DezOzevev.ini"));
@@ -92,7 +93,7 @@ private slots:
         QCOMPARE(messages_.size(), 1);
         QVERIFY(messages_[0].contains("Nowhere.dat"));
         QVERIFY(w.DataFile().empty());
-        QCOMPARE(Edit(w, "EdRad1"), QString("0.5"));
+        QCOMPARE(Edit(w, "EdRad1"), OnScreen("0.5"));
     }
 
     void aFieldThatIsNotANumberAppliesNothing()
@@ -101,13 +102,13 @@ private slots:
         TMaxF w;
         w.show();
         QVERIFY(messages_.isEmpty());
-        QCOMPARE(Edit(w, "EdRad2"), QString("0.4"));
+        QCOMPARE(Edit(w, "EdRad2"), OnScreen("0.4"));
         QVERIFY(!w.LoadDataFile("Broken.dat"));
         QCOMPARE(messages_.size(), 1);
         QVERIFY(messages_[0].contains("R2"));
         // Still the previous file and its values.
         QCOMPARE(QString::fromStdString(w.DataFile()), QString("Sample.dat"));
-        QCOMPARE(Edit(w, "EdRad2"), QString("0.4"));
+        QCOMPARE(Edit(w, "EdRad2"), OnScreen("0.4"));
         QCOMPARE(w.windowTitle(), QString("Zivad Urevezozu Sample.dat"));
     }
 
@@ -115,11 +116,11 @@ private slots:
     {
         TMaxF w;
         w.show();
-        QCOMPARE(Edit(w, "EdRad3"), QString("0.5"));
+        QCOMPARE(Edit(w, "EdRad3"), OnScreen("0.5"));
         QCOMPARE(Edit(w, "EdMass2"), QString("2"));
         QCOMPARE(w.findChild<QSpinBox*>("SpinN1")->value(), 60);
         QCOMPARE(Edit(w, "EditLz"), QString("5"));
-        QCOMPARE(Edit(w, "EditT"), QString("0.01"));
+        QCOMPARE(Edit(w, "EditT"), OnScreen("0.01"));
         const ParticleParams p = w.ControlParams();
         QCOMPARE(p.Ensemble, TEnsemble::NVT);  // "NVT" reads as canonical
         QCOMPARE(p.Lattice, TLattice::Cubic);  // "Cub" reads as cubic
@@ -131,7 +132,7 @@ private slots:
             TMaxF w;
             w.show();
             w.findChild<QLineEdit*>("EditT")->setText("");
-            w.findChild<QLineEdit*>("EdRad1")->setText("0.25");
+            w.findChild<QLineEdit*>("EdRad1")->setText("0,25"); // a decimal comma goes to the file as a point
             QVERIFY(w.SaveDataFile("Copy"));
             QCOMPARE(QString::fromStdString(w.DataFile()), QString("Copy.dat"));
             QCOMPARE(w.windowTitle(), QString("Zivad Urevezozu Copy.dat"));
@@ -145,7 +146,7 @@ private slots:
         TMaxF again;
         again.show();
         QCOMPARE(Edit(again, "EditT"), QString());
-        QCOMPARE(Edit(again, "EdRad1"), QString("0.25"));
+        QCOMPARE(Edit(again, "EdRad1"), OnScreen("0.25"));
     }
 
     void startRefusesUnusableFields()

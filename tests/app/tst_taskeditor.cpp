@@ -5,6 +5,7 @@
 
 #include "FTask.h"
 #include "TaskList.h"
+#include "support/ShownNumber.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -79,7 +80,7 @@ private slots:
             QCOMPARE(t.TaskTabs->count(), count + 1);
             QCOMPARE(t.TaskTabs->currentIndex(), count);
             QCOMPARE(t.TaskTabs->tabText(count), QString("Копія"));
-            QCOMPARE(t.Edit(TTaskEditorView::MinMetEd)->text(), QString("91.5"));
+            QCOMPARE(t.Edit(TTaskEditorView::MinMetEd)->text(), OnScreen("91.5"));
             QCOMPARE(t.MaterialCell(5, 1), std::string("77"));
             t.AddTaskMClick(1);
             QCOMPARE(t.TaskTabs->count(), count + 2);
@@ -197,7 +198,7 @@ private slots:
         t.FormShow();
         t.Edit(TTaskEditorView::IniTempEd)->setText("1610.5");
         t.done(QDialog::Accepted);
-        QCOMPARE(f.w->EditIniT->text(), QString("1610.5"));
+        QCOMPARE(f.w->EditIniT->text(), OnScreen("1610.5"));
     }
 
     void clearingAndDeletingTheLastTab()

@@ -498,6 +498,14 @@ private slots:
         QCOMPARE(Number(x, "A2"), 1.0);
         QCOMPARE(Number(x, "A3"), 2.0);
         QCOMPARE(s.FindCell(1, 2)->Format.Borders[3]->Weight, xl::Medium); // second column framed
+
+        // A range shown with a decimal comma goes to the file with points.
+        const TDesktopLocale uk("uk_UA.UTF-8");
+        QVERIFY2(uk.Active(), "the uk_UA.UTF-8 locale is missing");
+        grid.SetCell(3, 2, "1,5..2,5");
+        GridToSheet(s, grid, 4, 3);
+        book.SaveAs(file.toStdString());
+        QCOMPARE(ReadSheet(file, 1).Values.value("D3"), QString("1.5..2.5"));
     }
 
     // --- the results export on the sample project
@@ -548,6 +556,9 @@ private slots:
         QCOMPARE(Number(s1, "A19"), 18.0);
         const double metalLo = Number(s1, "D9"), metalHi = Number(s1, "E9");
         QVERIFY2(metalLo > 0 && metalLo <= metalHi, qPrintable(s1.Values.value("D9")));
+        // A mean is the formula of its two values, written with its result.
+        QCOMPARE(s1.Formulas.value("F9"), QString("(D9+E9)/2"));
+        QVERIFY(std::abs(Number(s1, "F9") - (metalLo + metalHi) / 2) <= 0.0051); // to the two decimals shown
         QVERIFY(s1.Xml.contains("&amp;P of &amp;N"));
         // One printed page, and the gas volume with the digits of the other cells.
         QVERIFY(s1.Xml.contains("<pageSetUpPr fitToPage=\"1\"/>"));
@@ -570,6 +581,8 @@ private slots:
         QCOMPARE(s2.Values.value("B4"), QString("   ") + QString::fromStdString(ThSystems[0]->El(0).Symbol));
         const double fe = Number(s2, "I4");
         QVERIFY2(fe > 90 && fe < 100, qPrintable(s2.Values.value("I4")));
+        QCOMPARE(s2.Formulas.value("I4"), QString("(G4+H4)/2"));
+        QCOMPARE(s2.Formulas.value("L4"), QString("(J4+K4)/2"));
         const double feKg = Number(s2, "L4");
         QVERIFY(std::abs(feKg - 500 * double(ThSystems[0]->El(0).MetalMass + ThSystems[1]->El(0).MetalMass)) <
                 0.01 * feKg);
