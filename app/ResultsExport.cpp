@@ -1,5 +1,7 @@
 #include "ResultsExport.h"
 
+#include "ModalDialog.h"
+
 #include "FForw.h"
 #include "Host.h"
 #include "Model.h"
@@ -563,11 +565,13 @@ std::string ExportResults(const TFForw& window, const std::string& fileName)
 std::string AskWorkbookFileName(QWidget* parent, const QString& title, const QString& suggested)
 {
     QFileDialog dialog(parent, title);
+    dialog.setObjectName("WorkbookDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("Файлы Excel (*.xlsx *.XLSX *.xls *.XLS)"));
     dialog.setDefaultSuffix(QStringLiteral("xlsx"));
     dialog.selectFile(suggested);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const std::string chosen = dialog.selectedFiles().first().toStdString();
     const std::string written = ChangeFileExt(chosen, WorkbookExtension(xl::OpenXMLWorkbook));
