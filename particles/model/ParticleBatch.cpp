@@ -216,4 +216,13 @@ BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, c
     return finish(BatchOutcome::Finished, {});
 }
 
+bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message)
+{
+    TableState state;
+    const bool read = ReadTable(table, state, message);
+    lines = state.lines;
+    endsWithBreak = state.endsWithBreak;
+    return read;
+}
+
 } // namespace ferrolyt::particles

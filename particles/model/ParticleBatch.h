@@ -67,4 +67,10 @@ std::string TableLine(ParticleModel& model);
 BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, const BatchPlan& plan,
                      const BatchCallbacks& callbacks);
 
+// What a batch run reads of an existing table before it appends: its
+// non-empty lines and whether the last one ends in a line break. False, with
+// the message, when the table exists but cannot be read; a missing table is
+// an empty one.
+bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message);
+
 } // namespace ferrolyt::particles

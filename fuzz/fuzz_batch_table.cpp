@@ -1,0 +1,37 @@
+// Feeds any bytes to the particle batch's reading of an existing result
+// table, which decides where the run appends: a table it reads has no more
+// non-empty lines than line breaks plus one, and a refusal comes with a
+// message.
+#include "ParticleBatch.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+using namespace ferrolyt::particles;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::filesystem::path table =
+        std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-table-" + std::to_string(getpid()) + ".tdf");
+    {
+        std::ofstream out(table, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    int lines = -1;
+    bool endsWithBreak = false;
+    std::string message;
+    if (!ReadBatchTable(table, lines, endsWithBreak, message)) {
+        if (message.empty())
+            std::abort();
+        return 0;
+    }
+    const auto breaks = std::count(data, data + size, uint8_t('\n'));
+    if (lines < 0 || lines > breaks + 1 || (size > 0 && endsWithBreak != (data[size - 1] == '\n')))
+        std::abort();
+    return 0;
+}
