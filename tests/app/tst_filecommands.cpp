@@ -364,21 +364,6 @@ private slots:
         QCOMPARE(f.w->windowTitle(), QString("Ferrolyt - Copy.FWP"));
     }
 
-    void exportAsksThroughTheDialogHookAndWritesTheNamedWorkbook()
-    {
-        QString asked;
-        f.dialog = [&](QDialog& d) {
-            auto& files = dynamic_cast<QFileDialog&>(d);
-            asked = files.objectName();
-            files.selectFile(f.Path("heat"));
-            return int(QDialog::Accepted);
-        };
-        f.w->ExportM->trigger();
-        QCOMPARE(asked, QString("WorkbookDialog"));
-        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
-        QVERIFY(QFile::exists(f.Path("heat.xlsx")));
-    }
-
     void theAutosaveTickSavesWithoutADialog()
     {
         Settings.AutoSave = true;
