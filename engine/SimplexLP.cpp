@@ -22,10 +22,6 @@ namespace {
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
 
-// Released parts of right sides closer to 0 than this are rounding noise:
-// the entries of the basis inverse they are sums of lie near 1.
-constexpr long double ReleasedNoise = 1e-9L;
-
 // The ratio of a column that cannot enter.
 constexpr long double NoRatio = 1e100L;
 
@@ -208,8 +204,10 @@ int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
         const auto sr = static_cast<std::size_t>(r);
         const long double released = Released[sr];
         const long double rhs = Work[sr][0];
-        const bool beyond = released + ReleasedNoise < 0;
-        if (!beyond && (released > ReleasedNoise || !(rhs + LpTolerance < 0)))
+        // The released part is a sum of entries of the basis inverse, and
+        // is 0 within the tolerance of those entries.
+        const bool beyond = released + LpTolerance < 0;
+        if (!beyond && (released > LpTolerance || !(rhs + LpTolerance < 0)))
             continue;
         if (smallestIndex) {
             if (p == 0 || Order(labels.Row[sr]) < Order(labels.Row[static_cast<std::size_t>(p)]))
@@ -390,7 +388,15 @@ int32_t SolveLP(int32_t release)
     ResetAttempt(labels, release, rows, columns);
 
     for (;;) {
-        const int p = RunAttempt(rows, columns, labels);
+        int p = RunAttempt(rows, columns, labels);
+        if (p < 0 && released > 0) {
+            // Rounding can stall an attempt that goes on from an earlier
+            // basis: it is made again from the slack basis.
+            LoadWork(scaling, rows, columns);
+            ResetAttempt(labels, release, rows, columns);
+            ReleaseBlock(released, 1, labels, rows, columns);
+            p = RunAttempt(rows, columns, labels);
+        }
         if (p == 0) {
             StoreSolution(labels, scaling, rows);
             long double cost = 0;
