@@ -36,6 +36,10 @@ TLpWork Work{};
 // never bind. Kept apart, the finite parts lose nothing to it, and a release
 // can be made or undone in the basis at hand.
 std::array<double, LpMaxRows + 1> Released{};
+// Each row's steepest-edge weight (EdgeWeight) as last computed, and whether
+// an exchange has changed the row since.
+std::array<double, LpMaxRows + 1> EdgeWeights{};
+std::array<bool, LpMaxRows + 1> EdgeStale{};
 
 // Which variable stands in each row and each column of the tableau:
 // material slot j is j, the slack of row r is -r.
@@ -159,6 +163,8 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
     for (int j = 1; j <= columns; ++j)
         MaterialTable[j].LpAmount = 0;
     Released.fill(0);
+    EdgeWeights.fill(1); // the slack basis is its own inverse
+    EdgeStale.fill(false);
     if (release > 0)
         ReleaseBlock(release, 1, labels, rows, columns);
 }
@@ -194,9 +200,7 @@ double EdgeWeight(int r, int columns, const TLpLabels& labels, const std::array<
 int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
 {
     std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns
-    if (!smallestIndex)
-        for (int j = 1; j <= columns; ++j)
-            slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+    bool slackKnown = false;
     long double best = 0;
     bool beyondBound = false; // the best row is violated by its released part
     int p = 0;
@@ -216,8 +220,16 @@ int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
         }
         if (beyondBound && !beyond)
             continue;
+        if (EdgeStale[sr]) {
+            if (!slackKnown)
+                for (int j = 1; j <= columns; ++j)
+                    slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+            slackKnown = true;
+            EdgeWeights[sr] = EdgeWeight(r, columns, labels, slack);
+            EdgeStale[sr] = false;
+        }
         const long double v = beyond ? released : rhs;
-        const long double score = v * v / EdgeWeight(r, columns, labels, slack);
+        const long double score = v * v / EdgeWeights[sr];
         if ((beyond && !beyondBound) || score > best * (1 + LpTolerance)) {
             best = score;
             p = r;
@@ -269,6 +281,14 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
     for (int j = 0; j < n; ++j)
         pivotRow[j] *= inverse;
     Released[sp] *= inverse;
+    EdgeStale[sp] = true;
+    // A sparse pivot row updates only its own columns.
+    std::array<int, LpMaxColumns + 1> used{};
+    int usedCount = 0;
+    for (int j = 0; j < n; ++j)
+        if (pivotRow[j] != 0 || j == s)
+            used[static_cast<std::size_t>(usedCount++)] = j;
+    const bool sparse = 2 * usedCount < n;
     for (int i = 0; i <= rows; ++i) {
         if (i == p)
             continue;
@@ -278,10 +298,18 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
         if (old == 0)
             continue;
         row[s] = 0;
-        for (int j = 0; j < n; ++j)
-            row[j] -= pivotRow[j] * old;
-        if (i > 0)
+        if (sparse)
+            for (int k = 0; k < usedCount; ++k) {
+                const int j = used[static_cast<std::size_t>(k)];
+                row[j] -= pivotRow[j] * old;
+            }
+        else
+            for (int j = 0; j < n; ++j)
+                row[j] -= pivotRow[j] * old;
+        if (i > 0) {
             Released[static_cast<std::size_t>(i)] -= Released[sp] * old;
+            EdgeStale[static_cast<std::size_t>(i)] = true;
+        }
     }
 }
 
