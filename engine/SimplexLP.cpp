@@ -22,10 +22,6 @@ namespace {
 // index, which cannot cycle, until an exchange makes progress again.
 constexpr int DegenerateRunBeforeSmallestIndex = 10;
 
-// Released parts of right sides closer to 0 than this are rounding noise:
-// the entries of the basis inverse they are sums of lie near 1.
-constexpr long double ReleasedNoise = 1e-9L;
-
 // The ratio of a column that cannot enter.
 constexpr long double NoRatio = 1e100L;
 
@@ -40,6 +36,10 @@ TLpWork Work{};
 // never bind. Kept apart, the finite parts lose nothing to it, and a release
 // can be made or undone in the basis at hand.
 std::array<double, LpMaxRows + 1> Released{};
+// Each row's steepest-edge weight (EdgeWeight) as last computed, and whether
+// an exchange has changed the row since.
+std::array<double, LpMaxRows + 1> EdgeWeights{};
+std::array<bool, LpMaxRows + 1> EdgeStale{};
 
 // Which variable stands in each row and each column of the tableau:
 // material slot j is j, the slack of row r is -r.
@@ -163,6 +163,8 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
     for (int j = 1; j <= columns; ++j)
         MaterialTable[j].LpAmount = 0;
     Released.fill(0);
+    EdgeWeights.fill(1); // the slack basis is its own inverse
+    EdgeStale.fill(false);
     if (release > 0)
         ReleaseBlock(release, 1, labels, rows, columns);
 }
@@ -198,9 +200,7 @@ double EdgeWeight(int r, int columns, const TLpLabels& labels, const std::array<
 int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
 {
     std::array<double, LpMaxColumns + 1> slack{}; // 1 under the slack columns
-    if (!smallestIndex)
-        for (int j = 1; j <= columns; ++j)
-            slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+    bool slackKnown = false;
     long double best = 0;
     bool beyondBound = false; // the best row is violated by its released part
     int p = 0;
@@ -208,8 +208,10 @@ int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
         const auto sr = static_cast<std::size_t>(r);
         const long double released = Released[sr];
         const long double rhs = Work[sr][0];
-        const bool beyond = released + ReleasedNoise < 0;
-        if (!beyond && (released > ReleasedNoise || !(rhs + LpTolerance < 0)))
+        // The released part is a sum of entries of the basis inverse, and
+        // is 0 within the tolerance of those entries.
+        const bool beyond = released + LpTolerance < 0;
+        if (!beyond && (released > LpTolerance || !(rhs + LpTolerance < 0)))
             continue;
         if (smallestIndex) {
             if (p == 0 || Order(labels.Row[sr]) < Order(labels.Row[static_cast<std::size_t>(p)]))
@@ -218,8 +220,16 @@ int PivotRow(int rows, int columns, const TLpLabels& labels, bool smallestIndex)
         }
         if (beyondBound && !beyond)
             continue;
+        if (EdgeStale[sr]) {
+            if (!slackKnown)
+                for (int j = 1; j <= columns; ++j)
+                    slack[static_cast<std::size_t>(j)] = labels.Column[static_cast<std::size_t>(j)] < 0 ? 1 : 0;
+            slackKnown = true;
+            EdgeWeights[sr] = EdgeWeight(r, columns, labels, slack);
+            EdgeStale[sr] = false;
+        }
         const long double v = beyond ? released : rhs;
-        const long double score = v * v / EdgeWeight(r, columns, labels, slack);
+        const long double score = v * v / EdgeWeights[sr];
         if ((beyond && !beyondBound) || score > best * (1 + LpTolerance)) {
             best = score;
             p = r;
@@ -271,6 +281,14 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
     for (int j = 0; j < n; ++j)
         pivotRow[j] *= inverse;
     Released[sp] *= inverse;
+    EdgeStale[sp] = true;
+    // A sparse pivot row updates only its own columns.
+    std::array<int, LpMaxColumns + 1> used{};
+    int usedCount = 0;
+    for (int j = 0; j < n; ++j)
+        if (pivotRow[j] != 0 || j == s)
+            used[static_cast<std::size_t>(usedCount++)] = j;
+    const bool sparse = 2 * usedCount < n;
     for (int i = 0; i <= rows; ++i) {
         if (i == p)
             continue;
@@ -280,10 +298,18 @@ void Exchange(int p, int s, int rows, int columns, TLpLabels& labels)
         if (old == 0)
             continue;
         row[s] = 0;
-        for (int j = 0; j < n; ++j)
-            row[j] -= pivotRow[j] * old;
-        if (i > 0)
+        if (sparse)
+            for (int k = 0; k < usedCount; ++k) {
+                const int j = used[static_cast<std::size_t>(k)];
+                row[j] -= pivotRow[j] * old;
+            }
+        else
+            for (int j = 0; j < n; ++j)
+                row[j] -= pivotRow[j] * old;
+        if (i > 0) {
             Released[static_cast<std::size_t>(i)] -= Released[sp] * old;
+            EdgeStale[static_cast<std::size_t>(i)] = true;
+        }
     }
 }
 
@@ -390,7 +416,15 @@ int32_t SolveLP(int32_t release)
     ResetAttempt(labels, release, rows, columns);
 
     for (;;) {
-        const int p = RunAttempt(rows, columns, labels);
+        int p = RunAttempt(rows, columns, labels);
+        if (p < 0 && released > 0) {
+            // Rounding can stall an attempt that goes on from an earlier
+            // basis: it is made again from the slack basis.
+            LoadWork(scaling, rows, columns);
+            ResetAttempt(labels, release, rows, columns);
+            ReleaseBlock(released, 1, labels, rows, columns);
+            p = RunAttempt(rows, columns, labels);
+        }
         if (p == 0) {
             StoreSolution(labels, scaling, rows);
             long double cost = 0;

@@ -586,6 +586,40 @@ TEST(SimplexRelease, FirstBlockWhoseReleaseAloneMeetsTheRowsIsTheOneReleased)
     EXPECT_GT(released, 20);
 }
 
+TEST(SimplexRelease, PassOfTheScrapOnlyTaskIsMetByTheReleaseGlpkFinds)
+{
+    // A programme of the optimiser's shape where a release that went on from
+    // the failed attempt's basis once stalled on rounding. GLPK's exact
+    // simplex (glp_exact) meets it after the same automatic release at a
+    // cost of 32870.3617328025.
+    std::ifstream in(std::filesystem::path(FERROLYT_FIXTURES) / "linear-programmes" / "scrap-only-pass.txt");
+    std::string line;
+    std::getline(in, line); // the description
+    std::string tag;
+    int rows = 0, columns = 0, blocks = 0, release = 0;
+    in >> tag >> rows >> columns >> blocks >> release;
+    ASSERT_EQ(tag, "LP");
+    ResetModel();
+    for (auto& row : LpTableau)
+        row.fill(0);
+    MaterialCount = columns;
+    ConstraintBlockCount = 0;
+    LpRowCount = 0;
+    for (int b = 0; b < blocks; ++b) {
+        int first = 0, last = 0;
+        in >> first >> last;
+        ASSERT_EQ(first, LpRowCount + 1);
+        AddConstraintBlock("block", ckMaterialMass, 1, last - first + 1);
+    }
+    ASSERT_EQ(LpRowCount, rows);
+    for (int r = 0; r <= rows; ++r)
+        for (int j = 0; j <= columns; ++j)
+            in >> LpTableau[r][j];
+    ASSERT_TRUE(in);
+    ASSERT_EQ(SolveLP(release), lpMetReleased);
+    EXPECT_NEAR(static_cast<double>(-LpTableau[0][0]), 32870.3617328025, 1e-7 * 32870.36);
+}
+
 TEST(SimplexGuards, TableauBeyondItsRoomIsNotSolved)
 {
     Tableau({1}, {{-1, -1}});
