@@ -1,3 +1,4 @@
+#include "SphereDetail.h"
 #include "ViewCamera.h"
 #include "ViewportFit.h"
 
@@ -172,4 +173,38 @@ TEST(ViewportLetterbox, EmptyAreaNeverDivides)
     EXPECT_FLOAT_EQ(ViewAspectFor(300, 40, 40, 1.25f), 1.25f);
     EXPECT_FLOAT_EQ(ViewAspectFor(0, 400, 40, 1.25f), 1.25f);
     EXPECT_FLOAT_EQ(ViewAspectFor(720, 400, 40), 2.0f);
+}
+
+TEST(SphereDetail, FacetsFollowTheSizeOnTheScreen)
+{
+    // Large spheres keep the full 24 x 24; smaller ones get the coarsest
+    // facets whose silhouette stays within half a pixel of the circle.
+    const std::array<std::pair<double, int>, 7> cases = {
+        {{200, 24}, {60, 24}, {40, 24}, {20, 16}, {10, 12}, {3, 8}, {INFINITY, 24}}};
+    for (const auto& [pixels, slices] : cases) {
+        const TSphereFacets f = SphereFacets[SphereDetailLevel(pixels)];
+        EXPECT_EQ(f.Slices, slices) << pixels << " px";
+        if (pixels <= 58) {
+            EXPECT_LE(SilhouetteError(f, pixels), 0.5) << pixels << " px";
+        }
+    }
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(60)].Stacks, 24);  // up close: the sphere as it always was
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(40)].Stacks, 12);
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(NAN)].Stacks, 24);
+    // The silhouette of n slices is a regular polygon: its sagitta r (1 - cos(pi/n)).
+    EXPECT_NEAR(SilhouetteError({24, 24}, 100), 100 * (1 - std::cos(M_PI / 24)), 1e-12);
+    EXPECT_NEAR(SilhouetteError({8, 4}, 100), 100 * (1 - std::cos(M_PI / 8)), 1e-12);
+}
+
+TEST(SphereDetail, ProjectedRadiusFromTheCamera)
+{
+    // Perspective of 30 degrees over 720 pixels: a radius r at distance d
+    // spans r * 360 / (d tan 15 deg) pixels.
+    TCamera cam;
+    const double atStart = ProjectedRadius(cam.Matrix(), 0, 0, 0, 0.5, 720, 30);
+    EXPECT_NEAR(atStart, 0.5 * 360 / (14 * std::tan(M_PI / 12)), 1e-3);
+    EXPECT_NEAR(ProjectedRadius(cam.Matrix(), 3, -2, 7, 0.5, 720, 30), 2 * atStart, 1e-3);
+    EXPECT_TRUE(std::isinf(ProjectedRadius(cam.Matrix(), 0, 0, 20, 0.5, 720, 30)));  // behind the eye
+    Press(cam, TCameraKey::Up, 4);  // two units closer
+    EXPECT_NEAR(ProjectedRadius(cam.Matrix(), 0, 0, 0, 0.5, 720, 30), atStart * 14 / 12, 1e-3);
 }
