@@ -40,4 +40,20 @@ double ProjectedRadius(const TMatrix4& camera, double x, double y, double z, dou
     return radius * (viewportHeight / 2.0) / (depth * std::tan(fovDegrees * Pi / 360.0));
 }
 
+bool SphereInView(const TMatrix4& camera, double x, double y, double z, double radius, double fovDegrees,
+                  double aspect, double nearPlane, double farPlane)
+{
+    const double ex = camera[0] * x + camera[4] * y + camera[8] * z + camera[12];
+    const double ey = camera[1] * x + camera[5] * y + camera[9] * z + camera[13];
+    const double depth = -(camera[2] * x + camera[6] * y + camera[10] * z + camera[14]);
+    if (depth + radius < nearPlane || depth - radius > farPlane)
+        return false;
+    // The side planes pass through the eye; a sphere is outside one when
+    // its centre lies farther than its radius beyond it.
+    const double ty = std::tan(fovDegrees * Pi / 360.0), tx = ty * aspect;
+    auto beyond = [&](double across, double t) { return (std::fabs(across) - t * depth) / std::sqrt(1 + t * t) > radius; };
+    // NaN from a broken camera or position draws the sphere rather than hide it.
+    return !(beyond(ex, tx) || beyond(ey, ty));
+}
+
 } // namespace ferrolyt::particles

@@ -36,4 +36,10 @@ double SilhouetteError(const TSphereFacets& facets, double radiusPixels);
 double ProjectedRadius(const TMatrix4& camera, double x, double y, double z, double radius, int viewportHeight,
                        double fovDegrees);
 
+// Whether any of a sphere lies inside the view: the perspective of
+// fovDegrees vertically with the given width / height, between the near
+// and far planes. A sphere wholly outside need not be drawn.
+bool SphereInView(const TMatrix4& camera, double x, double y, double z, double radius, double fovDegrees,
+                  double aspect, double nearPlane, double farPlane);
+
 } // namespace ferrolyt::particles

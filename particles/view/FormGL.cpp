@@ -40,6 +40,7 @@ Qt::WindowStates savedState = Qt::WindowMaximized;
 
 constexpr int FrameIntervalMs = 20;
 constexpr double FieldOfViewDegrees = 30;
+constexpr double NearPlane = 1, FarPlane = 50;
 // Lists 1..5 (frame start, the three spheres, the scenery), then the sphere
 // geometry of each type at each level of detail.
 constexpr int ListCount = 5 + 3 * int(SphereFacets.size());
@@ -510,14 +511,15 @@ void TFormGL::FormPaint()
     glViewport(viewport_.X, viewport_.Y, viewport_.W, viewport_.H);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(FieldOfViewDegrees, viewAspect_, 1, 50);
+    gluPerspective(FieldOfViewDegrees, viewAspect_, NearPlane, FarPlane);
     glMultMatrixf(camera_.Matrix().data());
     glMatrixMode(GL_MODELVIEW);
     glClearColor(0, 0, 0, 1);
     glCallList(listBase_);
     // The spheres type by type, so that each texture is bound once a frame,
-    // each with the facets its size on the screen needs. Their back faces
-    // lie behind their front ones: culled, they cost nothing to draw.
+    // each with the facets its size on the screen needs, and none that lies
+    // wholly outside the view. Their back faces lie behind their front
+    // ones: culled, they cost nothing to draw.
     glEnable(GL_CULL_FACE);
     for (int t = 1; t <= 3; ++t) {
         glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
@@ -525,9 +527,13 @@ void TFormGL::FormPaint()
             TBall& ball = model_->Balls[i];
             if ((ball.BallType >= 1 && ball.BallType <= 3 ? ball.BallType : 1) != t)
                 continue;
-            ApplyBallTransform(ball);
-            const double pixels = ProjectedRadius(camera_.Matrix(), ball.X, ball.Y, ball.Z, listRadii_[t - 1],
-                                                  viewport_.H, FieldOfViewDegrees);
+            ApplyBallTransform(ball);  // the spin turns on out of sight too
+            const double radius = listRadii_[t - 1];
+            if (!SphereInView(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, FieldOfViewDegrees, viewAspect_,
+                              NearPlane, FarPlane))
+                continue;
+            const double pixels =
+                ProjectedRadius(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, viewport_.H, FieldOfViewDegrees);
             glCallList(DetailList(t, SphereDetailLevel(pixels)));
         }
     }

@@ -208,3 +208,24 @@ TEST(SphereDetail, ProjectedRadiusFromTheCamera)
     Press(cam, TCameraKey::Up, 4);  // two units closer
     EXPECT_NEAR(ProjectedRadius(cam.Matrix(), 0, 0, 0, 0.5, 720, 30), atStart * 14 / 12, 1e-3);
 }
+
+TEST(SphereDetail, SpheresOutsideTheViewAreLeftOut)
+{
+    // From the start position (eye at z = 14 looking along -z), 30 degrees
+    // vertically, twice as wide: the side planes at |y| = 0.268 d and
+    // |x| = 0.536 d at depth d.
+    TCamera cam;
+    auto in = [&](double x, double y, double z, double r) {
+        return SphereInView(cam.Matrix(), x, y, z, r, 30, 2, 1, 50);
+    };
+    EXPECT_TRUE(in(0, 0, 0, 0.5));
+    EXPECT_TRUE(in(0, 3.9, 0, 0.5));   // 14 tan 15 deg = 3.75 at the centre's depth: it reaches in
+    EXPECT_FALSE(in(0, 4.5, 0, 0.5));  // wholly above
+    EXPECT_TRUE(in(7.9, 0, 0, 0.5));
+    EXPECT_FALSE(in(8.5, 0, 0, 0.5));  // wholly to the right of 7.5
+    EXPECT_FALSE(in(0, 0, 13.6, 0.3)); // in front of the near plane
+    EXPECT_TRUE(in(0, 0, 13.6, 0.7));
+    EXPECT_FALSE(in(0, 0, -37, 0.5));  // beyond the far plane
+    EXPECT_FALSE(in(0, 0, 20, 0.5));   // behind the eye
+    EXPECT_TRUE(in(NAN, 0, 0, 0.5));   // drawn rather than lost
+}
