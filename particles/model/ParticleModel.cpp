@@ -37,7 +37,32 @@ std::int64_t CellsOnAxis(double L, double d)
 
 std::int64_t AtLeastZero(std::int64_t v) { return v < 0 ? 0 : v; }
 
+// A soft pair's energy is positive everywhere outside the barrier (its tail
+// beyond r = 50 is below 1e-11); a particle whose U is below this has a
+// partner inside the barrier.
+constexpr double FallenEnergy = -1e-3;
+
 } // namespace
+
+TBarrier SoftBarrier()
+{
+    static const TBarrier barrier = [] {
+        // Newton's method on f(r) = 0 from r = 1.6.
+        double r = 1.6, u = 0, f = 0;
+        for (int k = 0; k < 50; ++k) {
+            double u1, f1;
+            SoftPotential(r, u, f);
+            SoftPotential(r + 1e-7, u1, f1);
+            const double next = r - f / ((f1 - f) / 1e-7);
+            if (std::fabs(next - r) < 1e-15)
+                break;
+            r = next;
+        }
+        SoftPotential(r, u, f);
+        return TBarrier{r, u};
+    }();
+    return barrier;
+}
 
 // --- Lattice --------------------------------------------------------------------
 
@@ -582,6 +607,50 @@ void ParticleModel::Halt(const std::string& why)
     ShowMessage(SetupCaption, why);
 }
 
+void ParticleModel::UndoStep()
+{
+    for (int i = 0; i < NBalls; ++i) {
+        TBall& b = Balls[i];
+        const Snapshot& s = snapshot_[i];
+        b.X = s.X;
+        b.Y = s.Y;
+        b.Z = s.Z;
+        for (int k = 0; k < 3; ++k) {
+            b.V[k] = s.V[k];
+            b.Vh[k] = s.Vh[k];
+            b.F[k] = 0;
+        }
+        b.U = b.PairVirial = 0;
+    }
+}
+
+std::string ParticleModel::SoftRunInsane(double kineticKT) const
+{
+    // The soft potential has no core: a pair that passes the top of its
+    // barrier falls together without limit, and the energy it frees heats
+    // the rest. Both signs are caught at the first step that shows them.
+    const TBarrier barrier = SoftBarrier();
+    char text[400];
+    if (kineticKT > barrier.Height) {
+        std::snprintf(text, sizeof text,
+                      "The kinetic temperature kT = %.4g has risen above the height of the pair potential's barrier "
+                      "(%.3f): the particles pass it and, as the potential has no repulsive core, fall together. "
+                      "The last step was undone and the run stops (frame %llu).",
+                      kineticKT, barrier.Height, static_cast<unsigned long long>(FrameCounter + 1));
+        return text;
+    }
+    for (int i = 0; i < NBalls; ++i)
+        if (Balls[i].U < FallenEnergy) {
+            std::snprintf(text, sizeof text,
+                          "Particle %d has come closer to another than the pair potential's barrier (r = %.2f) and, "
+                          "as the potential has no repulsive core, falls into it (its potential energy is %.4g). "
+                          "The last step was undone and the run stops (frame %llu).",
+                          i + 1, barrier.R, Balls[i].U, static_cast<unsigned long long>(FrameCounter + 1));
+            return text;
+        }
+    return {};
+}
+
 bool ParticleModel::Step()
 {
     const int n = NBalls;
@@ -630,25 +699,19 @@ bool ParticleModel::Step()
         xi += (Dt / ThermostatQ) * (W - 3 * n * SysT);
         finite = Finite(xi);
     }
+    std::string why;
+    char text[300];
     if (!finite) {
-        for (int i = 0; i < n; ++i) {
-            TBall& b = Balls[i];
-            const Snapshot& s = snapshot_[i];
-            b.X = s.X;
-            b.Y = s.Y;
-            b.Z = s.Z;
-            for (int k = 0; k < 3; ++k) {
-                b.V[k] = s.V[k];
-                b.Vh[k] = s.Vh[k];
-                b.F[k] = 0;
-            }
-            b.U = b.PairVirial = 0;
-        }
-        char text[200];
         std::snprintf(text, sizeof text,
                       "The particles' state is no longer finite (frame %llu); the last step was undone and the run stops.",
                       static_cast<unsigned long long>(FrameCounter + 1));
-        Halt(text);
+        why = text;
+    } else if (InteractionOn) {
+        why = SoftRunInsane(W / (3 * n));
+    }
+    if (!why.empty()) {
+        UndoStep();
+        Halt(why);
         return false;
     }
     for (int t = 1; t <= 3; ++t) {
@@ -710,7 +773,10 @@ bool ParticleModel::DoSteps()
         SumK += K;
         TargetKT = (2.0 / 3.0) * SumK / NBalls / double(FrameCounter);
     }
-    TotalEnergy = K + U;
+    // NVE holds its energy: a frame whose U exceeds it stops the particles,
+    // and the run goes on at that energy instead of taking U as its new one.
+    if (!(Ensemble == TEnsemble::NVE && Finite(TotalEnergy)))
+        TotalEnergy = K + U;
     SumE += TotalEnergy;
     FrameK = K;
     FrameU = U;
@@ -746,6 +812,13 @@ bool ParticleModel::DoSteps()
 
 bool ParticleModel::SetEnsemble(TEnsemble ensemble)
 {
+    if (ensemble != TEnsemble::NoI && !InteractionOn) {
+        const std::string why = PairInsideBarrier();
+        if (!why.empty()) {
+            ShowMessage(SetupCaption, why);
+            return false;
+        }
+    }
     if (ensemble == TEnsemble::NVT && !(Finite(SysT) && SysT >= 0)) {
         if (!(Finite(TargetKT) && TargetKT > 0))
             return false;
@@ -755,6 +828,27 @@ bool ParticleModel::SetEnsemble(TEnsemble ensemble)
     Ensemble = ensemble;
     InteractionOn = ensemble != TEnsemble::NoI;
     return true;
+}
+
+std::string ParticleModel::PairInsideBarrier() const
+{
+    const double rb = SoftBarrier().R;
+    for (int i = 1; i < NBalls; ++i)
+        for (int j = 0; j < i; ++j) {
+            double dx, dy, dz;
+            PairDelta(Balls[i], Balls[j], dx, dy, dz);
+            const double r2 = (dx * dx + dy * dy) + dz * dz;
+            if (r2 < rb * rb) {
+                char text[400];
+                std::snprintf(text, sizeof text,
+                              "Particles %d and %d are %.3g apart, closer than the barrier of the pair potential "
+                              "(r = %.2f); as it has no repulsive core they would fall together. The run goes on "
+                              "without interaction: give the spheres radii of at least %.2f, or more room.",
+                              j + 1, i + 1, std::sqrt(r2), rb, rb / 2);
+                return text;
+            }
+        }
+    return {};
 }
 
 void ParticleModel::Accelerate()

@@ -49,6 +49,13 @@ inline constexpr double PotentialC = 0.5;
 // repulsive core: below r = 1.6 it falls to minus infinity.
 inline void SoftPotential(double r, double& u, double& f);
 
+// The top of the soft potential's repulsive barrier: f(R) = 0 near r = 1.6,
+// where u = Height. Inside it the attraction -C/r^6 wins.
+struct TBarrier {
+    double R, Height;
+};
+TBarrier SoftBarrier();
+
 struct TBallTypeRecord {
     double Radius = 0.5;
     double Mass = 1.0;
@@ -150,8 +157,10 @@ public:
     // The total pressure: written by the statistics tick and by the batch run.
     double Pressure = 0;
 
-    // Set when a step produced a value that is not finite: the step was
-    // undone and DoSteps does nothing until the next SetupParticles.
+    // Set when a step produced a value that is not finite, or a soft run
+    // left its sane range (kinetic kT above the barrier's height, a particle
+    // fallen inside the barrier): the step was undone and DoSteps does
+    // nothing until the next SetupParticles.
     bool Halted = false;
     std::string HaltMessage;
 
@@ -191,7 +200,9 @@ public:
 
     // Switches the ensemble (Xi := 0; InteractionOn follows). NVT without a
     // given kT takes the current running-mean kT as its target; false (and
-    // nothing changes) when there is none yet.
+    // nothing changes) when there is none yet. From hard spheres to the soft
+    // potential: false, with a message, while two particles are closer than
+    // the potential's barrier (they would fall together at once).
     bool SetEnsemble(TEnsemble ensemble);
     // "+" and "-": NVE energy +-0.01, NVK kT and NVT target x or / 1.1, NoI velocities x 1.1 or / 1.1.
     void Accelerate();
@@ -255,6 +266,10 @@ private:
     void PairDelta(const TBall& a, const TBall& b, double& dx, double& dy, double& dz) const;
     double MinImage(double d, int axis) const;
     void Halt(const std::string& why);
+    void UndoStep();
+    // Why a soft run cannot go on (empty when it can).
+    std::string SoftRunInsane(double kineticKT) const;
+    std::string PairInsideBarrier() const;
     double FrameKinetic();
     void UpdateTotals();
 

@@ -6,6 +6,7 @@
 #include "ParticleKeys.h"
 #include "ParticleMessages.h"
 #include "ParticleStats.h"
+#include "SphereDetail.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -38,6 +39,11 @@ namespace {
 Qt::WindowStates savedState = Qt::WindowMaximized;
 
 constexpr int FrameIntervalMs = 20;
+constexpr double FieldOfViewDegrees = 30;
+constexpr double NearPlane = 1, FarPlane = 50;
+// Lists 1..5 (frame start, the three spheres, the scenery), then the sphere
+// geometry of each type at each level of detail.
+constexpr int ListCount = 5 + 3 * int(SphereFacets.size());
 constexpr int StatisticsIntervalMs = 1000;
 constexpr int BarHeight = 20;
 // The loop without drawing returns to the event loop this often.
@@ -324,7 +330,7 @@ void TFormGL::InitGL()
     }
     camera_.Rebuild();
     aspectPending_ = true;
-    listBase_ = glGenLists(5);
+    listBase_ = glGenLists(ListCount);
     glReady_ = true;
     BuildLists();
     ShowCameraStatus();
@@ -336,7 +342,7 @@ void TFormGL::DoneGL()
     if (!glReady_)
         return;
     if (listBase_)
-        glDeleteLists(listBase_, 5);
+        glDeleteLists(listBase_, ListCount);
     listBase_ = 0;
     GLuint names[6];
     for (int k = 0; k < 6; ++k)
@@ -383,16 +389,23 @@ void TFormGL::BuildLists()
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glEndList();
-    // 2..4: the spheres of the three types.
+    // The sphere geometry of each type at each level of detail, and 2..4:
+    // the spheres of the three types (texture and the finest geometry).
     GLUquadric* quadric = gluNewQuadric();
     gluQuadricTexture(quadric, GL_TRUE);
     gluQuadricNormals(quadric, GLU_SMOOTH);
     for (int t = 1; t <= 3; ++t) {
         const double radius = model_->BallTypes[t].Radius;
         listRadii_[t - 1] = radius;
+        for (int level = 0; level < int(SphereFacets.size()); ++level) {
+            glNewList(DetailList(t, level), GL_COMPILE);
+            const TSphereFacets f = SphereFacets[level];
+            gluSphere(quadric, std::isfinite(radius) && radius > 0 ? radius : 0.5, f.Slices, f.Stacks);
+            glEndList();
+        }
         glNewList(listBase_ + t, GL_COMPILE);
         glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
-        gluSphere(quadric, std::isfinite(radius) && radius > 0 ? radius : 0.5, 24, 24);
+        glCallList(DetailList(t, 0));
         glLoadIdentity();
         glEndList();
     }
@@ -498,17 +511,34 @@ void TFormGL::FormPaint()
     glViewport(viewport_.X, viewport_.Y, viewport_.W, viewport_.H);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(30, viewAspect_, 1, 50);
+    gluPerspective(FieldOfViewDegrees, viewAspect_, NearPlane, FarPlane);
     glMultMatrixf(camera_.Matrix().data());
     glMatrixMode(GL_MODELVIEW);
     glClearColor(0, 0, 0, 1);
     glCallList(listBase_);
-    for (int i = 0; i < model_->NBalls; ++i) {
-        TBall& ball = model_->Balls[i];
-        ApplyBallTransform(ball);
-        const int t = ball.BallType >= 1 && ball.BallType <= 3 ? ball.BallType : 1;
-        glCallList(listBase_ + t);
+    // The spheres type by type, so that each texture is bound once a frame,
+    // each with the facets its size on the screen needs, and none that lies
+    // wholly outside the view. Their back faces lie behind their front
+    // ones: culled, they cost nothing to draw.
+    glEnable(GL_CULL_FACE);
+    for (int t = 1; t <= 3; ++t) {
+        glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
+        for (int i = 0; i < model_->NBalls; ++i) {
+            TBall& ball = model_->Balls[i];
+            if ((ball.BallType >= 1 && ball.BallType <= 3 ? ball.BallType : 1) != t)
+                continue;
+            ApplyBallTransform(ball);  // the spin turns on out of sight too
+            const double radius = listRadii_[t - 1];
+            if (!SphereInView(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, FieldOfViewDegrees, viewAspect_,
+                              NearPlane, FarPlane))
+                continue;
+            const double pixels =
+                ProjectedRadius(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, viewport_.H, FieldOfViewDegrees);
+            glCallList(DetailList(t, SphereDetailLevel(pixels)));
+        }
     }
+    glDisable(GL_CULL_FACE);
+    glLoadIdentity();
     if (showScenery_)
         glCallList(listBase_ + 4);
     ++framesDrawn_;

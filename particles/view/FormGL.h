@@ -110,6 +110,7 @@ private:
     void InitGL();
     void DoneGL();
     void BuildLists();
+    unsigned DetailList(int type, int level) const { return listBase_ + 5 + unsigned(3 * level + type - 1); }
     void LoadTexture(int slot, const char* name, bool scrambled);
     void ApplyBallTransform(TBall& ball);
     void FormPaint();

@@ -10,6 +10,7 @@
 #include <tuple>
 
 using namespace ferrolyt::particles;
+using ferrolyt::particles::testing::ControlDefaults;
 using ferrolyt::particles::testing::Model;
 using ferrolyt::particles::testing::OneType;
 using ferrolyt::particles::testing::SoftGas;
@@ -49,18 +50,86 @@ ParticleParams GoodParams()
 
 TEST(Guards, TwoParticlesAtOnePointGiveNoNaN)
 {
+    // Hard spheres run on; the soft potential pulls the two together and the
+    // run stops at once, in a finite state.
     for (auto kernel : {ParticleModel::Kernel::Reference, ParticleModel::Kernel::Fast})
         for (TEnsemble e : {TEnsemble::NoI, TEnsemble::NVK}) {
             Model m;
             SoftGas(*m, e);
             m->SetKernel(kernel);
             ASSERT_TRUE(m->SetupParticles());
+            ASSERT_TRUE(m->DoSteps());
             TBall &a = m->Balls[0], &b = m->Balls[1];
             std::tie(b.X, b.Y, b.Z) = std::tie(a.X, a.Y, a.Z);
-            ASSERT_TRUE(m->DoSteps());
+            EXPECT_EQ(m->DoSteps(), e == TEnsemble::NoI);
             EXPECT_TRUE(StateFinite(*m));
-            EXPECT_FALSE(m->Halted);
+            EXPECT_EQ(m->Halted, e != TEnsemble::NoI);
         }
+}
+
+TEST(Guards, SoftRunStopsAsSoonAsItLeavesTheSaneRange)
+{
+    // The soft potential has no core: inside its barrier (r = 1.6, u = 0.195)
+    // a pair falls together and heats the rest without limit.
+    const TBarrier barrier = SoftBarrier();
+    ASSERT_NEAR(barrier.R, 1.6, 0.01);
+    ASSERT_NEAR(barrier.Height, 0.195, 0.001);
+    for (bool hot : {false, true}) {
+        SCOPED_TRACE(hot ? "kT above the barrier" : "a pair inside the barrier");
+        Model m;
+        SoftGas(*m, TEnsemble::NVK);
+        ASSERT_TRUE(m->SetupParticles());
+        ASSERT_TRUE(m->DoSteps());
+        if (hot) {
+            m->TargetKT = 0.25;  // as after "+" pressed often enough
+        } else {
+            PlaceAtRest(m->Balls[0], 0);
+            PlaceAtRest(m->Balls[1], 1.3);
+        }
+        int frames = 0;
+        while (frames < 100 && m->DoSteps())
+            ++frames;
+        EXPECT_LE(frames, 1);
+        EXPECT_TRUE(m->Halted);
+        ASSERT_EQ(m.messages.size(), 1u);
+        EXPECT_NE(m.messages[0].find(hot ? "kinetic temperature" : "barrier"), std::string::npos) << m.messages[0];
+        EXPECT_TRUE(StateFinite(*m));
+        for (int i = 0; i < m->NBalls; ++i)  // stopped before anything ran away
+            EXPECT_LT(std::hypot(m->Balls[i].Vh[0], m->Balls[i].Vh[1], m->Balls[i].Vh[2]), 3) << i;
+    }
+}
+
+TEST(Guards, HardSphereRunSwitchesToTheSoftPotentialOnlyOutsideItsBarrier)
+{
+    // The control window's defaults (radius 0.5): spheres in contact are 1
+    // apart, inside the barrier; the switch is refused and the run goes on.
+    Model m;
+    std::string error;
+    ASSERT_TRUE(ReadModelParams(ControlDefaults(), *m, &error)) << error;
+    ASSERT_TRUE(m->SetupParticles());
+    ASSERT_TRUE(m->DoSteps());
+    for (TEnsemble e : {TEnsemble::NVE, TEnsemble::NVK, TEnsemble::NVT}) {
+        EXPECT_FALSE(m->SetEnsemble(e));
+        EXPECT_EQ(m->Ensemble, TEnsemble::NoI);
+        EXPECT_FALSE(m->InteractionOn);
+    }
+    ASSERT_EQ(m.messages.size(), 3u);
+    EXPECT_NE(m.messages[0].find("barrier"), std::string::npos) << m.messages[0];
+    for (int f = 0; f < 100; ++f)
+        ASSERT_TRUE(m->DoSteps());
+
+    // Spheres of radius 1.3 never come that close: every ensemble takes over.
+    for (TEnsemble e : {TEnsemble::NVE, TEnsemble::NVK, TEnsemble::NVT}) {
+        Model soft;
+        SoftGas(*soft, TEnsemble::NoI);
+        ASSERT_TRUE(soft->SetupParticles());
+        for (int f = 0; f < 50; ++f)
+            ASSERT_TRUE(soft->DoSteps());
+        ASSERT_TRUE(soft->SetEnsemble(e));
+        for (int f = 0; f < 2000; ++f)
+            if (!soft->DoSteps()) { ADD_FAILURE() << "ensemble " << int(e) << " frame " << f << ": " << soft->HaltMessage; break; }
+        EXPECT_TRUE(soft.messages.empty());
+    }
 }
 
 TEST(Guards, ZeroKineticEnergyIsNotRescaled)

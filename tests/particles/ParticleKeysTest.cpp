@@ -10,12 +10,12 @@ using namespace ferrolyt::particles;
 
 namespace {
 
-std::unique_ptr<ParticleModel> SmallModel(TEnsemble ensemble)
+std::unique_ptr<ParticleModel> SmallModel(TEnsemble ensemble, double radius = 0.3)
 {
     auto m = std::make_unique<ParticleModel>();
     m->SetMessageSink([](const std::string&, const std::string&) {});
     m->SetKernel(ParticleModel::Kernel::Reference);
-    ferrolyt::particles::testing::OneType(*m, 8, 0.3, 3);
+    ferrolyt::particles::testing::OneType(*m, 8, radius, 3);
     m->SysT = 0.5;
     m->Ensemble = ensemble;
     m->Seed(7);
@@ -68,7 +68,7 @@ TEST(KeyAccelerate, EachEnsembleSpeedsUpItsOwnWay)
 
 TEST(KeyEnsemble, SwitchingSetsInteractionAndClearsFriction)
 {
-    auto m = SmallModel(TEnsemble::NoI);
+    auto m = SmallModel(TEnsemble::NoI, 0.9);  // no pair inside the soft potential's barrier
     m->Xi = 0.3;
     EXPECT_EQ(ApplyKeyCommand(*m, KeyCommandFor(U'e')), TKeyResult::Done);
     EXPECT_EQ(m->Ensemble, TEnsemble::NVE);

@@ -2,6 +2,7 @@
 // Helpers of the particle tests: models made on the heap with fixed seeds,
 // warnings recorded instead of printed, and temporary folders.
 
+#include "ParticleFiles.h"
 #include "ParticleModel.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,16 @@ inline void Measure(ParticleModel& m, int settle, int frames)
             m.ResetStatistics();
         ASSERT_TRUE(m.DoSteps()) << "frame " << f;
     }
+}
+
+// The control window as it first shows: radius 0.5 and 10 particles of
+// each type, box 3 x 3 x 5, no interaction, with the energy grid's cells 0.
+inline ParticleParams ControlDefaults()
+{
+    ParticleParams p;
+    for (auto& row : p.Eps)
+        row.fill("0");
+    return p;
 }
 
 class TempDir {

@@ -339,6 +339,7 @@ TEST(Physics, MicrocanonicalWithPotentialAboveTheEnergyStopsTheParticles)
     EXPECT_EQ(m->FrameK, 0);
     for (int i = 0; i < m->NBalls; ++i)
         EXPECT_EQ(m->Balls[i].Vh[0], 0);
+    EXPECT_EQ(m->TotalEnergy, 0);  // the run keeps its energy, not the frame's U
 }
 
 TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)

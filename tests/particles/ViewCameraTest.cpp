@@ -1,3 +1,4 @@
+#include "SphereDetail.h"
 #include "ViewCamera.h"
 #include "ViewportFit.h"
 
@@ -172,4 +173,59 @@ TEST(ViewportLetterbox, EmptyAreaNeverDivides)
     EXPECT_FLOAT_EQ(ViewAspectFor(300, 40, 40, 1.25f), 1.25f);
     EXPECT_FLOAT_EQ(ViewAspectFor(0, 400, 40, 1.25f), 1.25f);
     EXPECT_FLOAT_EQ(ViewAspectFor(720, 400, 40), 2.0f);
+}
+
+TEST(SphereDetail, FacetsFollowTheSizeOnTheScreen)
+{
+    // Large spheres keep the full 24 x 24; smaller ones get the coarsest
+    // facets whose silhouette stays within half a pixel of the circle.
+    const std::array<std::pair<double, int>, 7> cases = {
+        {{200, 24}, {60, 24}, {40, 24}, {20, 16}, {10, 12}, {3, 8}, {INFINITY, 24}}};
+    for (const auto& [pixels, slices] : cases) {
+        const TSphereFacets f = SphereFacets[SphereDetailLevel(pixels)];
+        EXPECT_EQ(f.Slices, slices) << pixels << " px";
+        if (pixels <= 58) {
+            EXPECT_LE(SilhouetteError(f, pixels), 0.5) << pixels << " px";
+        }
+    }
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(60)].Stacks, 24);  // up close: the sphere as it always was
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(40)].Stacks, 12);
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(NAN)].Stacks, 24);
+    // The silhouette of n slices is a regular polygon: its sagitta r (1 - cos(pi/n)).
+    EXPECT_NEAR(SilhouetteError({24, 24}, 100), 100 * (1 - std::cos(M_PI / 24)), 1e-12);
+    EXPECT_NEAR(SilhouetteError({8, 4}, 100), 100 * (1 - std::cos(M_PI / 8)), 1e-12);
+}
+
+TEST(SphereDetail, ProjectedRadiusFromTheCamera)
+{
+    // Perspective of 30 degrees over 720 pixels: a radius r at distance d
+    // spans r * 360 / (d tan 15 deg) pixels.
+    TCamera cam;
+    const double atStart = ProjectedRadius(cam.Matrix(), 0, 0, 0, 0.5, 720, 30);
+    EXPECT_NEAR(atStart, 0.5 * 360 / (14 * std::tan(M_PI / 12)), 1e-3);
+    EXPECT_NEAR(ProjectedRadius(cam.Matrix(), 3, -2, 7, 0.5, 720, 30), 2 * atStart, 1e-3);
+    EXPECT_TRUE(std::isinf(ProjectedRadius(cam.Matrix(), 0, 0, 20, 0.5, 720, 30)));  // behind the eye
+    Press(cam, TCameraKey::Up, 4);  // two units closer
+    EXPECT_NEAR(ProjectedRadius(cam.Matrix(), 0, 0, 0, 0.5, 720, 30), atStart * 14 / 12, 1e-3);
+}
+
+TEST(SphereDetail, SpheresOutsideTheViewAreLeftOut)
+{
+    // From the start position (eye at z = 14 looking along -z), 30 degrees
+    // vertically, twice as wide: the side planes at |y| = 0.268 d and
+    // |x| = 0.536 d at depth d.
+    TCamera cam;
+    auto in = [&](double x, double y, double z, double r) {
+        return SphereInView(cam.Matrix(), x, y, z, r, 30, 2, 1, 50);
+    };
+    EXPECT_TRUE(in(0, 0, 0, 0.5));
+    EXPECT_TRUE(in(0, 3.9, 0, 0.5));   // 14 tan 15 deg = 3.75 at the centre's depth: it reaches in
+    EXPECT_FALSE(in(0, 4.5, 0, 0.5));  // wholly above
+    EXPECT_TRUE(in(7.9, 0, 0, 0.5));
+    EXPECT_FALSE(in(8.5, 0, 0, 0.5));  // wholly to the right of 7.5
+    EXPECT_FALSE(in(0, 0, 13.6, 0.3)); // in front of the near plane
+    EXPECT_TRUE(in(0, 0, 13.6, 0.7));
+    EXPECT_FALSE(in(0, 0, -37, 0.5));  // beyond the far plane
+    EXPECT_FALSE(in(0, 0, 20, 0.5));   // behind the eye
+    EXPECT_TRUE(in(NAN, 0, 0, 0.5));   // drawn rather than lost
 }
