@@ -651,10 +651,11 @@ def feo_slag_enthalpy_term(model):
 
     The Taylor-Chipman solubility fixes [O] under iron oxide at every
     temperature, but its slope (121 kJ for FeO(l) = Fe + [O]) belongs to
-    iron-saturated wustite, 18 kJ short of stoichiometric FeO's; the fit of
-    the Fe term over 1500-1700 C carried that slope into the slag's heat.
-    The term keeps the solubility at 1600 C and takes its enthalpy from
-    FeO's formation and heat content (NIST-JANAF)."""
+    iron-saturated wustite; fitted over 1500-1700 C it put the reaction at
+    -202 kJ/mol against -229 from FeO's formation and heat content
+    (NIST-JANAF). The term keeps the solubility at 1600 C and takes its
+    enthalpy from the latter, with the slag model's own mixing term of pure
+    FeO, so that the solver's partial enthalpies give it."""
     H_old, S_old, err = SLAG[model]["Fe"]
     T = T_REF
     aL, bL = ENTHALPY["O"][1]
