@@ -165,6 +165,7 @@ bool THeatReplay::SetUp(int mode)
     ChargedMass = {};
     GasOut = {};
     pendingTemp_ = pendingSample_ = false;
+    scrapHeatOwed_ = 0;
 
     // 1. The task record lends its energy terms to the heat balance.
     savedTaskSlot_ = TaskList.Current + 1;
@@ -250,6 +251,11 @@ void THeatReplay::StepPortion(const THeatLogRecord& r)
     ComputeHeatContents(Settings.ScrapMeltTemp, ScrapMeanMaterial);
     task.Energy = Settings.GasHeatToSystem * r.Gas + Settings.ElectricHeatCoef * r.ElectricEnergy;
     task.Losses = r.LossEnergy;
+    // The net energy first melts, as it would have, the scrap a measurement
+    // let into the bath.
+    const long double paid = std::clamp(task.Energy - task.Losses, 0.0L, scrapHeatOwed_);
+    task.Energy -= paid;
+    scrapHeatOwed_ -= paid;
     // 5.
     StepMelt = std::min(MeltedThisStep(), SolidScrap);
     StepMelt = Settings.AllowCrystallisation ? std::max(StepMelt, -MeltedScrapTotal) : std::max(StepMelt, 0.0L);
@@ -346,7 +352,10 @@ void THeatReplay::CalibrateTemperature(const THeatLogRecord& r)
     Lower().Temperature = tm;
     Upper().Temperature = tm;
     if (mode_ == ConsumptionPortion && SolidScrap > 0) {
-        // A measurement means the bath is liquid: what scrap is left joins it.
+        // A measurement means the bath is liquid: what scrap is left joins it,
+        // at the measured temperature, and owes the heat that takes it there.
+        ComputeHeatContents(measured, ScrapMeanMaterial);
+        scrapHeatOwed_ += SolidScrap * MaterialTable[ScrapMeanMaterial].HeatContent;
         const TMaterialRecord& scrap = MaterialTable[ScrapMeanMaterial];
         for (int k = 0; k < 2; ++k) {
             TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];

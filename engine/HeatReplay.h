@@ -137,6 +137,9 @@ private:
     bool pendingTemp_ = false, pendingSample_ = false;
     int tempError_ = 0, tempErrorAve_ = 0;
     long double sampleError_ = 0, sampleErrorAve_ = 0;
+    // Melting heat, MJ, of the scrap a measurement declared melted, still to
+    // be taken from the energy of the following portion steps.
+    long double scrapHeatOwed_ = 0;
 };
 
 enum class THeatRunResult { Completed, Stopped, Refused };

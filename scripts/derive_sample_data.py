@@ -640,6 +640,40 @@ for sym in SYMS:
     solid = (offset - CP298[sym] * 298.15, CP298[sym], 0.0)
     ENTHALPY[sym] = (solid, (aL, bL), errL)
 
+# Liquid stoichiometric FeO, H(T) - H(298), kJ/mol, at 1773, 1873 and 1973 K
+# (NIST-JANAF via TM93; data-sources/thermodata.md, section 5.2).
+H_FEO_LIQUID = (111.53, 118.35, 125.17)
+
+
+def feo_slag_enthalpy_term(model):
+    """The slag Fe term (H, S, error) whose enthalpy puts Fe(l) + 1/2 O2(298 K) =
+    FeO(pure slag) at the published heat, at unchanged Gibbs energy at T_REF.
+
+    The Taylor-Chipman solubility fixes [O] under iron oxide at every
+    temperature, but its slope (121 kJ for FeO(l) = Fe + [O]) belongs to
+    iron-saturated wustite; fitted over 1500-1700 C it put the reaction at
+    -202 kJ/mol against -229 from FeO's formation and heat content
+    (NIST-JANAF). The term keeps the solubility at 1600 C and takes its
+    enthalpy from the latter, with the slag model's own mixing term of pure
+    FeO, so that the solver's partial enthalpies give it."""
+    H_old, S_old, err = SLAG[model]["Fe"]
+    T = T_REF
+    aL, bL = ENTHALPY["O"][1]
+    x = {"Fe": 0.5, "O": 0.5}
+
+    def g(t):
+        gam = slag_ln_gamma(x, t, model)
+        return gam["Fe"] + gam["O"]
+    mixing = -R * T * T * (g(T + 0.5) - g(T - 0.5))
+    target = 1000.0 * (CHARGE_COMPOUND["Fe"][0] + H_FEO_LIQUID[1]) - std_enthalpy("Fe", T)
+    H = (aL + bL * T + mixing - target) / R - SLAG[model]["O"][0]
+    S = S_old + H_old / T - H / T
+    return H, S, err
+
+
+for _model in (0, 1):
+    SLAG[_model]["Fe"] = feo_slag_enthalpy_term(_model)
+
 
 # ---------------------------------------------------------------------------
 # Writers

@@ -178,6 +178,36 @@ TEST_F(HeatReplayScrapMelting, TheFirstMeasurementMeltsTheRemainingScrap)
     EXPECT_NEAR(ThSystems[0]->Temperature, 1580 + KelvinOffset, 1e-9);
 }
 
+// The scrap a measurement declares melted joined the bath without its heat;
+// the energy of the rows that follow pays that heat before it warms the
+// bath, as it would have melted the scrap. Otherwise a measurement would
+// create the melting heat of every tonne still solid (some 1.3 GJ/t) and
+// the replay would run hot after meltdown.
+TEST_F(HeatReplayScrapMelting, TheMeltingHeatOfScrapAMeasurementMeltsIsPaidByTheNextRows)
+{
+    Settings.FinalTempMode = 1;
+    // The bath after the row that follows the measurement (electric energy
+    // and losses, kWh).
+    auto bathAfter = [&](const std::string& energyAndLosses, long double* owed) {
+        THeatReplay replay;
+        StartReplay(replay, {"0 100 0 0 0 0 0 30000 0 0 0", "2 0 0 0 0 1580 0 0 0 0 0",
+                             "4 " + energyAndLosses + " 0 0 0 0 0 0 0 0"});
+        const long double solid = SolidScrap;
+        EXPECT_TRUE(replay.RunStep());
+        *owed = solid * MaterialTable[ScrapMeanMaterial].HeatContent;
+        EXPECT_TRUE(replay.RunStep());
+        return replay.StepInfo(replay.Row()).TemperatureC;
+    };
+    // As much energy as is lost (0.99 x 2000 kWh) leaves the bath's heat
+    // as it was; the same energy without the loss goes to the scrap.
+    ASSERT_EQ(Settings.ElectricHeatCoef, 0.99);
+    long double owed = 0;
+    const long double unheated = bathAfter("2000 1980", &owed);
+    const long double heated = bathAfter("2000 0", &owed);
+    ASSERT_GT(owed, Settings.ElectricHeatCoef * 2000 * 3.6) << "the row must not pay off all of the heat";
+    EXPECT_NEAR(heated, unheated, 0.5);
+}
+
 using HeatReplayCalibration = HeatReplayBase;
 
 TEST_F(HeatReplayCalibration, MeasurementsSetTheBathTemperatureAndCountTheError)

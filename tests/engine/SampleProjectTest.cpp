@@ -542,15 +542,23 @@ TEST_F(SampleProjectHeatContent, LiquidIronAt1600CarriesThePublishedHeat)
 // per mol of the element burnt:
 //   [C] + 1/2 O2 = {CO}: -110.54 + 52.15 - (32.35 + 22.59) = -119.33
 //   [Si] + O2 = (SiO2):  -910.70 + 110.69 - (91.55 - 131.5) = -760.06
+//   Fe + 1/2 O2 = (FeO):  -272.04 + 118.35 - 75.41 = -229.10
 // from the enthalpies of formation at 298.15 K and the heat contents at
 // 1873 K of CO (NASA Glenn, McBride et al. 2002), SiO2, graphite and Si(l)
-// (NASA Glenn), and the enthalpies of solution of graphite (+22.59 kJ/mol)
-// and liquid silicon (-131.5 kJ/mol) in iron (Sigworth and Elliott 1974).
-// The oxides' enthalpies of mixing in the slag are left out.
+// (NASA Glenn), liquid FeO and liquid Fe (NIST-JANAF, Chase 1998), and the
+// enthalpies of solution of graphite (+22.59 kJ/mol) and liquid silicon
+// (-131.5 kJ/mol) in iron (Sigworth and Elliott 1974). The oxides'
+// enthalpies of mixing in the slag are left out.
 
 using SampleProjectReactionHeats = SampleProjectBase;
 
-TEST_F(SampleProjectReactionHeats, BurningCarbonAndSiliconReleasesThePublishedHeat)
+// An element's partial enthalpy in one phase of a solved system, kJ/mol.
+double PartialHeat(TThSys& sys, const TElementRecord& e, long double TElementRecord::*phase)
+{
+    return static_cast<double>((e.*phase + e.LiquidEnthalpy[0] + sys.Temperature * e.LiquidEnthalpy[1]) / 1000);
+}
+
+TEST_F(SampleProjectReactionHeats, BurningCarbonSiliconAndIronReleasesThePublishedHeat)
 {
     for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
         for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
@@ -563,14 +571,23 @@ TEST_F(SampleProjectReactionHeats, BurningCarbonAndSiliconReleasesThePublishedHe
             ChargeOxide(sys, "Fe", 1, 1, 3.0L);
             ChargeOxide(sys, "Si", 1, 2, 1.0L);
             ASSERT_TRUE(Solve(sys));
-            const long double T = sys.Temperature;
             auto h = [&](const char* symbol, long double TElementRecord::*phase) {
-                const TElementRecord& e = Element(sys, symbol);
-                return static_cast<double>((e.*phase + e.LiquidEnthalpy[0] + T * e.LiquidEnthalpy[1]) / 1000);
+                return PartialHeat(sys, Element(sys, symbol), phase);
             };
             using E = TElementRecord;
             EXPECT_NEAR(h("C", &E::HGas) + h("O", &E::HGas) - h("C", &E::HMetal), -119.33, 0.03 * 119.33);
             EXPECT_NEAR(h("Si", &E::HSlag) + 2 * h("O", &E::HSlag) - h("Si", &E::HMetal), -760.06, 0.03 * 760.06);
+
+            // Iron burnt to its oxide, under a slag of iron oxide alone so
+            // that no mixing enthalpy enters.
+            TThSys& bath = IronBath();
+            ChargeOxide(bath, "Fe", 1, 1, 3.0L);
+            ASSERT_TRUE(Solve(bath));
+            const TElementRecord& fe = Element(bath, "Fe");
+            ASSERT_GT(100 * fe.SlagCompoundFraction, 99.0);
+            EXPECT_NEAR(PartialHeat(bath, fe, &E::HSlag) + PartialHeat(bath, Element(bath, "O"), &E::HSlag) -
+                            PartialHeat(bath, fe, &E::HMetal),
+                        -229.10, 0.03 * 229.10);
         }
     }
 }
