@@ -417,6 +417,10 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
             if (c == r)
                 continue; // the diagonal is read and discarded
             const long double rounded = std::rint(lo); // ties to even
+            // The range lets the "not given" value through, which no table
+            // entry can hold.
+            if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
+                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + " поза межами"});
             (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(rounded);
         }
         if (!refusal.empty())

@@ -213,7 +213,8 @@ TEST_F(SlagFile, FixtureLoadsAndBadFilesKeepTheTable)
     RecordingHost host;
     EXPECT_FALSE(LoadSlagDataFromLines(many, "many.SLG"));
     EXPECT_FALSE(LoadSlagDataFromLines({"t", "Fe 0 1e30"}, "huge.SLG"));
-    EXPECT_EQ(host.warnings.size(), 2u);
+    EXPECT_FALSE(LoadSlagDataFromLines({"t", "Fe 0 -1e20"}, "unset.SLG")); // the "not given" value is no entry
+    EXPECT_EQ(host.warnings.size(), 3u);
     EXPECT_EQ(SlagMatrix, before);
     EXPECT_FALSE(LoadSlagData("missing.SLG"));
     EXPECT_EQ(SlagMatrix, before);
