@@ -191,6 +191,43 @@ TEST(OptimiserRelaxation, SwingBetweenTwoVerticesDiesOut)
     EXPECT_EQ(steady.Floor(), MinRelaxationWeight);
 }
 
+TEST(OptimiserRelaxation, RowsThatJumpBetweenTwoVerticesSettleBetweenThem)
+{
+    // The programme's answer is 10 t below 5 t of the charge and 0 t above:
+    // no weight makes it follow the charge, so the run ends only when the
+    // moves die out, at the jump.
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 4;
+    TRelaxation relaxation;
+    bool converged = false;
+    for (SlpPass = 1; SlpPass <= MaxSlpPasses && !converged; ++SlpPass) {
+        MaterialTable[1].LpAmount = MaterialTable[1].Amount < 5 ? 10 : 0;
+        converged = relaxation.Step(1e-5L);
+    }
+    EXPECT_TRUE(converged);
+    EXPECT_LE(SlpPass, 50);
+    EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), 5, 0.01);
+}
+
+TEST(OptimiserRelaxation, AnEarlySwingDoesNotSlowTheRestOfTheRun)
+{
+    // Three passes swing between 0 and 10 t, then the answer stays at 6 t:
+    // the run must reach it at the pace of a run that never swung.
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 4;
+    TRelaxation relaxation;
+    bool converged = false;
+    for (SlpPass = 1; SlpPass <= MaxSlpPasses && !converged; ++SlpPass) {
+        MaterialTable[1].LpAmount = SlpPass > 3 ? 6 : (SlpPass % 2 == 0 ? 0 : 10);
+        converged = relaxation.Step(1e-5L);
+    }
+    EXPECT_TRUE(converged);
+    EXPECT_LE(SlpPass, 20);
+    EXPECT_EQ(relaxation.Floor(), MinRelaxationWeight);
+}
+
 TEST(OptimiserRelaxation, RowsThatCannotBeMetHalveTheLastMove)
 {
     ResetModel();
