@@ -3,7 +3,6 @@
 // gives, and a changed input must reach the result.
 
 #include "ExtendedMath.h"
-#include "ForwardProblem.h"
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "ThSys.h"
@@ -221,23 +220,6 @@ TEST_F(InteractionCacheSample, OtherElementsAreNotDerivedFromTheFormerOnes)
         ExpectTableEntry(sys.SlagInteraction[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)],
                          FreshEntry(sys, i, k).Slag, i, k);
     }
-}
-
-// Tables kept from one melt must not steer the next: the same task melts
-// to the same bits however many melts came before it.
-TEST_F(InteractionCacheSample, AMeltAgainGivesTheSameBits)
-{
-    const auto melt = [] {
-        EXPECT_TRUE(MeltForward().BothConverged);
-        std::vector<long double> v;
-        for (int k = 0; k < 2; ++k) {
-            const TThSys& s = *ThSystems[static_cast<std::size_t>(k)];
-            v.insert(v.end(), {s.Temperature, s.MetalMass, s.SlagMass, s.GasMass, s.Heat.H[phTotal]});
-        }
-        return v;
-    };
-    const std::vector<long double> first = melt();
-    EXPECT_EQ(melt(), first);
 }
 
 } // namespace
