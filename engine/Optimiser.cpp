@@ -60,17 +60,11 @@ bool TRelaxation::Step(long double tolerance)
     }
     const long double r = std::sqrt(squares) / (1e-6L + lpTotal);
     if (SlpPass > 1 && turn < 0) {
-        steadyPasses_ = 0;
         // At the highest weight a swing that goes on is a jump of the rows
         // between two vertices: only shorter moves end it.
         if (floor_ >= MaxRelaxationWeight)
             reach_ /= 2;
         floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
-    } else if (SlpPass > 1 && turn > 0 && ++steadyPasses_ >= StillSteadyPasses) {
-        // A swing of the early passes would otherwise slow the rest of the
-        // run for good.
-        floor_ = std::max(MinRelaxationWeight, floor_ * FloorEasing);
-        reach_ = std::min(1.0L, 2 * reach_);
     }
     const long double w = RelaxationWeight(SlpPass, r, floor_);
     ChargeTotal = 0;

@@ -40,11 +40,11 @@ long double RelaxationWeight(int32_t pass, long double r, long double floor = Mi
 // The relaxation of one run of Optimise. When a pass's move turns back
 // against the previous one, the linear rows overshoot and the charge would
 // swing between two vertices for good: the lowest weight then doubles, so
-// the later moves are shorter and the swing dies out. Once the passes keep
-// their direction again, the lowest weight eases back. A swing that goes on
+// the later moves are shorter and the swing dies out. A swing that goes on
 // at the highest weight, and a pass whose rows cannot be met, halve the
-// share of the move taken, so the charge settles between the vertices. A
-// run that never turns back keeps the lowest weight 0.33.
+// share of the move taken for the rest of the run, so the charge settles
+// between the vertices. A run that never turns back keeps the lowest weight
+// 0.33.
 class TRelaxation {
 public:
     // Moves every amount towards its LP amount by the pass's (SlpPass)
@@ -63,13 +63,8 @@ public:
 
 private:
     static constexpr int MaxStepBacks = 6;
-    // Passes in a row that keep their direction before the lowest weight
-    // eases by FloorEasing (and the moves lengthen again).
-    static constexpr int StillSteadyPasses = 3;
-    static constexpr long double FloorEasing = 0.7L;
     long double floor_ = MinRelaxationWeight;
     long double reach_ = 1; // share of the relaxed move taken, halved while the rows jump
-    int steadyPasses_ = 0;
     std::array<long double, LpMaxColumns + 1> lastMove_{};
     std::array<long double, LpMaxColumns + 1> before_{}; // the amounts before the last move
     bool moved_ = false;

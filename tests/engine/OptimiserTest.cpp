@@ -205,20 +205,6 @@ TEST(OptimiserRelaxation, RowsThatJumpBetweenTwoVerticesSettleBetweenThem)
     EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), 5, 0.01);
 }
 
-TEST(OptimiserRelaxation, AnEarlySwingDoesNotSlowTheRestOfTheRun)
-{
-    // Three passes swing between 0 and 10 t, then the answer stays at 6 t:
-    // the run must reach it at the pace of a run that never swung.
-    TRelaxation relaxation;
-    EXPECT_TRUE(RelaxOneMaterial(relaxation, [](long double) {
-        if (SlpPass > 3)
-            return 6.0L;
-        return SlpPass % 2 == 0 ? 0.0L : 10.0L;
-    }));
-    EXPECT_LE(SlpPass, 20);
-    EXPECT_EQ(relaxation.Floor(), MinRelaxationWeight);
-}
-
 TEST(OptimiserRelaxation, RowsThatCannotBeMetHalveTheLastMove)
 {
     ResetModel();
