@@ -68,7 +68,6 @@ public:
         TElementColumn LnMetalFirst{};        // ln metal[i][0] at Temperature
     };
     TGroupSource& Source() { return source_; }
-    void ForgetSource() { source_.Valid = false; }
 
     // std::log(argument) for slot i (an element index), computed again only
     // when the slot last saw another argument.

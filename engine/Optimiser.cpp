@@ -59,20 +59,29 @@ bool TRelaxation::Step(long double tolerance)
         }
     }
     const long double r = std::sqrt(squares) / (1e-6L + lpTotal);
-    if (SlpPass > 1 && turn < 0)
+    if (SlpPass > 1 && turn < 0) {
+        // At the highest weight a swing that goes on is a jump of the rows
+        // between two vertices: only shorter moves end it.
+        if (floor_ >= MaxRelaxationWeight)
+            reach_ /= 2;
         floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
+    }
     const long double w = RelaxationWeight(SlpPass, r, floor_);
     ChargeTotal = 0;
     for (int j = 1; j <= MaterialCount; ++j) {
         TMaterialRecord& m = MaterialTable[j];
         if (j <= columns)
             before_[static_cast<std::size_t>(j)] = m.Amount;
-        m.Amount = Settled((m.LpAmount + w * m.Amount) / (w + 1));
+        m.Amount = Settled(reach_ < 1 ? m.Amount + reach_ * (m.LpAmount - m.Amount) / (w + 1)
+                                      : (m.LpAmount + w * m.Amount) / (w + 1));
         ChargeTotal += m.Amount;
     }
     moved_ = true;
     stepBacks_ = 0;
-    return r < tolerance * SlpPass;
+    // Shortened moves settle the charge between the vertices, where the
+    // rows' answer still jumps: the run ends when those moves die out.
+    const long double limit = tolerance * SlpPass;
+    return r < limit || (reach_ < 1 && reach_ * r / (w + 1) < limit);
 }
 
 bool TRelaxation::StepBack()
@@ -81,6 +90,7 @@ bool TRelaxation::StepBack()
         return false;
     ++stepBacks_;
     floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
+    reach_ /= 2;
     ChargeTotal = 0;
     for (int j = 1; j <= std::min(MaterialCount, LpMaxColumns); ++j) {
         TMaterialRecord& m = MaterialTable[j];

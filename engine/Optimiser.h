@@ -40,13 +40,17 @@ long double RelaxationWeight(int32_t pass, long double r, long double floor = Mi
 // The relaxation of one run of Optimise. When a pass's move turns back
 // against the previous one, the linear rows overshoot and the charge would
 // swing between two vertices for good: the lowest weight then doubles, so
-// the later moves are shorter and the swing dies out. A run that never turns
-// back keeps the lowest weight 0.33.
+// the later moves are shorter and the swing dies out. A swing that goes on
+// at the highest weight, and a pass whose rows cannot be met, halve the
+// share of the move taken for the rest of the run, so the charge settles
+// between the vertices. A run that never turns back keeps the lowest weight
+// 0.33.
 class TRelaxation {
 public:
     // Moves every amount towards its LP amount by the pass's (SlpPass)
     // weight, drops negligible amounts and sets ChargeTotal. True when the
-    // relative move is below tolerance × SlpPass.
+    // relative gap to the LP amounts, or a shortened move, is below
+    // tolerance × SlpPass.
     bool Step(long double tolerance);
 
     // After a pass whose linear rows cannot be met: rows built at the end of
@@ -60,6 +64,7 @@ public:
 private:
     static constexpr int MaxStepBacks = 6;
     long double floor_ = MinRelaxationWeight;
+    long double reach_ = 1; // share of the relaxed move taken, halved while the rows jump
     std::array<long double, LpMaxColumns + 1> lastMove_{};
     std::array<long double, LpMaxColumns + 1> before_{}; // the amounts before the last move
     bool moved_ = false;

@@ -295,9 +295,11 @@ void PrepareSystems()
         // Nothing of an earlier solve may reach this one, not even its last
         // bits: the slag potential enters the heats of the materials below
         // (through terms that cancel only to rounding), and tables would be
-        // derived from the last ones computed.
+        // derived from the last ones computed. A kept table is forgotten too:
+        // handed back at one temperature, it would have the next nearby one
+        // computed afresh where the first melt derived it.
         sys->SlagPotential = 0;
-        sys->InteractionTables.ForgetSource();
+        sys->InteractionTables.Clear();
     }
 
     // 3. Element limits and initial phases start empty. The inclusion input

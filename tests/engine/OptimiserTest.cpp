@@ -159,6 +159,22 @@ TEST(OptimiserRelaxation, ConvergenceLoosensByOneTolerancePerPass)
     Settings = TSettingsRecord{};
 }
 
+// One material from 4 t, the programme answering `answer(amount)` on every
+// pass: true when the run converged, SlpPass then one past its last pass.
+template <typename TAnswer>
+bool RelaxOneMaterial(TRelaxation& relaxation, TAnswer answer)
+{
+    ResetModel();
+    MaterialCount = 1;
+    MaterialTable[1].Amount = 4;
+    bool converged = false;
+    for (SlpPass = 1; SlpPass <= MaxSlpPasses && !converged; ++SlpPass) {
+        MaterialTable[1].LpAmount = answer(MaterialTable[1].Amount);
+        converged = relaxation.Step(1e-5L);
+    }
+    return converged;
+}
+
 TEST(OptimiserRelaxation, SwingBetweenTwoVerticesDiesOut)
 {
     // Linear rows that overshoot: around 5 t the programme's answer moves
@@ -166,29 +182,27 @@ TEST(OptimiserRelaxation, SwingBetweenTwoVerticesDiesOut)
     // 0..10 t by the material's bounds. With the weight at 0.33 every move
     // overshoots further until the answer swings between the vertices 0 and
     // 10 t; the run must settle at 5 t well inside the pass limit.
-    ResetModel();
-    MaterialCount = 1;
-    MaterialTable[1].Amount = 4;
     TRelaxation relaxation;
-    bool converged = false;
-    for (SlpPass = 1; SlpPass <= MaxSlpPasses && !converged; ++SlpPass) {
-        const long double x = MaterialTable[1].Amount;
-        MaterialTable[1].LpAmount = std::clamp(5 - 3 * (x - 5), 0.0L, 10.0L);
-        converged = relaxation.Step(1e-5L);
-    }
-    EXPECT_TRUE(converged);
+    EXPECT_TRUE(RelaxOneMaterial(relaxation, [](long double x) { return std::clamp(5 - 3 * (x - 5), 0.0L, 10.0L); }));
     EXPECT_LE(SlpPass, 40);
     EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), 5, 1e-3);
     EXPECT_GT(relaxation.Floor(), MinRelaxationWeight);
 
     // A run that approaches steadily keeps the lowest weight.
-    MaterialTable[1].Amount = 4;
     TRelaxation steady;
-    for (SlpPass = 1; SlpPass <= 10; ++SlpPass) {
-        MaterialTable[1].LpAmount = 5 + 0.5L * (MaterialTable[1].Amount - 5);
-        steady.Step(1e-5L);
-    }
+    EXPECT_TRUE(RelaxOneMaterial(steady, [](long double x) { return 5 + 0.5L * (x - 5); }));
     EXPECT_EQ(steady.Floor(), MinRelaxationWeight);
+}
+
+TEST(OptimiserRelaxation, RowsThatJumpBetweenTwoVerticesSettleBetweenThem)
+{
+    // The programme's answer is 10 t below 5 t of the charge and 0 t above:
+    // no weight makes it follow the charge, so the run ends only when the
+    // moves die out, at the jump.
+    TRelaxation relaxation;
+    EXPECT_TRUE(RelaxOneMaterial(relaxation, [](long double x) { return x < 5 ? 10.0L : 0.0L; }));
+    EXPECT_LE(SlpPass, 50);
+    EXPECT_NEAR(static_cast<double>(MaterialTable[1].Amount), 5, 0.01);
 }
 
 TEST(OptimiserRelaxation, RowsThatCannotBeMetHalveTheLastMove)

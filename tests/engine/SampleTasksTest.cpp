@@ -184,7 +184,7 @@ TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersTheReleaseOfItsCopperLimit)
     // copper up: the task as stated has no charge, and the alternatives
     // (each block released in turn, as F10 scans them) must include the
     // copper limit, each run settling well inside the pass limit (the
-    // longest takes 34 passes).
+    // longest takes 40 passes).
     SelectTask(ScrapOnlyTask);
     ASSERT_TRUE(PrepareOptimisation());
     EXPECT_NE(Optimise(-1), 0);
