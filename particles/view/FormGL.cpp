@@ -6,6 +6,7 @@
 #include "ParticleKeys.h"
 #include "ParticleMessages.h"
 #include "ParticleStats.h"
+#include "ScreenText.h"
 #include "SphereDetail.h"
 
 #include <QApplication>
@@ -569,8 +570,8 @@ void TFormGL::StopFrameClock()
 
 void TFormGL::ShowCameraStatus()
 {
-    bar1_[1]->setText(Q(CameraText(camera_.CameraEye[0], camera_.CameraEye[1], camera_.CameraEye[2],
-                                   camera_.CameraAzimuth, camera_.CameraSlope)));
+    bar1_[1]->setText(ScreenText(CameraText(camera_.CameraEye[0], camera_.CameraEye[1], camera_.CameraEye[2],
+                                            camera_.CameraAzimuth, camera_.CameraSlope)));
 }
 
 void TFormGL::ShowFrameTexts()
@@ -579,7 +580,7 @@ void TFormGL::ShowFrameTexts()
         return;
     const auto texts = FrameTexts(*model_);
     for (int k = 0; k < 3; ++k)
-        bar1_[2 + k]->setText(Q(texts[k]));
+        bar1_[2 + k]->setText(ScreenText(texts[k]));
 }
 
 void TFormGL::Timer2Timer()
@@ -587,9 +588,9 @@ void TFormGL::Timer2Timer()
     const TStatusTexts texts = StatisticsTick(*model_, framesDrawn_);
     for (int k = 0; k < 9; ++k) {
         if (texts.Bar1Set[k])
-            bar1_[k]->setText(Q(texts.Bar1[k]));
+            bar1_[k]->setText(ScreenText(texts.Bar1[k]));
         if (texts.Bar2Set[k])
-            bar2_[k]->setText(Q(texts.Bar2[k]));
+            bar2_[k]->setText(ScreenText(texts.Bar2[k]));
     }
     framesDrawn_ = 0;
 }

@@ -8,11 +8,11 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
-#include "support/ShownNumber.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QOpenGLWidget>
 #include <QScatterSeries>
 #include <QSet>
@@ -201,6 +201,34 @@ private slots:
         QVERIFY(FChart->TimerActive());
     }
 
+    // Every number of the status bars reads back in the user's locale: the
+    // decimal comma where the user has one, and no stray '.'.
+    void statusNumbersTakeTheUsersSeparator()
+    {
+        TFormGL* view = OpenView();
+        QVERIFY(view);
+        const QLocale saved;
+        for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Ukrainian, QLocale::Ukraine)}) {
+            QLocale::setDefault(locale);
+            QTest::keyClick(view, Qt::Key_Left);  // the camera text anew
+            Settle(view, 3);
+            const QChar other = locale.decimalPoint() == QLatin1String(".") ? QLatin1Char(',') : QLatin1Char('.');
+            int fractions = 0;
+            for (int bar : {1, 2})
+                for (int k = 0; k < 9; ++k)
+                    for (const QString& word : view->Panel(bar, k)->text().split(' ', Qt::SkipEmptyParts)) {
+                        if (!word.front().isDigit() && !(word.size() > 1 && word[0] == '-' && word[1].isDigit()))
+                            continue;
+                        bool ok = false;
+                        locale.toDouble(word, &ok);
+                        QVERIFY2(ok && !word.contains(other), qPrintable(locale.name() + ": " + word));
+                        fractions += word.contains(locale.decimalPoint()) ? 1 : 0;
+                    }
+            QVERIFY2(fractions >= 5, qPrintable(locale.name()));
+        }
+        QLocale::setDefault(saved);
+    }
+
     void cameraKeysAndTinyWindows()
     {
         TFormGL* view = OpenView();
@@ -275,8 +303,11 @@ private slots:
             control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(t == 1 ? 100 : 0);
         }
         control_->IniVButClick();
-        for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()})
-            QCOMPARE(edit->text(), OnScreen("2.55"));
+        for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()}) {
+            bool ok = false;
+            QCOMPARE(QLocale().toDouble(edit->text(), &ok), 2.55);
+            QVERIFY2(ok, qPrintable(edit->text()));
+        }
         control_->SetControlParams(saved);
     }
 
