@@ -29,8 +29,8 @@
 #include <GL/glu.h>
 
 #include <chrono>
-#include <future>
 #include <cmath>
+#include <future>
 
 namespace ferrolyt::particles {
 

@@ -142,6 +142,27 @@ private slots:
         }
     }
 
+    // Each frame steps the model once, and whoever reaches the model between
+    // frames finds that step ended.
+    void everyFrameStepsTheModelOnce()
+    {
+        // Enough particles that a step outlasts the paint that starts it.
+        const ParticleParams saved = control_->ControlParams();
+        for (int t = 1; t <= 3; ++t)
+            control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(400);
+        control_->IniVButClick();
+        TFormGL* view = OpenView();
+        control_->SetControlParams(saved);
+        QVERIFY(view);
+        for (int k = 0; k < 20; ++k) {
+            const auto frames = view->TotalFrames();
+            const auto counter = view->Model().FrameCounter;
+            static_cast<QOpenGLWidget*>(view->GLArea())->grabFramebuffer();  // one paint, now
+            QCOMPARE(view->TotalFrames(), frames + 1);
+            QCOMPARE(view->Model().FrameCounter, counter + 1);
+        }
+    }
+
     void savedFrameIsA24BitBitmapOfTheGlArea()
     {
         TFormGL* view = OpenView();
