@@ -28,6 +28,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -545,18 +546,23 @@ void TFormGL::FormPaint()
     // The spheres type by type, so that each texture is bound once a frame,
     // each with the facets its size on the screen needs, and none that lies
     // wholly outside the view. Their back faces lie behind their front
-    // ones: culled, they cost nothing to draw.
+    // ones: culled, they cost nothing to draw. Nearest first (the largest
+    // on the screen of a type), so that the depth test spares the texturing
+    // and lighting of the many spheres hidden behind them.
     glEnable(GL_CULL_FACE);
     for (int t = 1; t <= 3; ++t) {
-        glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
         const double radius = listRadii_[t - 1];
-        for (const TSpherePlacement& sphere : spheres_[std::size_t(t - 1)]) {
-            if (!SphereInView(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, FieldOfViewDegrees,
-                              viewAspect_, NearPlane, FarPlane))
-                continue;
-            const double pixels = ProjectedRadius(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, viewport_.H,
-                                                  FieldOfViewDegrees);
-            glLoadMatrixf(sphere.Matrix.data());
+        inView_.clear();
+        for (const TSpherePlacement& sphere : spheres_[std::size_t(t - 1)])
+            if (SphereInView(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, FieldOfViewDegrees, viewAspect_,
+                             NearPlane, FarPlane))
+                inView_.push_back({ProjectedRadius(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, viewport_.H,
+                                                   FieldOfViewDegrees),
+                                   &sphere});
+        std::sort(inView_.begin(), inView_.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
+        for (const auto& [pixels, sphere] : inView_) {
+            glLoadMatrixf(sphere->Matrix.data());
             glCallList(DetailList(t, SphereDetailLevel(pixels)));
         }
     }

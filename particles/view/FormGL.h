@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -151,6 +152,7 @@ private:
         std::array<float, 16> Matrix;
     };
     std::array<std::vector<TSpherePlacement>, 3> spheres_;  // by type
+    std::vector<std::pair<double, const TSpherePlacement*>> inView_;  // projected radius, sphere
     TCamera camera_;
     TGLArea* area_ = nullptr;
     std::array<QLabel*, 9> bar1_{}, bar2_{};
