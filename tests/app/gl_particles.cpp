@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QOpenGLWidget>
+#include <QScopeGuard>
 #include <QScatterSeries>
 #include <QSet>
 #include <QSignalSpy>
@@ -228,7 +229,7 @@ private slots:
     {
         TFormGL* view = OpenView();
         QVERIFY(view);
-        const QLocale saved;
+        const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
         for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Ukrainian, QLocale::Ukraine)}) {
             QLocale::setDefault(locale);
             QTest::keyClick(view, Qt::Key_Left);  // the camera text anew
@@ -247,7 +248,6 @@ private slots:
                     }
             QVERIFY2(fractions >= 5, qPrintable(locale.name()));
         }
-        QLocale::setDefault(saved);
     }
 
     void cameraKeysAndTinyWindows()
