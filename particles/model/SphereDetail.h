@@ -19,7 +19,10 @@ struct TSphereFacets {
 
 // The detail levels, finest first: the finest is the sphere of 24 slices and
 // 24 stacks; the others take half as many stacks as slices (equal steps).
-inline constexpr std::array<TSphereFacets, 5> SphereFacets = {{{24, 24}, {24, 12}, {16, 8}, {12, 6}, {8, 4}}};
+// Most spheres span tens of pixels, where each step of two slices saves a
+// sixth of the vertices or more.
+inline constexpr std::array<TSphereFacets, 9> SphereFacets = {
+    {{24, 24}, {24, 12}, {20, 10}, {18, 9}, {16, 8}, {14, 7}, {12, 6}, {10, 5}, {8, 4}}};
 
 // The level (index into SphereFacets) for a projected radius in pixels;
 // the finest for anything not finite.

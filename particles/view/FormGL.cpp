@@ -6,6 +6,7 @@
 #include "ParticleKeys.h"
 #include "ParticleMessages.h"
 #include "ParticleStats.h"
+#include "ScreenText.h"
 #include "SphereDetail.h"
 
 #include <QApplication>
@@ -27,8 +28,10 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <future>
 
 namespace ferrolyt::particles {
 
@@ -222,18 +225,18 @@ TFormGL::TFormGL(std::unique_ptr<ParticleModel> model, QWidget* parent)
         return a;
     };
     addCommand("IncVM", "Увеличить объем на 1%", QKeySequence(Qt::CTRL | Qt::Key_V), [this] {
-        model_->ChangeVolume(true);
+        Model().ChangeVolume(true);
     });
     addCommand("DecVM", "Уменьшить объем на 1%", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_V), [this] {
-        model_->ChangeVolume(false);
+        Model().ChangeVolume(false);
     });
     gravMoreM_ = addCommand("GravMoreM", "Увеличить G на 10%", QKeySequence(Qt::CTRL | Qt::Key_G), [this] {
-        if (model_->GravityOn)
-            model_->ScaleGravity(1.1);
+        if (Model().GravityOn)
+            Model().ScaleGravity(1.1);
     });
     gravLessM_ = addCommand("GravLessM", "Уменьшить G на 10%", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_G), [this] {
-        if (model_->GravityOn)
-            model_->ScaleGravity(1 / 1.1);
+        if (Model().GravityOn)
+            Model().ScaleGravity(1 / 1.1);
     });
     addCommand("Saveimage1", "Сохранить кадр...", QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveImageClick(); });
     connect(popup_, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
@@ -271,6 +274,7 @@ TFormGL::TFormGL(std::unique_ptr<ParticleModel> model, QWidget* parent)
 
 TFormGL::~TFormGL()
 {
+    FinishStep();
     frameClock_.stop();
     timer2_.stop();
     noGraphicsTimer_.stop();
@@ -395,7 +399,7 @@ void TFormGL::BuildLists()
     gluQuadricTexture(quadric, GL_TRUE);
     gluQuadricNormals(quadric, GLU_SMOOTH);
     for (int t = 1; t <= 3; ++t) {
-        const double radius = model_->BallTypes[t].Radius;
+        const double radius = Model().BallTypes[t].Radius;
         listRadii_[t - 1] = radius;
         for (int level = 0; level < int(SphereFacets.size()); ++level) {
             glNewList(DetailList(t, level), GL_COMPILE);
@@ -473,18 +477,36 @@ void TFormGL::BuildLists()
     glEndList();
 }
 
-void TFormGL::ApplyBallTransform(TBall& ball)
+void TFormGL::TakeSpheres()
 {
-    const float* a = ball.SpinAxis;
-    if (ball.SpinRate != 0 && (a[0] != 0 || a[1] != 0 || a[2] != 0) && std::isfinite(ball.SpinRate)) {
-        TMatrix4 rotation;
-        std::copy(std::begin(ball.Rotation), std::end(ball.Rotation), rotation.begin());
-        rotation = MultiplyMatrix(RotationMatrix(ball.SpinRate, a[0], a[1], a[2]), rotation);
-        std::copy(rotation.begin(), rotation.end(), std::begin(ball.Rotation));
+    ParticleModel& model = Model();
+    for (auto& list : spheres_)
+        list.clear();
+    for (int i = 0; i < model.NBalls; ++i) {
+        TBall& ball = model.Balls[i];
+        const float* a = ball.SpinAxis;
+        if (ball.SpinRate != 0 && (a[0] != 0 || a[1] != 0 || a[2] != 0) && std::isfinite(ball.SpinRate)) {
+            TMatrix4 rotation;
+            std::copy(std::begin(ball.Rotation), std::end(ball.Rotation), rotation.begin());
+            rotation = MultiplyMatrix(RotationMatrix(ball.SpinRate, a[0], a[1], a[2]), rotation);
+            std::copy(rotation.begin(), rotation.end(), std::begin(ball.Rotation));
+        }
+        // The translation times the turn, as glTranslate then glMultMatrix
+        // would make it, so that one matrix load places the sphere.
+        TSpherePlacement sphere{ball.X, ball.Y, ball.Z, {}};
+        const float t[3] = {float(ball.X), float(ball.Y), float(ball.Z)};
+        for (int column = 0; column < 4; ++column)
+            for (int row = 0; row < 4; ++row)
+                sphere.Matrix[std::size_t(4 * column + row)] =
+                    ball.Rotation[4 * column + row] + (row < 3 ? t[row] * ball.Rotation[4 * column + 3] : 0.0f);
+        spheres_[std::size_t(ball.BallType >= 1 && ball.BallType <= 3 ? ball.BallType - 1 : 0)].push_back(sphere);
     }
-    glLoadIdentity();
-    glTranslated(ball.X, ball.Y, ball.Z);
-    glMultMatrixf(ball.Rotation);
+}
+
+void TFormGL::FinishStep() const
+{
+    if (step_.valid())
+        step_.get();
 }
 
 void TFormGL::FormResize(int w, int h)
@@ -504,9 +526,14 @@ void TFormGL::FormPaint()
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
     }
+    // The picture and the energy texts are of the frame the last step made;
+    // the next step runs while they are drawn. Everything else that reaches
+    // the model waits for it first, so the model meets the user's commands
+    // between frames just as if the step ran here.
+    TakeSpheres();
     if (!model_->NoGraphicsRun && !mouseHeld_) {
-        model_->DoSteps();
         ShowFrameTexts();
+        step_ = std::async(std::launch::async, [model = model_.get()] { model->DoSteps(); });
     }
     glViewport(viewport_.X, viewport_.Y, viewport_.W, viewport_.H);
     glMatrixMode(GL_PROJECTION);
@@ -519,21 +546,23 @@ void TFormGL::FormPaint()
     // The spheres type by type, so that each texture is bound once a frame,
     // each with the facets its size on the screen needs, and none that lies
     // wholly outside the view. Their back faces lie behind their front
-    // ones: culled, they cost nothing to draw.
+    // ones: culled, they cost nothing to draw. Nearest first (the largest
+    // on the screen of a type), so that the depth test spares the texturing
+    // and lighting of the many spheres hidden behind them.
     glEnable(GL_CULL_FACE);
     for (int t = 1; t <= 3; ++t) {
+        const double radius = listRadii_[t - 1];
+        inView_.clear();
+        for (const TSpherePlacement& sphere : spheres_[std::size_t(t - 1)])
+            if (SphereInView(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, FieldOfViewDegrees, viewAspect_,
+                             NearPlane, FarPlane))
+                inView_.push_back({ProjectedRadius(camera_.Matrix(), sphere.X, sphere.Y, sphere.Z, radius, viewport_.H,
+                                                   FieldOfViewDegrees),
+                                   &sphere});
+        std::sort(inView_.begin(), inView_.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
         glBindTexture(GL_TEXTURE_2D, textures_[2 + t]);
-        for (int i = 0; i < model_->NBalls; ++i) {
-            TBall& ball = model_->Balls[i];
-            if ((ball.BallType >= 1 && ball.BallType <= 3 ? ball.BallType : 1) != t)
-                continue;
-            ApplyBallTransform(ball);  // the spin turns on out of sight too
-            const double radius = listRadii_[t - 1];
-            if (!SphereInView(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, FieldOfViewDegrees, viewAspect_,
-                              NearPlane, FarPlane))
-                continue;
-            const double pixels =
-                ProjectedRadius(camera_.Matrix(), ball.X, ball.Y, ball.Z, radius, viewport_.H, FieldOfViewDegrees);
+        for (const auto& [pixels, sphere] : inView_) {
+            glLoadMatrixf(sphere->Matrix.data());
             glCallList(DetailList(t, SphereDetailLevel(pixels)));
         }
     }
@@ -569,40 +598,41 @@ void TFormGL::StopFrameClock()
 
 void TFormGL::ShowCameraStatus()
 {
-    bar1_[1]->setText(Q(CameraText(camera_.CameraEye[0], camera_.CameraEye[1], camera_.CameraEye[2],
-                                   camera_.CameraAzimuth, camera_.CameraSlope)));
+    bar1_[1]->setText(ScreenText(CameraText(camera_.CameraEye[0], camera_.CameraEye[1], camera_.CameraEye[2],
+                                            camera_.CameraAzimuth, camera_.CameraSlope)));
 }
 
 void TFormGL::ShowFrameTexts()
 {
-    if (model_->BatchMode)
+    if (Model().BatchMode)
         return;
-    const auto texts = FrameTexts(*model_);
+    const auto texts = FrameTexts(Model());
     for (int k = 0; k < 3; ++k)
-        bar1_[2 + k]->setText(Q(texts[k]));
+        bar1_[2 + k]->setText(ScreenText(texts[k]));
 }
 
 void TFormGL::Timer2Timer()
 {
-    const TStatusTexts texts = StatisticsTick(*model_, framesDrawn_);
+    const TStatusTexts texts = StatisticsTick(Model(), framesDrawn_);
     for (int k = 0; k < 9; ++k) {
         if (texts.Bar1Set[k])
-            bar1_[k]->setText(Q(texts.Bar1[k]));
+            bar1_[k]->setText(ScreenText(texts.Bar1[k]));
         if (texts.Bar2Set[k])
-            bar2_[k]->setText(Q(texts.Bar2[k]));
+            bar2_[k]->setText(ScreenText(texts.Bar2[k]));
     }
     framesDrawn_ = 0;
 }
 
 void TFormGL::NoGraphicsTick()
 {
-    if (!model_->NoGraphicsRun) {
+    ParticleModel& model = Model();
+    if (!model.NoGraphicsRun) {
         noGraphicsTimer_.stop();
         return;
     }
     const auto until = std::chrono::steady_clock::now() + NoGraphicsSlice;
     do {
-        if (!model_->DoSteps())
+        if (!model.DoSteps())
             break;
     } while (std::chrono::steady_clock::now() < until);
     ShowFrameTexts();
@@ -612,8 +642,9 @@ void TFormGL::ToggleNoGraphics()
 {
     if (!started_)
         return;
-    model_->NoGraphicsRun = !model_->NoGraphicsRun;
-    if (model_->NoGraphicsRun) {
+    ParticleModel& model = Model();
+    model.NoGraphicsRun = !model.NoGraphicsRun;
+    if (model.NoGraphicsRun) {
         if (fullScreen_)
             LeaveFullScreen();
         StopFrameClock();
@@ -631,11 +662,11 @@ void TFormGL::KeyCommand(QChar key)
     const TKeyCommand command = KeyCommandFor(key.toUpper().unicode());
     if (!started_ && command != TKeyCommand::Escape && command != TKeyCommand::NormalScreen)
         return;
-    const TKeyResult result = ApplyKeyCommand(*model_, command);
+    const TKeyResult result = ApplyKeyCommand(Model(), command);
     if (result == TKeyResult::Done) {
         if (command == TKeyCommand::Gravity) {
-            gravMoreM_->setEnabled(model_->GravityOn);
-            gravLessM_->setEnabled(model_->GravityOn);
+            gravMoreM_->setEnabled(Model().GravityOn);
+            gravLessM_->setEnabled(Model().GravityOn);
         }
         return;
     }
@@ -662,7 +693,7 @@ void TFormGL::KeyCommand(QChar key)
         }
         break;
     case TKeyCommand::FullScreen:
-        if (!fullScreen_ && !model_->NoGraphicsRun)
+        if (!fullScreen_ && !Model().NoGraphicsRun)
             EnterFullScreen();
         break;
     case TKeyCommand::Scenery: showScenery_ = !showScenery_; break;
@@ -674,12 +705,13 @@ void TFormGL::KeyCommand(QChar key)
 bool TFormGL::Restart(const ParticleParams& params)
 {
     std::string error;
-    if (!ReadModelParams(params, *model_, &error)) {
+    if (!ReadModelParams(params, Model(), &error)) {
         ShowParticleMessage(this, windowTitle(), Q(error));
         return false;
     }
-    model_->BatchMode = false;
-    const bool ok = model_->SetupParticles();
+    ParticleModel& model = Model();
+    model.BatchMode = false;
+    const bool ok = model.SetupParticles();
     if (ok && glReady_) {
         area_->makeCurrent();
         BuildLists();
@@ -688,7 +720,7 @@ bool TFormGL::Restart(const ParticleParams& params)
     if (ok && !started_) {
         started_ = true;
         timer2_.start();
-        if (!model_->NoGraphicsRun)
+        if (!Model().NoGraphicsRun)
             StartFrameClock();
         ShowCameraStatus();
     }
@@ -698,10 +730,11 @@ bool TFormGL::Restart(const ParticleParams& params)
 
 void TFormGL::PopupMenu1Popup()
 {
-    moreBallsM_->setEnabled(model_->NBalls < MaxBalls);
-    lessBallsM_->setEnabled(model_->NBalls >= 2);
-    gravMoreM_->setEnabled(model_->GravityOn);
-    gravLessM_->setEnabled(model_->GravityOn);
+    const ParticleModel& model = Model();
+    moreBallsM_->setEnabled(model.NBalls < MaxBalls);
+    lessBallsM_->setEnabled(model.NBalls >= 2);
+    gravMoreM_->setEnabled(model.GravityOn);
+    gravLessM_->setEnabled(model.GravityOn);
     fullScrM_->setVisible(!fullScreen_);
     normScrM_->setVisible(fullScreen_);
 }
@@ -749,7 +782,7 @@ void TFormGL::Wheel(int delta, bool shift)
 
 void TFormGL::MouseDown()
 {
-    if (model_->NoGraphicsRun)
+    if (Model().NoGraphicsRun)
         return;
     mouseHeld_ = true;
     StopFrameClock();
@@ -757,7 +790,7 @@ void TFormGL::MouseDown()
 
 void TFormGL::MouseUp()
 {
-    if (model_->NoGraphicsRun || !mouseHeld_)
+    if (Model().NoGraphicsRun || !mouseHeld_)
         return;
     mouseHeld_ = false;
     StartFrameClock();
@@ -773,7 +806,7 @@ void TFormGL::SetBarsVisible(bool visible)
 
 void TFormGL::EnterFullScreen()
 {
-    if (fullScreen_ || model_->NoGraphicsRun)
+    if (fullScreen_ || Model().NoGraphicsRun)
         return;
     fullScreen_ = true;
     savedWindowState_ = windowState() & ~Qt::WindowFullScreen;
@@ -866,7 +899,7 @@ bool TFormGL::SaveFrame(const QString& fileName)
 void TFormGL::closeEvent(QCloseEvent* e)
 {
     // Closing during the loop without drawing only ends the loop.
-    if (model_->NoGraphicsRun) {
+    if (Model().NoGraphicsRun) {
         e->ignore();
         ToggleNoGraphics();
         return;

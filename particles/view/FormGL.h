@@ -26,7 +26,10 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -66,11 +69,20 @@ public:
     explicit TFormGL(std::unique_ptr<ParticleModel> model, QWidget* parent = nullptr);
     ~TFormGL() override;
 
-    ParticleModel& Model() { return *model_; }
+    // The model, once the step running beside the drawing has ended.
+    ParticleModel& Model()
+    {
+        FinishStep();
+        return *model_;
+    }
     const TCamera& Camera() const { return camera_; }
     bool ViewStarted() const { return started_; }
     bool IsFullScreen() const { return fullScreen_; }
-    bool NoGraphicsRunning() const { return model_->NoGraphicsRun; }
+    bool NoGraphicsRunning() const
+    {
+        FinishStep();
+        return model_->NoGraphicsRun;
+    }
     bool ShowScenery() const { return showScenery_; }
     std::uint32_t FramesDrawn() const { return framesDrawn_; }
     std::uint64_t TotalFrames() const { return totalFrames_; }
@@ -112,7 +124,9 @@ private:
     void BuildLists();
     unsigned DetailList(int type, int level) const { return listBase_ + 5 + unsigned(3 * level + type - 1); }
     void LoadTexture(int slot, const char* name, bool scrambled);
-    void ApplyBallTransform(TBall& ball);
+    // Turns each sphere by its spin and takes where the frame draws it.
+    void TakeSpheres();
+    void FinishStep() const;
     void FormPaint();
     void FormResize(int w, int h);
     void StartFrameClock();
@@ -130,6 +144,15 @@ private:
     void SetBarsVisible(bool visible);
 
     std::unique_ptr<ParticleModel> model_;
+    // The next frame's physics, running while the last one is drawn.
+    mutable std::future<void> step_;
+    // A sphere as the frame draws it: its centre and its model matrix.
+    struct TSpherePlacement {
+        double X, Y, Z;
+        std::array<float, 16> Matrix;
+    };
+    std::array<std::vector<TSpherePlacement>, 3> spheres_;  // by type
+    std::vector<std::pair<double, const TSpherePlacement*>> inView_;  // projected radius, sphere
     TCamera camera_;
     TGLArea* area_ = nullptr;
     std::array<QLabel*, 9> bar1_{}, bar2_{};

@@ -4,6 +4,7 @@
 #include "FormGL.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "ScreenText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -41,14 +41,7 @@ std::string S(const QString& s) { return s.toStdString(); }
 
 // A number of the parameter file as the edits show it: with the user's
 // decimal separator. The files keep '.', whatever the user typed.
-QString Shown(const std::string& fileText)
-{
-    QString t = Q(fileText);
-    const QString point = QLocale().decimalPoint();
-    if (point.size() == 1)
-        t.replace(QLatin1Char('.'), point[0]);
-    return t;
-}
+QString Shown(const std::string& fileText) { return ScreenText(fileText); }
 std::string FileNumber(const QString& shown) { return S(QString(shown).replace(QLatin1Char(','), QLatin1Char('.'))); }
 
 const char* const BatchIdleText = "TDF loop";
@@ -458,7 +451,7 @@ void TMaxF::TDFloopButClick()
     };
     BatchCallbacks callbacks;
     callbacks.Status = [post](const std::string& text) {
-        post([text](TMaxF& w) { w.label8_->setText(Q(text)); });
+        post([text](TMaxF& w) { w.label8_->setText(ScreenText(text)); });
     };
     callbacks.FrameProgress = [post](std::uint32_t frame, std::uint32_t frames) {
         post([frame, frames](TMaxF& w) {

@@ -8,12 +8,13 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
-#include "support/ShownNumber.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QOpenGLWidget>
+#include <QScopeGuard>
 #include <QScatterSeries>
 #include <QSet>
 #include <QSignalSpy>
@@ -142,6 +143,27 @@ private slots:
         }
     }
 
+    // Each frame steps the model once, and whoever reaches the model between
+    // frames finds that step ended.
+    void everyFrameStepsTheModelOnce()
+    {
+        // Enough particles that a step outlasts the paint that starts it.
+        const ParticleParams saved = control_->ControlParams();
+        for (int t = 1; t <= 3; ++t)
+            control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(400);
+        control_->IniVButClick();
+        TFormGL* view = OpenView();
+        control_->SetControlParams(saved);
+        QVERIFY(view);
+        for (int k = 0; k < 20; ++k) {
+            const auto frames = view->TotalFrames();
+            const auto counter = view->Model().FrameCounter;
+            static_cast<QOpenGLWidget*>(view->GLArea())->grabFramebuffer();  // one paint, now
+            QCOMPARE(view->TotalFrames(), frames + 1);
+            QCOMPARE(view->Model().FrameCounter, counter + 1);
+        }
+    }
+
     void savedFrameIsA24BitBitmapOfTheGlArea()
     {
         TFormGL* view = OpenView();
@@ -199,6 +221,33 @@ private slots:
         QVERIFY(FChart);
         QTRY_VERIFY(FChart->isVisible());
         QVERIFY(FChart->TimerActive());
+    }
+
+    // Every number of the status bars reads back in the user's locale: the
+    // decimal comma where the user has one, and no stray '.'.
+    void statusNumbersTakeTheUsersSeparator()
+    {
+        TFormGL* view = OpenView();
+        QVERIFY(view);
+        const auto restore = qScopeGuard([saved = QLocale()] { QLocale::setDefault(saved); });
+        for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Ukrainian, QLocale::Ukraine)}) {
+            QLocale::setDefault(locale);
+            QTest::keyClick(view, Qt::Key_Left);  // the camera text anew
+            Settle(view, 3);
+            const QChar other = locale.decimalPoint() == QLatin1String(".") ? QLatin1Char(',') : QLatin1Char('.');
+            int fractions = 0;
+            for (int bar : {1, 2})
+                for (int k = 0; k < 9; ++k)
+                    for (const QString& word : view->Panel(bar, k)->text().split(' ', Qt::SkipEmptyParts)) {
+                        if (!word.front().isDigit() && !(word.size() > 1 && word[0] == '-' && word[1].isDigit()))
+                            continue;
+                        bool ok = false;
+                        locale.toDouble(word, &ok);
+                        QVERIFY2(ok && !word.contains(other), qPrintable(locale.name() + ": " + word));
+                        fractions += word.contains(locale.decimalPoint()) ? 1 : 0;
+                    }
+            QVERIFY2(fractions >= 5, qPrintable(locale.name()));
+        }
     }
 
     void cameraKeysAndTinyWindows()
@@ -275,8 +324,11 @@ private slots:
             control_->findChild<QSpinBox*>(QString("SpinN%1").arg(t))->setValue(t == 1 ? 100 : 0);
         }
         control_->IniVButClick();
-        for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()})
-            QCOMPARE(edit->text(), OnScreen("2.55"));
+        for (QLineEdit* edit : {control_->EditLx(), control_->EditLy(), control_->EditLz()}) {
+            bool ok = false;
+            QCOMPARE(QLocale().toDouble(edit->text(), &ok), 2.55);
+            QVERIFY2(ok, qPrintable(edit->text()));
+        }
         control_->SetControlParams(saved);
     }
 

@@ -179,17 +179,21 @@ TEST(SphereDetail, FacetsFollowTheSizeOnTheScreen)
 {
     // Large spheres keep the full 24 x 24; smaller ones get the coarsest
     // facets whose silhouette stays within half a pixel of the circle.
-    const std::array<std::pair<double, int>, 7> cases = {
-        {{200, 24}, {60, 24}, {40, 24}, {20, 16}, {10, 12}, {3, 8}, {INFINITY, 24}}};
+    const std::array<std::pair<double, int>, 9> cases = {
+        {{200, 24}, {60, 24}, {50, 24}, {40, 20}, {30, 18}, {20, 16}, {10, 10}, {3, 8}, {INFINITY, 24}}};
     for (const auto& [pixels, slices] : cases) {
-        const TSphereFacets f = SphereFacets[SphereDetailLevel(pixels)];
+        const int level = SphereDetailLevel(pixels);
+        const TSphereFacets f = SphereFacets[level];
         EXPECT_EQ(f.Slices, slices) << pixels << " px";
         if (pixels <= 58) {
             EXPECT_LE(SilhouetteError(f, pixels), 0.5) << pixels << " px";
         }
+        if (level + 1 < int(SphereFacets.size())) {
+            EXPECT_GT(SilhouetteError(SphereFacets[level + 1], pixels), 0.5) << pixels << " px: a coarser level would do";
+        }
     }
     EXPECT_EQ(SphereFacets[SphereDetailLevel(60)].Stacks, 24);  // up close: the sphere as it always was
-    EXPECT_EQ(SphereFacets[SphereDetailLevel(40)].Stacks, 12);
+    EXPECT_EQ(SphereFacets[SphereDetailLevel(50)].Stacks, 12);
     EXPECT_EQ(SphereFacets[SphereDetailLevel(NAN)].Stacks, 24);
     // The silhouette of n slices is a regular polygon: its sagitta r (1 - cos(pi/n)).
     EXPECT_NEAR(SilhouetteError({24, 24}, 100), 100 * (1 - std::cos(M_PI / 24)), 1e-12);
