@@ -1,7 +1,5 @@
 #include "Model.h"
 
-#include "ThSys.h"
-
 #include <algorithm>
 #include <cctype>
 
@@ -118,9 +116,7 @@ void ResetModel()
     InteractionEnergy = {};
     SlagMatrix = {};
     WagnerE = {};
-    for (auto& s : ThSystems)
-        s.reset();
-    CreateSystems();
+    RecreateSystems();
 }
 
 } // namespace ferrolyt

@@ -250,6 +250,16 @@ extern std::array<std::array<int32_t, MaxElements>, MaxElements> SlagMatrix;
 // The parameter e of each database element from the interaction file (e_0 = 1).
 extern std::array<long double, MaxElements> WagnerE;
 
+// The element lists of the lower- (k = 0) and upper-bound (k = 1) systems,
+// which the readers of the files fill and read. The systems themselves are
+// the thermodynamics' (ThSystems); these are defined beside them.
+// SystemElems creates the systems when they do not exist yet;
+// ExistingSystemElems is nullptr while they do not.
+TElems& SystemElems(int k);
+const TElems* ExistingSystemElems(int k);
+// Drops the four systems and creates them anew, empty.
+void RecreateSystems();
+
 // ---------------------------------------------------------------------------
 
 // Returns every global of the model, the run state and the databases to the

@@ -23,7 +23,6 @@
 // The parsers never throw; none of these routines keeps state of its own
 // except AskStopCalculation, which sets StopRequested (RunState.h).
 
-#include "KeyStore.h"
 #include "RunState.h"
 
 #include <array>

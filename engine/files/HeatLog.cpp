@@ -6,12 +6,10 @@
 
 #include "DataFiles.h"
 
-#include "HeatReplay.h"
 #include "PathResolver.h"
 #include "Project.h"
 #include "Settings.h"
 #include "TextFile.h"
-#include "ThSys.h"
 #include "Utils.h"
 
 #include <charconv>
@@ -159,7 +157,7 @@ uint16_t ReadTime(TNumberReader& in)
 // do not read are skipped.
 void ReadSample(std::string text, THeatSample& sample)
 {
-    const TThSys* lower = ThSystems[0].get();
+    const TElems* lower = ExistingSystemElems(0);
     while (!text.empty()) {
         text.erase(0, 1); // the '/'
         const std::size_t slash = text.find('/');
@@ -172,7 +170,7 @@ void ReadSample(std::string text, THeatSample& sample)
         long double value = 0;
         if (!TryParseReal(Trim(item.substr(eq + 1)), value))
             continue;
-        const int e = lower->Elems->IndexOfSymbol(symbol);
+        const int e = lower->IndexOfSymbol(symbol);
         // A share outside 0..100 % cannot be a metal's analysis and would
         // leave the iron balance of the fixed-metal equilibration negative.
         if (e < 0 || e > SystemElemLast || e >= MaxElements || !(value >= 0 && value <= 100))
@@ -294,8 +292,9 @@ void SetScrapMeanComposition()
                 if (ColumnIsScrap[k] && ColumnMaterial[k] >= 1)
                     x += row[ColumnMaterial[k]] * static_cast<long double>(HeatLogTotals[HeatLogCount].Values[k]);
             row[ScrapMeanMaterial] = static_cast<float>(x / total);
-            if (ThSystems[0] && ThSystems[0]->El(e).MolarMass > 0)
-                sumPerMole += x / total / ThSystems[0]->El(e).MolarMass;
+            const TElems* lower = ExistingSystemElems(0);
+            if (lower && lower->Items[static_cast<std::size_t>(e)].MolarMass > 0)
+                sumPerMole += x / total / lower->Items[static_cast<std::size_t>(e)].MolarMass;
         }
         // Row 0 is the amount per unit mass that kilomole input relies on.
         (*table)[0][ScrapMeanMaterial] = static_cast<float>(sumPerMole);
@@ -361,8 +360,8 @@ bool LoadHeatFromLines(const std::vector<std::string>& lines, const std::string&
     HeatSampleCount = log->SampleCount;
     HeatFileName = BaseName8(fileName);
     SetScrapMeanComposition();
-    if (ThSystems[0]) {
-        const TElems& el = *ThSystems[0]->Elems;
+    if (const TElems* lower = ExistingSystemElems(0)) {
+        const TElems& el = *lower;
         HeatKeyElements = {el.Key(keyC), el.Key(keySi), el.Key(keyMn), el.Key(keyS), el.Key(keyP)};
     }
     return true;

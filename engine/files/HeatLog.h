@@ -111,4 +111,22 @@ bool LoadHeatFromLines(const std::vector<std::string>& lines, const std::string&
 // replay needs them (the log's columns first). Empty when all are there.
 std::vector<std::string> MissingHeatMaterials();
 
+// The sums of a replay of the loaded log (HeatReplay.h), defined beside the
+// replay: zeroed by every load and at the start of every replay, kept after
+// it for the display and the batch report.
+extern long double SolidScrap;       // t charged and not yet melted
+extern long double MeltedScrapTotal; // t melted since the start
+extern long double StepMelt;         // t melted in the current step
+extern long double HeatCorrection;   // MJ added by temperature calibration (accumulated mode)
+extern std::array<long double, 2> SlagRunOff; // t of slag run off, per system
+extern long double SampleErrorSum;
+extern long double TempErrorSum;
+extern long double TempErrorSquareSum;
+extern long double LastSlagMass; // mean slag mass of the last shown step, t
+// True while a replay may go on; the replay stops after the step during
+// which it became false.
+extern bool HeatRunning;
+
+void ClearHeatReplaySums();
+
 } // namespace ferrolyt

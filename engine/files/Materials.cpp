@@ -8,7 +8,6 @@
 #include "RunState.h"
 #include "Settings.h"
 #include "TaskList.h"
-#include "ThSys.h"
 #include "Utils.h"
 
 #include <cfloat>
@@ -400,10 +399,8 @@ bool LoadMaterialsFromLines(const std::vector<std::string>& lines, const std::st
     MaterialCount = st->Count;
     // With no element at all the list is empty, not one blank element.
     SystemElemLast = elems.Count - 1;
-    if (!ThSystems[0] || !ThSystems[1])
-        CreateSystems();
-    ThSystems[0]->Elems->Assign(elems);
-    ThSystems[1]->Elems->Assign(elems);
+    SystemElems(0).Assign(elems);
+    SystemElems(1).Assign(elems);
 
     for (int m = 1; m <= MaterialCount; ++m)
         host.SetMaterialName(m, MaterialTable[m].Name);

@@ -5,7 +5,6 @@
 #include "Project.h"
 #include "Settings.h"
 #include "TaskList.h"
-#include "ThSys.h"
 
 #include <filesystem>
 #include <string>
@@ -60,10 +59,10 @@ TModelSnapshot::TModelSnapshot() : state_(std::make_unique<State>())
     s.Max = CompositionMax;
     s.MaterialCount = MaterialCount;
     s.SystemLast = SystemElemLast;
-    s.HasSystems = ThSystems[0] && ThSystems[1];
+    s.HasSystems = ExistingSystemElems(0) && ExistingSystemElems(1);
     if (s.HasSystems)
         for (std::size_t k = 0; k < 2; ++k)
-            s.SystemElems[k].Assign(*ThSystems[k]->Elems);
+            s.SystemElems[k].Assign(*ExistingSystemElems(static_cast<int>(k)));
     s.Tasks.Assign(TaskList);
     s.Project = ProjectList;
     s.TaskFiles = TaskListBox;
@@ -95,9 +94,9 @@ void TModelSnapshot::Restore() const
     CompositionMax = s.Max;
     MaterialCount = s.MaterialCount;
     SystemElemLast = s.SystemLast;
-    if (s.HasSystems && ThSystems[0] && ThSystems[1])
+    if (s.HasSystems && ExistingSystemElems(0) && ExistingSystemElems(1))
         for (std::size_t k = 0; k < 2; ++k)
-            ThSystems[k]->Elems->Assign(s.SystemElems[k]);
+            SystemElems(static_cast<int>(k)).Assign(s.SystemElems[k]);
     TaskList.Assign(s.Tasks);
     ProjectList = s.Project;
     TaskListBox = s.TaskFiles;

@@ -371,34 +371,6 @@ void BuildLinearRows()
 // ---------------------------------------------------------------------------
 // Starting points
 
-void InitialChargeFromTask()
-{
-    for (int j = 1; j <= MaterialCount && j <= MaxMaterials; ++j) {
-        MaterialTable[j].LpAmount = 0;
-        MaterialTable[j].Amount = 0;
-    }
-    if (TaskList.Current < 0 || TaskList.Current >= TaskList.Count)
-        return;
-    const TTaskRecord& task = TaskList.CurrentTask();
-    const long double portion = static_cast<long double>(ChargePortion) / 100;
-    for (int k = 1; k <= task.NMat && k <= MaxTaskMaterials; ++k) {
-        const TMaterialRecord& tm = task.Materials[k];
-        const int slot = tm.TableIndex;
-        if (slot < 1 || slot > MaterialCount)
-            continue;
-        long double amount = 0;
-        if (IsSet(tm.Fixed)) {
-            amount = tm.Fixed * portion;
-        } else {
-            const long double recommended = IsSet(tm.Recommended) ? tm.Recommended : 0;
-            amount = std::max(0.0L, recommended * portion);
-            if (IsSet(tm.MinT))
-                amount = std::max(amount, tm.MinT);
-        }
-        MaterialTable[slot].Amount = amount;
-    }
-}
-
 void InitialEstimateFromTargets()
 {
     if (!ThSystems[0] || !ThSystems[1])

@@ -63,10 +63,6 @@ bool BuildConstraintBlocks();
 // charge, the two systems' equilibria and their effect tables.
 void BuildLinearRows();
 
-// Every material's amount and LP amount := 0, then the current task's
-// materials get their starting amounts.
-void InitialChargeFromTask();
-
 // Starting metal and slag fractions and target phase masses of every
 // element of both systems, from the task's initial masses and limits.
 void InitialEstimateFromTargets();

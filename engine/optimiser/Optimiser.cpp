@@ -6,6 +6,7 @@
 #include "Model.h"
 #include "Settings.h"
 #include "SimplexLP.h"
+#include "SystemSetup.h"
 #include "TaskList.h"
 #include "ThSys.h"
 

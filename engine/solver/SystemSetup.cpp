@@ -4,7 +4,6 @@
 #include "ExtendedMath.h"
 #include "SystemSetup.h"
 
-#include "Constraints.h"
 
 #include "Host.h"
 #include "Settings.h"
@@ -431,6 +430,34 @@ void PrepareSystems()
     upper.InitAmounts();
     lower.CalcMaterialHeats(CompositionMin, false);
     upper.CalcMaterialHeats(CompositionMax, false);
+}
+
+void InitialChargeFromTask()
+{
+    for (int j = 1; j <= MaterialCount && j <= MaxMaterials; ++j) {
+        MaterialTable[j].LpAmount = 0;
+        MaterialTable[j].Amount = 0;
+    }
+    if (TaskList.Current < 0 || TaskList.Current >= TaskList.Count)
+        return;
+    const TTaskRecord& task = TaskList.CurrentTask();
+    const long double portion = static_cast<long double>(ChargePortion) / 100;
+    for (int k = 1; k <= task.NMat && k <= MaxTaskMaterials; ++k) {
+        const TMaterialRecord& tm = task.Materials[k];
+        const int slot = tm.TableIndex;
+        if (slot < 1 || slot > MaterialCount)
+            continue;
+        long double amount = 0;
+        if (!IsUnset(tm.Fixed)) {
+            amount = tm.Fixed * portion;
+        } else {
+            const long double recommended = !IsUnset(tm.Recommended) ? tm.Recommended : 0;
+            amount = std::max(0.0L, recommended * portion);
+            if (!IsUnset(tm.MinT))
+                amount = std::max(amount, tm.MinT);
+        }
+        MaterialTable[slot].Amount = amount;
+    }
 }
 
 } // namespace ferrolyt

@@ -14,4 +14,8 @@ namespace ferrolyt {
 // used back into the pressure and temperature edits.
 void PrepareSystems();
 
+// Every material's amount and LP amount := 0, then the current task's
+// materials get their starting amounts.
+void InitialChargeFromTask();
+
 } // namespace ferrolyt

@@ -31,23 +31,6 @@ namespace ferrolyt {
 
 enum THeatConsumptionMode : int { ConsumptionPortion = 0, ConsumptionAccumulated = 1 };
 
-// Replay sums: zeroed by every load and at the start of every replay, kept
-// after it for the display and the batch report.
-extern long double SolidScrap;       // t charged and not yet melted
-extern long double MeltedScrapTotal; // t melted since the start
-extern long double StepMelt;         // t melted in the current step
-extern long double HeatCorrection;   // MJ added by temperature calibration (accumulated mode)
-extern std::array<long double, 2> SlagRunOff; // t of slag run off, per system
-extern long double SampleErrorSum;
-extern long double TempErrorSum;
-extern long double TempErrorSquareSum;
-extern long double LastSlagMass; // mean slag mass of the last shown step, t
-// True while a replay may go on; the replay stops after the step during
-// which it became false.
-extern bool HeatRunning;
-
-void ClearHeatReplaySums();
-
 // Fills the heat content of MaterialTable slots -1 (replay slag), 0 (replay
 // metal) and `slot`: the enthalpy, MJ per t, that takes the material from
 // its temperature and state to liquid at tRef °C. Slots -1 and 0 first take

@@ -49,4 +49,23 @@ void CreateSystems()
     }
 }
 
+void RecreateSystems()
+{
+    for (auto& s : ThSystems)
+        s.reset();
+    CreateSystems();
+}
+
+TElems& SystemElems(int k)
+{
+    CreateSystems();
+    return *ThSystems[static_cast<std::size_t>(k)]->Elems;
+}
+
+const TElems* ExistingSystemElems(int k)
+{
+    const auto& s = ThSystems[static_cast<std::size_t>(k)];
+    return s ? s->Elems.get() : nullptr;
+}
+
 } // namespace ferrolyt

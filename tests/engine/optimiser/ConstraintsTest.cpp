@@ -7,6 +7,7 @@
 #include "Settings.h"
 #include "SimplexLP.h"
 #include "SmallSystems.h"
+#include "SystemSetup.h"
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Utils.h"
