@@ -17,7 +17,7 @@
 #include "TaskList.h"
 #include "ThSys.h"
 
-#include "../engine/support/SampleProjectSupport.h"
+#include "../../engine/support/SampleProjectSupport.h"
 
 #include <QAction>
 #include <QFile>

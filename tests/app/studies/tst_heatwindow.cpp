@@ -13,7 +13,7 @@
 #include "Settings.h"
 #include "TextFile.h"
 
-#include "../engine/support/SampleProjectSupport.h"
+#include "../../engine/support/SampleProjectSupport.h"
 #include "support/ShownNumber.h"
 
 #include <QComboBox>
