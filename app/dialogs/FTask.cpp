@@ -1,10 +1,10 @@
 #include "FTask.h"
 
-#include "FForw.h"
 #include "GridEdits.h"
 #include "ModalDialog.h"
 #include "Project.h"
 #include "ResultDisplay.h"
+#include "TaskEditorHost.h"
 #include "Utils.h"
 
 #include <QActionGroup>
@@ -155,7 +155,7 @@ std::optional<char32_t> TaskEditKey(char32_t key)
     return std::nullopt;
 }
 
-TFTask::TFTask(TFForw* main, QWidget* parent) : QDialog(parent), main_(main)
+TFTask::TFTask(TTaskEditorHost* main, QWidget* parent) : QDialog(parent), main_(main)
 {
     setObjectName("FTask");
     setModal(true);
@@ -334,7 +334,7 @@ void TFTask::SetMaterialCell(int col, int row, const std::string& text)
 
 void TFTask::FormShow()
 {
-    mainTaskBoxIndex_ = main_ ? main_->TaskBox->currentIndex() : -1;
+    mainTaskBoxIndex_ = main_ ? main_->ShownTask() : -1;
     mainTaskFileText_ = SelectedTaskFileEntry() ? SelectedTaskFileEntry()->Text : std::string();
     TaskListEdit.Assign(TaskList);
     if (TaskList.Count == 0)
@@ -380,15 +380,15 @@ void TFTask::FormClose(int result)
     if (result == QDialog::Accepted) {
         TaskList.Assign(TaskListEdit);
         if (main_) {
-            main_->TaskBox->clear();
+            QStringList names;
             for (int k = 0; k < TaskTabs->count(); ++k)
-                main_->TaskBox->addItem(TaskTabs->tabText(k));
-            main_->TaskBox->setCurrentIndex(TaskList.Current);
+                names.append(TaskTabs->tabText(k));
+            main_->ListTasks(names, TaskList.Current);
             if (mainTaskBoxIndex_ != TaskList.Current)
-                main_->ClearResults(false, false, 2);
+                main_->ClearTaskResults();
             const bool iniSet = TaskList.Current >= 0 && !IsUnset(TaskList.CurrentTask().IniTemp);
-            main_->EditIniT->setText(iniSet ? Q(WithDisplaySeparator(DecimalDot(EditText(IniTempEd))))
-                                            : QStringLiteral("1600"));
+            main_->ShowInitialTemperature(iniSet ? Q(WithDisplaySeparator(DecimalDot(EditText(IniTempEd))))
+                                                 : QStringLiteral("1600"));
         }
     } else if (TTaskFileEntry* entry = SelectedTaskFileEntry(); entry && entry->Text != mainTaskFileText_) {
         entry->Text = mainTaskFileText_;
@@ -404,12 +404,11 @@ void TFTask::RestoreMainTaskBox()
     // window's task box; the box always shows the list in force.
     if (!main_)
         return;
-    main_->TaskBox->clear();
+    QStringList names;
     for (int k = 1; k <= TaskList.Count; ++k)
-        main_->TaskBox->addItem(Q(TaskList.Items[static_cast<std::size_t>(k)].Name));
-    main_->TaskBox->setCurrentIndex(TaskList.Current);
-    main_->StartA->setEnabled(TaskList.HasMassBounds(TaskList.Current));
-    main_->MeltRecA->setEnabled(TaskList.HasMaterialBounds(TaskList.Current));
+        names.append(Q(TaskList.Items[static_cast<std::size_t>(k)].Name));
+    main_->ListTasks(names, TaskList.Current);
+    main_->EnableBoundCommands(TaskList.HasMassBounds(TaskList.Current), TaskList.HasMaterialBounds(TaskList.Current));
 }
 
 // ---------------------------------------------------------------------------
@@ -498,7 +497,7 @@ QString TFTask::ChooseTaskFile(bool save, int* filterIndex)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    const QStringList filters = TFForw::OpenFilters(save);
+    const QStringList filters = OpenFilters(save);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters[3]); // task files
     dialog.selectFile(Q(TaskListEdit.FileName));

@@ -19,7 +19,7 @@ class QMenu;
 class QPushButton;
 class QTabBar;
 class QTableWidget;
-class TFForw;
+class TTaskEditorHost;
 
 // What a key typed into a value edit or a number column enters: ',' and
 // the letter 'б' a comma, '.', '/' and the letter 'ю' a point, digits and
@@ -30,7 +30,7 @@ class TFTask : public QDialog, public ferrolyt::TTaskEditorView {
     Q_OBJECT
 
 public:
-    explicit TFTask(TFForw* main, QWidget* parent = nullptr);
+    explicit TFTask(TTaskEditorHost* main, QWidget* parent = nullptr);
 
     QTabBar* TaskTabs = nullptr;
     QTableWidget* ElGrid = nullptr;
@@ -97,7 +97,7 @@ private:
     QString ChooseTaskFile(bool save, int* filterIndex);
     void RestoreMainTaskBox();
 
-    TFForw* main_;
+    TTaskEditorHost* main_;
     std::optional<int> storingTab_; // the tab left behind while the selection changes
     bool filling_ = false; // tabs are being rebuilt
     int mainTaskBoxIndex_ = -1;

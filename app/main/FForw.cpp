@@ -1399,9 +1399,32 @@ std::string TFForw::AskProjectSaveName(const std::string& fileName, const std::s
 }
 
 // ---------------------------------------------------------------------------
+// What the task editor asks of the window
+
+int TFForw::ShownTask() const { return TaskBox->currentIndex(); }
+
+void TFForw::ListTasks(const QStringList& names, int current)
+{
+    TaskBox->clear();
+    for (const QString& name : names)
+        TaskBox->addItem(name);
+    TaskBox->setCurrentIndex(current);
+}
+
+void TFForw::ClearTaskResults() { ClearResults(false, false, 2); }
+
+void TFForw::ShowInitialTemperature(const QString& text) { EditIniT->setText(text); }
+
+void TFForw::EnableBoundCommands(bool massBounds, bool materialBounds)
+{
+    StartA->setEnabled(massBounds);
+    MeltRecA->setEnabled(materialBounds);
+}
+
+// ---------------------------------------------------------------------------
 // File commands
 
-QStringList TFForw::OpenFilters(bool save)
+QStringList OpenFilters(bool save)
 {
     if (save)
         return {QStringLiteral("Файлы проектов (*.FWP)"), QStringLiteral("Файлы констант (*.CON)"),

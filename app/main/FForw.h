@@ -10,6 +10,7 @@
 
 #include "Host.h"
 #include "ResultDisplay.h"
+#include "TaskEditorHost.h"
 
 #include <QList>
 #include <QStringList>
@@ -50,7 +51,7 @@ class TMaxF;
 }
 }
 
-class TFForw : public QMainWindow {
+class TFForw : public QMainWindow, public TTaskEditorHost {
     Q_OBJECT
 
 public:
@@ -261,9 +262,12 @@ public:
     void ShowTaskFiles(const std::vector<std::string>& names, int selected);
     std::string AskProjectSaveName(const std::string& fileName, const std::string& folder);
 
-    // The open dialog's filters (the save dialog's with `save`), in the
-    // order of the commands' tags from 1.
-    static QStringList OpenFilters(bool save);
+    // --- what the task editor asks of the window
+    int ShownTask() const override;
+    void ListTasks(const QStringList& names, int current) override;
+    void ClearTaskResults() override;
+    void ShowInitialTemperature(const QString& text) override;
+    void EnableBoundCommands(bool massBounds, bool materialBounds) override;
 
     // --- file commands
     // tag 1 project, 2 constants, 3 materials, 4 task file, 5 heat
