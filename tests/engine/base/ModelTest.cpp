@@ -128,3 +128,25 @@ TEST(Numerics, ExtendedPrecisionHoldsTheAmountFloor)
     EXPECT_GT(std::log(AmountFloor), -2303.0L);
     EXPECT_LT(std::log(AmountFloor), -2302.0L);
 }
+
+TEST(ModelReset, SystemElementListsAreEachSystemsOwnAndComeBackEmpty)
+{
+    ResetModel();
+    SystemElems(1).Add(Element("Fe", 2, 55.847L));
+    ASSERT_NE(ExistingSystemElems(1), nullptr);
+    EXPECT_EQ(ExistingSystemElems(1), ThSystems[1]->Elems.get());
+    EXPECT_EQ(ThSystems[1]->Elems->IndexOfSymbol("Fe"), 0);
+    EXPECT_EQ(SystemElems(0).Count, 0); // the lower-bound system's list is another
+
+    // Without systems there is no list to read; asking for one to fill
+    // creates the systems with their kinds.
+    ThSystems[0].reset();
+    EXPECT_EQ(ExistingSystemElems(0), nullptr);
+    SystemElems(0);
+    ASSERT_NE(ThSystems[0], nullptr);
+    EXPECT_EQ(ThSystems[0]->Kind, 0);
+    EXPECT_EQ(ThSystems[1]->Kind, 1);
+
+    ResetModel();
+    EXPECT_EQ(SystemElems(1).Count, 0);
+}
