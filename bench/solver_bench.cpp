@@ -9,7 +9,7 @@
 #include "TaskList.h"
 #include "ThSys.h"
 
-#include "../tests/engine/SmallSystems.h"
+#include "../tests/engine/support/SmallSystems.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Timing of the property routines the equilibrium solver calls at every
 // evaluation, on a melt-sized system of 15 elements and 40 gas species.
 
-#include "../tests/engine/SmallSystems.h"
+#include "../tests/engine/support/SmallSystems.h"
 
 #include <benchmark/benchmark.h>
 

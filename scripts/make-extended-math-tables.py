@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes engine/ExtendedMathTables.cpp: the constants and tables of the
+"""Writes engine/base/ExtendedMathTables.cpp: the constants and tables of the
 80-bit exponential and logarithm, each value rounded to a 64-bit mantissa
 from a 60-digit decimal and written as an exact hexadecimal literal."""
 
@@ -94,7 +94,7 @@ def main() -> None:
         out.append(f"    {{{literal(c)}, {literal(inv)}, {literal(hi)}, {literal(lo)}}},\n")
     out.append("}};\n\n} // namespace ferrolyt::extended_math\n")
 
-    target = Path(__file__).resolve().parent.parent / "engine" / "ExtendedMathTables.cpp"
+    target = Path(__file__).resolve().parent.parent / "engine" / "base" / "ExtendedMathTables.cpp"
     target.write_text("".join(out))
 
 

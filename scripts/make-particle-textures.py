@@ -3,7 +3,7 @@
 
 All six pictures are drawn here (no outside images). The three ball
 textures are stored with their pixel bytes XORed with the program's
-ball-texture key (key table 3 of XorDescramble in engine/Utils.cpp); the
+ball-texture key (key table 3 of XorDescramble in engine/base/Utils.cpp); the
 headers stay plain, so the files are still well-formed bitmaps.
 """
 import math

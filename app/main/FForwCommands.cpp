@@ -1,0 +1,270 @@
+// The main window's commands: the melt, the optimisation and the runs they
+// start, each ending the busy state it began.
+
+#include "FForw.h"
+
+#include "FHeat.h"
+#include "GridEdits.h"
+#include "SimplexLP.h"
+#include "SystemSetup.h"
+#include "ThSys.h"
+#include "Utils.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace ferrolyt;
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Ends a run in every case, so that an exception cannot leave it active.
+class TIdleGuard {
+public:
+    explicit TIdleGuard(TFForw& w) : w_(w) {}
+    TIdleGuard(const TIdleGuard&) = delete;
+    TIdleGuard& operator=(const TIdleGuard&) = delete;
+    ~TIdleGuard() { w_.SetIdle(true); }
+
+private:
+    TFForw& w_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Commands
+
+bool TFForw::AskIfBusy()
+{
+    if (!CalcBusy)
+        return false;
+    AskStopCalculation();
+    return true;
+}
+
+bool TFForw::AskIfReplaying()
+{
+    if (!HeatRunning)
+        return false;
+    if (AskStopCalculation() == IdYes && FHeat)
+        FHeat->StopButClick();
+    return true;
+}
+
+bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
+
+void TFForw::RunCommand(const std::function<void()>& command)
+{
+    CommitGridEdits(*this);
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowWarning(e.what());
+    }
+}
+
+void TFForw::SetIdle(bool idle)
+{
+    StartBut->setDefaultAction(idle ? StartA : StopA);
+    CalcBusy = !idle;
+    StopRequested = idle;
+    QCoreApplication::processEvents();
+}
+
+void TFForw::StopButClick() { StopRequested = true; }
+
+void TFForw::MeltButClick(int tag)
+{
+    if (AskIfSystemsInUse())
+        return;
+    const bool recommended = tag != 0;
+    PrepareSystems();
+    ClearResults(true, tag >= 0, 2);
+
+    long double total = 0;
+    for (int j = 1; j <= MaterialCount; ++j) {
+        if (recommended)
+            total += MaterialTable[j].Amount;
+        else
+            MaterialTable[j].Amount = 0;
+    }
+    if (!recommended) {
+        for (int row = 1; row < MatGridCells.RowCount(); ++row) {
+            // The row's name decides the material: the grid's order need not
+            // be the table's.
+            const int slot = MaterialIndexByName(Q(MatGridCells.Cell(1, row)).trimmed().toStdString());
+            if (slot < 1)
+                continue;
+            long double amount = 0;
+            const std::string text = DecimalDot(Q(MatGridCells.Cell(2, row)).trimmed().toStdString());
+            if (!TryParseReal(text, amount) || !(amount > 0))
+                continue;
+            MaterialTable[slot].Amount = amount;
+            total += amount;
+        }
+    }
+    const TTaskRecord& task = TaskList.CurrentTask();
+    if (total == 0 && !(task.IniMinMet > 0) && !(task.IniMaxMet > 0) && !(task.IniMinSlg > 0) &&
+        !(task.IniMaxSlg > 0)) {
+        GridsChanged();
+        return;
+    }
+    CalcStartCounter = PerfCounter();
+    SlpPass = 0;
+    ShowForwardProblem(true);
+}
+
+void TFForw::StartButClick()
+{
+    if (AskIfSystemsInUse())
+        return;
+    PrepareSystems();
+    if (!OptimiserCalls.BuildConstraintBlocks())
+        return;
+    SetIdle(false);
+    ClearResults(false, false, 2);
+    CalcStartCounter = PerfCounter();
+
+    int32_t r = lpNotMet;
+    bool stopped = false;
+    {
+        TIdleGuard idle(*this);
+        r = OptimiserCalls.Optimise(-1);
+        stopped = StopRequested;
+        if (!stopped && r > 0) {
+            ProgBar1->setRange(0, std::max(1, int(ConstraintBlockCount)));
+            ProgBar1->setValue(0);
+            ProgBar1->setVisible(true);
+            int metAt = 0;
+            for (int k = 1; k <= ConstraintBlockCount && k <= MaxConstraintBlocks; ++k) {
+                ProgBar1->setValue(k);
+                const TConstraintBlockRecord block = ConstraintBlocks[k];
+                if (block.Kind == ckFixedMass && block.Index >= 1 && block.Index <= MaterialCount &&
+                    MaterialTable[block.Index].Fixed > 0)
+                    continue;
+                AltView->headerItem()->setText(0, Q("Зняти обмеження: " + block.Name));
+                r = OptimiserCalls.Optimise(k);
+                if (StopRequested) {
+                    stopped = true;
+                    break;
+                }
+                if (r == lpMet && ThSystems[0]->MetalMass > 0) {
+                    const TAlternativeTexts texts =
+                        AlternativeTexts(block, *ThSystems[0], *ThSystems[1], TaskList.CurrentTask());
+                    Alternatives.push_back({block.Name, k, texts.Given, texts.Expected, -LpTableau[0][0]});
+                    ShowAlternatives();
+                    if (texts.LimitMet) {
+                        metAt = k;
+                        break;
+                    }
+                }
+            }
+            ProgBar1->setVisible(false);
+            AltView->headerItem()->setText(0, QStringLiteral("Зняти обмеження:"));
+            if (stopped) {
+                // What was found so far stays listed to choose from, but no
+                // charge of an unfinished scan is offered as the answer.
+                SortAlternatives(Alternatives);
+                CurrentAlternative = -1;
+                ShowAlternatives();
+            } else if (metAt > 0) {
+                Alternatives.clear();
+                CurrentAlternative = -1;
+                ShowAlternatives();
+                OptimiserCalls.Optimise(metAt);
+                stopped = StopRequested;
+                r = lpMet;
+            } else if (!Alternatives.empty()) {
+                SortAlternatives(Alternatives);
+                CurrentAlternative = 0;
+                ShowAlternatives();
+                OptimiserCalls.Optimise(Alternatives.front().Block);
+                stopped = StopRequested;
+                r = lpMetReleased;
+            } else {
+                r = lpNotMet;
+            }
+        }
+        if (!stopped && r == lpNotMet) {
+            ShowWarning("НЕ ЗНАЙДЕНО РІШЕННЯ!");
+            ClearResults(false, false, 2);
+        }
+    }
+    if (stopped)
+        ShowRunStopped();
+    else if (r < lpNotMet)
+        ShowForwardProblem(true);
+}
+
+void TFForw::AltViewClick(int row)
+{
+    if (AskIfSystemsInUse())
+        return;
+    if (row < 0 || row >= static_cast<int>(Alternatives.size()))
+        return;
+    CurrentAlternative = row;
+    ShowAlternatives();
+    SetIdle(false);
+    CalcStartCounter = PerfCounter();
+    int32_t r = lpNotMet;
+    bool stopped = false;
+    {
+        TIdleGuard idle(*this);
+        r = OptimiserCalls.Optimise(Alternatives[static_cast<std::size_t>(row)].Block);
+        stopped = StopRequested;
+    }
+    if (stopped) {
+        ShowRunStopped();
+    } else if (r == lpNotMet) {
+        // The charge of a failed run is no answer: say so instead of
+        // showing it.
+        ClearResults(false, true, 2);
+        ShowWarning("НЕ ЗНАЙДЕНО РІШЕННЯ!");
+    } else {
+        ShowForwardProblem(true);
+    }
+}
+
+void TFForw::ShowRunStopped()
+{
+    ClearResults(false, true, 2);
+    SBarPanels[0]->setText(QStringLiteral(" Розрахунок зупинено"));
+}
+
+void TFForw::SetAltViewHeight(int items)
+{
+    if (items <= 0) {
+        AltView->setFixedHeight(0);
+        AltView->setVisible(false);
+        return;
+    }
+    AltView->setVisible(true);
+    AltView->setFixedHeight(std::clamp(23 * items + 29, 74, 236));
+}
+
+void TFForw::ShowAlternatives()
+{
+    AltView->clear();
+    const QIcon current = style()->standardIcon(QStyle::SP_ArrowRight);
+    for (std::size_t i = 0; i < Alternatives.size(); ++i) {
+        const TAlternative& a = Alternatives[i];
+        auto* item = new QTreeWidgetItem(AltView, {Q(a.Name), Q(a.Given), Q(a.Expected), Q(CostText(a.Cost))});
+        item->setData(0, Qt::UserRole, a.Block);
+        for (int c = 1; c <= 3; ++c)
+            item->setTextAlignment(c, Qt::AlignCenter);
+        if (static_cast<int>(i) == CurrentAlternative) {
+            item->setIcon(0, current);
+            AltView->setCurrentItem(item);
+        }
+    }
+    const bool listed = !Alternatives.empty();
+    AltView->setStyleSheet(listed && CurrentAlternative >= 0
+                               ? QStringLiteral("QTreeWidget { background-color: rgb(250, 248, 248); }")
+                               : QString());
+    SetAltViewHeight(static_cast<int>(Alternatives.size()));
+}

@@ -1,0 +1,66 @@
+# The engine's layers, lowest first: a source may include headers of its own
+# layer and of the layers before it, never of a layer after it, and no Qt.
+# Run as a test:  cmake -DENGINE_DIR=<engine folder> -DLAYERS=base,files,... -P EngineLayers.cmake
+# Headers are included by name alone, so a header's layer is the folder it
+# stands in; a name that is not an engine header (a standard or library
+# header) belongs to no layer.
+cmake_minimum_required(VERSION 3.25)
+if(NOT ENGINE_DIR OR NOT LAYERS)
+  message(FATAL_ERROR "usage: cmake -DENGINE_DIR=<dir> -DLAYERS=a,b,c -P EngineLayers.cmake")
+endif()
+string(REPLACE "," ";" layers "${LAYERS}")
+list(LENGTH layers count)
+math(EXPR last "${count} - 1")
+
+foreach(rank RANGE ${last})
+  list(GET layers ${rank} layer)
+  if(NOT IS_DIRECTORY "${ENGINE_DIR}/${layer}")
+    message(FATAL_ERROR "layer folder ${layer}/ is missing")
+  endif()
+  file(GLOB headers "${ENGINE_DIR}/${layer}/*.h")
+  foreach(header ${headers})
+    get_filename_component(name "${header}" NAME)
+    if(DEFINED rank_of_${name})
+      message(FATAL_ERROR "${name} stands in two layers")
+    endif()
+    set(rank_of_${name} ${rank})
+    set(layer_of_${name} ${layer})
+  endforeach()
+endforeach()
+
+set(faults "")
+# A source outside the layer folders would not be built, or would be built
+# without a place in the order.
+file(GLOB_RECURSE all_sources RELATIVE "${ENGINE_DIR}" "${ENGINE_DIR}/*.h" "${ENGINE_DIR}/*.cpp")
+foreach(source ${all_sources})
+  get_filename_component(folder "${source}" DIRECTORY)
+  if(NOT folder IN_LIST layers)
+    list(APPEND faults "${source} stands in no layer folder")
+  endif()
+endforeach()
+
+set(checked 0)
+foreach(rank RANGE ${last})
+  list(GET layers ${rank} layer)
+  file(GLOB sources "${ENGINE_DIR}/${layer}/*.h" "${ENGINE_DIR}/${layer}/*.cpp")
+  foreach(source ${sources})
+    math(EXPR checked "${checked} + 1")
+    get_filename_component(file_name "${source}" NAME)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*" "\\1" target "${line}")
+      get_filename_component(name "${target}" NAME)
+      if(name MATCHES "^Q[A-Za-z]*$" OR target MATCHES "^Qt")
+        list(APPEND faults "${layer}/${file_name} includes ${target}: the engine has no Qt")
+      elseif(DEFINED rank_of_${name} AND rank_of_${name} GREATER rank)
+        list(APPEND faults "${layer}/${file_name} includes ${name} of the higher layer ${layer_of_${name}}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "engine layer order broken:\n  ${text}")
+endif()
+message(STATUS "${checked} engine sources keep the layer order ${LAYERS}")
