@@ -1,6 +1,7 @@
 #include "QtHost.h"
 
 #include "FForw.h"
+#include "ResultDisplay.h"
 #include "Settings.h"
 #include "ThSys.h"
 
@@ -60,8 +61,11 @@ bool QtHost::AskYesNo(const std::string& text)
 
 void QtHost::SetStatusText(int panel, const std::string& text)
 {
+    constexpr int MuPanel = 2;
+    // The engine writes its numbers with '.'; the Mu/RT panel holds only
+    // numbers, the file panels hold names that a '.' between digits may be part of.
     if (panel >= 0 && panel < panels_.size() && panels_[panel])
-        panels_[panel]->setText(QString::fromStdString(text));
+        panels_[panel]->setText(QString::fromStdString(panel == MuPanel ? ferrolyt::WithDisplaySeparatorInText(text) : text));
 }
 
 void QtHost::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -76,6 +76,15 @@ std::string WithDisplaySeparator(std::string number)
     return number;
 }
 
+std::string WithDisplaySeparatorInText(std::string text)
+{
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t k = 1; k + 1 < text.size(); ++k)
+        if (text[k] == '.' && digit(text[k - 1]) && digit(text[k + 1]))
+            text[k] = DisplayDecimalSeparator;
+    return text;
+}
+
 std::string WithFilePoint(std::string shown)
 {
     std::replace(shown.begin(), shown.end(), DisplayDecimalSeparator, '.');

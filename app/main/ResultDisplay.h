@@ -29,6 +29,9 @@ extern char DisplayDecimalSeparator;
 
 // A number written with '.', with the screen's separator instead.
 std::string WithDisplaySeparator(std::string number);
+// A text that holds numbers among words and ranges (" Mu/RT: -1.25..0.5"):
+// the screen's separator in place of each '.' that stands between digits.
+std::string WithDisplaySeparatorInText(std::string text);
 // A text of the screen as a file holds it: the screen's separator back to
 // '.' (nothing changes while the screen shows '.').
 std::string WithFilePoint(std::string shown);

@@ -171,6 +171,8 @@ private slots:
             QCOMPARE(S(FormatValue(10)), QString("10"));
             QCOMPARE(S(FormatValue(99.5L)), QString("99,5"));
             QCOMPARE(S(FormatGeneral(2.5e-7L, 3, 0)), QString("2,5E-7"));
+            // Texts the engine writes: decimals only, not ranges or words.
+            QCOMPARE(S(WithDisplaySeparatorInText(" Mu/RT: -1.25..0.5 Ф.2")), QString(" Mu/RT: -1,25..0,5 Ф.2"));
         }
         for (int i = 0; i < point.size(); ++i) {
             QCOMPARE(QString(comma[i]).replace(',', '.'), point[i]);
