@@ -47,6 +47,7 @@ bool TRelaxation::Step(long double tolerance)
     long double squares = 0;
     long double lpTotal = 0;
     long double turn = 0; // the move against the previous one
+    long double lastSquares = 0;
     const int columns = std::min(MaterialCount, LpMaxColumns);
     for (int j = 1; j <= MaterialCount; ++j) {
         const TMaterialRecord& m = MaterialTable[j];
@@ -56,6 +57,7 @@ bool TRelaxation::Step(long double tolerance)
         if (j <= columns) {
             auto& last = lastMove_[static_cast<std::size_t>(j)];
             turn += d * last;
+            lastSquares += last * last;
             last = d;
         }
     }
@@ -63,10 +65,17 @@ bool TRelaxation::Step(long double tolerance)
     if (SlpPass > 1 && turn < 0) {
         // At the highest weight a swing that goes on is a jump of the rows
         // between two vertices: only shorter moves end it.
-        if (floor_ >= MaxRelaxationWeight)
+        if (floor_ >= MaxRelaxationWeight) {
             reach_ /= 2;
+            reachCeiling_ = reach_;
+        }
         floor_ = std::min(MaxRelaxationWeight, 2 * floor_);
     }
+    if (SlpPass > 1)
+        Adapt(r, turn > ApproachCosine * std::sqrt(squares * lastSquares));
+    else
+        bestGap_ = r;
+    lastGap_ = r;
     const long double w = RelaxationWeight(SlpPass, r, floor_);
     ChargeTotal = 0;
     for (int j = 1; j <= MaterialCount; ++j) {
@@ -83,6 +92,34 @@ bool TRelaxation::Step(long double tolerance)
     // rows' answer still jumps: the run ends when those moves die out.
     const long double limit = tolerance * SlpPass;
     return r < limit || (reach_ < 1 && reach_ * r / (w + 1) < limit);
+}
+
+void TRelaxation::Adapt(long double r, bool sameWay)
+{
+    // Passes that keep the direction and close the gap are held back by
+    // damping an earlier swing or step-back left behind: it is given back
+    // step by step, first the share of the move, then the weight.
+    approaching_ = sameWay && r < lastGap_ ? approaching_ + 1 : 0;
+    if (approaching_ >= ApproachPasses) {
+        approaching_ = 0;
+        if (reach_ < reachCeiling_)
+            reach_ = std::min(reachCeiling_, 2 * reach_);
+        else
+            floor_ = std::max(MinRelaxationWeight, floor_ / 2);
+    }
+    // A gap that stops closing is a creep or a swing among more than two
+    // vertices, which neither the weight nor the turn test catches: the
+    // share of the move is halved for good, so the shortened moves end the
+    // run.
+    if (r < StallProgress * bestGap_) {
+        bestGap_ = r;
+        stalled_ = 0;
+    } else if (++stalled_ >= StallPasses) {
+        stalled_ = 0;
+        bestGap_ = r;
+        reach_ /= 2;
+        reachCeiling_ = reach_;
+    }
 }
 
 bool TRelaxation::StepBack()
@@ -155,6 +192,14 @@ int32_t Optimise(int32_t released)
     if (MaterialCount > LpMaxColumns || ConstraintBlockCount > MaxConstraintBlocks || LpRowCount > LpMaxRows ||
         !ThSystems[0] || !ThSystems[1])
         return lpNotMet;
+
+    // Tables kept from an earlier run would be handed back where this run
+    // computes them afresh, and the last bits of a pass steer which vertex
+    // the rows pick: a run starts clean so it does not depend on the runs
+    // before it.
+    for (const auto& sys : ThSystems)
+        if (sys)
+            sys->InteractionTables.Clear();
 
     const TLiftedAbsence lifted = LiftAbsence(released);
     const bool fromTargets = Settings.AutoInitialEstimate;

@@ -41,10 +41,14 @@ long double RelaxationWeight(int32_t pass, long double r, long double floor = Mi
 // against the previous one, the linear rows overshoot and the charge would
 // swing between two vertices for good: the lowest weight then doubles, so
 // the later moves are shorter and the swing dies out. A swing that goes on
-// at the highest weight, and a pass whose rows cannot be met, halve the
-// share of the move taken for the rest of the run, so the charge settles
-// between the vertices. A run that never turns back keeps the lowest weight
-// 0.33.
+// at the highest weight halves the share of the move taken for the rest of
+// the run, so the charge settles between the vertices; so does a gap that
+// stops closing for several passes (the rows leading the charge on, or
+// swinging among more vertices), so every run ends well inside the pass
+// limit. A pass whose rows cannot be met halves the share too. Passes that
+// close the gap steadily in one direction give back what of that damping
+// is not for good: first the share, then the lowest weight. A run that
+// never turns back keeps the lowest weight 0.33.
 class TRelaxation {
 public:
     // Moves every amount towards its LP amount by the pass's (SlpPass)
@@ -69,6 +73,23 @@ private:
     std::array<long double, LpMaxColumns + 1> before_{}; // the amounts before the last move
     bool moved_ = false;
     int stepBacks_ = 0;
+    // Adapts the damping to the gap r of this pass; `sameWay` when the move
+    // keeps the direction of the last one.
+    void Adapt(long double r, bool sameWay);
+
+    // Passes in a row that keep the direction and close the gap before the
+    // damping is eased, and the least cosine between their moves.
+    static constexpr int ApproachPasses = 3;
+    static constexpr long double ApproachCosine = 0.9L;
+    // Passes without closing the gap to StallProgress of its best before the
+    // move is shortened for good.
+    static constexpr int StallPasses = 5;
+    static constexpr long double StallProgress = 0.9L;
+    int approaching_ = 0;
+    int stalled_ = 0;
+    long double reachCeiling_ = 1; // the share easing may give back, lowered for good
+    long double lastGap_ = 0;
+    long double bestGap_ = 0; // smallest gap since the move was last shortened for a stall
 };
 
 // A final amount: to the nearest 0.001 t, halves to even.
