@@ -73,6 +73,8 @@ constexpr TRouteInfo Routes[] = {
     {Route::Tasks, "Ferrolyt.TSK"},   {Route::HeatLog, "DSP23517.HEA"},
 };
 
+void PrintTo(const TRouteInfo& route, std::ostream* out) { *out << route.File; }
+
 // Makes the hostile file at `file` from the good file's bytes.
 using TMaker = std::function<void(const fs::path& file, const std::string& good)>;
 
