@@ -275,8 +275,11 @@ TEST_P(HostileFiles, AreRefusedWithAMessageAndLeaveTheProjectAsItWas)
         bool opened = false;
         {
             std::optional<AsOrdinaryUser> user;
-            if (c.Unreadable)
+            if (c.Unreadable) {
                 user.emplace();
+                if (::geteuid() == 0)
+                    continue; // a superuser that cannot give up its rights reads everything
+            }
             opened = Open(route.Way, file, elsewhere.path());
         }
         ASSERT_FALSE(host_.warnings.empty());
