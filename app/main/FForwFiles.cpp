@@ -128,11 +128,10 @@ void TFForw::OpenFile(const std::string& fileName)
         for (std::size_t i = 0; i < TaskListBox.size(); ++i) {
             if (UpperCase1251(TaskListBox[i].Text) != UpperCase1251(name))
                 continue;
-            TaskListBoxIndex = static_cast<int>(i);
-            ShowTaskListBox();
-            const TTaskFileEntry entry = TaskListBox[i];
-            if (LoadMaterials(TaskMatFiles[i], false) && TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+            if (SelectTaskFile(static_cast<int>(i))) {
+                ShowTaskListBox();
                 MeltButClick(-1);
+            }
             return;
         }
         if (CurrentHost().AskYesNo("Добавить файл заданий " + name + " в проект?") || TaskListBoxIndex < 0 ||
@@ -154,13 +153,7 @@ void TFForw::TaskListBoxClick(int index)
 {
     if (AskIfSystemsInUse())
         return;
-    if (index < 0 || index >= static_cast<int>(TaskListBox.size()))
-        return;
-    TaskListBoxIndex = index;
-    TaskMatFiles.resize(TaskListBox.size());
-    const TTaskFileEntry entry = TaskListBox[static_cast<std::size_t>(index)];
-    if (LoadMaterials(TaskMatFiles[static_cast<std::size_t>(index)], false) &&
-        TaskList.LoadFromFile(entry.Text, entry.TaskIndex) && MeltRecA->isEnabled())
+    if (SelectTaskFile(index) && MeltRecA->isEnabled())
         MeltButClick(1);
 }
 

@@ -318,29 +318,26 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
         NextToken(line, symbol, 1, 1, BlankSet);
         long double lo = 0;
         long double hi = 0;
+        // A value that is no finite number refuses the file instead of
+        // ending the row.
         std::string refusal;
-        auto readValue = [&]() {
-            const bool read = ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::Coefficient, refusal);
-            if (!refusal.empty())
-                throw ContentError{i, "параметр взаємодії " + refusal};
-            return read;
+        auto readValue = [&] {
+            return ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::Coefficient, refusal) && refusal.empty();
         };
-        try {
-            if (readValue()) {
-                e[static_cast<std::size_t>(r)] = lo;
-                eRead[static_cast<std::size_t>(r)] = true;
-            }
-            for (int c = 1; readValue(); ++c) {
-                if (c >= MaxTableColumns)
-                    return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
-                                                  " параметрів взаємодії (межа " +
-                                                  std::to_string(MaxTableColumns - 1) + ")"});
-                (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
-                (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
-            }
-        } catch (const ContentError& error) {
-            return Fail(fileName, error);
+        if (readValue()) {
+            e[static_cast<std::size_t>(r)] = lo;
+            eRead[static_cast<std::size_t>(r)] = true;
         }
+        for (int c = 1; refusal.empty() && readValue(); ++c) {
+            if (c >= MaxTableColumns)
+                return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
+                                              " параметрів взаємодії (межа " +
+                                              std::to_string(MaxTableColumns - 1) + ")"});
+            (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
+            (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
+        }
+        if (!refusal.empty())
+            return Fail(fileName, {i, "параметр взаємодії " + refusal});
     }
 
     if (r == 0)
@@ -408,9 +405,9 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
         long double lo = 0;
         long double hi = 0;
         std::string refusal;
-        for (int c = 0; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal); ++c) {
-            if (!refusal.empty())
-                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + ": " + refusal});
+        for (int c = 0; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal) &&
+                        refusal.empty();
+             ++c) {
             if (c >= MaxTableColumns)
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns) + " значень (межа " +
                                               std::to_string(MaxTableColumns) + ")"});

@@ -41,72 +41,72 @@ struct TModelSnapshot::State {
     std::string LastProject;
 };
 
-TModelSnapshot::TModelSnapshot() : state_(std::make_unique<State>())
+namespace {
+
+// Copies one part either way; the element lists and the task list copy
+// themselves with Assign.
+struct Into {
+    template <typename T>
+    void operator()(T& to, const T& from) const
+    {
+        to = from;
+    }
+    void operator()(TElems& to, const TElems& from) const { to.Assign(from); }
+    void operator()(TTaskList& to, const TTaskList& from) const { to.Assign(from); }
+};
+
+} // namespace
+
+// Every part of the snapshot with the model's part it copies: `copy(mine,
+// model)` takes the snapshot, the same with the arguments swapped restores it.
+template <typename Copy>
+void TModelSnapshot::Parts(Copy copy) const
 {
     State& s = *state_;
-    s.Base.Assign(ElementBase);
-    s.BaseLast = BaseElemLast;
-    s.Wagner = WagnerMatrix;
-    s.E = WagnerE;
-    s.Energy = InteractionEnergy;
-    s.Slag = SlagMatrix;
-    s.Gases = GasBase;
-    s.GasCount = GasBaseCount;
-    s.Active = ActiveGases;
-    s.ActiveCount = ActiveGasCount;
-    s.Materials = MaterialTable;
-    s.Min = CompositionMin;
-    s.Max = CompositionMax;
-    s.MaterialCount = MaterialCount;
-    s.SystemLast = SystemElemLast;
-    s.HasSystems = ExistingSystemElems(0) && ExistingSystemElems(1);
-    if (s.HasSystems)
+    copy(s.Base, ElementBase);
+    copy(s.BaseLast, BaseElemLast);
+    copy(s.Wagner, WagnerMatrix);
+    copy(s.E, WagnerE);
+    copy(s.Energy, InteractionEnergy);
+    copy(s.Slag, SlagMatrix);
+    copy(s.Gases, GasBase);
+    copy(s.GasCount, GasBaseCount);
+    copy(s.Active, ActiveGases);
+    copy(s.ActiveCount, ActiveGasCount);
+    copy(s.Materials, MaterialTable);
+    copy(s.Min, CompositionMin);
+    copy(s.Max, CompositionMax);
+    copy(s.MaterialCount, MaterialCount);
+    copy(s.SystemLast, SystemElemLast);
+    if (s.HasSystems && ExistingSystemElems(0) && ExistingSystemElems(1))
         for (std::size_t k = 0; k < 2; ++k)
-            s.SystemElems[k].Assign(*ExistingSystemElems(static_cast<int>(k)));
-    s.Tasks.Assign(TaskList);
-    s.Project = ProjectList;
-    s.TaskFiles = TaskListBox;
-    s.TaskFileIndex = TaskListBoxIndex;
-    s.MatFiles = TaskMatFiles;
-    s.Dir = ProjectDir;
+            copy(s.SystemElems[k], SystemElems(static_cast<int>(k)));
+    copy(s.Tasks, TaskList);
+    copy(s.Project, ProjectList);
+    copy(s.TaskFiles, TaskListBox);
+    copy(s.TaskFileIndex, TaskListBoxIndex);
+    copy(s.MatFiles, TaskMatFiles);
+    copy(s.Dir, ProjectDir);
+    copy(s.LastProject, Settings.LastProject);
+}
+
+TModelSnapshot::TModelSnapshot() : state_(std::make_unique<State>())
+{
+    state_->HasSystems = ExistingSystemElems(0) && ExistingSystemElems(1);
+    Parts([](auto& mine, const auto& model) { Into{}(mine, model); });
     std::error_code ec;
-    s.Cwd = std::filesystem::current_path(ec);
-    s.LastProject = Settings.LastProject;
+    state_->Cwd = std::filesystem::current_path(ec);
 }
 
 TModelSnapshot::~TModelSnapshot() = default;
 
 void TModelSnapshot::Restore() const
 {
+    Parts([](auto& mine, auto& model) { Into{}(model, mine); });
     const State& s = *state_;
-    ElementBase.Assign(s.Base);
-    BaseElemLast = s.BaseLast;
-    WagnerMatrix = s.Wagner;
-    WagnerE = s.E;
-    InteractionEnergy = s.Energy;
-    SlagMatrix = s.Slag;
-    GasBase = s.Gases;
-    GasBaseCount = s.GasCount;
-    ActiveGases = s.Active;
-    ActiveGasCount = s.ActiveCount;
-    MaterialTable = s.Materials;
-    CompositionMin = s.Min;
-    CompositionMax = s.Max;
-    MaterialCount = s.MaterialCount;
-    SystemElemLast = s.SystemLast;
-    if (s.HasSystems && ExistingSystemElems(0) && ExistingSystemElems(1))
-        for (std::size_t k = 0; k < 2; ++k)
-            SystemElems(static_cast<int>(k)).Assign(s.SystemElems[k]);
-    TaskList.Assign(s.Tasks);
-    ProjectList = s.Project;
-    TaskListBox = s.TaskFiles;
-    TaskListBoxIndex = s.TaskFileIndex;
-    TaskMatFiles = s.MatFiles;
-    ProjectDir = s.Dir;
     std::error_code ec;
     if (!s.Cwd.empty())
         std::filesystem::current_path(s.Cwd, ec);
-    Settings.LastProject = s.LastProject;
 
     // The windows showed what the refused files had begun to load.
     Host& host = CurrentHost();

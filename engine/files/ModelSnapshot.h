@@ -21,6 +21,8 @@ public:
 
 private:
     struct State;
+    template <typename Copy>
+    void Parts(Copy copy) const;
     std::unique_ptr<State> state_;
 };
 

@@ -253,6 +253,21 @@ bool OpenMaterialsFile(const std::string& fileName)
     return false;
 }
 
+bool SelectTaskFile(int index)
+{
+    if (index < 0 || index >= static_cast<int>(TaskListBox.size()))
+        return false;
+    const TModelSnapshot before;
+    TaskListBoxIndex = index;
+    TaskMatFiles.resize(TaskListBox.size());
+    const auto i = static_cast<std::size_t>(index);
+    const TTaskFileEntry entry = TaskListBox[i];
+    if (LoadMaterials(TaskMatFiles[i], false) && TaskList.LoadFromFile(entry.Text, entry.TaskIndex))
+        return true;
+    before.Restore();
+    return false;
+}
+
 bool OpenTaskFile(const std::string& fileName)
 {
     const TModelSnapshot before;

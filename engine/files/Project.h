@@ -91,6 +91,11 @@ bool OpenConstantsFile(const std::string& fileName);
 // when everything loaded.
 bool OpenMaterialsFile(const std::string& fileName);
 
+// The choice of entry `index` of the task-file combo box: its materials
+// file, then its tasks. A refusal of either leaves the model, the task list
+// and the selected entry as they were. True when both loaded.
+bool SelectTaskFile(int index);
+
 // The main window's "open" of a task file: the project's materials, then
 // the tasks of the file; a refusal leaves the model and the task list as
 // they were. True when both loaded.

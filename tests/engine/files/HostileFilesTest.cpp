@@ -73,6 +73,8 @@ constexpr TRouteInfo Routes[] = {
     {Route::Tasks, "Ferrolyt.TSK"},   {Route::HeatLog, "DSP23517.HEA"},
 };
 
+void PrintTo(const TRouteInfo& route, std::ostream* out) { *out << route.File; }
+
 // Makes the hostile file at `file` from the good file's bytes.
 using TMaker = std::function<void(const fs::path& file, const std::string& good)>;
 
@@ -273,8 +275,11 @@ TEST_P(HostileFiles, AreRefusedWithAMessageAndLeaveTheProjectAsItWas)
         bool opened = false;
         {
             std::optional<AsOrdinaryUser> user;
-            if (c.Unreadable)
+            if (c.Unreadable) {
                 user.emplace();
+                if (::geteuid() == 0)
+                    continue; // a superuser that cannot give up its rights reads everything
+            }
             opened = Open(route.Way, file, elsewhere.path());
         }
         ASSERT_FALSE(host_.warnings.empty());

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +143,17 @@ TEST_F(KeyStoreTest, StoreThatIsAFolderCannotBeRead)
     std::string error;
     EXPECT_EQ(WriteRegistryString(HKEY_LOCAL_MACHINE, "K", "A", "v", &error), ErrorAccessDenied);
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(KeyStoreTest, StoreThatIsAPipeOrADeviceIsNotRead)
+{
+    // Read at every start: a pipe would hang it, /dev/zero fill the memory.
+    fs::create_directories(file.parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "K", "A"), Lookup(ErrorAccessDenied, ""));
+    fs::remove(file);
+    fs::create_symlink("/dev/zero", file);
+    EXPECT_EQ(Get(HKEY_LOCAL_MACHINE, "K", "A"), Lookup(ErrorAccessDenied, ""));
 }
 
 TEST(KeyStoreLocation, FollowsXdgConfigHomeThenHome)

@@ -193,6 +193,24 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
     EXPECT_EQ(Settings.LastProject, "Test.FWP");
 }
 
+TEST_F(ProjectFile, ChoosingABrokenTaskFileKeepsTheTasksAndTheEntry)
+{
+    WriteTextFile1251(dir_ / "Broken.TSK", {"*heat", "C", "0.1/1e308"});
+    Write("Two.FWP", {"ConFile=Test.CON", "EpsFile=Test.EPS", "SlgFile=Test.SLG", "GasFile=Test.GAS",
+                      "MatFile=Test.MAT", "TskFile=Test.TSK", "CurTask=1", "", "Tsk0=Test.TSK #1 *Test.MAT",
+                      "Tsk1=Broken.TSK #0 *Test.MAT"});
+    ASSERT_TRUE(LoadProject((dir_ / "Two.FWP").string()));
+    host.warnings.clear();
+    EXPECT_FALSE(SelectTaskFile(1));
+    EXPECT_TRUE(host.warned("Неможливо завантажити файл Broken.TSK"));
+    EXPECT_EQ(TaskListBoxIndex, 0);
+    EXPECT_EQ(host.taskFileIndex, 0);
+    EXPECT_EQ(TaskList.FileName, "Test.TSK");
+    EXPECT_EQ(TaskList.Count, 2);
+    EXPECT_EQ(TaskList.Current, 1);
+    EXPECT_EQ(MaterialCount, 10);
+}
+
 TEST_F(ProjectFile, SavingOverAReadOnlyFileAsksFirst)
 {
     // The rename would replace a read-only file without a word: the folder
