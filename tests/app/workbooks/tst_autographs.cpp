@@ -18,6 +18,7 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/SavedWorkbook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,7 +27,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -73,14 +73,6 @@ public:
             onMessages();
     }
 };
-
-QString ReadZipEntry(const QString& zip, const QString& entry)
-{
-    QProcess p;
-    p.start("unzip", {"-p", zip, entry});
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // Chooses an item as the user would: the list's own handler follows.
 void Pick(TAutoF& f, QComboBox* list, int item, void (TAutoF::*chosen)())
@@ -472,9 +464,9 @@ private slots:
         QCOMPARE(ChargePortion, 100.0);
         QVERIFY(!SuppressConvergenceWarning);
 
-        const QString sheet = ReadZipEntry(file, "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(file, "xl/worksheets/sheet1.xml");
         QVERIFY(sheet.contains("<drawing"));
-        const QString chart = ReadZipEntry(file, "xl/charts/chart1.xml");
+        const QString chart = ZipMember(file, "xl/charts/chart1.xml");
         QVERIFY(chart.contains("scatterChart"));
         const auto xs = ColumnNumbers(sheet, "A");
         const auto ys = ColumnNumbers(sheet, "B");
@@ -494,7 +486,7 @@ private slots:
         QVERIFY(ys.value(4) > ys.value(2));
 
         // The axis of X runs over the range; the one of Y is rounded outward.
-        const QString header = ReadZipEntry(file, "xl/sharedStrings.xml");
+        const QString header = ZipMember(file, "xl/sharedStrings.xml");
         QVERIFY(header.contains(AutographXItems[1]));
         QVERIFY(chart.contains("<c:max val=\"1650\"/>"));
         QVERIFY(chart.contains("<c:min val=\"1550\"/>"));
@@ -515,7 +507,7 @@ private slots:
         const QString file = QString::fromStdString(result.FileName);
         const int tasks = TaskList.Count;
         QVERIFY(tasks >= 2);
-        const QString chart = ReadZipEntry(file, QString("xl/charts/chart%1.xml").arg(tasks + 1));
+        const QString chart = ZipMember(file, QString("xl/charts/chart%1.xml").arg(tasks + 1));
         QCOMPARE(chart.count("<c:ser>"), tasks);
         double lo = HUGE_VAL, hi = -HUGE_VAL;
         for (int k = 1; k <= tasks; ++k) {
@@ -523,7 +515,7 @@ private slots:
             QVERIFY2(chart.contains(QString("<c:xVal><c:numRef><c:f>'%1'!$%2$2:$%2$")
                                         .arg(AutographYItems[0], own)),
                      qPrintable(own));
-            const QString taskSheet = ReadZipEntry(file, QString("xl/worksheets/sheet%1.xml").arg(k));
+            const QString taskSheet = ZipMember(file, QString("xl/worksheets/sheet%1.xml").arg(k));
             for (const double x : ColumnNumbers(taskSheet, "A")) {
                 lo = std::min(lo, x);
                 hi = std::max(hi, x);
@@ -554,12 +546,12 @@ private slots:
         QCOMPARE(double(TaskList.CurrentTask().ExtP), double(pressure));
         const QString file = QString::fromStdString(result.FileName);
         QVERIFY(file.endsWith("_Press-Mass_мет_т.xlsx"));
-        const QString sheet = ReadZipEntry(file, "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(file, "xl/worksheets/sheet1.xml");
         const auto xs = ColumnNumbers(sheet, "A");
         QCOMPARE(xs.keys(), (QList<int>{2, 3}));
         QCOMPARE(xs.values(), (QList<double>{0.5, 1.0}));
         QCOMPARE(ColumnNumbers(sheet, "B").size(), 2);
-        QVERIFY(ReadZipEntry(file, "xl/charts/chart1.xml").contains("scatterChart"));
+        QVERIFY(ZipMember(file, "xl/charts/chart1.xml").contains("scatterChart"));
     }
 
     void aFailedPointLeavesItsRowEmptyAndTheRangeAlone()
@@ -571,7 +563,7 @@ private slots:
         } commands;
         const auto result = RunAutographs(IniTempToFinalTemp(), commands);
         QVERIFY(result.Ran);
-        const QString sheet = ReadZipEntry(QString::fromStdString(result.FileName), "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(QString::fromStdString(result.FileName), "xl/worksheets/sheet1.xml");
         QCOMPARE(ColumnNumbers(sheet, "A").size(), 3);
         const auto ys = ColumnNumbers(sheet, "B");
         QCOMPARE(ys.keys(), (QList<int>{2, 4}));
