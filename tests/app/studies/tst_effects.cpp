@@ -16,6 +16,7 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/AppFixture.h"
 #include "support/SavedWorkbook.h"
 #include "support/ShownNumber.h"
 
@@ -88,10 +89,7 @@ private slots:
         DkmViewMode = dkmProperties;
         host = std::make_unique<TestHost>();
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         CreateSystems();
         QVERIFY(LoadProject(dir->filePath("FERROLYT.FWP").toStdString()));
         QVERIFY(MeltForward().BothConverged);

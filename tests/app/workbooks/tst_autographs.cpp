@@ -10,7 +10,6 @@
 #include "ForwardProblem.h"
 #include "Host.h"
 #include "Model.h"
-#include "ProgramDir.h"
 #include "Project.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
@@ -18,11 +17,11 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/AppFixture.h"
 #include "support/SavedWorkbook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -132,10 +131,7 @@ class TstAutographs : public QObject {
     void LoadSample()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         QVERIFY(LoadProject(dir->filePath("FERROLYT.FWP").toStdString()));
         QVERIFY2(host.warnings.isEmpty(), qPrintable(host.warnings.join("; ")));
     }

@@ -13,6 +13,7 @@
 #include "Workbook.h"
 #include "Utils.h"
 #include "support/DesktopLocale.h"
+#include "support/AppFixture.h"
 #include "support/SavedWorkbook.h"
 
 #include <QDir>
@@ -463,9 +464,7 @@ private slots:
     {
         ResetModel();
         SetOptionDefaults();
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         QtHost host;
         TFForw w;
         host.AttachWindow(&w, w.SBarPanels);
