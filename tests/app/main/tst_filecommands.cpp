@@ -384,35 +384,6 @@ private slots:
         f.w->SetAutoSaveTimer();
         QVERIFY(!f.w->Timer1->isActive());
     }
-
-    void whileBusyTheCommandsOnlyAskToStop()
-    {
-        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
-        const int count = MaterialCount;
-        CalcBusy = true;
-        f.answer = QMessageBox::No;
-        f.w->Timer1Timer();
-        f.w->SaveButClick(0);
-        f.w->ClearButClick();
-        f.w->OpenMClick(1);
-        f.w->OpenFile(f.Path("Ferrolyt.MAT").toStdString());
-        f.w->TaskBoxClick(1);
-        f.w->TaskListBoxClick(0);
-        f.w->TaskMClick();
-        f.w->OptionsMClick();
-        f.w->PrintButClick();
-        QCOMPARE(f.Texts(), QStringList(10, "Зупинити розрахунок?"));
-        QCOMPARE(f.dialogs, 0);
-        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
-        QCOMPARE(MaterialCount, count);
-        QCOMPARE(TaskList.Current, 0);
-        QCOMPARE(f.w->TaskBox->currentIndex(), 0);
-        QVERIFY(!StopRequested);
-        f.answer = QMessageBox::Yes;
-        f.w->Timer1Timer();
-        QVERIFY(StopRequested);
-        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
-    }
 };
 
 QTEST_MAIN(TstFileCommands)

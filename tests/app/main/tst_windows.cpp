@@ -309,10 +309,19 @@ private slots:
             a->trigger();
             QVERIFY2(StopQuestions() == before + 1, qPrintable(a->objectName()));
         }
-        // So does the open reaction-zone window's own calculation.
+        // So do the autosave tick, a file handed to the window, a choice in
+        // the task lists and the open reaction-zone window's own calculation.
+        QVERIFY(QFile::remove(f.Path("FERROLYT.FWP")));
+        f.w->Timer1Timer();
+        f.w->OpenFile(f.Path("Ferrolyt.MAT").toStdString());
+        f.w->TaskBoxClick(1);
+        f.w->TaskListBoxClick(0);
         f.w->RzForm->CalcBut->click();
-        QCOMPARE(StopQuestions(), int(asking.size()) + 1);
+        QCOMPARE(StopQuestions(), int(asking.size()) + 5);
         QVERIFY(amounts() == charged);
+        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
+        QCOMPARE(TaskList.Current, 0);
+        QCOMPARE(f.w->TaskBox->currentIndex(), 0);
         QCOMPARE(f.dialogs, 0);
         QVERIFY(!f.w->FHeat->isVisible());
         QVERIFY(!f.w->KinF->isVisible());
@@ -325,10 +334,14 @@ private slots:
         const QList<QAction*> opening{f.w->MatsA, f.w->ElectroM, f.w->AutoGraphM, f.w->DemonM, f.w->AboutM};
         for (QAction* a : opening)
             a->trigger();
-        QCOMPARE(StopQuestions(), int(asking.size()) + 1);
+        QCOMPARE(StopQuestions(), int(asking.size()) + 5);
         QCOMPARE(f.dialogs, 3);
         QVERIFY(FormDKM->isVisible());
         QVERIFY(f.w->MaxF->isVisible());
+        f.answer = QMessageBox::Yes;
+        f.w->Timer1Timer();
+        QVERIFY(StopRequested);
+        QVERIFY(!QFile::exists(f.Path("FERROLYT.FWP")));
     }
 
     void theStudiesLeaveTheMeltAsTheMainWindowShowsIt()

@@ -16,17 +16,17 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/AppFixture.h"
+#include "support/SavedWorkbook.h"
 #include "support/ShownNumber.h"
 
 #include <QAction>
 #include <QDir>
 #include <QLineEdit>
 #include <QMap>
-#include <QProcess>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <cmath>
@@ -55,55 +55,8 @@ private:
 QString Cell(const TStringGrid& g, int col, int row) { return QString::fromStdString(g.Cell(col, row)); }
 QString Fmt(long double x) { return QString::fromStdString(FormatValue(x)); }
 
-// One file of an .xlsx package.
-QByteArray ZipEntry(const QString& file, const QString& entry)
-{
-    QProcess unzip;
-    unzip.start("unzip", {"-p", file, entry});
-    if (!unzip.waitForFinished(10000))
-        return {};
-    return unzip.readAllStandardOutput();
-}
-
-// Cell address -> text or number of the first sheet, shared strings resolved.
-struct SheetContent {
-    QMap<QString, QString> Values;
-    QMap<QString, bool> IsNumber;
-    QByteArray Xml;
-};
-
-SheetContent ReadSheet(const QString& file)
-{
-    QStringList shared;
-    for (QXmlStreamReader x(ZipEntry(file, "xl/sharedStrings.xml")); !x.atEnd();) {
-        x.readNext();
-        if (x.isStartElement() && x.name() == QLatin1String("si"))
-            shared << QString();
-        else if (x.isStartElement() && x.name() == QLatin1String("t") && !shared.isEmpty())
-            shared.last() += x.readElementText();
-    }
-
-    SheetContent s;
-    s.Xml = ZipEntry(file, "xl/worksheets/sheet1.xml");
-    QString ref, type;
-    for (QXmlStreamReader x(s.Xml); !x.atEnd();) {
-        x.readNext();
-        if (!x.isStartElement())
-            continue;
-        if (x.name() == QLatin1String("c")) {
-            ref = x.attributes().value("r").toString();
-            type = x.attributes().value("t").toString();
-        } else if (x.name() == QLatin1String("v") || (x.name() == QLatin1String("t") && type == "inlineStr")) {
-            const QString v = x.readElementText();
-            s.Values[ref] = type == "s" ? shared.value(v.toInt()) : v;
-            s.IsNumber[ref] = type.isEmpty() || type == "n";
-        }
-    }
-    return s;
-}
-
 // A cell written as a number equal to the grid's text.
-bool HoldsNumber(const SheetContent& s, const QString& ref, const QString& shown)
+bool HoldsNumber(const TSavedSheet& s, const QString& ref, const QString& shown)
 {
     return s.IsNumber.value(ref) && std::fabs(s.Values.value(ref).toDouble() - ShownNumber(shown)) < 1e-9;
 }
@@ -136,10 +89,7 @@ private slots:
         DkmViewMode = dkmProperties;
         host = std::make_unique<TestHost>();
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         CreateSystems();
         QVERIFY(LoadProject(dir->filePath("FERROLYT.FWP").toStdString()));
         QVERIFY(MeltForward().BothConverged);
@@ -534,7 +484,7 @@ private slots:
         QCOMPARE(saved, dir->filePath("metal.xlsx"));
         QVERIFY(!QFile::exists(asked));
 
-        const SheetContent s = ReadSheet(saved);
+        const TSavedSheet s = ReadSheet(saved);
         const int cols = Elements() + 3;
         const QString lastCol = QString::fromStdString(ColumnLetters(cols));
         QCOMPARE(s.Values.value("A1"), QString("N"));
@@ -550,25 +500,25 @@ private slots:
             QVERIFY(!s.IsNumber.value("B" + row));
             QVERIFY(HoldsNumber(s, "C" + row, Cell(G(), 2, r)));
             // In kilograms the mass change is the row's total: a formula with the shown value.
-            QVERIFY2(s.Xml.contains(("<f>SUM(D" + row + ":" + lastCol + row + ")</f>").toUtf8()), qPrintable(row));
+            QVERIFY2(s.Xml.contains(("<f>SUM(D" + row + ":" + lastCol + row + ")</f>")), qPrintable(row));
         }
         QVERIFY(!s.Values.contains("A" + QString::number(DkmRowCount + 2)));
 
         QVERIFY(s.Xml.contains("orientation=\"landscape\""));
         QVERIFY(s.Xml.contains("&amp;P of &amp;N"));
         QVERIFY(s.Xml.contains("gridLines=\"1\"") || s.Xml.contains("printOptions"));
-        const QByteArray book = ZipEntry(saved, "xl/workbook.xml");
+        const QString book = ZipMember(saved, "xl/workbook.xml");
         // The caption's start, short enough for the print titles to name it twice.
         const QString name = "Дія матеріалів на поточний ме";
-        QVERIFY(book.contains(("name=\"" + name + "\"").toUtf8()));
-        QVERIFY(book.contains(QString("'%1'!$A:$A,'%1'!$1:$1</definedName>").arg(name).toUtf8()));
+        QVERIFY(book.contains("name=\"" + name + "\""));
+        QVERIFY(book.contains(QString("'%1'!$A:$A,'%1'!$1:$1</definedName>").arg(name)));
     }
 
     void exportOfPropertiesKeepsTextsAsText()
     {
         Show(w->N4);
         const QString saved = QString::fromStdString(w->ExportTo(dir->filePath("props.xlsx").toStdString()));
-        const SheetContent s = ReadSheet(saved);
+        const TSavedSheet s = ReadSheet(saved);
         QCOMPARE(s.Values.value("J1"), QString("Q1600"));
         QCOMPARE(s.Values.value("L1"), QString("Ціна"));
         QCOMPARE(s.Values.value("D2"), Cell(G(), 3, 1));
@@ -584,7 +534,7 @@ private slots:
         w->DKMGridCells.SetCell(4, 1, "-");
         const QString saved = QString::fromStdString(w->ExportTo(dir->filePath("comp").toStdString()));
         QCOMPARE(saved, dir->filePath("comp.xlsx"));
-        const SheetContent s = ReadSheet(saved);
+        const TSavedSheet s = ReadSheet(saved);
         QCOMPARE(s.Values.value("D2"), QString("1.5"));
         QVERIFY(s.IsNumber.value("D2"));
         QCOMPARE(s.Values.value("E2"), QString("-"));

@@ -19,6 +19,19 @@
 #include <functional>
 #include <memory>
 
+// Copies the shipped sample project into `dir` and makes it the program's
+// folder.
+inline bool UseSampleCopy(const QTemporaryDir& dir)
+{
+    if (!dir.isValid())
+        return false;
+    for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
+        if (!QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir.filePath(f)))
+            return false;
+    ferrolyt::SetProgramDir(dir.path().toStdString());
+    return true;
+}
+
 struct TAppFixture {
     QList<QtHost::Message> messages;
     QMessageBox::StandardButton answer = QMessageBox::No;
@@ -58,12 +71,8 @@ struct TAppFixture {
         ferrolyt::SetOptionDefaults();
         ferrolyt::ClearProjectState();
         dir = std::make_unique<QTemporaryDir>();
-        if (!dir->isValid())
+        if (!UseSampleCopy(*dir))
             return false;
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            if (!QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)))
-                return false;
-        ferrolyt::SetProgramDir(dir->path().toStdString());
         host = std::make_unique<QtHost>();
         w = std::make_unique<TFForw>();
         host->AttachWindow(w.get(), w->SBarPanels);

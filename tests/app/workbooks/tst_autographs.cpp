@@ -10,7 +10,6 @@
 #include "ForwardProblem.h"
 #include "Host.h"
 #include "Model.h"
-#include "ProgramDir.h"
 #include "Project.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
@@ -18,15 +17,15 @@
 #include "TaskList.h"
 #include "ThSys.h"
 #include "Workbook.h"
+#include "support/AppFixture.h"
+#include "support/SavedWorkbook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -73,14 +72,6 @@ public:
             onMessages();
     }
 };
-
-QString ReadZipEntry(const QString& zip, const QString& entry)
-{
-    QProcess p;
-    p.start("unzip", {"-p", zip, entry});
-    p.waitForFinished(10000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // Chooses an item as the user would: the list's own handler follows.
 void Pick(TAutoF& f, QComboBox* list, int item, void (TAutoF::*chosen)())
@@ -140,10 +131,7 @@ class TstAutographs : public QObject {
     void LoadSample()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         QVERIFY(LoadProject(dir->filePath("FERROLYT.FWP").toStdString()));
         QVERIFY2(host.warnings.isEmpty(), qPrintable(host.warnings.join("; ")));
     }
@@ -472,9 +460,9 @@ private slots:
         QCOMPARE(ChargePortion, 100.0);
         QVERIFY(!SuppressConvergenceWarning);
 
-        const QString sheet = ReadZipEntry(file, "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(file, "xl/worksheets/sheet1.xml");
         QVERIFY(sheet.contains("<drawing"));
-        const QString chart = ReadZipEntry(file, "xl/charts/chart1.xml");
+        const QString chart = ZipMember(file, "xl/charts/chart1.xml");
         QVERIFY(chart.contains("scatterChart"));
         const auto xs = ColumnNumbers(sheet, "A");
         const auto ys = ColumnNumbers(sheet, "B");
@@ -494,7 +482,7 @@ private slots:
         QVERIFY(ys.value(4) > ys.value(2));
 
         // The axis of X runs over the range; the one of Y is rounded outward.
-        const QString header = ReadZipEntry(file, "xl/sharedStrings.xml");
+        const QString header = ZipMember(file, "xl/sharedStrings.xml");
         QVERIFY(header.contains(AutographXItems[1]));
         QVERIFY(chart.contains("<c:max val=\"1650\"/>"));
         QVERIFY(chart.contains("<c:min val=\"1550\"/>"));
@@ -515,7 +503,7 @@ private slots:
         const QString file = QString::fromStdString(result.FileName);
         const int tasks = TaskList.Count;
         QVERIFY(tasks >= 2);
-        const QString chart = ReadZipEntry(file, QString("xl/charts/chart%1.xml").arg(tasks + 1));
+        const QString chart = ZipMember(file, QString("xl/charts/chart%1.xml").arg(tasks + 1));
         QCOMPARE(chart.count("<c:ser>"), tasks);
         double lo = HUGE_VAL, hi = -HUGE_VAL;
         for (int k = 1; k <= tasks; ++k) {
@@ -523,7 +511,7 @@ private slots:
             QVERIFY2(chart.contains(QString("<c:xVal><c:numRef><c:f>'%1'!$%2$2:$%2$")
                                         .arg(AutographYItems[0], own)),
                      qPrintable(own));
-            const QString taskSheet = ReadZipEntry(file, QString("xl/worksheets/sheet%1.xml").arg(k));
+            const QString taskSheet = ZipMember(file, QString("xl/worksheets/sheet%1.xml").arg(k));
             for (const double x : ColumnNumbers(taskSheet, "A")) {
                 lo = std::min(lo, x);
                 hi = std::max(hi, x);
@@ -554,12 +542,12 @@ private slots:
         QCOMPARE(double(TaskList.CurrentTask().ExtP), double(pressure));
         const QString file = QString::fromStdString(result.FileName);
         QVERIFY(file.endsWith("_Press-Mass_мет_т.xlsx"));
-        const QString sheet = ReadZipEntry(file, "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(file, "xl/worksheets/sheet1.xml");
         const auto xs = ColumnNumbers(sheet, "A");
         QCOMPARE(xs.keys(), (QList<int>{2, 3}));
         QCOMPARE(xs.values(), (QList<double>{0.5, 1.0}));
         QCOMPARE(ColumnNumbers(sheet, "B").size(), 2);
-        QVERIFY(ReadZipEntry(file, "xl/charts/chart1.xml").contains("scatterChart"));
+        QVERIFY(ZipMember(file, "xl/charts/chart1.xml").contains("scatterChart"));
     }
 
     void aFailedPointLeavesItsRowEmptyAndTheRangeAlone()
@@ -571,7 +559,7 @@ private slots:
         } commands;
         const auto result = RunAutographs(IniTempToFinalTemp(), commands);
         QVERIFY(result.Ran);
-        const QString sheet = ReadZipEntry(QString::fromStdString(result.FileName), "xl/worksheets/sheet1.xml");
+        const QString sheet = ZipMember(QString::fromStdString(result.FileName), "xl/worksheets/sheet1.xml");
         QCOMPARE(ColumnNumbers(sheet, "A").size(), 3);
         const auto ys = ColumnNumbers(sheet, "B");
         QCOMPARE(ys.keys(), (QList<int>{2, 4}));

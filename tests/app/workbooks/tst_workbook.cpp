@@ -13,13 +13,13 @@
 #include "Workbook.h"
 #include "Utils.h"
 #include "support/DesktopLocale.h"
+#include "support/AppFixture.h"
+#include "support/SavedWorkbook.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -27,56 +27,6 @@
 using namespace ferrolyt;
 
 namespace {
-
-// One member of a zip file, or an empty text when it is missing.
-QString ZipMember(const QString& file, const QString& member)
-{
-    QProcess p;
-    p.start("unzip", {"-p", file, member});
-    if (!p.waitForFinished(10000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// The cells of a saved sheet: address -> shown text (shared strings
-// resolved), with the formula of formula cells apart.
-struct TSavedSheet {
-    QMap<QString, QString> Values;
-    QMap<QString, QString> Formulas;
-    QMap<QString, int> Styles;
-    QString Xml;
-};
-
-TSavedSheet ReadSheet(const QString& file, int index)
-{
-    QStringList shared;
-    for (QXmlStreamReader x(ZipMember(file, "xl/sharedStrings.xml")); !x.atEnd();) {
-        x.readNext();
-        if (x.isStartElement() && x.name() == u"si")
-            shared << QString();
-        else if (x.isStartElement() && x.name() == u"t" && !shared.isEmpty())
-            shared.last() += x.readElementText();
-    }
-    TSavedSheet s;
-    s.Xml = ZipMember(file, QString("xl/worksheets/sheet%1.xml").arg(index));
-    QString ref, type;
-    for (QXmlStreamReader x(s.Xml); !x.atEnd();) {
-        x.readNext();
-        if (!x.isStartElement())
-            continue;
-        if (x.name() == u"c") {
-            ref = x.attributes().value("r").toString();
-            type = x.attributes().value("t").toString();
-            s.Styles[ref] = x.attributes().value("s").toInt();
-        } else if (x.name() == u"f") {
-            s.Formulas[ref] = x.readElementText();
-        } else if (x.name() == u"v") {
-            const QString v = x.readElementText();
-            s.Values[ref] = type == "s" ? shared.value(v.toInt()) : v;
-        }
-    }
-    return s;
-}
 
 // The number format code of a style index (cellXfs order).
 QString NumberFormatOfStyle(const QString& file, int style)
@@ -514,9 +464,7 @@ private slots:
     {
         ResetModel();
         SetOptionDefaults();
-        for (const QString& f : QDir(FERROLYT_DATA).entryList(QDir::Files))
-            QVERIFY(QFile::copy(QString(FERROLYT_DATA) + "/" + f, dir->filePath(f)));
-        SetProgramDir(dir->path().toStdString());
+        QVERIFY(UseSampleCopy(*dir));
         QtHost host;
         TFForw w;
         host.AttachWindow(&w, w.SBarPanels);
