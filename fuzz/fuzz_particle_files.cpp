@@ -5,13 +5,14 @@
 #include "ParticleFiles.h"
 #include "ParticleModel.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
-#include <cctype>
 #include <string>
 #include <unistd.h>
 
@@ -75,9 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     error.clear();
     if (!ReadModelParams(params, *model, &error) && error.empty())
         std::abort();
-    // A file that begins like UTF-8 is read as UTF-8 only when all of it is;
-    // saved in code page 1251 it may read the other way next time.
-    if (NamesRepeat(lines) || bytes.starts_with("\xEF\xBB\xBF"))
+    // Bytes above 127 are read as UTF-8 only when all of the file is valid
+    // UTF-8, else as code page 1251; a save that writes them back in code
+    // page 1251 may make the guess go the other way next time.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (NamesRepeat(lines) || !ascii)
         return 0;
     std::string saved = "again";
     if (!SaveParameterFile(folder, saved, params, lines, &error))
