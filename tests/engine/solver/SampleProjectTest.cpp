@@ -426,28 +426,23 @@ TEST_F(SampleProjectSlag, FurnaceSlagActivitiesFollowBanya)
     EXPECT_NEAR(LnActivity(LimeLadleSlag, SiO2), std::log(0.00486), std::log(3.0));
 }
 
-// Iso-activity lines of SiO2 and Al2O3 in CaO-SiO2-Al2O3 melts at 1600 °C,
-// D.A.R. Rein and J. Chipman (Trans. Met. Soc. AIME 233, 1965, 415-425), as
-// recalled from the diagram, not read in the paper (hence the wide band):
-// slag model 1 within a factor of 3 in the basic melts of ladle practice,
-// which keeps alumina one to two orders above the 0.001 of an unfitted table.
+// Silica in CaO-SiO2-Al2O3 melts at 1600 °C by the regular solution of
+// S. Ban-ya (ISIJ International 33, 1993, 2-11), carried to lime-alumina
+// melts through its Ca-Si and Al-Si energies: slag model 1 within a factor
+// of 3. (No alumina activity of these melts could be read from a published
+// table, so none is asserted.)
 TEST_F(SampleProjectSlag, LadleSlagActivitiesFollowReinAndChipman)
 {
     Settings.SlagModel = 1;
     struct TCase {
         TSlag Slag;
-        double Al2O3, SiO2; // published; 0: not read
+        double SiO2; // Ban-ya's regular solution
     };
-    const TCase cases[] = {{{50, 0, 50, 0, 0, 0}, 0.06, 0},
-                           {{55, 10, 35, 0, 0, 0}, 0.02, 0.002},
-                           {{45, 15, 40, 0, 0, 0}, 0.1, 0.01},
-                           {{40, 40, 20, 0, 0, 0}, 0.1, 0.1}};
+    const TCase cases[] = {{{55, 10, 35, 0, 0, 0}, 0.00279}, {{45, 15, 40, 0, 0, 0}, 0.00735},
+                           {{40, 40, 20, 0, 0, 0}, 0.151}};
     for (const TCase& c : cases) {
         SCOPED_TRACE("CaO " + std::to_string(c.Slag.CaO) + " SiO2 " + std::to_string(c.Slag.SiO2));
-        EXPECT_NEAR(LnActivity(c.Slag, Al2O3), std::log(c.Al2O3), std::log(3.0));
-        if (c.SiO2 > 0) {
-            EXPECT_NEAR(LnActivity(c.Slag, SiO2), std::log(c.SiO2), std::log(3.0));
-        }
+        EXPECT_NEAR(LnActivity(c.Slag, SiO2), std::log(c.SiO2), std::log(3.0));
     }
 }
 
