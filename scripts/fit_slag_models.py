@@ -417,7 +417,7 @@ def table(points):
             cells.append("mean %+6.2f  max %5.2f" % (sum(r) / len(r), max(abs(v) for v in r)))
         lines.append("  %-5s %-9s n=%2d   %s | %s" % (src, what, len(per[0]), cells[0], cells[1]))
     lines.append("")
-    lines.append("Every point at 1600 C: published value, model 0, model 1 (activity, or log10 C_S)")
+    lines.append("Every point at 1600 C: published value, model 0, model 1 (activity, log10 of C_S or (%P)/[%P], or GJ/t)")
     res_of = {model: residuals(points, model)[0] for model in (0, 1)}
     for k, p in enumerate(points):
         if p["T"] != 1873.15:
