@@ -710,7 +710,7 @@ def fmt(v, digits=7):
 def write_con():
     lines = ["Element constants: Sigworth-Elliott 1974, JSPS 1988 [C][O], NASA Glenn vapour pressures; "
              "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993, "
-             "Rein-Chipman 1965, Sosinsky-Sommerville 1986; enthalpy: NIST-JANAF"]
+             "Sosinsky-Sommerville 1986, slag heats Svecova 1985 and Adamkovicova 1980; enthalpy: NIST-JANAF"]
     lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s | h298")
     for sym, label, M, z, tol, s in ELEMENTS:
         H, S, direct, _ = METAL[sym]
@@ -739,7 +739,7 @@ def write_eps():
 
 
 def write_slg():
-    lines = ["Slag pair energies of slag model 1, kJ/mol: fitted to Ban-ya 1993 and Rein-Chipman 1965 activities, "
+    lines = ["Slag pair energies of slag model 1, kJ/mol: fitted to Ban-ya 1993 activities and heats, "
              "Sosinsky-Sommerville 1986 sulphide capacities, Healy 1970 P partition; Cr: Xiao & Holappa 1995"]
     lines.append("; sym " + " ".join(SYMS))
     for i in SYMS:

@@ -432,7 +432,7 @@ TEST_F(SampleProjectSlag, FurnaceSlagActivitiesFollowBanya)
 // melts through its Ca-Si and Al-Si energies: slag model 1 within a factor
 // of 3. (No alumina activity of these melts could be read from a published
 // table, so none is asserted.)
-TEST_F(SampleProjectSlag, LadleSlagActivitiesFollowReinAndChipman)
+TEST_F(SampleProjectSlag, LimeAluminaSilicaMeltsFollowBanya)
 {
     Settings.SlagModel = 1;
     struct TCase {
