@@ -203,6 +203,10 @@ SLAG_PAIRS = {}     # slag model 1: pair energies, kJ/mol, whole numbers (the fi
 # Sulphur's slag standard term per model, natural-log form (H, S) of S + H/T,
 # fitted to sulphide capacities; None keeps the estimated distribution below.
 SULPHUR_TERM = {}
+# Enthalpy of each cation in the slag, J/mol, moved per model at unchanged
+# Gibbs energy at T_REF (the split of the slag term between enthalpy and
+# entropy is free): fitted to published heats of liquid slags.
+ENTHALPY_SHIFT = {0: {}, 1: {}}
 
 
 def reset_slag_terms():
@@ -216,6 +220,7 @@ def reset_slag_terms():
     for (i, j), v in BANYA.items():
         SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(round(SLAG_SCALE * v / 1000.0))
     SULPHUR_TERM.update({0: None, 1: None})
+    ENTHALPY_SHIFT.update({0: {}, 1: {}})
 
 
 reset_slag_terms()
@@ -236,6 +241,7 @@ def load_slag_fit(path=SLAG_FIT):
         SLAG_PAIRS[(i, j)] = SLAG_PAIRS[(j, i)] = int(v)
     for model in (0, 1):
         SULPHUR_TERM[model] = tuple(fit["sulphur_term"][str(model)])
+        ENTHALPY_SHIFT[model] = {k: float(v) for k, v in fit.get("enthalpy_shift", {}).get(str(model), {}).items()}
 
 
 # Reference slag of an EAF at the end of the oxidising period, mass %.
@@ -671,8 +677,26 @@ def feo_slag_enthalpy_term(model):
     return H, S, err
 
 
+def shift_enthalpy(model, sym, delta):
+    """Moves the slag term of sym by delta J/mol of enthalpy, its Gibbs energy
+    at T_REF kept."""
+    H, S, err = SLAG[model][sym]
+    SLAG[model][sym] = (H - delta / R, S + delta / (R * T_REF), err)
+
+
+def build_slag():
+    """The slag terms of both models from the current kappa, pairs and shifts."""
+    for model in (0, 1):
+        SLAG[model] = slag_terms(model)
+        SLAG[model]["Fe"] = feo_slag_enthalpy_term(model)
+        for sym, delta in ENTHALPY_SHIFT[model].items():
+            shift_enthalpy(model, sym, delta)
+
+
 for _model in (0, 1):
     SLAG[_model]["Fe"] = feo_slag_enthalpy_term(_model)
+    for _sym, _delta in ENTHALPY_SHIFT[_model].items():
+        shift_enthalpy(_model, _sym, _delta)
 
 
 # ---------------------------------------------------------------------------
@@ -686,7 +710,7 @@ def fmt(v, digits=7):
 def write_con():
     lines = ["Element constants: Sigworth-Elliott 1974, JSPS 1988 [C][O], NASA Glenn vapour pressures; "
              "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993, "
-             "Rein-Chipman 1965, Sosinsky-Sommerville 1986; enthalpy: NIST-JANAF"]
+             "Sosinsky-Sommerville 1986, slag heats Svecova 1985 and Adamkovicova 1980; enthalpy: NIST-JANAF"]
     lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s | h298")
     for sym, label, M, z, tol, s in ELEMENTS:
         H, S, direct, _ = METAL[sym]
@@ -715,7 +739,7 @@ def write_eps():
 
 
 def write_slg():
-    lines = ["Slag pair energies of slag model 1, kJ/mol: fitted to Ban-ya 1993 and Rein-Chipman 1965 activities, "
+    lines = ["Slag pair energies of slag model 1, kJ/mol: fitted to Ban-ya 1993 activities and heats, "
              "Sosinsky-Sommerville 1986 sulphide capacities, Healy 1970 P partition; Cr: Xiao & Holappa 1995"]
     lines.append("; sym " + " ".join(SYMS))
     for i in SYMS:

@@ -54,15 +54,39 @@ KAPPA_START = {"Si": 3.5, "Al": 3.3, "Ca": 2.7, "Mg": 2.8, "S": 2.5}
 CATIONS = ("Fe", "Mn", "Si", "Al", "Ca", "Mg")
 PAIRS_FREE = ([(a, b) for k, a in enumerate(CATIONS) for b in CATIONS[k + 1:]]
               + [("S", c) for c in CATIONS + ("O",)] + [("P", c) for c in CATIONS + ("O",)])
-# Weights of the data sets in the fit: the Rein-Chipman activities and the
-# saturation compositions are readings that could not be checked against the
-# papers (data-sources/README.md, section 4.1), and Ban-ya's silica in ladle
-# slags carries his regular solution outside the iron oxide slags it was
-# fitted to, so they count less than the other computed and correlated values.
-WEIGHT = {"RC65": 0.5, "SAT": 0.5, "BY93L": 0.3}
+# Cations whose slag enthalpy is fitted (kJ/mol, at unchanged Gibbs energy
+# at 1600 C) to the published heats of liquid slags: the oxides of the melts
+# measured. Fe keeps the enthalpy of liquid FeO (the heat of iron burnt to
+# it is a published value of its own), Mn has too little weight in the data.
+# Silica keeps its term in both models: silicon burnt into an iron oxide
+# slag releases the published heat of silica (Ban-ya's regular solution puts
+# its mixing there within a few kJ/mol), and a free silica term, pulled by
+# the lime silicates, would move that heat by 40 kJ/mol.
+SHIFT_FREE = ("Ca", "Si", "Al", "Mg")
+SHIFT_FIXED = {0: (), 1: ()}
+# Weights of the data sets in the fit: Ban-ya's silica in ladle slags carries
+# his regular solution outside the iron oxide slags it was fitted to, so it
+# counts less than the other computed and correlated values.
+WEIGHT = {"BY93L": 0.3}
+# Magnesia is held by Ban-ya's seven furnace slags alone: they count double.
+# Ban-ya's enthalpies rest on the regular-solution assumption (no excess
+# entropy) of a model fitted to activities: they count half a measured heat.
+WEIGHT_QUANTITY = {("BY93", "a_MgO"): 2.0, ("BY93", "dH_ox"): 0.5}
 # Weights of the pull towards the starting values (per unit of e, per kJ/mol):
 # they keep parameters the data do not determine where they started.
 REG = {0: 0.2, 1: 0.01}
+REG_SHIFT = 0.01
+# An enthalpy residual counts as one ln unit of activity per this many GJ per
+# t of slag (MJ/kg): 0.1 weighs the 0.2 GJ/t tolerance like a factor of 7 in
+# an activity.
+H_SCALE = 0.1
+# Enthalpy of the oxides at 1600 C on the elements' scale, kJ/mol: the
+# standard enthalpy of formation and the heat content from 25 C
+# (data-sources/thermodata.md section 5.2: NASA Glenn, liquid FeO of
+# NIST-JANAF, MnO of Barin).
+OXIDE_HEAT = {"CaO": (-634.92, 80.77), "SiO2": (-910.70, 110.69), "Al2O3": (-1675.70, 192.82),
+              "MgO": (-601.60, 79.23), "FeO": (-272.04, 118.35), "MnO": (-385.22, 85.61)}
+SHIFT = {0: {k: 0.0 for k in SHIFT_FREE}, 1: {k: 0.0 for k in SHIFT_FREE}}
 
 
 def read_data(path=DATA):
@@ -75,10 +99,33 @@ def read_data(path=DATA):
                            "what": row[9], "value": float(row[10])})
     for p in points:
         # the Ban-ya points are his regular solution at the slag: check the transcription
-        if p["set"] in ("BY93", "BY93L"):
+        if p["set"] == "BY93" and p["what"] == "dH_ox":
+            assert abs(banya_heat(p["comp"]) - p["value"]) < 0.001, p
+        elif p["set"] in ("BY93", "BY93L"):
             m = METAL_OF[p["what"][2:]][0]
             assert abs(d.banya_ln_a(p["comp"], m, p["T"]) - math.log(p["value"])) < 0.01, p
     return points
+
+
+def banya_heat(comp):
+    """Enthalpy of a slag less its solid oxides (liquid iron oxide) by Ban-ya's
+    regular solution, GJ per t: its pair energies are enthalpies (no excess
+    entropy), and A of each conversion term is the enthalpy of the oxide's
+    regular-solution state over its conventional one. Alumina has no
+    conversion term in the transcription: it counts 0 (the slags hold at
+    most 5 % of it)."""
+    n = {}
+    for ox, w in comp.items():
+        m, a, b = METAL_OF[ox]
+        n[m] = n.get(m, 0.0) + a * w / (a * d.MOLAR[m] + b * d.MOLAR["O"])
+    total = sum(n.values())
+    x = {k: v / total for k, v in n.items()}
+    h = sum(x[k] * d.BANYA_CONV.get(k, (0.0, 0.0))[0] for k in x)
+    ks = list(x)
+    for a, i in enumerate(ks):
+        for j in ks[a + 1:]:
+            h += d.BANYA.get((i, j), d.BANYA.get((j, i), 0.0)) * x[i] * x[j]
+    return h * total * 1e-5 * 100.0 / sum(comp.values())
 
 
 def ions(comp, sulphur=1e-5):
@@ -111,6 +158,51 @@ def capacity_slag_term(x, T, model):
     s = ln_xg(x, T, model)
     mean_m = sum(x[i] * d.MOLAR[i] for i in x)
     return math.log(100.0 * d.MOLAR["S"] / mean_m) + s["O"] - (s["S"] - math.log(x["S"]))
+
+
+def excess_enthalpies(x, T, model):
+    """-R T^2 d(ln gamma_i)/dT of every ion, J/mol."""
+    up = d.slag_ln_gamma(x, T + 0.5, model)
+    dn = d.slag_ln_gamma(x, T - 0.5, model)
+    return {i: -d.R * T * T * (up[i] - dn[i]) for i in x}
+
+
+def pure_excess(oxide, T, model):
+    m, a, b = METAL_OF[oxide]
+    h = excess_enthalpies({m: a / (a + b), "O": b / (a + b)}, T, model)
+    return a * h[m] + b * h["O"]
+
+
+def pure_oxide_offset(oxide, model, T=d.T_REF):
+    """The model's pure oxide slag less the published oxide, J/mol, the slag
+    terms as derived (no shift): their linear fit and the metal side's
+    enthalpy coefficients leave a few kJ/mol."""
+    m, a, b = METAL_OF[oxide]
+    h = 0.0
+    for sym, k in ((m, a), ("O", b)):
+        aL, bL = d.ENTHALPY[sym][1]
+        h += k * (aL + bL * T - d.R * d.SLAG[model][sym][0])
+    h += pure_excess(oxide, T, model)
+    df, hc = OXIDE_HEAT[oxide]
+    return h - 1000.0 * (df + hc)
+
+
+OFFSET = {}
+
+
+def slag_heat(comp, T, model):
+    """Enthalpy of the liquid slag less that of its solid oxides (liquid FeO)
+    at the same temperature, MJ per kg of slag, by the model as derived."""
+    total = sum(comp.values())
+    pct = {k: 100.0 * v / total for k, v in comp.items()}
+    x, n_ions = d.slag_ions(pct)
+    h = excess_enthalpies(x, T, model)
+    heat = sum(n_ions * x[i] * h[i] for i in x)
+    for ox, w in pct.items():
+        m, a, _ = METAL_OF[ox]
+        mol = w / (a * d.MOLAR[m] + METAL_OF[ox][2] * d.MOLAR["O"])
+        heat += mol * (OFFSET[(model, ox)] - pure_excess(ox, T, model) + 1000.0 * a * SHIFT[model].get(m, 0.0))
+    return heat * 1e-5
 
 
 # Optical basicities of the oxides (Duffy & Ingram; the values of Sosinsky &
@@ -164,7 +256,9 @@ def residuals(points, model):
     out = []
     for p in points:
         T = p["T"]
-        if p["what"] == "log_LP":
+        if p["what"] == "dH_ox":
+            out.append([(slag_heat(p["comp"], T, model) - p["value"]) / H_SCALE])
+        elif p["what"] == "log_LP":
             out.append([ln_p_partition(p["comp"], T, model) - d.LN10 * p["value"]])
         elif p["what"] == "log_Cs":
             ln_cs = [capacity_slag_term(x, T, model) + capacity_gas_term(T) + s + h / T for x in p["xs"]]
@@ -178,26 +272,33 @@ def residuals(points, model):
 # Parameters <-> the derivation's tables
 
 def get_params(model):
+    shifts = [SHIFT[model][k] for k in SHIFT_FREE]
     if model == 0:
-        return [KAPPA_START.get(k, d.KAPPA[k]) for k in KAPPA_FREE]
-    return [float(d.SLAG_PAIRS.get(pair, 0)) for pair in PAIRS_FREE]
+        return [KAPPA_START.get(k, d.KAPPA[k]) for k in KAPPA_FREE] + shifts
+    return [float(d.SLAG_PAIRS.get(pair, 0)) for pair in PAIRS_FREE] + shifts
 
 
 def set_params(model, values):
+    n = len(values) - len(SHIFT_FREE)
+    for k, v in zip(SHIFT_FREE, values[n:]):
+        SHIFT[model][k] = v
     if model == 0:
         # the file holds e squared: only e >= 0 can be written
-        for k, v in zip(KAPPA_FREE, values):
+        for k, v in zip(KAPPA_FREE, values[:n]):
             d.KAPPA[k] = abs(v)
     else:
-        for (i, j), v in zip(PAIRS_FREE, values):
+        for (i, j), v in zip(PAIRS_FREE, values[:n]):
             d.SLAG_PAIRS[(i, j)] = d.SLAG_PAIRS[(j, i)] = v
 
 
 def objective(points, model, values, start):
     set_params(model, values)
     r, _ = residuals(points, model)
-    weighted = [WEIGHT.get(p["set"], 1.0) * v for p, per_point in zip(points, r) for v in per_point]
-    return weighted + [REG[model] * (v - v0) for v, v0 in zip(values, start)]
+    weighted = [WEIGHT.get(p["set"], 1.0) * WEIGHT_QUANTITY.get((p["set"], p["what"]), 1.0) * v
+                for p, per_point in zip(points, r) for v in per_point]
+    n = len(values) - len(SHIFT_FREE)
+    return (weighted + [REG[model] * (v - v0) for v, v0 in zip(values[:n], start[:n])]
+            + [REG_SHIFT * v for v in values[n:]])
 
 
 def solve_linear(a, b):
@@ -247,6 +348,30 @@ def levenberg_marquardt(points, model, iterations=40):
     return p
 
 
+def fit_shifts(points, model):
+    """The cation enthalpies alone: the heats are linear in them, so the
+    regularised least squares is solved directly."""
+    heat_points = [p for p in points if p["what"] == "dH_ox"]
+    weights = [WEIGHT.get(p["set"], 1.0) * WEIGHT_QUANTITY.get((p["set"], p["what"]), 1.0) for p in heat_points]
+    base = dict(SHIFT[model])
+    SHIFT[model].update({k: 0.0 for k in SHIFT_FREE})
+    r0 = [w * (slag_heat(p["comp"], p["T"], model) - p["value"]) / H_SCALE for p, w in zip(heat_points, weights)]
+    cols = []
+    for k in SHIFT_FREE:
+        SHIFT[model][k] = 1.0
+        cols.append([w * (slag_heat(p["comp"], p["T"], model) - p["value"]) / H_SCALE - r
+                     for p, w, r in zip(heat_points, weights, r0)])
+        SHIFT[model][k] = 0.0
+    n = len(SHIFT_FREE)
+    # a fixed shift stays 0: a stiff pull
+    pull = [1e6 if k in SHIFT_FIXED[model] else REG_SHIFT ** 2 for k in SHIFT_FREE]
+    a = [[sum(ci * cj for ci, cj in zip(cols[i], cols[j])) + (pull[i] if i == j else 0.0) for j in range(n)]
+         for i in range(n)]
+    b = [-sum(ci * r for ci, r in zip(cols[i], r0)) for i in range(n)]
+    for k, v in zip(SHIFT_FREE, solve_linear(a, b) if heat_points else [base[k] for k in SHIFT_FREE]):
+        SHIFT[model][k] = v
+
+
 def round_pairs(points):
     """Slag model 1 stores whole kJ/mol: round, then move single pairs by
     1 kJ/mol while that lowers the sum of squares."""
@@ -275,12 +400,14 @@ def round_pairs(points):
 
 def table(points):
     lines = ["Residuals ln(model) - ln(published) of the slag data (data-sources/slag-data.csv), "
-             "fitted by scripts/fit_slag_models.py.", ""]
+             "fitted by scripts/fit_slag_models.py;",
+             "dH_ox: model - published enthalpy of the liquid slag less its solid oxides, GJ per t of slag.", ""]
     by_set = {}
     for model in (0, 1):
         res, _ = residuals(points, model)
         for p, r in zip(points, res):
-            by_set.setdefault((p["set"], p["what"]), {}).setdefault(model, []).append(r[0])
+            scale = H_SCALE if p["what"] == "dH_ox" else 1.0
+            by_set.setdefault((p["set"], p["what"]), {}).setdefault(model, []).append(scale * r[0])
     lines.append("Per data set and quantity: number of points, mean and largest |residual| (ln units),"
                  " slag model 0 | slag model 1")
     for (src, what), per in sorted(by_set.items()):
@@ -290,7 +417,7 @@ def table(points):
             cells.append("mean %+6.2f  max %5.2f" % (sum(r) / len(r), max(abs(v) for v in r)))
         lines.append("  %-5s %-9s n=%2d   %s | %s" % (src, what, len(per[0]), cells[0], cells[1]))
     lines.append("")
-    lines.append("Every point at 1600 C: published value, model 0, model 1 (activity, or log10 C_S)")
+    lines.append("Every point at 1600 C: published value, model 0, model 1 (activity, log10 of C_S or (%P)/[%P], or GJ/t)")
     res_of = {model: residuals(points, model)[0] for model in (0, 1)}
     for k, p in enumerate(points):
         if p["T"] != 1873.15:
@@ -298,6 +425,9 @@ def table(points):
         vals = []
         for model in (0, 1):
             res = res_of[model]
+            if p["what"] == "dH_ox":
+                vals.append(p["value"] + H_SCALE * res[k][0])
+                continue
             logged = p["what"].startswith("log")
             ln_model = res[k][0] + (d.LN10 * p["value"] if logged else math.log(p["value"]))
             vals.append(ln_model / d.LN10 if logged else math.exp(ln_model))
@@ -308,6 +438,10 @@ def table(points):
 
 def main():
     d.reset_slag_terms()
+    d.build_slag()
+    for model in (0, 1):
+        for ox in OXIDES:
+            OFFSET[(model, ox)] = pure_oxide_offset(ox, model)
     points = read_data()
     for p in points:
         p["x"] = ions(p["comp"])
@@ -317,14 +451,19 @@ def main():
         levenberg_marquardt(points, model)
     round_pairs(points)
     for model in (0, 1):
+        fit_shifts(points, model)
+    for model in (0, 1):
         _, fitted[model] = residuals(points, model)
     out = {
         "kappa": {k: round(d.KAPPA[k], 4) for k in KAPPA_FREE},
         "pairs": {"%s-%s" % pair: int(d.SLAG_PAIRS[pair]) for pair in PAIRS_FREE},
         "sulphur_term": {str(m): [round(fitted[m][0], 2), round(fitted[m][1], 5)] for m in (0, 1)},
+        "enthalpy_shift": {str(m): {k: round(1000.0 * SHIFT[m][k]) for k in SHIFT_FREE} for m in (0, 1)},
     }
     # the kappa values are stored rounded: evaluate what is written
     d.KAPPA.update(out["kappa"])
+    for m in (0, 1):
+        SHIFT[m].update({k: v / 1000.0 for k, v in out["enthalpy_shift"][str(m)].items()})
     with open(d.SLAG_FIT, "w", encoding="utf-8", newline="\n") as f:
         json.dump(out, f, indent=1, sort_keys=True)
         f.write("\n")

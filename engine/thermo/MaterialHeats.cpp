@@ -99,6 +99,52 @@ long double BoundOxygenEnthalpy(const TThSys& sys)
     return h;
 }
 
+// The compounds that hold silicon and carbon in a ferroalloy, the firmest per
+// atom bound first: silicides before carbides, each metal atom in one of
+// them. Standard enthalpies of formation at 298.15 K from the elements:
+// Mn5Si3 -34.0, Cr5Si3 -33.6 and FeSi -38.6 kJ per mol of atoms (S.V.
+// Meschel, O.J. Kleppa, J. Alloys Compd. 267, 1998, 128-135), Cr7C3 -144
+// kJ/mol (H. Kleykamp, J. Alloys Compd. 321, 2001, 138-145) and Mn7C3
+// -19.8 kcal/mol (V.N. Eremenko, G.M. Lukashenko, R.I. Polotskaya, Studies
+// in Soviet Science, 1974).
+struct TAlloyCompound {
+    const char* Metal;
+    const char* Bound;
+    long double BoundPerMetal; // atoms
+    long double PerBound;      // J per mol of the bound element
+};
+constexpr std::array<TAlloyCompound, 5> AlloyCompounds{{
+    {"Mn", "Si", 3.0L / 5, -34.0e3L * 8 / 3},
+    {"Cr", "Si", 3.0L / 5, -33.6e3L * 8 / 3},
+    {"Fe", "Si", 1.0L, -38.6e3L * 2},
+    {"Cr", "C", 3.0L / 7, -144.0e3L / 3},
+    {"Mn", "C", 3.0L / 7, -19.8e3L * 4.184L / 3},
+}};
+
+// Silicon and carbon of a ferroalloy stand in its silicides and carbides,
+// not as the elements: binding them, as far as the metals reach, releases
+// their heats of formation.
+long double AlloyCompoundEnthalpy(const TThSys& sys)
+{
+    std::array<long double, MaxElements> free{};
+    for (int i = 0; i <= SystemElemLast; ++i)
+        free[Idx(i)] = sys.El(i).Amount;
+    long double h = 0;
+    for (const TAlloyCompound& c : AlloyCompounds) {
+        const int m = sys.Elems->IndexOfSymbol(c.Metal);
+        const int b = sys.Elems->IndexOfSymbol(c.Bound);
+        if (m < 0 || b < 0)
+            continue;
+        const long double bound = std::min(free[Idx(b)], free[Idx(m)] * c.BoundPerMetal);
+        if (bound <= 0)
+            continue;
+        h += bound * c.PerBound;
+        free[Idx(b)] -= bound;
+        free[Idx(m)] -= bound / c.BoundPerMetal;
+    }
+    return h;
+}
+
 bool IronBased(const TThSys& sys)
 {
     long double total = 0;
@@ -149,7 +195,7 @@ TMaterialHeat TThSys::MaterialHeat(const TCompositionTable& composition, int j, 
             }
         }
         if (type == mtMetal)
-            standard = BoundOxygenEnthalpy(*this);
+            standard = BoundOxygenEnthalpy(*this) + (IronBased(*this) ? 0 : AlloyCompoundEnthalpy(*this));
         return sensible;
     };
     heat.Sensible = sensibleAt(T, heat.Standard);

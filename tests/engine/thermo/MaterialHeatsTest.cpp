@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,50 @@ double Formation(const std::vector<std::pair<TCompound, double>>& analysis)
         h += 10.0 * percent / c.MolarMass * c.Formation;
     return h;
 }
+
+// A ferroalloy's silicon and carbon stand in silicides and carbides: MJ per
+// t of one whose iron is the balance of the given mass % of Si, Mn, Cr and
+// C (the rest of its analysis taken as iron too), with the phases of its
+// constitution written out. Standard enthalpies of formation at 298.15 K:
+// FeSi -38.6, Mn5Si3 -34.0, Cr5Si3 -33.6 kJ per mol of atoms (S.V. Meschel,
+// O.J. Kleppa, J. Alloys Compd. 267, 1998, 128-135), Mn7C3 -19.8 kcal/mol
+// (V.N. Eremenko, G.M. Lukashenko, R.I. Polotskaya, Studies in Soviet
+// Science, 1974), Cr7C3 -144 kJ/mol (H. Kleykamp, J. Alloys Compd. 321,
+// 2001, 138-145).
+struct TAlloy {
+    double Si, Mn, Cr, C, Other; // mass %
+};
+constexpr double FeSiPerSi = -2 * 38.6, Mn5Si3PerSi = -8 * 34.0 / 3, Cr5Si3PerSi = -8 * 33.6 / 3,
+                 Mn7C3PerC = -19.8 * 4.184 / 3, Cr7C3PerC = -144.0 / 3; // kJ per mol of Si or C
+
+// FeSi75: silicon in excess, all its iron as silicide (FeSi per Fe atom).
+double SiliconAlloy(const TAlloy& a)
+{
+    const double fe = 10.0 * (100 - a.Si - a.Mn - a.Cr - a.C - a.Other) / 55.845;
+    return fe * FeSiPerSi;
+}
+
+// FeMn and SiMn: silicon as Mn5Si3, then carbon as Mn7C3 as far as the
+// manganese left reaches.
+double ManganeseAlloy(const TAlloy& a)
+{
+    const double si = 10.0 * a.Si / 28.086, mn = 10.0 * a.Mn / 54.938, c = 10.0 * a.C / 12.011;
+    const double mnLeft = mn - si * 5 / 3;
+    return si * Mn5Si3PerSi + std::min(c, mnLeft * 3 / 7) * Mn7C3PerC;
+}
+
+// High-carbon FeCr: silicon as Cr5Si3, carbon as Cr7C3 as far as the
+// chromium left reaches.
+double ChromiumAlloy(const TAlloy& a)
+{
+    const double si = 10.0 * a.Si / 28.086, cr = 10.0 * a.Cr / 51.996, c = 10.0 * a.C / 12.011;
+    const double crLeft = cr - si * 5 / 3;
+    return si * Cr5Si3PerSi + std::min(c, crLeft * 3 / 7) * Cr7C3PerC;
+}
+
+// Lower ends of the materials file's analyses.
+constexpr TAlloy FeSi75{74, 0.2, 0, 0.05, 0.02 + 0.01 + 0.5 + 0.1}, FeMn78{0.5, 76, 0, 6.0, 0.20 + 0.01},
+    SiMn17{16, 65, 0, 1.5, 0.10 + 0.01}, FeCr800{1.0, 0, 65, 7.0, 0.02 + 0.02};
 
 struct TMaterialCase {
     const char* Name;
@@ -70,8 +115,8 @@ std::vector<TMaterialCase> Cases()
         {"Кисень", 0},
         {"Электроды", 0},
         {"Алюміній чушковий", 0},
-        {"ФС75", 0},
-        {"ФМн78", 0},
+        {"ФС75", SiliconAlloy(FeSi75)},
+        {"ФМн78", ManganeseAlloy(FeMn78)},
         {"Вапно", Formation({{CaO, 90}, {MgO, 0.5}, {SiO2, 0.5}, {Al2O3, 0.2}, {FeO, 0.1}, {CaCO3, 1}})},
         {"Вапно доломітизоване",
          Formation({{CaO, 55}, {MgO, 35}, {SiO2, 0.5}, {Al2O3, 0.2}, {FeO, 0.1}, {CaCO3, 1}})},
@@ -111,6 +156,30 @@ TEST_F(SampleMaterialHeats, EachMaterialBringsItsStandardEnthalpyUnderEveryModel
                 ASSERT_GT(j, 0) << c.Name;
                 EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), c.Reference, 300.0)
                     << c.Name;
+            }
+        }
+    }
+}
+
+// The ferroalloys, cold, against their compounds' heats of formation to 0.1
+// GJ/t (a few hundred MJ/t below their elements), under every model.
+TEST_F(SampleMaterialHeats, FerroalloysBringTheHeatsOfTheirSilicidesAndCarbides)
+{
+    const std::pair<const char*, double> cases[] = {{"ФС75", SiliconAlloy(FeSi75)},
+                                                     {"ФМн78", ManganeseAlloy(FeMn78)},
+                                                     {"МнС17", ManganeseAlloy(SiMn17)},
+                                                     {"ФХ800", ChromiumAlloy(FeCr800)}};
+    for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
+        for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
+            SCOPED_TRACE("models " + std::to_string(metalModel) + "/" + std::to_string(slagModel));
+            Settings.MetalModel = metalModel;
+            Settings.SlagModel = slagModel;
+            PrepareSystems();
+            for (const auto& [name, reference] : cases) {
+                const int j = MaterialIndexByName(name);
+                ASSERT_GT(j, 0) << name;
+                EXPECT_LT(reference, -100.0) << name;
+                EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), reference, 100.0) << name;
             }
         }
     }
