@@ -324,7 +324,8 @@ public:
             LpTableau[static_cast<std::size_t>(r)][0] -= shift_[static_cast<std::size_t>(r)];
     }
     // Moves the rows of the blocks in by how much the charge the rows were
-    // just built around breaks them.
+    // just built around (and not yet moved) breaks them: at that charge the
+    // rows are the melt's own values.
     void Widen(const std::vector<int32_t>& blocks)
     {
         for (int32_t k : blocks)
@@ -455,7 +456,6 @@ int32_t Optimise(int32_t released)
         if (!solved.Holds())
             solved.Solve(true, false);
         BuildLinearRows();
-        backOff.Apply();
         backOff.Widen(BrokenBlocks(released));
     }
 

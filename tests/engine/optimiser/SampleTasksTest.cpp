@@ -152,14 +152,16 @@ protected:
 
     // Optimises the task, melts the charge found (as the window shows the
     // result) and checks every limit on both systems; fixed materials keep
-    // their amount, banned ones stay out.
-    void ExpectOptimisedTaskMet(const std::string& name, uint8_t finalTempMode)
+    // their amount, banned ones stay out. The run is met within `passes`
+    // passes: the tasks settle in a handful (8 at most today), the bounds
+    // leave a few for changes of the data.
+    void ExpectOptimisedTaskMet(const std::string& name, uint8_t finalTempMode, int32_t passes)
     {
         Settings.FinalTempMode = finalTempMode;
         const TTaskRecord& task = SelectTask(name);
         ASSERT_TRUE(PrepareOptimisation());
         ASSERT_EQ(Optimise(-1), 0);
-        EXPECT_LE(SlpPass, 30) << "the run should settle well before the pass limit";
+        EXPECT_LE(SlpPass, passes) << "the run should settle in a few passes";
         for (int j = 1; j <= MaterialCount; ++j)
             EXPECT_GE(MaterialTable[j].Amount, 0.0L) << MaterialTable[j].Name;
 
@@ -197,7 +199,7 @@ TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
 {
     for (const uint8_t mode : {uint8_t{0}, uint8_t{1}}) {
         SCOPED_TRACE("heat balance " + std::to_string(mode));
-        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(EafTask, mode));
+        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(EafTask, mode, mode == 0 ? 9 : 8));
         long double charged = 0;
         for (int j = 1; j <= MaterialCount; ++j)
             charged += MaterialTable[j].Amount;
@@ -290,9 +292,9 @@ TEST_F(SampleConverterTask, RecommendedBlowEndsInsideTheTemperatureWindow)
 // The optimiser trims the fixed blow with bundles, lime and doloma; the
 // recycled converter slag of the heat log stays out (the task holds it at
 // 0 t, and the slag limits are such that lime and doloma alone reach them).
-TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOff) { ExpectOptimisedTaskMet(ConverterTask, 0); }
+TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOff) { ExpectOptimisedTaskMet(ConverterTask, 0, 11); }
 
-TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOn) { ExpectOptimisedTaskMet(ConverterTask, 1); }
+TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOn) { ExpectOptimisedTaskMet(ConverterTask, 1, 7); }
 
 class SampleLadleTask : public SampleTasksBase {
 protected:
@@ -303,7 +305,7 @@ protected:
     // at 3 ppm oxygen, (%S)/[%S] of about 600.
     void ExpectMetAndDeoxidised(uint8_t finalTempMode)
     {
-        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(LadleTask, finalTempMode));
+        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(LadleTask, finalTempMode, finalTempMode == 0 ? 8 : 7));
         for (std::size_t k = 0; k < 2; ++k) {
             SCOPED_TRACE("system " + std::to_string(k));
             TThSys& sys = *ThSystems[k];

@@ -385,7 +385,9 @@ TEST_F(SampleMeltRegression, MeltWithInclusions)
 }
 
 // The optimiser rounds its charge to kilograms, so the charge is held
-// exactly; the systems are those of its last pass.
+// exactly; the systems are those of its last pass. The stop request of the
+// idle state ends the run after its first pass, whose charge (of the task's
+// own materials) no melt has checked: no answer.
 TEST_F(SampleMeltRegression, CheapestCharge)
 {
     PrepareSystems();
@@ -393,19 +395,17 @@ TEST_F(SampleMeltRegression, CheapestCharge)
     CalcBusy = true;
     const int32_t status = Optimise(-1);
     CalcBusy = false;
-    EXPECT_EQ(status, lpMet);
+    EXPECT_EQ(status, lpNotMet);
     EXPECT_EQ(SlpPass, 1);
     const std::vector<std::pair<int, long double>> charge{
-        {1, 8.988L},
-        {2, 38.715L},
+        {1, 5.762L},
+        {2, 50L},
         {3, 40L},
-        {5, 8.244L},
-        {7, 1.705L},
-        {15, 1.607L},
-        {16, 0.653L},
-        {18, 0.3L},
-        {19, 1.853L},
-        {20, 1L},
+        {6, 1.811L},
+        {15, 1.602L},
+        {16, 0.696L},
+        {18, 2.165L},
+        {20, 1.202L},
         {21, 40L},
     };
     std::size_t next = 0;
