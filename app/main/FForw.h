@@ -356,6 +356,8 @@ private:
     void ShowAlternatives();
     void SetAltViewHeight(int items);
     void ShowRunStopped();
+    // Puts the alternative's charge into the material table as its run left it.
+    void TakeAlternativeCharge(const ferrolyt::TAlternative& alternative);
     QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
 
     bool startupDone_ = false;

@@ -5,6 +5,7 @@
 
 #include "FHeat.h"
 #include "GridEdits.h"
+#include "Optimiser.h"
 #include "SimplexLP.h"
 #include "SystemSetup.h"
 #include "ThSys.h"
@@ -153,10 +154,13 @@ void TFForw::StartButClick()
                     stopped = true;
                     break;
                 }
+                // A met run's charge has been melted and meets every limit
+                // but the released one: that charge is what is listed.
                 if (r == lpMet && ThSystems[0]->MetalMass > 0) {
                     const TAlternativeTexts texts =
                         AlternativeTexts(block, *ThSystems[0], *ThSystems[1], TaskList.CurrentTask());
-                    Alternatives.push_back({block.Name, k, texts.Given, texts.Expected, -LpTableau[0][0]});
+                    Alternatives.push_back(
+                        {block.Name, k, texts.Given, texts.Expected, ChargeCost(), KeptCharge(), SlpPass});
                     ShowAlternatives();
                     if (texts.LimitMet) {
                         metAt = k;
@@ -173,18 +177,18 @@ void TFForw::StartButClick()
                 CurrentAlternative = -1;
                 ShowAlternatives();
             } else if (metAt > 0) {
+                // The last run's charge meets the task whole.
+                const TAlternative found = Alternatives.back();
                 Alternatives.clear();
                 CurrentAlternative = -1;
                 ShowAlternatives();
-                OptimiserCalls.Optimise(metAt);
-                stopped = StopRequested;
+                TakeAlternativeCharge(found);
                 r = lpMet;
             } else if (!Alternatives.empty()) {
                 SortAlternatives(Alternatives);
                 CurrentAlternative = 0;
                 ShowAlternatives();
-                OptimiserCalls.Optimise(Alternatives.front().Block);
-                stopped = StopRequested;
+                TakeAlternativeCharge(Alternatives.front());
                 r = lpMetReleased;
             } else {
                 r = lpNotMet;
@@ -207,27 +211,19 @@ void TFForw::AltViewClick(int row)
         return;
     if (row < 0 || row >= static_cast<int>(Alternatives.size()))
         return;
+    // The listed charge itself, melted as the melt command does: a new run
+    // could end elsewhere, and its charge would not be the one listed.
     CurrentAlternative = row;
     ShowAlternatives();
-    SetIdle(false);
+    TakeAlternativeCharge(Alternatives[static_cast<std::size_t>(row)]);
     CalcStartCounter = PerfCounter();
-    int32_t r = lpNotMet;
-    bool stopped = false;
-    {
-        TIdleGuard idle(*this);
-        r = OptimiserCalls.Optimise(Alternatives[static_cast<std::size_t>(row)].Block);
-        stopped = StopRequested;
-    }
-    if (stopped) {
-        ShowRunStopped();
-    } else if (r == lpNotMet) {
-        // The charge of a failed run is no answer: say so instead of
-        // showing it.
-        ClearResults(false, true, 2);
-        ShowWarning("НЕ ЗНАЙДЕНО РІШЕННЯ!");
-    } else {
-        ShowForwardProblem(true);
-    }
+    ShowForwardProblem(true);
+}
+
+void TFForw::TakeAlternativeCharge(const TAlternative& alternative)
+{
+    RestoreCharge(alternative.Charge);
+    SlpPass = alternative.Passes;
 }
 
 void TFForw::ShowRunStopped()

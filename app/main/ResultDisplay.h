@@ -228,7 +228,11 @@ struct TAlternative {
     std::string Name;
     int32_t Block = 0;
     std::string Given, Expected;
-    long double Cost = 0; // the cost as computed, not as shown
+    long double Cost = 0; // price × amount of Charge, as computed, not as shown
+    // The charge found with the block released, one amount per material
+    // slot: choosing the alternative shows this charge, not a new run's.
+    std::vector<long double> Charge;
+    int32_t Passes = 0; // of the run that found it
 };
 
 // Cheapest first; equal costs keep their order.

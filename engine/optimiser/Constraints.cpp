@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace ferrolyt {
 
 OffsetArray<TConstraintBlockRecord, 1, MaxConstraintBlocks> ConstraintBlocks{};
 int32_t ConstraintBlockCount = 0;
+uint64_t ConstraintListing = 0;
 
 bool AddConstraintBlock(const std::string& name, uint8_t kind, int32_t index, int32_t rowCount, uint8_t side)
 {
@@ -104,6 +106,7 @@ void ListBlocks(const TTaskRecord& task)
 
 bool BuildConstraintBlocks()
 {
+    ++ConstraintListing;
     LpRowCount = 0;
     ConstraintBlockCount = 0;
     if (MaterialCount > LpMaxColumns) {
@@ -299,6 +302,25 @@ void MaterialRows(const TConstraintBlockRecord& b)
     }
 }
 
+// A task that lists its materials is charged from those alone: a material
+// it does not name (the pure elements the isotherms charge, for one) keeps
+// its price but counts in no row, so no charge takes it.
+void LeaveOutUnlistedMaterials(const TTaskRecord& task)
+{
+    if (task.NMat < 1)
+        return;
+    std::array<bool, LpMaxColumns + 1> listed{};
+    for (int k = 1; k <= std::min<int>(task.NMat, MaxTaskMaterials); ++k) {
+        const int slot = task.Materials[k].TableIndex;
+        if (slot >= 1 && slot <= LpMaxColumns)
+            listed[static_cast<std::size_t>(slot)] = true;
+    }
+    for (int j = 1; j <= MaterialCount; ++j)
+        if (!listed[static_cast<std::size_t>(j)])
+            for (int r = 1; r <= LpRowCount; ++r)
+                Row(r)[static_cast<std::size_t>(j)] = 0;
+}
+
 } // namespace
 
 void BuildLinearRows()
@@ -366,6 +388,7 @@ void BuildLinearRows()
         default: MaterialRows(b); break;
         }
     }
+    LeaveOutUnlistedMaterials(task);
 }
 
 // ---------------------------------------------------------------------------
@@ -402,6 +425,164 @@ void InitialEstimateFromTargets()
             el.GivenSlagMass = std::max(0.0L, el.InputMetalMass - el.GivenMetalMass) + g * s / factor;
         }
     }
+}
+
+} // namespace ferrolyt
+
+// ---------------------------------------------------------------------------
+// The melted charge against the task
+
+namespace ferrolyt {
+
+namespace {
+
+using TMargins = std::array<long double, 2>; // per system
+
+// Both systems' values within [lower − margin, upper + margin] of the
+// block's side.
+bool Within(uint8_t side, long double limit, const TMargins& margin, long double v0, long double v1)
+{
+    if (side == csLower)
+        return v0 >= limit - margin[0] && v1 >= limit - margin[1];
+    return v0 <= limit + margin[0] && v1 <= limit + margin[1];
+}
+
+TMargins Plus(const TMargins& extra, long double margin) { return {extra[0] + margin, extra[1] + margin}; }
+
+long double RelativeMargin(long double limit) { return MeltCheckRelative * std::fabs(limit); }
+
+bool PhaseLimitMet(uint8_t side, long double lower, long double upper, const TMargins& extra, long double v0,
+                   long double v1)
+{
+    const long double limit = side == csLower ? lower : upper;
+    if (!Given(limit))
+        return true;
+    return Within(side, limit, Plus(extra, RelativeMargin(limit)), v0, v1);
+}
+
+long double TotalCharge()
+{
+    long double total = 0;
+    for (int j = 1; j <= MaterialCount; ++j)
+        total += MaterialTable[j].Amount;
+    return total;
+}
+
+bool MaterialLimitMet(const TConstraintBlockRecord& block)
+{
+    if (block.Index < 1 || block.Index > MaterialCount)
+        return true;
+    const TMaterialRecord& m = MaterialTable[block.Index];
+    const long double x = m.Amount;
+    switch (block.Kind) {
+    case ckMaterialMass:
+        return block.Side == csLower ? x >= m.MinT - MeltCheckTonnes : x <= m.MaxT + MeltCheckTonnes;
+    case ckFixedMass:
+        return x <= m.Fixed + MeltCheckTonnes && (m.Fixed <= 0 || x >= m.Fixed - MeltCheckTonnes);
+    default: {
+        // Shares of the whole charge, in per cent.
+        const long double total = TotalCharge();
+        const long double share = total > 0 ? 100 * x / total : 0;
+        const long double limit = block.Side == csLower ? m.MinPercent : m.MaxPercent;
+        const long double margin = RelativeMargin(limit) + (total > 0 ? 100 * MeltCheckTonnes / total : 0);
+        return Within(block.Side, limit, {margin, margin}, share, share);
+    }
+    }
+}
+
+// What rounding the amounts to 0.001 t can move a row of the block on each
+// system, in the units of the limit: half a kilogram of every charged
+// material that is not fixed, through the row's coefficients, which are the
+// quantity's derivatives scaled by `scale` of that system. Zero when the
+// rows are not those of the listed blocks.
+TMargins RoundingMargins(const TConstraintBlockRecord& block, const TThSys& lower, const TThSys& upper)
+{
+    TMargins margins{0, 0};
+    if (block.Kind > ckTemperature || block.LastRow > LpRowCount || block.LastRow - block.FirstRow != 1)
+        return margins;
+    for (int k = 0; k < 2; ++k) {
+        const TThSys& sys = k == 0 ? lower : upper;
+        long double scale = 1; // tonnes and kelvin
+        if (block.Kind == ckMetalElement) {
+            scale = sys.MetalMass;
+        } else if (block.Kind == ckSlagCompound) {
+            const TElementRecord& e = sys.El(block.Index);
+            scale = e.SlagCompoundFraction > 0 ? sys.SlagMass * e.SlagFraction / e.SlagCompoundFraction : 0;
+        } else if (block.Kind == ckBasicity) {
+            const int si = sys.Elems->Key(keySi);
+            scale = si < 0 ? 0 : sys.SlagMass * sys.El(si).SlagCompoundFraction;
+        }
+        if (!(scale > 0))
+            continue;
+        const auto& row = LpTableau[static_cast<std::size_t>(block.FirstRow + k)];
+        long double sum = 0;
+        for (int j = 1; j <= std::min(MaterialCount, LpMaxColumns); ++j)
+            if (!IsSet(MaterialTable[j].Fixed) && MaterialTable[j].Amount > 0)
+                sum += std::fabs(row[static_cast<std::size_t>(j)]);
+        margins[static_cast<std::size_t>(k)] = 0.5L * MeltCheckTonnes * sum / scale;
+    }
+    return margins;
+}
+
+} // namespace
+
+bool BlockLimitMet(const TConstraintBlockRecord& block, const TThSys& lower, const TThSys& upper,
+                   const TTaskRecord& task)
+{
+    const TMargins rounding = RoundingMargins(block, lower, upper);
+    switch (block.Kind) {
+    case ckMetalElement:
+    case ckSlagCompound: {
+        const int i = block.Index;
+        if (i < 0 || i > SystemElemLast)
+            return true;
+        const bool metal = block.Kind == ckMetalElement;
+        // The lower limit is held by the lower-bound system, the upper one by
+        // the upper-bound system; both systems must meet it.
+        const TElementRecord& holder = block.Side == csLower ? lower.El(i) : upper.El(i);
+        const long double limit = metal ? holder.MetalLimit : holder.SlagLimit;
+        const long double f0 = metal ? lower.El(i).MetalFraction : lower.El(i).SlagCompoundFraction;
+        const long double f1 = metal ? upper.El(i).MetalFraction : upper.El(i).SlagCompoundFraction;
+        return Within(block.Side, limit, Plus(rounding, std::max(MeltCheckFraction, RelativeMargin(limit))), f0, f1);
+    }
+    case ckMetalMass:
+        return PhaseLimitMet(block.Side, task.MinMet, task.MaxMet, rounding, lower.MetalMass, upper.MetalMass);
+    case ckSlagMass:
+        return PhaseLimitMet(block.Side, task.MinSlg, task.MaxSlg, rounding, lower.SlagMass, upper.SlagMass);
+    case ckGasMass:
+        return PhaseLimitMet(block.Side, task.MinGas, task.MaxGas, rounding, lower.GasMass, upper.GasMass);
+    case ckBasicity:
+        // Without silica in the slag the basicity is not defined: the rows
+        // then bind nothing either.
+        if (!IsSet(lower.Basicity) || !IsSet(upper.Basicity))
+            return true;
+        return PhaseLimitMet(block.Side, task.MinOsn, task.MaxOsn, rounding, lower.Basicity, upper.Basicity);
+    case ckTemperature: {
+        const long double limit = block.Side == csLower ? task.MinTemp : task.MaxTemp;
+        if (!(limit > 0))
+            return true;
+        return Within(block.Side, limit, Plus(rounding, MeltCheckKelvin), lower.Temperature - KelvinOffset,
+                      upper.Temperature - KelvinOffset);
+    }
+    case ckMaterialMass:
+    case ckFixedMass:
+    case ckMaterialShare:
+        return MaterialLimitMet(block);
+    default:
+        return true;
+    }
+}
+
+std::vector<int32_t> BrokenBlocks(int32_t released)
+{
+    std::vector<int32_t> broken;
+    if (!ThSystems[0] || !ThSystems[1])
+        return broken;
+    const TTaskRecord& task = TaskList.CurrentTask();
+    for (int32_t k = 1; k <= ConstraintBlockCount && k <= MaxConstraintBlocks; ++k)
+        if (k != released && !BlockLimitMet(ConstraintBlocks[k], *ThSystems[0], *ThSystems[1], task))
+            broken.push_back(k);
+    return broken;
 }
 
 } // namespace ferrolyt

@@ -8,8 +8,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ferrolyt {
+
+class TThSys;
+struct TTaskRecord;
 
 inline constexpr int MaxConstraintBlocks = 280;
 inline constexpr std::size_t ConstraintNameLength = 25; // characters
@@ -46,6 +50,9 @@ struct TConstraintBlockRecord {
 
 extern OffsetArray<TConstraintBlockRecord, 1, MaxConstraintBlocks> ConstraintBlocks;
 extern int32_t ConstraintBlockCount;
+// Counts the listings of BuildConstraintBlocks: what one run keeps for the
+// next runs of the same command is not used once a task is listed again.
+extern uint64_t ConstraintListing;
 
 // Appends a block whose rows follow the rows listed so far and adds its rows
 // to LpRowCount. Past the table's room the block and its rows are only
@@ -60,11 +67,36 @@ bool AddConstraintBlock(const std::string& name, uint8_t kind, int32_t index, in
 bool BuildConstraintBlocks();
 
 // Rebuilds the cost row and the rows of every listed block from the current
-// charge, the two systems' equilibria and their effect tables.
+// charge, the two systems' equilibria and their effect tables. When the
+// current task lists materials, a material it does not list counts in no
+// row, so the programme never buys it.
 void BuildLinearRows();
 
 // Starting metal and slag fractions and target phase masses of every
 // element of both systems, from the task's initial masses and limits.
 void InitialEstimateFromTargets();
+
+// ---------------------------------------------------------------------------
+// The melted charge against the task
+
+// Margins within which a melted charge still meets a limit: the passes end
+// at a small gap to their linear rows, the amounts are rounded to 0.001 t
+// and the solver converges to a relative 1e-6.
+inline constexpr long double MeltCheckRelative = 1e-3L; // of the limit
+inline constexpr long double MeltCheckFraction = 1e-8L; // least margin of a mass fraction
+inline constexpr long double MeltCheckKelvin = 0.5L;
+inline constexpr long double MeltCheckTonnes = 0.001L;  // material amounts
+
+// Whether the two systems as last solved, with the material amounts of
+// MaterialTable, meet the limit of the block within the margins above, and
+// within what rounding the amounts to 0.001 t moves the block's linear rows
+// as LpTableau holds them. Slag limits are compared with the compound
+// fractions they are given as.
+bool BlockLimitMet(const TConstraintBlockRecord& block, const TThSys& lower, const TThSys& upper,
+                   const TTaskRecord& task);
+
+// The listed blocks other than `released` whose limits the systems as last
+// solved break, in block order.
+std::vector<int32_t> BrokenBlocks(int32_t released);
 
 } // namespace ferrolyt

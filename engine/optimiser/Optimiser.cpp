@@ -18,6 +18,34 @@ namespace ferrolyt {
 
 long double OptimiserTolerance() { return Settings.AccurateOptimisation ? 1e-7L : 1e-5L; }
 
+long double ChargeCost()
+{
+    long double cost = 0;
+    for (int j = 1; j <= MaterialCount; ++j)
+        cost += MaterialTable[j].Price * MaterialTable[j].Amount;
+    return cost;
+}
+
+std::vector<long double> KeptCharge()
+{
+    std::vector<long double> amounts;
+    for (int j = 1; j <= MaterialCount; ++j)
+        amounts.push_back(MaterialTable[j].Amount);
+    return amounts;
+}
+
+void RestoreCharge(const std::vector<long double>& amounts)
+{
+    ChargeTotal = 0;
+    for (int j = 1; j <= MaterialCount; ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        const auto k = static_cast<std::size_t>(j - 1);
+        m.Amount = k < amounts.size() ? amounts[k] : 0;
+        m.LpAmount = m.Amount;
+        ChargeTotal += m.Amount;
+    }
+}
+
 long double RelaxationWeight(int32_t pass, long double r, long double floor)
 {
     if (pass == 1)
@@ -183,6 +211,166 @@ void SolveBothSystems(bool display, bool fromTargets)
     }
 }
 
+// The charge both systems were last solved for in this run: a pass whose
+// charge has not moved since reads the equilibria it already has.
+class TSolvedCharge {
+public:
+    bool Holds() const { return valid_ && KeptCharge() == amounts_; }
+    void Solve(bool display, bool fromTargets)
+    {
+        SolveBothSystems(display, fromTargets);
+        if (fromTargets)
+            valid_ = false;
+        else
+            Mark();
+    }
+    // The systems hold the equilibria of the current charge.
+    void Mark()
+    {
+        valid_ = true;
+        amounts_ = KeptCharge();
+    }
+
+private:
+    bool valid_ = false;
+    std::vector<long double> amounts_;
+};
+
+// The equilibria of the first pass of a run, kept for the later runs of the
+// same listing of blocks: the scan of the alternatives starts every run from
+// the task's starting charge, so each run after the first starts from the
+// same equilibria instead of solving them again (and from where the run
+// before it happened to end).
+class TFirstPass {
+public:
+    bool Restore(TSolvedCharge& solved)
+    {
+        if (!Fits())
+            return false;
+        for (std::size_t k = 0; k < 2; ++k)
+            ThSystems[k]->CopyWhole(*systems_[k]);
+        MaterialEffectsOnMetal = effectsOnMetal_;
+        MaterialEffectsOnSlag = effectsOnSlag_;
+        ElementEffectsOnMetal = elementsOnMetal_;
+        ElementEffectsOnSlag = elementsOnSlag_;
+        for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
+            MaterialTable[MaterialCount + 1 + p] = pseudo_[static_cast<std::size_t>(p)];
+        solved.Mark();
+        return true;
+    }
+    void Store()
+    {
+        listing_ = ConstraintListing;
+        finalTempMode_ = Settings.FinalTempMode;
+        charge_ = KeptCharge();
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (!systems_[k])
+                systems_[k] = std::make_unique<TThSys>();
+            systems_[k]->CopyWhole(*ThSystems[k]);
+        }
+        effectsOnMetal_ = MaterialEffectsOnMetal;
+        effectsOnSlag_ = MaterialEffectsOnSlag;
+        elementsOnMetal_ = ElementEffectsOnMetal;
+        elementsOnSlag_ = ElementEffectsOnSlag;
+        for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
+            pseudo_[static_cast<std::size_t>(p)] = MaterialTable[MaterialCount + 1 + p];
+        kept_ = true;
+    }
+
+private:
+    bool Fits() const
+    {
+        return kept_ && listing_ == ConstraintListing && finalTempMode_ == Settings.FinalTempMode &&
+            charge_ == KeptCharge();
+    }
+    bool kept_ = false;
+    uint64_t listing_ = 0;
+    uint8_t finalTempMode_ = 0;
+    std::vector<long double> charge_;
+    std::array<std::unique_ptr<TThSys>, 2> systems_;
+    std::array<TCompositionTable, 2> effectsOnMetal_{}, effectsOnSlag_{};
+    std::array<TElementEffectTable, 2> elementsOnMetal_{}, elementsOnSlag_{};
+    std::array<TMaterialRecord, 3> pseudo_{};
+};
+
+TFirstPass FirstPass;
+
+// The amounts a run hands back: a set Fixed, otherwise within the
+// material's own bounds (which relaxed moves approach without reaching) and
+// rounded to 0.001 t.
+void SettleFinalAmounts()
+{
+    ChargeTotal = 0;
+    for (int j = 1; j <= MaterialCount; ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        if (IsSet(m.MaxT))
+            m.Amount = std::min(m.Amount, m.MaxT);
+        if (IsSet(m.MinT))
+            m.Amount = std::max(m.Amount, m.MinT);
+        m.Amount = IsSet(m.Fixed) ? m.Fixed : RoundAmount(m.Amount);
+        ChargeTotal += m.Amount;
+    }
+}
+
+// How far the rows of limits a melt broke are moved in: the linear rows
+// are exact at the charge they are built around, but a charge that settles
+// between two vertices of the rows can lie where the limit curves away from
+// them.
+class TBackOff {
+public:
+    void Apply() const
+    {
+        for (int r = 1; r <= LpRowCount; ++r)
+            LpTableau[static_cast<std::size_t>(r)][0] -= shift_[static_cast<std::size_t>(r)];
+    }
+    // Moves the rows of the blocks in by how much the charge the rows were
+    // just built around (and not yet moved) breaks them: at that charge the
+    // rows are the melt's own values.
+    void Widen(const std::vector<int32_t>& blocks)
+    {
+        for (int32_t k : blocks)
+            for (int r = ConstraintBlocks[k].FirstRow; r <= ConstraintBlocks[k].LastRow && r <= LpRowCount; ++r) {
+                const auto& row = LpTableau[static_cast<std::size_t>(r)];
+                long double value = -row[0];
+                for (int j = 1; j <= MaterialCount; ++j)
+                    value += row[static_cast<std::size_t>(j)] * MaterialTable[j].Amount;
+                if (value > 0)
+                    shift_[static_cast<std::size_t>(r)] += value;
+            }
+    }
+
+private:
+    std::array<long double, LpMaxRows + 1> shift_{};
+};
+
+// Makes the last linear programme's solution, rounded as a final charge,
+// the charge; false when it is the charge already.
+bool TakeLpSolution()
+{
+    bool moved = false;
+    for (int j = 1; j <= MaterialCount; ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        const long double x = IsSet(m.Fixed) ? m.Fixed : RoundAmount(m.LpAmount);
+        moved = moved || x != m.Amount;
+        m.Amount = x;
+    }
+    return moved;
+}
+
+// Melts the final charge as the window shows it and checks it against the
+// task. A run met with an automatic release may break that one block.
+bool MeltMeetsTask(TSolvedCharge& solved, int32_t released, int32_t status)
+{
+    if (!solved.Holds())
+        solved.Solve(true, false);
+    // A charge whose heat balance ends with solid metal, or far above any
+    // tapping temperature, meets no task.
+    if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
+        return false;
+    const std::size_t allowed = status == lpMetReleased ? 1 : 0;
+    return BrokenBlocks(released).size() <= allowed;
+}
+
 } // namespace
 
 int32_t Optimise(int32_t released)
@@ -212,31 +400,69 @@ int32_t Optimise(int32_t released)
 
     int32_t status = lpNotMet;
     TRelaxation relaxation;
-    for (;;) {
-        SolveBothSystems(SlpPass % 10 == 0, fromTargets && SlpPass == 0);
-        BuildLinearRows();
-        status = SolveLP(released);
-        ++SlpPass;
-        if (SlpPass > MaxSlpPasses)
+    TSolvedCharge solved;
+    TBackOff backOff;
+    for (int verdicts = 0;; ++verdicts) {
+        for (;;) {
+            if (SlpPass == 0 && !fromTargets) {
+                if (!FirstPass.Restore(solved)) {
+                    solved.Solve(true, false);
+                    FirstPass.Store();
+                }
+            } else if (!solved.Holds()) {
+                solved.Solve(SlpPass % 10 == 0, fromTargets && SlpPass == 0);
+            }
+            BuildLinearRows();
+            backOff.Apply();
+            status = SolveLP(released);
+            ++SlpPass;
+            if (SlpPass > MaxSlpPasses)
+                status = lpNotMet;
+            CurrentHost().ProcessMessages();
+            if (status == lpNotMet) {
+                if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation.StepBack())
+                    continue;
+                break;
+            }
+            if (relaxation.Step(tolerance) || StopRequested)
+                break;
+        }
+        if (status == lpNotMet)
+            break;
+        SettleFinalAmounts();
+        // The linear rows only approximate the task around the charge of
+        // each pass: the verdict is the melt of the charge handed back. A
+        // stopped run has no verdict and meets nothing.
+        if (StopRequested) {
             status = lpNotMet;
-        CurrentHost().ProcessMessages();
-        if (status == lpNotMet) {
-            if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation.StepBack())
-                continue;
             break;
         }
-        if (relaxation.Step(tolerance) || StopRequested)
+        if (MeltMeetsTask(solved, released, status))
             break;
+        // Passes that settle between two vertices of the rows can end at a
+        // charge neither of them stands for: the last programme's own
+        // solution is the other candidate.
+        const std::vector<long double> settled = KeptCharge();
+        if (TakeLpSolution() && MeltMeetsTask(solved, released, status))
+            break;
+        RestoreCharge(settled);
+        // The passes go on from the settled charge, a few times before the
+        // charge is given up, with the rows of each broken limit moved in by
+        // what the melt broke it by.
+        if (verdicts + 1 >= MaxMeltVerdicts || SlpPass >= MaxSlpPasses) {
+            status = lpNotMet;
+            break;
+        }
+        if (!solved.Holds())
+            solved.Solve(true, false);
+        BuildLinearRows();
+        backOff.Widen(BrokenBlocks(released));
     }
 
-    // A charge whose heat balance ends with solid metal, or far above any
-    // tapping temperature, meets no task.
-    if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
-        status = lpNotMet;
-
+    if (status == lpNotMet)
+        SettleFinalAmounts();
     for (int j = 1; j <= MaterialCount; ++j) {
         TMaterialRecord& m = MaterialTable[j];
-        m.Amount = IsSet(m.Fixed) ? m.Fixed : RoundAmount(m.Amount);
         m.LpAmount = status == lpNotMet ? 0 : m.Amount;
     }
 

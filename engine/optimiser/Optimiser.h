@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace ferrolyt {
 
@@ -16,12 +17,30 @@ inline constexpr int32_t MaxSlpPasses = 100;
 // Relaxed amounts below this become 0, t.
 inline constexpr long double NegligibleAmount = 0.0005L;
 
+// Melts of the final charge that may send a run back to its passes before it
+// ends not met.
+inline constexpr int MaxMeltVerdicts = 3;
+
 // Finds the cheapest charge for the current task. `released` names a block
 // to release for the whole run, or -1. Returns the status of SolveLP (0, 1
 // or 2); 2 also when the pass limit is exceeded, or when a released absence
-// leaves its material at 0 t. Every material ends with its new amount and
-// LP amount. The caller has listed the blocks (BuildConstraintBlocks).
+// leaves its material at 0 t. A run is met only when the melt of its final
+// charge meets every listed limit but the released block (and, with status
+// 1, one other block) within the margins of Constraints.h; the systems then
+// hold that melt. A stopped run ends with 2. Every material ends with its
+// new amount and LP amount. The caller has listed the blocks
+// (BuildConstraintBlocks).
 int32_t Optimise(int32_t released);
+
+// The cost of the charge in MaterialTable: price × amount over every
+// material.
+long double ChargeCost();
+
+// The amounts of material slots 1..MaterialCount, to put back later with
+// RestoreCharge, which also makes them the LP amounts (the charge as a met
+// run leaves it).
+std::vector<long double> KeptCharge();
+void RestoreCharge(const std::vector<long double>& amounts);
 
 // Convergence tolerance of a run: 1e-5, or 1e-7 with accurate optimisation.
 long double OptimiserTolerance();

@@ -407,10 +407,12 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         e.SystemFraction = e.TotalMass / (DivisorFloor + TotalMass);
     }
 
-    // 5. Starting values. Later optimiser passes start LnMetalSlag from the
-    // previous solve, which is close to the answer.
-    LnMetalGas = 10.1L;
-    SlagPotential = 5.0L;
+    // 5. Starting values. Later optimiser passes start from the previous
+    // pass's solution, which is close to the answer.
+    if (SlpPass == 0 || !std::isfinite(LnMetalGas) || !std::isfinite(SlagPotential)) {
+        LnMetalGas = 10.1L;
+        SlagPotential = 5.0L;
+    }
     if (SlpPass == 0) {
         if (SlagMoles <= PresenceThreshold) {
             for (int i = 0; i <= SystemElemLast; ++i) {

@@ -459,8 +459,9 @@ private slots:
 
     void alternativesSortByTheirNumericCost()
     {
-        std::vector<TAlternative> list = {{"a", 1, "", "", 1200}, {"b", 2, "", "", 950}, {"c", 3, "", "", 1010},
-                                          {"d", 4, "", "", 10000}, {"e", 5, "", "", 950}};
+        std::vector<TAlternative> list = {{"a", 1, "", "", 1200, {}, 0}, {"b", 2, "", "", 950, {}, 0},
+                                          {"c", 3, "", "", 1010, {}, 0}, {"d", 4, "", "", 10000, {}, 0},
+                                          {"e", 5, "", "", 950, {}, 0}};
         SortAlternatives(list);
         // Equal costs keep their order; "10000" would sort before "950" as text.
         QCOMPARE(Names(list), (QStringList{"b", "e", "c", "a", "d"}));

@@ -46,13 +46,14 @@ class TstMainWindow : public QObject {
         };
     }
 
-    // A run that leaves `amount` t of material 1 and the given cost.
+    // A run that leaves `amount` t of material 1 and, in material 2, what
+    // makes the charge cost `cost` in all.
     static void Charge(long double amount, long double cost)
     {
         for (int j = 1; j <= MaterialCount; ++j)
             MaterialTable[j].Amount = 0;
         MaterialTable[1].Amount = amount;
-        LpTableau[0][0] = -cost;
+        MaterialTable[2].Amount = (cost - amount * MaterialTable[1].Price) / MaterialTable[2].Price;
         ThSystems[0]->MetalMass = 90;
     }
 
@@ -187,7 +188,7 @@ private slots:
         f.w->OptimiserCalls.Optimise = [this, &busy](int32_t k) -> int32_t {
             calls.push_back(k);
             busy = CalcBusy;
-            Charge(77, 999);
+            Charge(77, 77 * MaterialTable[1].Price);
             return lpMet;
         };
         f.w->StartA->trigger();
@@ -213,7 +214,8 @@ private slots:
             return lpMet;
         };
         f.w->StartA->trigger();
-        QCOMPARE(calls, (std::vector<int32_t>{-1, 1, 2, 3, 2}));
+        // The cheapest charge is the one the scan found, not a new run's.
+        QCOMPARE(calls, (std::vector<int32_t>{-1, 1, 2, 3}));
         QCOMPARE(int(f.w->Alternatives.size()), 3);
         QCOMPARE(f.w->AltView->topLevelItemCount(), 3);
         for (int row = 0; row < 3; ++row)
@@ -226,11 +228,22 @@ private slots:
         QCOMPARE(double(MaterialTable[1].Amount), 2.0); // the 950 charge
         QVERIFY(!CalcBusy);
 
-        // Choosing an alternative whose run fails says so.
-        f.w->OptimiserCalls.Optimise = [](int32_t) -> int32_t { return lpNotMet; };
-        f.w->AltViewClick(2);
-        QCOMPARE(f.Texts(), QStringList{"НЕ ЗНАЙДЕНО РІШЕННЯ!"});
-        QVERIFY(!ResultsShown);
+        QCOMPARE(f.w->EditCost->text(), OnScreen("950.00"));
+
+        // Choosing an alternative shows the charge listed with it, every
+        // time, whatever a new run would find.
+        f.w->OptimiserCalls.Optimise = [](int32_t) -> int32_t {
+            Charge(9, 5);
+            return lpMet;
+        };
+        for (int click = 0; click < 2; ++click) {
+            f.w->AltViewClick(2);
+            QCOMPARE(double(MaterialTable[1].Amount), 1.0); // the 1200 charge
+            QCOMPARE(f.w->EditCost->text(), OnScreen("1200.00"));
+            QCOMPARE(f.w->CurrentAlternative, 2);
+            QVERIFY(ResultsShown);
+        }
+        QVERIFY(f.Texts().isEmpty());
         QCOMPARE(f.w->AltView->topLevelItemCount(), 3); // still there to choose from
         QVERIFY(!CalcBusy);
     }
@@ -254,7 +267,8 @@ private slots:
             return lpMet;
         };
         f.w->StartA->trigger();
-        QCOMPARE(calls, (std::vector<int32_t>{-1, 1, 2, 2}));
+        QCOMPARE(calls, (std::vector<int32_t>{-1, 1, 2}));
+        QCOMPARE(double(MaterialTable[1].Amount), 5.0); // the charge found at block 2
         QVERIFY(f.w->Alternatives.empty());
         QVERIFY(!f.w->AltView->isVisible());
         QVERIFY(ResultsShown);

@@ -296,6 +296,22 @@ TEST(LinearRows, MetalMassRowsPerSystemAndTheCostRow)
     ExpectRow(4, {12 + m1, 1.001L, 0.5L, 0.3L});
 }
 
+TEST(LinearRows, AMaterialTheTaskDoesNotListCountsInNoRow)
+{
+    TTaskRecord& task = TaskWithEffects();
+    task.MinMet = 8;
+    task.NMat = 2; // materials 1 and 3; material 2 is not listed
+    task.Materials[1].TableIndex = 1;
+    task.Materials[2].TableIndex = 3;
+    MaterialTable[1].MaxT = 20;
+    ASSERT_TRUE(BuildRows());
+    ExpectRow(0, {0, 100, 200, 300}); // its price stays
+    ASSERT_EQ(LpRowCount, 3);
+    const long double m0 = 0.91L * 10 + 0.5L * 4 + 0.3L - 11.2L;
+    ExpectRow(1, {-m0 - 8, -0.91L, 0, -0.3L});
+    ExpectRow(3, {20, 1, 0, 0});
+}
+
 TEST(LinearRows, ChargeCarriersStayOutOfTheMetalBasePoint)
 {
     TaskWithEffects().MaxMet = 12;
@@ -499,4 +515,96 @@ TEST(StartingEstimate, TargetsFollowTheInitialMassesWithinTheLimits)
     // element, compound 0.1·f clamped to 0.15, mass raised to 6 t.
     EXPECT_NEAR(static_cast<double>(up.GivenMetalMass), 0.0035 * 80, 1e-12);
     EXPECT_NEAR(static_cast<double>(up.GivenSlagMass), static_cast<double>(0.3L - 0.28L + 0.15L * 6 / f), 1e-12);
+}
+
+// ---------------------------------------------------------------------------
+// A melted charge against the task
+
+namespace {
+
+// Both systems as if melted: 100 t of metal with 0.5 % Mn, 10 t of slag of
+// basicity 2 at 1600 °C.
+void Melted()
+{
+    for (int k = 0; k < 2; ++k) {
+        TThSys& s = Sys(k);
+        s.MetalMass = 100;
+        s.SlagMass = 10;
+        s.GasMass = 1;
+        s.Basicity = 2;
+        s.Temperature = 1600 + KelvinOffset;
+        s.El(3).MetalFraction = 0.005L;
+        s.El(2).SlagCompoundFraction = 0.2L;
+    }
+}
+
+std::vector<std::string> BrokenNames(int32_t released = -1)
+{
+    std::vector<std::string> names;
+    for (int32_t k : BrokenBlocks(released))
+        names.push_back(ConstraintBlocks[k].Name);
+    return names;
+}
+
+} // namespace
+
+TEST(MeltCheck, EachLimitHoldsWithinItsMarginAndBreaksBeyondIt)
+{
+    TTaskRecord& task = FreshTask(2);
+    task.MinMet = 100.05L;  // 0.05 t short: within 1e-3 of the limit
+    task.MaxSlg = 9.9L;     // 0.1 t over: beyond it
+    task.MinOsn = 2.001L;   // within
+    task.MaxTemp = 1599.6L; // 0.4 K over: within half a kelvin
+    task.MinTemp = 1600.6L; // 0.6 K short: beyond it
+    Settings.FinalTempMode = 1;
+    Sys(0).El(3).MetalLimitGiven = true; // [Mn] at least 0.5004 %: within
+    Sys(0).El(3).MetalLimit = 0.005004L;
+    Sys(1).El(3).MetalLimitGiven = true; // at most 0.499 %: beyond
+    Sys(1).El(3).MetalLimit = 0.00499L;
+    Sys(1).El(2).SlagLimitGiven = true;  // (SiO2) at most 19.99 %: within
+    Sys(1).El(2).SlagLimit = 0.1999L;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    Melted();
+    // The upper system alone breaks a limit too.
+    Sys(1).MetalMass = 100.3L;
+    task.MaxMet = 100.1L;
+    AddConstraintBlock("Макс маса металу", ckMetalMass, 1, 2, csUpper);
+
+    EXPECT_EQ(BrokenNames(), (std::vector<std::string>{"[Mn] макс", "Мін температура", "Макс маса шлаку",
+                                                        "Макс маса металу"}));
+    Settings.FinalTempMode = 0;
+}
+
+TEST(MeltCheck, TheReleasedBlockIsNotChecked)
+{
+    TTaskRecord& task = FreshTask(2);
+    task.MinSlg = 12;
+    task.MaxMet = 90;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    Melted();
+    EXPECT_EQ(BrokenNames(), (std::vector<std::string>{"Макс маса металу", "Мін маса шлаку"}));
+    EXPECT_EQ(BrokenNames(2), (std::vector<std::string>{"Макс маса металу"}));
+}
+
+TEST(MeltCheck, MaterialAmountsAndSharesHoldToTheGram)
+{
+    FreshTask(3);
+    MaterialTable[1].MinT = 5;
+    MaterialTable[1].MaxPercent = 75;
+    MaterialTable[2].MaxT = 0;
+    MaterialTable[3].Fixed = 2;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    Melted();
+    // 4.9995 t against at least 5 t, 0.0005 t of an absent material, and
+    // the fixed 2 t exactly: all held, as rounding to 0.001 t leaves them.
+    MaterialTable[1].Amount = 4.9995L;
+    MaterialTable[2].Amount = 0.0005L;
+    MaterialTable[3].Amount = 2;
+    EXPECT_TRUE(BrokenNames().empty());
+    // Material 1 at 78 % of the charge, 0.01 t of the absent one and the
+    // fixed one 0.01 t short.
+    MaterialTable[1].Amount = 7;
+    MaterialTable[2].Amount = 0.01L;
+    MaterialTable[3].Amount = 1.99L;
+    EXPECT_EQ(BrokenNames(), (std::vector<std::string>{"Макс відсоток M1", "Відсутність M2", "ЗаФіксована маса M3"}));
 }

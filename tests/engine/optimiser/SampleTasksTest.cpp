@@ -124,16 +124,45 @@ protected:
             within(static_cast<double>(sys.Temperature - KelvinOffset), task.MinTemp, task.MaxTemp, "temperature");
     }
 
+    // The task with the limit of a released block lifted; material blocks
+    // leave it as it is, for ExpectTaskMet does not check materials.
+    static TTaskRecord WithoutLimitOf(const TTaskRecord& task, const TConstraintBlockRecord& block)
+    {
+        TTaskRecord rest = task;
+        const bool lower = block.Side == csLower;
+        auto lift = [lower](long double& lo, long double& hi) { (lower ? lo : hi) = UnsetValue; };
+        switch (block.Kind) {
+        case ckMetalElement:
+            for (int k = 1; k <= rest.NEl; ++k)
+                if (ThSystems[0]->Elems->IndexOfSymbol(rest.Symbols[k]) == block.Index)
+                    lift(rest.MetalMin[k], rest.MetalMax[k]);
+            break;
+        case ckSlagCompound:
+            for (int k = 1; k <= rest.NEl; ++k)
+                if (ThSystems[0]->Elems->IndexOfSymbol(rest.Symbols[k]) == block.Index)
+                    lift(rest.SlagMin[k], rest.SlagMax[k]);
+            break;
+        case ckMetalMass: lift(rest.MinMet, rest.MaxMet); break;
+        case ckSlagMass: lift(rest.MinSlg, rest.MaxSlg); break;
+        case ckBasicity: lift(rest.MinOsn, rest.MaxOsn); break;
+        case ckTemperature: lift(rest.MinTemp, rest.MaxTemp); break;
+        default: break;
+        }
+        return rest;
+    }
+
     // Optimises the task, melts the charge found (as the window shows the
     // result) and checks every limit on both systems; fixed materials keep
-    // their amount, banned ones stay out.
-    void ExpectOptimisedTaskMet(const std::string& name, uint8_t finalTempMode)
+    // their amount, banned ones stay out. The run is met within `passes`
+    // passes: the tasks settle in a handful (8 at most today), the bounds
+    // leave a few for changes of the data.
+    void ExpectOptimisedTaskMet(const std::string& name, uint8_t finalTempMode, int32_t passes)
     {
         Settings.FinalTempMode = finalTempMode;
         const TTaskRecord& task = SelectTask(name);
         ASSERT_TRUE(PrepareOptimisation());
         ASSERT_EQ(Optimise(-1), 0);
-        EXPECT_LE(SlpPass, 30) << "the run should settle well before the pass limit";
+        EXPECT_LE(SlpPass, passes) << "the run should settle in a few passes";
         for (int j = 1; j <= MaterialCount; ++j)
             EXPECT_GE(MaterialTable[j].Amount, 0.0L) << MaterialTable[j].Name;
 
@@ -171,7 +200,7 @@ TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
 {
     for (const uint8_t mode : {uint8_t{0}, uint8_t{1}}) {
         SCOPED_TRACE("heat balance " + std::to_string(mode));
-        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(EafTask, mode));
+        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(EafTask, mode, mode == 0 ? 9 : 8));
         long double charged = 0;
         for (int j = 1; j <= MaterialCount; ++j)
             charged += MaterialTable[j].Amount;
@@ -179,48 +208,46 @@ TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
     }
 }
 
-TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersTheReleaseOfItsCopperLimit)
+TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRest)
 {
     // Every scrap grade carries more copper than the limit and no slag takes
-    // copper up: the task as stated has no charge, and the alternatives
-    // (each block released in turn, as F10 scans them) must include the
-    // copper limit, each run settling well inside the pass limit (the
-    // longest takes 35 passes).
-    SelectTask(ScrapOnlyTask);
+    // copper up: the task as stated has no charge. Each block released in
+    // turn, as F10 scans them, either has no charge or one whose melt meets
+    // every other limit, bought without the pure elements the isotherms use;
+    // each run settles inside the pass limit, and a run after other runs
+    // finds the same charge.
+    const TTaskRecord& task = SelectTask(ScrapOnlyTask);
     ASSERT_TRUE(PrepareOptimisation());
     EXPECT_NE(Optimise(-1), 0);
     EXPECT_LE(SlpPass, 40);
-    const int copper = BlockNamed("[Cu] макс");
-    std::vector<int> met;
-    std::vector<long double> released;
-    int releasedPasses = 0;
+    const int oxygen = MaterialIndexByName("O"), aluminium = MaterialIndexByName("Al");
+    ASSERT_GT(oxygen, 0);
+    ASSERT_GT(aluminium, 0);
+    int firstMet = 0;
+    std::vector<long double> firstCharge;
     for (int k = 1; k <= ConstraintBlockCount; ++k) {
-        SCOPED_TRACE(ConstraintBlocks[k].Name);
+        const TConstraintBlockRecord block = ConstraintBlocks[k];
+        SCOPED_TRACE(block.Name);
         const int32_t status = Optimise(k);
-        EXPECT_LE(SlpPass, 50);
-        if (status == 0)
-            met.push_back(k);
-        if (k == copper) {
-            releasedPasses = SlpPass;
-            for (int j = 1; j <= MaterialCount; ++j)
-                released.push_back(MaterialTable[j].Amount);
+        EXPECT_LT(SlpPass, MaxSlpPasses);
+        EXPECT_EQ(MaterialTable[oxygen].Amount, 0);
+        EXPECT_EQ(MaterialTable[aluminium].Amount, 0);
+        if (status != 0)
+            continue;
+        if (firstMet == 0) {
+            firstMet = k;
+            firstCharge = KeptCharge();
+        }
+        ASSERT_TRUE(SolveForwardProblem().BothConverged);
+        const TTaskRecord rest = WithoutLimitOf(task, block);
+        for (int s = 0; s < 2; ++s) {
+            SCOPED_TRACE("system " + std::to_string(s));
+            ExpectTaskMet(*ThSystems[static_cast<std::size_t>(s)], rest, false, 0.002);
         }
     }
-    EXPECT_NE(std::find(met.begin(), met.end(), copper), met.end());
-
-    // Without the copper limit the charge is melted again and meets the rest.
-    // Run after other runs, it is the charge the scan found: nothing of the
-    // runs between reaches it.
-    ASSERT_EQ(Optimise(copper), 0);
-    EXPECT_EQ(SlpPass, releasedPasses);
-    for (int j = 1; j <= MaterialCount; ++j)
-        EXPECT_EQ(MaterialTable[j].Amount, released[static_cast<std::size_t>(j - 1)]) << j;
-    ASSERT_TRUE(SolveForwardProblem().BothConverged);
-    EXPECT_GT(MetalPercent(*ThSystems[1], "Cu"), 0.05);
-    for (int k = 0; k < 2; ++k) {
-        const TThSys& sys = *ThSystems[static_cast<std::size_t>(k)];
-        EXPECT_GE(sys.MetalMass, 95 * 0.99L);
-        EXPECT_LE(sys.MetalMass, 105 * 1.01L);
+    if (firstMet > 0) {
+        ASSERT_EQ(Optimise(firstMet), 0);
+        EXPECT_EQ(KeptCharge(), firstCharge);
     }
 }
 
@@ -266,9 +293,9 @@ TEST_F(SampleConverterTask, RecommendedBlowEndsInsideTheTemperatureWindow)
 // The optimiser trims the fixed blow with bundles, lime and doloma; the
 // recycled converter slag of the heat log stays out (the task holds it at
 // 0 t, and the slag limits are such that lime and doloma alone reach them).
-TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOff) { ExpectOptimisedTaskMet(ConverterTask, 0); }
+TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOff) { ExpectOptimisedTaskMet(ConverterTask, 0, 11); }
 
-TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOn) { ExpectOptimisedTaskMet(ConverterTask, 1); }
+TEST_F(SampleConverterTask, IsMetByTheOptimiserWithTheHeatBalanceOn) { ExpectOptimisedTaskMet(ConverterTask, 1, 7); }
 
 class SampleLadleTask : public SampleTasksBase {
 protected:
@@ -279,7 +306,7 @@ protected:
     // at 3 ppm oxygen, (%S)/[%S] of about 600.
     void ExpectMetAndDeoxidised(uint8_t finalTempMode)
     {
-        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(LadleTask, finalTempMode));
+        ASSERT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(LadleTask, finalTempMode, finalTempMode == 0 ? 8 : 7));
         for (std::size_t k = 0; k < 2; ++k) {
             SCOPED_TRACE("system " + std::to_string(k));
             TThSys& sys = *ThSystems[k];
