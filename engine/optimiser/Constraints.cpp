@@ -302,25 +302,6 @@ void MaterialRows(const TConstraintBlockRecord& b)
     }
 }
 
-// A task that lists its materials is charged from those alone: a material
-// it does not name (the pure elements the isotherms charge, for one) keeps
-// its price but counts in no row, so no charge takes it.
-void LeaveOutUnlistedMaterials(const TTaskRecord& task)
-{
-    if (task.NMat < 1)
-        return;
-    std::array<bool, LpMaxColumns + 1> listed{};
-    for (int k = 1; k <= std::min<int>(task.NMat, MaxTaskMaterials); ++k) {
-        const int slot = task.Materials[k].TableIndex;
-        if (slot >= 1 && slot <= LpMaxColumns)
-            listed[static_cast<std::size_t>(slot)] = true;
-    }
-    for (int j = 1; j <= MaterialCount; ++j)
-        if (!listed[static_cast<std::size_t>(j)])
-            for (int r = 1; r <= LpRowCount; ++r)
-                Row(r)[static_cast<std::size_t>(j)] = 0;
-}
-
 } // namespace
 
 void BuildLinearRows()
@@ -388,7 +369,6 @@ void BuildLinearRows()
         default: MaterialRows(b); break;
         }
     }
-    LeaveOutUnlistedMaterials(task);
 }
 
 // ---------------------------------------------------------------------------

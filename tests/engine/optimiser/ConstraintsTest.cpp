@@ -296,22 +296,6 @@ TEST(LinearRows, MetalMassRowsPerSystemAndTheCostRow)
     ExpectRow(4, {12 + m1, 1.001L, 0.5L, 0.3L});
 }
 
-TEST(LinearRows, AMaterialTheTaskDoesNotListCountsInNoRow)
-{
-    TTaskRecord& task = TaskWithEffects();
-    task.MinMet = 8;
-    task.NMat = 2; // materials 1 and 3; material 2 is not listed
-    task.Materials[1].TableIndex = 1;
-    task.Materials[2].TableIndex = 3;
-    MaterialTable[1].MaxT = 20;
-    ASSERT_TRUE(BuildRows());
-    ExpectRow(0, {0, 100, 200, 300}); // its price stays
-    ASSERT_EQ(LpRowCount, 3);
-    const long double m0 = 0.91L * 10 + 0.5L * 4 + 0.3L - 11.2L;
-    ExpectRow(1, {-m0 - 8, -0.91L, 0, -0.3L});
-    ExpectRow(3, {20, 1, 0, 0});
-}
-
 TEST(LinearRows, ChargeCarriersStayOutOfTheMetalBasePoint)
 {
     TaskWithEffects().MaxMet = 12;

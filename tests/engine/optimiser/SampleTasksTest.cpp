@@ -208,6 +208,26 @@ TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
     }
 }
 
+// The pure elements are in the materials file for the oxygen isotherms only,
+// priced out of reach; every task still forbids them, since the optimiser
+// may charge any material a task leaves unbounded.
+TEST_F(SampleTasksOptimiser, EveryTaskForbidsThePureElements)
+{
+    for (int k = 0; k < TaskList.Count; ++k) {
+        const TTaskRecord& task = TaskList.Items[static_cast<std::size_t>(k + 1)];
+        SCOPED_TRACE(task.Name);
+        for (const char* name : {"O", "Al"}) {
+            bool forbidden = false;
+            for (int m = 1; m <= task.NMat; ++m) {
+                const auto& material = task.Materials[static_cast<std::size_t>(m)];
+                if (material.TableIndex == MaterialIndexByName(name))
+                    forbidden = material.MaxT == 0 || material.Fixed == 0;
+            }
+            EXPECT_TRUE(forbidden) << name;
+        }
+    }
+}
+
 TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRest)
 {
     // Every scrap grade carries more copper than the limit and no slag takes
