@@ -448,24 +448,22 @@ int DearColumn(int columns)
 }
 
 // The primal ratio test for column s entering a basis whose rows are met:
-// the row that first drops to its bound, a row within the tolerance of the
-// smallest ratio taken for a larger entry. Released rows never bind.
-// 0 when none does.
+// the row that first drops to its bound, the one with the largest entry
+// among equal ratios. The exchange keeps every row met but for rounding.
+// Released rows never bind. 0 when none does.
 int PrimalPivotRow(int s, int rows)
 {
-    long double bound = NoRatio;
-    for (int i = 1; i <= rows; ++i) {
-        const long double a = Work[static_cast<std::size_t>(i)][static_cast<std::size_t>(s)];
-        if (a > LpTolerance && !(Released[static_cast<std::size_t>(i)] > LpTolerance))
-            bound = std::min(bound,
-                             (std::max(0.0, Work[static_cast<std::size_t>(i)][0]) + LpTolerance) / a);
-    }
     int p = 0;
+    long double best = NoRatio;
     long double largest = 0;
     for (int i = 1; i <= rows; ++i) {
-        const long double a = Work[static_cast<std::size_t>(i)][static_cast<std::size_t>(s)];
-        if (a > LpTolerance && !(Released[static_cast<std::size_t>(i)] > LpTolerance) &&
-            std::max(0.0, Work[static_cast<std::size_t>(i)][0]) / a <= bound && a > largest) {
+        const auto si = static_cast<std::size_t>(i);
+        const long double a = Work[si][static_cast<std::size_t>(s)];
+        if (!(a > LpTolerance) || Released[si] > LpTolerance)
+            continue;
+        const long double q = std::max(0.0, Work[si][0]) / a;
+        if (q < best || (q == best && a > largest)) {
+            best = q;
             largest = a;
             p = i;
         }
