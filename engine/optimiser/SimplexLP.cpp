@@ -33,6 +33,10 @@ constexpr double DegenerateStep = 1e-12;
 // near 1. It stays below the tolerance of the ratio test.
 constexpr double PerturbationSize = 1e-7;
 
+// A row's value on the scaled tableau that ShortRow takes for rounding
+// whatever the size of its right sides.
+constexpr double ShortRowFloor = 1e-9;
+
 // The ratio of a column that cannot enter.
 constexpr long double NoRatio = 1e100L;
 
@@ -51,6 +55,9 @@ std::array<double, LpMaxRows + 1> Released{};
 // an exchange has changed the row since.
 std::array<double, LpMaxRows + 1> EdgeWeights{};
 std::array<bool, LpMaxRows + 1> EdgeStale{};
+// Each row's right side on the scaled tableau, as given (its released part
+// aside).
+std::array<double, LpMaxRows + 1> RightSides{};
 // Each material's price on the scaled tableau, as given. The exchanges may
 // perturb and shift the prices in the cost row; these bring them back.
 std::array<double, LpMaxColumns + 1> Prices{};
@@ -182,9 +189,13 @@ TLpScaling ChooseScaling(int rows, int columns)
     return sc;
 }
 
+// The scaling of the programme in Work.
+TLpScaling WorkScaling;
+
 // The working copy of the programme as LpTableau gives it, scaled.
 void LoadWork(const TLpScaling& sc, int rows, int columns)
 {
+    WorkScaling = sc;
     for (int r = 0; r <= rows; ++r) {
         const auto& from = LpTableau[static_cast<std::size_t>(r)];
         auto& to = Work[static_cast<std::size_t>(r)];
@@ -196,6 +207,8 @@ void LoadWork(const TLpScaling& sc, int rows, int columns)
     }
     for (int j = 1; j <= columns; ++j)
         Prices[static_cast<std::size_t>(j)] = Work[0][static_cast<std::size_t>(j)];
+    for (int r = 1; r <= rows; ++r)
+        RightSides[static_cast<std::size_t>(r)] = Work[static_cast<std::size_t>(r)][0];
 }
 
 // Releases (sign +1) or restores (sign -1) the rows of a block in the
@@ -471,6 +484,70 @@ int PrimalPivotRow(int s, int rows)
     return p;
 }
 
+// One step of iterative refinement of the basic values: the exchanges
+// carry rounding errors from one to the next, and after many (a
+// perturbed programme may need hundreds) the rows can be off by more than
+// the programme's own data justify. The residual of every row is taken
+// from LpTableau in extended precision and sent back through the basis
+// inverse that the tableau holds under the slack columns.
+void RefineValues(int rows, int columns, const TLpLabels& labels)
+{
+    std::array<long double, LpMaxColumns + 1> amounts{};
+    std::array<long double, LpMaxRows + 1> slacks{};
+    for (int i = 1; i <= rows; ++i) {
+        const int32_t v = labels.Row[static_cast<std::size_t>(i)];
+        (v > 0 ? amounts[static_cast<std::size_t>(v)] : slacks[static_cast<std::size_t>(-v)]) =
+            Work[static_cast<std::size_t>(i)][0];
+    }
+    std::array<double, LpMaxRows + 1> residuals{};
+    for (int r = 1; r <= rows; ++r) {
+        const auto sr = static_cast<std::size_t>(r);
+        const auto& row = LpTableau[sr];
+        long double used = 0;
+        for (int j = 1; j <= columns; ++j)
+            if (const long double x = amounts[static_cast<std::size_t>(j)]; x != 0)
+                used += row[static_cast<std::size_t>(j)] * WorkScaling.Column[static_cast<std::size_t>(j)] * x;
+        residuals[sr] = static_cast<double>((row[0] - used) * WorkScaling.Row[sr] - slacks[sr]);
+    }
+    for (int i = 1; i <= rows; ++i) {
+        const auto si = static_cast<std::size_t>(i);
+        const int32_t v = labels.Row[si];
+        double delta = v < 0 ? residuals[static_cast<std::size_t>(-v)] : 0;
+        for (int k = 1; k <= columns; ++k)
+            if (const int32_t u = labels.Column[static_cast<std::size_t>(k)]; u < 0)
+                delta += Work[si][static_cast<std::size_t>(k)] * residuals[static_cast<std::size_t>(-u)];
+        Work[si][0] += delta;
+    }
+}
+
+// The row whose value is below its bound by the most against the size of
+// the right sides it is made of (the basis inverse's row times the right
+// sides, term by term), when that is more than the tolerance; 0 when there
+// is none. PivotRow's test is on the scaled values, where a row whose
+// materials come in units far from its own can fall short by far more than
+// rounding and still pass.
+int ShortRow(int rows, int columns, const TLpLabels& labels)
+{
+    int p = 0;
+    double worst = -LpTolerance;
+    for (int i = 1; i <= rows; ++i) {
+        const auto si = static_cast<std::size_t>(i);
+        const double value = Work[si][0];
+        if (!(value < 0) || Released[si] > LpTolerance)
+            continue;
+        const auto& row = Work[si];
+        double size = labels.Row[si] < 0 ? std::fabs(RightSides[static_cast<std::size_t>(-labels.Row[si])]) : 0;
+        for (int k = 1; k <= columns; ++k)
+            if (const int32_t v = labels.Column[static_cast<std::size_t>(k)]; v < 0)
+                size += std::fabs(row[static_cast<std::size_t>(k)] * RightSides[static_cast<std::size_t>(-v)]);
+        if (value < worst * size && value < -ShortRowFloor) {
+            worst = value / size;
+            p = i;
+        }
+    }
+    return p;
+}
+
 // One attempt of the dual simplex from the basis at hand, then, with the
 // prices as given, primal exchanges until no column can make it cheaper.
 // Returns 0 when every row is met at the lowest cost, -1 when the exchanges
@@ -482,7 +559,13 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
     int degenerateRun = 0;
     std::minstd_rand random(20261207u);
     for (;;) {
-        const int p = PivotRow(rows, columns, labels);
+        int p = PivotRow(rows, columns, labels);
+        if (p == 0) {
+            RefineValues(rows, columns, labels);
+            p = PivotRow(rows, columns, labels);
+        }
+        if (p == 0)
+            p = ShortRow(rows, columns, labels);
         if (p == 0) {
             RestoreCosts(rows, columns, labels);
             const int s = DearColumn(columns);

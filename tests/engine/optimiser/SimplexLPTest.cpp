@@ -543,6 +543,10 @@ TEST(SimplexAgainstGlpk, ProgrammesInUnitsFarApartReachTheirOptimum)
     EXPECT_GT(covering.Feasible, 200);
     EXPECT_EQ(covering.WrongVerdicts, 0);
     EXPECT_EQ(covering.DearerOptima, 0);
+    // Among these, programmes that no charge meets, short of a row by a
+    // whole unit, which on the scaled tableau is less than the tolerance.
+    const Misses unmet = CompareEachWithGlpk(shaped(Shape::Covering, 60), 720, 5001u, "unmet", MixedUnits);
+    EXPECT_EQ(unmet.WrongVerdicts, 0);
     const Misses mixed = CompareEachWithGlpk(shaped(Shape::Mixed, 30), 300, 300u, "mixed", MixedUnits);
     EXPECT_GT(mixed.Feasible, 100);
     EXPECT_EQ(mixed.WrongVerdicts, 0);
