@@ -557,7 +557,8 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
     const int32_t limit = LpExchangeLimit();
     int32_t exchanges = 0;
     int degenerateRun = 0;
-    std::minstd_rand random(20261207u);
+    // A fixed seed: the same programme is always solved the same way.
+    std::minstd_rand random(4711u);
     for (;;) {
         int p = PivotRow(rows, columns, labels);
         if (p == 0) {
@@ -595,7 +596,7 @@ int RunAttempt(int rows, int columns, TLpLabels& labels)
         degenerateRun = ratio <= DegenerateStep ? degenerateRun + 1 : 0;
         if (degenerateRun >= DegenerateRunBeforePerturbation) {
             PerturbCosts(columns, random);
-                degenerateRun = 0;
+            degenerateRun = 0;
         }
         Exchange(p, s, rows, columns, labels);
         ShiftCosts(columns);

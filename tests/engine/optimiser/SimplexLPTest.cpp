@@ -1,5 +1,7 @@
-// The dual simplex against an independent solver (GLPK's glpsol), and its
-// own rules: the tie-breaks of its pivot choices and the release of blocks.
+// The dual simplex against an independent solver (GLPK: its glpsol for
+// batches of small programmes, its library one by one for large ones), and
+// its own rules: the tie-breaks of its pivot choices and the release of
+// blocks.
 
 #include "Constraints.h"
 #include "Model.h"
@@ -539,14 +541,12 @@ TEST(SimplexAgainstGlpk, ProgrammesInUnitsFarApartReachTheirOptimum)
     auto shaped = [](Shape shape, int maxRows) {
         return [shape, maxRows](std::mt19937& rng) { return RandomLp(rng, shape, maxRows, 30); };
     };
-    const Misses covering = CompareEachWithGlpk(shaped(Shape::Covering, 60), 300, 301u, "covering", MixedUnits);
-    EXPECT_GT(covering.Feasible, 200);
+    // Among these are programmes that no charge meets, short of a row by a
+    // whole unit, which on the scaled tableau is less than the tolerance.
+    const Misses covering = CompareEachWithGlpk(shaped(Shape::Covering, 60), 720, 5001u, "covering", MixedUnits);
+    EXPECT_GT(covering.Feasible, 500);
     EXPECT_EQ(covering.WrongVerdicts, 0);
     EXPECT_EQ(covering.DearerOptima, 0);
-    // Among these, programmes that no charge meets, short of a row by a
-    // whole unit, which on the scaled tableau is less than the tolerance.
-    const Misses unmet = CompareEachWithGlpk(shaped(Shape::Covering, 60), 720, 5001u, "unmet", MixedUnits);
-    EXPECT_EQ(unmet.WrongVerdicts, 0);
     const Misses mixed = CompareEachWithGlpk(shaped(Shape::Mixed, 30), 300, 300u, "mixed", MixedUnits);
     EXPECT_GT(mixed.Feasible, 100);
     EXPECT_EQ(mixed.WrongVerdicts, 0);
