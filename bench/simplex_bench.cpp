@@ -124,6 +124,61 @@ void GlpkDualOnTableau(benchmark::State& state)
 BENCHMARK(SolveLPOnTableau)->Args({100, 60})->Args({280, 100})->Unit(benchmark::kMicrosecond);
 BENCHMARK(GlpkDualOnTableau)->Args({100, 60})->Args({280, 100})->Unit(benchmark::kMicrosecond);
 
+// Most prices 0, so that the dual ratio test ties at 0 on almost every
+// exchange, and rows met by a known charge, many of them exactly.
+TLpTableau MakeDualDegenerateTableau(int rows, int columns)
+{
+    std::mt19937 rng(13);
+    std::uniform_int_distribution<int> digit(0, 9);
+    TLpTableau t{};
+    std::vector<int> charge(static_cast<std::size_t>(columns) + 1, 0);
+    for (int j = 1; j <= columns; ++j) {
+        t[0][j] = digit(rng) < 8 ? 0 : 1 + digit(rng);
+        charge[static_cast<std::size_t>(j)] = digit(rng) < 3 ? 1 + digit(rng) / 2 : 0;
+    }
+    for (int r = 1; r <= rows; ++r) {
+        long double used = 0;
+        for (int j = 1; j <= columns; ++j)
+            if (digit(rng) < 3) {
+                t[r][j] = digit(rng) - digit(rng);
+                used += t[r][j] * charge[static_cast<std::size_t>(j)];
+            }
+        t[r][0] = used + (digit(rng) < 3 ? 0 : digit(rng));
+    }
+    return t;
+}
+
+void SolveLPOnDualDegenerateTableau(benchmark::State& state)
+{
+    const int rows = static_cast<int>(state.range(0));
+    const int columns = static_cast<int>(state.range(1));
+    SetUpModel(columns);
+    TimeSolveLP(state, MakeDualDegenerateTableau(rows, columns), rows, lpMet);
+}
+
+void GlpkDualOnDualDegenerateTableau(benchmark::State& state)
+{
+    const int rows = static_cast<int>(state.range(0));
+    const int columns = static_cast<int>(state.range(1));
+    const auto p = GlpkFromTableau(MakeDualDegenerateTableau(rows, columns), rows, columns);
+    glp_smcp parm;
+    glp_init_smcp(&parm);
+    parm.meth = GLP_DUAL;
+    parm.msg_lev = GLP_MSG_OFF;
+    for (auto _ : state) {
+        glp_std_basis(p.get());
+        if (glp_simplex(p.get(), &parm) != 0 || glp_get_status(p.get()) != GLP_OPT) {
+            state.SkipWithError("GLPK did not solve the benchmark's programme");
+            break;
+        }
+        benchmark::DoNotOptimize(glp_get_obj_val(p.get()));
+    }
+    state.counters["cost"] = glp_get_obj_val(p.get());
+}
+
+BENCHMARK(SolveLPOnDualDegenerateTableau)->Args({100, 60})->Args({280, 100})->Unit(benchmark::kMicrosecond);
+BENCHMARK(GlpkDualOnDualDegenerateTableau)->Args({100, 60})->Args({280, 100})->Unit(benchmark::kMicrosecond);
+
 // A large task's tableau: 37 blocks of two dense rows (contents and phase
 // masses on both systems), then 180 one-row material blocks; 254 rows over
 // 60 materials. Block 179 (a lower amount) contradicts block 200 (an upper

@@ -32,13 +32,18 @@ enum TLpStatus : int32_t {
 };
 
 // Exchanges allowed in one attempt of SolveLP before it gives up with
-// lpNotMet. Runs of degenerate exchanges switch to the smallest-index rule,
-// which cannot cycle, so only a fault would run past this.
+// lpNotMet. Runs of exchanges that leave the cost where it was perturb the
+// prices, which are restored before the final test of the lowest cost, so
+// only a fault would run past this.
 int32_t LpExchangeLimit();
 
 // Solves the programme in LpTableau over the columns 1..MaterialCount by
-// the dual simplex. `release` > 0 names a block whose rows are lifted for
-// the whole call. A negative price is refused with lpNotMet (the programme
+// the dual simplex. A basis is taken as the cheapest only when no column's
+// reduced cost is below 0 by more than the tolerance relative to the
+// prices it is made of (its own price and those of the basic materials it
+// is traded against), whatever the units of the rows and columns; until
+// then the exchanges go on. `release` > 0 names a block whose rows are
+// lifted for the whole call. A negative price is refused with lpNotMet (the programme
 // may then have no lowest cost). On lpMet and lpMetReleased every
 // material's LpAmount holds the solution (0 for a non-basic one) and
 // T[0][0] the negated cost; on lpNotMet every LpAmount is 0. The exchanges
