@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* NotConvergedText = "Збіжність не досягнута!";
 constexpr const char* NoMetalText = "Метал у рівновазі з вихідним шлаком не існує";
+constexpr const char* NoSlagText = "Шлак у рівновазі з вихідним металом не існує";
 
 // Element masses and mass fractions of metal and slag from per-element
 // quantities of each phase (amounts or mole fractions).
@@ -45,6 +46,16 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
     bool converged = false;
     const long double keptT = Temperature;
     if (fromInitial) {
+        // A task without an initial slag gives no composition to start
+        // from: the fractions would be 0/0.
+        long double initialMoles = 0;
+        for (int i = 0; i <= last; ++i)
+            initialMoles += El(i).InputSlagMass / El(i).MolarMass;
+        if (!(initialMoles > 0)) {
+            if (showResult && Kind == 0)
+                CurrentHost().ShowWarning(NoMetalText);
+            return false;
+        }
         Temperature = InitialTemperature;
         SlagPotential = 2.0L;
         SlagMoles = 0;
@@ -141,6 +152,16 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
     const int last = SystemElemLast;
     const long double keptT = Temperature;
     if (fromInitial) {
+        // Without an initial metal there is nothing to equilibrate with:
+        // the fractions would be 0/0 and an even spread would be shown.
+        long double initialMoles = 0;
+        for (int i = 0; i <= last; ++i)
+            initialMoles += El(i).InputMetalMass / El(i).MolarMass;
+        if (!(initialMoles > 0)) {
+            if (showResult && Kind == 0)
+                CurrentHost().ShowWarning(NoSlagText);
+            return false;
+        }
         Temperature = InitialTemperature;
         MetalMoles = 0;
         for (int i = 0; i <= last; ++i) {
