@@ -38,6 +38,16 @@ void WriteMetalSlagMasses(TThSys& sys, MetalQ metalQ, SlagQ slagQ)
     }
 }
 
+// The set-up puts a floor under every element's initial phase masses: a
+// phase the task does not give holds nothing above the floors.
+bool GivenPhase(TThSys& sys, long double TElementRecord::*mass)
+{
+    for (int i = 0; i <= SystemElemLast; ++i)
+        if (sys.El(i).*mass > DivisorFloor)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
@@ -47,11 +57,8 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
     const long double keptT = Temperature;
     if (fromInitial) {
         // A task without an initial slag gives no composition to start
-        // from: the fractions would be 0/0.
-        long double initialMoles = 0;
-        for (int i = 0; i <= last; ++i)
-            initialMoles += El(i).InputSlagMass / El(i).MolarMass;
-        if (!(initialMoles > 0)) {
+        // from: only the floors, whose fractions are all alike.
+        if (!GivenPhase(*this, &TElementRecord::InputSlagMass)) {
             if (showResult && Kind == 0)
                 CurrentHost().ShowWarning(NoMetalText);
             return false;
@@ -153,11 +160,8 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
     const long double keptT = Temperature;
     if (fromInitial) {
         // Without an initial metal there is nothing to equilibrate with:
-        // the fractions would be 0/0 and an even spread would be shown.
-        long double initialMoles = 0;
-        for (int i = 0; i <= last; ++i)
-            initialMoles += El(i).InputMetalMass / El(i).MolarMass;
-        if (!(initialMoles > 0)) {
+        // the floors alone would give every element the same fraction.
+        if (!GivenPhase(*this, &TElementRecord::InputMetalMass)) {
             if (showResult && Kind == 0)
                 CurrentHost().ShowWarning(NoSlagText);
             return false;

@@ -82,11 +82,12 @@ TEST(SlagWithMetal, StartsFromTheSamePotentialEveryTime)
 // and neither shows or changes anything.
 TEST(SlagWithMetal, WithoutAnInitialMetalNothingIsMadeUp)
 {
+    // The set-up leaves the floor where the task gives no initial phase.
     for (int kind : {0, 1}) {
         RecordingHost host;
         TThSys& sys = WithSlagSample();
         for (int i = 0; i <= SystemElemLast; ++i)
-            sys.El(i).InputMetalMass = 0;
+            sys.El(i).InputMetalMass = kind == 0 ? DivisorFloor : 0;
         sys.Kind = kind;
         std::vector<long double> slag;
         for (int i = 0; i <= SystemElemLast; ++i)
@@ -110,7 +111,7 @@ TEST(MetalWithSlag, WithoutAnInitialSlagTheMetalDoesNotExist)
     RecordingHost host;
     TThSys& sys = WithMetalSample();
     for (int i = 0; i <= SystemElemLast; ++i)
-        sys.El(i).InputSlagMass = 0;
+        sys.El(i).InputSlagMass = DivisorFloor;
     EXPECT_FALSE(sys.EquilibrateMetalWithSlag(true, true));
     EXPECT_EQ(host.warnings, std::vector<std::string>{"Метал у рівновазі з вихідним шлаком не існує"});
     EXPECT_EQ(host.gridShows, 0);
