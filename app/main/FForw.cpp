@@ -18,6 +18,7 @@
 #include "RzForm.h"
 #include "GridCorner.h"
 #include "GridModel.h"
+#include "NumberInput.h"
 #include "OptionControls.h"
 #include "Optimiser.h"
 #include "ProgramDir.h"
@@ -420,6 +421,7 @@ void TFForw::CreateWidgets()
     for (QLineEdit* e : {EditOsn, EdCharge})
         e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-1.05E+3..-1.39E+3")) + 12);
     for (QLineEdit* e : {EditIniT, EditP}) {
+        KeepNumbersIn(*e, e == EditIniT ? QStringLiteral("Темп. поч., °C") : QStringLiteral("Тиск, атм"));
         e->installEventFilter(this);
         e->setStyleSheet(QStringLiteral("background-color: rgb(239, 239, 239);"));
     }
@@ -430,6 +432,10 @@ void TFForw::CreateWidgets()
     ElGridModel = new TGridModel(ElGridCells, this);
     GasGridModel = new TGridModel(GasGridCells, this);
     MatGridModel->SetEditableColumns({2});
+    MatGridModel->SetCellCheck([this](int col, int row, const std::string& text) {
+        const std::string unit = MatGridCells.Cell(col, 0);
+        return !RefuseIfNotNumber(MatGridCells.Cell(1, row) + (unit.empty() ? "" : ", " + unit), text);
+    });
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     splitter->setObjectName("GridSplitter");
     MatGrid = MakeGridView(splitter, "MatGrid", MatGridModel);

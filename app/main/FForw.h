@@ -229,6 +229,24 @@ public:
     bool FormCloseQuery();
 
     // --- result display
+    // What the window shows of the heat. A file command that is refused
+    // half-way has already emptied the grids (the materials are read before
+    // the task file fails): it shows them again as they were, so that the
+    // charge on screen is still the one the model melts.
+    struct TShownHeat {
+        ferrolyt::TStringGrid El{1, 1};
+        ferrolyt::TStringGrid Mat{1, 1};
+        ferrolyt::TStringGrid Gas{1, 1};
+        ferrolyt::TStringGrid Effects{1, 1};
+        QStringList Edits;
+        QStringList Panels;
+        bool Shown = false;
+        int GasLines = 0;
+        std::vector<ferrolyt::TAlternative> Alternatives;
+        int CurrentAlternative = -1;
+    };
+    TShownHeat ShownHeat() const;
+    void ShowHeatAgain(const TShownHeat& shown);
     void ShowForwardProblem(bool recompute);
     void ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn);
     void ShowSystemInGrid(ferrolyt::TThSys& sys, bool showNmi, bool showMaterialAmounts);
@@ -356,6 +374,8 @@ private:
     void ShowAlternatives();
     void SetAltViewHeight(int items);
     void ShowRunStopped();
+    // The heat shown before the stopped run, with the run's alternatives.
+    void ShowRunStopped(const TShownHeat& before);
     QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
 
     bool startupDone_ = false;

@@ -75,6 +75,58 @@ void TFForw::ShowForwardProblem(bool recompute)
     GridsChanged();
 }
 
+namespace {
+
+// The edits the heat fills, and those the user types into.
+QList<QLineEdit*> HeatEdits(const TFForw& w)
+{
+    return {w.EditIniT, w.EditP,   w.EditFinT, w.EditMetM, w.EditSlgM, w.EditOsn,
+            w.EdCharge, w.EditGasM, w.EditNmiM, w.EditMatM, w.EditCost};
+}
+
+} // namespace
+
+TFForw::TShownHeat TFForw::ShownHeat() const
+{
+    TShownHeat shown;
+    shown.El = ElGridCells;
+    shown.Mat = MatGridCells;
+    shown.Gas = GasGridCells;
+    if (FormDKM)
+        shown.Effects = FormDKM->DKMGridCells;
+    for (const QLineEdit* e : HeatEdits(*this))
+        shown.Edits.append(e->text());
+    for (const QLabel* panel : SBarPanels)
+        shown.Panels.append(panel->text());
+    shown.Shown = ResultsShown;
+    shown.GasLines = GasLineCount;
+    shown.Alternatives = Alternatives;
+    shown.CurrentAlternative = CurrentAlternative;
+    return shown;
+}
+
+void TFForw::ShowHeatAgain(const TShownHeat& shown)
+{
+    ElGridCells = shown.El;
+    MatGridCells = shown.Mat;
+    GasGridCells = shown.Gas;
+    if (FormDKM) {
+        FormDKM->DKMGridCells = shown.Effects;
+        FormDKM->DKMGridModel->Refresh();
+    }
+    const QList<QLineEdit*> edits = HeatEdits(*this);
+    for (qsizetype i = 0; i < edits.size() && i < shown.Edits.size(); ++i)
+        edits[i]->setText(shown.Edits[i]);
+    for (qsizetype p = 0; p < SBarPanels.size() && p < shown.Panels.size(); ++p)
+        SBarPanels[p]->setText(shown.Panels[p]);
+    ResultsShown = shown.Shown;
+    GasLineCount = shown.GasLines;
+    Alternatives = shown.Alternatives;
+    CurrentAlternative = shown.CurrentAlternative;
+    ShowAlternatives();
+    GridsChanged();
+}
+
 void TFForw::ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn)
 {
     if (!keepMaterialAmounts)
