@@ -420,6 +420,8 @@ void TFForw::CreateWidgets()
     // a ladle slag's four-digit basicity turns into exponents.
     for (QLineEdit* e : {EditOsn, EdCharge})
         e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-1.05E+3..-1.39E+3")) + 12);
+    for (QLineEdit* e : {EditFinT, EditMetM, EditSlgM, EditOsn, EdCharge, EditGasM, EditNmiM})
+        e->installEventFilter(this);
     for (QLineEdit* e : {EditIniT, EditP}) {
         KeepNumbersIn(*e, e == EditIniT ? QStringLiteral("Темп. поч., °C") : QStringLiteral("Тиск, атм"));
         e->installEventFilter(this);
@@ -841,6 +843,12 @@ bool TFForw::eventFilter(QObject* watched, QEvent* event)
             RunCommand([this] { MeltButClick(0); });
             return true;
         }
+    } else if (event->type() == QEvent::Resize && ResultsShown) {
+        // The layout gives the result edits their widths after the window's
+        // own resize: each fits its range when it gets its own.
+        for (const auto& [edit, field] : RangeEdits())
+            if (watched == edit)
+                FitResultEdit(*edit, field);
     } else if (event->type() == QEvent::FocusOut &&
                (watched == ElGrid || watched == GasGrid)) {
         static_cast<QTableView*>(watched)->clearSelection();

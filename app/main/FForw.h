@@ -239,6 +239,7 @@ public:
         ferrolyt::TStringGrid Gas{1, 1};
         ferrolyt::TStringGrid Effects{1, 1};
         QStringList Edits;
+        QStringList EditHints;
         QStringList Panels;
         bool Shown = false;
         int GasLines = 0;
@@ -377,6 +378,11 @@ private:
     // The heat shown before the stopped run, with the run's alternatives.
     void ShowRunStopped(const TShownHeat& before);
     QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
+    // The result edits that show a range, with their texts.
+    std::vector<std::pair<QLineEdit*, std::string ferrolyt::TResultTexts::*>> RangeEdits() const;
+    // Shows the edit's range of the shown heat with as many digits as its
+    // width takes, and the whole range in its hint when digits were dropped.
+    void FitResultEdit(QLineEdit& edit, std::string ferrolyt::TResultTexts::*field);
 
     bool startupDone_ = false;
     bool editPFocused_ = false;
