@@ -496,7 +496,7 @@ void TFForw::CreateWidgets()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
-    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }, false); });
 }
 
 void TFForw::CreatePopups()

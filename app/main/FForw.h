@@ -370,8 +370,11 @@ private:
     // Either of the two, for the commands that set up or solve the systems.
     bool AskIfSystemsInUse();
     void CreateToolWindows();
-    // Runs a command; an exception it lets out is shown in a box.
-    void RunCommand(const std::function<void()>& command);
+    // Runs a command; an exception it lets out is shown in a box. A command
+    // that reads the temperature and pressure edits (every one but the
+    // autosave tick, which may come while the user is typing) first has
+    // them checked.
+    void RunCommand(const std::function<void()>& command, bool readsEdits = true);
     void ShowAlternatives();
     void SetAltViewHeight(int items);
     void ShowRunStopped();

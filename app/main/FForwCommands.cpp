@@ -63,12 +63,13 @@ bool TFForw::AskIfReplaying()
 
 bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
 
-void TFForw::RunCommand(const std::function<void()>& command)
+void TFForw::RunCommand(const std::function<void()>& command, bool readsEdits)
 {
     CommitGridEdits(*this);
     // The set-up reads these edits while they still have the focus.
-    for (QLineEdit* e : {EditIniT, EditP})
-        CheckNumberEdit(*e);
+    if (readsEdits)
+        for (QLineEdit* e : {EditIniT, EditP})
+            CheckNumberEdit(*e);
     try {
         command();
     } catch (const std::exception& e) {

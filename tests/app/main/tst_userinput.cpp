@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 
 using namespace ferrolyt;
 
@@ -252,6 +253,17 @@ private slots:
             QCOMPARE(edit->text(), edit == f.w->EditIniT ? QString("1600") : QString("1"));
             QVERIFY(ResultsShown);
         }
+        // The autosave tick may come while the user types: it reads neither edit.
+        f.messages.clear();
+        f.w->EditIniT->setFocus();
+        f.w->EditIniT->selectAll();
+        QTest::keyClicks(f.w->EditIniT, "15-");
+        f.w->Timer1->start(1);
+        QTest::qWait(50);
+        f.w->Timer1->stop();
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(f.w->EditIniT->text(), QString("15-"));
+
         // A number is taken and melted with.
         f.messages.clear();
         f.w->EditIniT->setFocus();
