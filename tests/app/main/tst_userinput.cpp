@@ -6,9 +6,11 @@
 
 #include "AppFixture.h"
 
+#include "AutoF.h"
 #include "FOptions.h"
 #include "FTask.h"
 #include "OptionControls.h"
+#include "RzForm.h"
 #include "TaskList.h"
 #include "ThSys.h"
 #include "support/ShownNumber.h"
@@ -344,6 +346,28 @@ private slots:
         }
         QVERIFY2(checked >= 10, qPrintable(QString::number(checked)));
         d.reject();
+    }
+
+    void theStudiesNumberEditsRefuseWhatIsNotANumber()
+    {
+        f.w->ConstrRzM->trigger();
+        QLineEdit* oxygen = f.w->RzForm->OxiEd;
+        f.w->RzForm->OxiEdEnter(); // as the focus entering it: the typed mass is then fixed
+        const QString kept = oxygen->text();
+        TypeAndFinish(*oxygen, "abc");
+        QCOMPARE(f.Texts().size(), 1);
+        QVERIFY2(f.Texts()[0].contains("m O2"), qPrintable(f.Texts()[0]));
+        QCOMPARE(oxygen->text(), kept);
+
+        for (const char* name : {"EdRangeX1", "EdRangeX2", "EdStepX", "EdRangeXX1", "EdRangeXX2", "EdStepXX"}) {
+            auto* edit = f.w->AutoF->findChild<QLineEdit*>(name);
+            QVERIFY(edit);
+            edit->setText("5");
+            f.messages.clear();
+            TypeAndFinish(*edit, "5..");
+            QVERIFY2(f.Texts().size() == 1, name);
+            QCOMPARE(edit->text(), QString("5"));
+        }
     }
 
     void aMaterialBoundThatIsNotANumberIsRefusedByName()
