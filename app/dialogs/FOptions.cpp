@@ -1,6 +1,7 @@
 #include "FOptions.h"
 
 #include "HelpDocument.h"
+#include "NumberInput.h"
 #include "OptionControls.h"
 #include "Settings.h"
 
@@ -118,6 +119,7 @@ void TFOptions::BuildPages()
         auto* edit = new QLineEdit(row);
         edit->setObjectName(U(e.Name));
         edit->setMaximumWidth(110);
+        KeepNumbersIn(*edit, U(*e.Label ? e.Label : *e.Hint ? e.Hint : e.Group).trimmed());
         if (*e.Label) {
             auto* label = new QLabel(U(e.Label), row);
             label->setBuddy(edit);

@@ -1,6 +1,7 @@
 #include "FTask.h"
 
 #include "GridEdits.h"
+#include "NumberInput.h"
 #include "ModalDialog.h"
 #include "Project.h"
 #include "ResultDisplay.h"
@@ -90,6 +91,19 @@ public:
             editor->installEventFilter(filter_);
         return editor;
     }
+    // The keys let through still make "1,2,3" or "--": such a text is
+    // refused and the cell keeps its value.
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && index.column() > 0) {
+            const QString row = index.siblingAtColumn(0).data().toString().trimmed();
+            const QString column = model->headerData(index.column(), Qt::Horizontal).toString();
+            const QString field = row.isEmpty() ? column : row + ", " + column;
+            if (RefuseIfNotNumber(field.toStdString(), line->text().toStdString()))
+                return;
+        }
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
 
 private:
     QObject* filter_;
@@ -177,10 +191,14 @@ TFTask::TFTask(TTaskEditorHost* main, QWidget* parent) : QDialog(parent), main_(
 
     auto* values = new QGridLayout;
     int row = 0;
+    QString pairLabel;
     for (int f = 0; f < FieldCount; ++f) {
         const TEditText& t = EditTexts[static_cast<std::size_t>(f)];
         auto* e = new QLineEdit(this);
         e->setObjectName(t.Name);
+        if (*t.Label)
+            pairLabel = U(t.Label);
+        KeepNumbersIn(*e, *t.Hint ? pairLabel + " (" + U(t.Hint) + ")" : pairLabel);
         e->setMaxLength(15);
         e->setMaximumWidth(80);
         e->setStyleSheet(Idle);
@@ -370,6 +388,8 @@ void TFTask::TaskTabsChange(int index)
 void TFTask::done(int result)
 {
     CommitGridEdits(*this);
+    for (QLineEdit* e : Edits)
+        CheckNumberEdit(*e);
     FormClose(result);
     QDialog::done(result);
 }

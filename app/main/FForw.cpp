@@ -18,6 +18,7 @@
 #include "RzForm.h"
 #include "GridCorner.h"
 #include "GridModel.h"
+#include "NumberInput.h"
 #include "OptionControls.h"
 #include "Optimiser.h"
 #include "ProgramDir.h"
@@ -419,7 +420,10 @@ void TFForw::CreateWidgets()
     // a ladle slag's four-digit basicity turns into exponents.
     for (QLineEdit* e : {EditOsn, EdCharge})
         e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-1.05E+3..-1.39E+3")) + 12);
+    for (QLineEdit* e : {EditFinT, EditMetM, EditSlgM, EditOsn, EdCharge, EditGasM, EditNmiM})
+        e->installEventFilter(this);
     for (QLineEdit* e : {EditIniT, EditP}) {
+        KeepNumbersIn(*e, e == EditIniT ? QStringLiteral("Темп. поч., °C") : QStringLiteral("Тиск, атм"));
         e->installEventFilter(this);
         e->setStyleSheet(QStringLiteral("background-color: rgb(239, 239, 239);"));
     }
@@ -430,6 +434,10 @@ void TFForw::CreateWidgets()
     ElGridModel = new TGridModel(ElGridCells, this);
     GasGridModel = new TGridModel(GasGridCells, this);
     MatGridModel->SetEditableColumns({2});
+    MatGridModel->SetCellCheck([this](int col, int row, const std::string& text) {
+        const std::string unit = MatGridCells.Cell(col, 0);
+        return !RefuseIfNotNumber(MatGridCells.Cell(1, row) + (unit.empty() ? "" : ", " + unit), text);
+    });
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     splitter->setObjectName("GridSplitter");
     MatGrid = MakeGridView(splitter, "MatGrid", MatGridModel);
@@ -488,7 +496,7 @@ void TFForw::CreateWidgets()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
-    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunCommand([this] { Timer1Timer(); }, false); });
 }
 
 void TFForw::CreatePopups()
@@ -835,6 +843,12 @@ bool TFForw::eventFilter(QObject* watched, QEvent* event)
             RunCommand([this] { MeltButClick(0); });
             return true;
         }
+    } else if (event->type() == QEvent::Resize && ResultsShown) {
+        // The layout gives the result edits their widths after the window's
+        // own resize: each fits its range when it gets its own.
+        for (const auto& [edit, field] : RangeEdits())
+            if (watched == edit)
+                FitResultEdit(*edit, field);
     } else if (event->type() == QEvent::FocusOut &&
                (watched == ElGrid || watched == GasGrid)) {
         static_cast<QTableView*>(watched)->clearSelection();

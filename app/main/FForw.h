@@ -229,6 +229,25 @@ public:
     bool FormCloseQuery();
 
     // --- result display
+    // What the window shows of the heat. A file command that is refused
+    // half-way has already emptied the grids (the materials are read before
+    // the task file fails): it shows them again as they were, so that the
+    // charge on screen is still the one the model melts.
+    struct TShownHeat {
+        ferrolyt::TStringGrid El{1, 1};
+        ferrolyt::TStringGrid Mat{1, 1};
+        ferrolyt::TStringGrid Gas{1, 1};
+        ferrolyt::TStringGrid Effects{1, 1};
+        QStringList Edits;
+        QStringList EditHints;
+        QStringList Panels;
+        bool Shown = false;
+        int GasLines = 0;
+        std::vector<ferrolyt::TAlternative> Alternatives;
+        int CurrentAlternative = -1;
+    };
+    TShownHeat ShownHeat() const;
+    void ShowHeatAgain(const TShownHeat& shown);
     void ShowForwardProblem(bool recompute);
     void ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn);
     void ShowSystemInGrid(ferrolyt::TThSys& sys, bool showNmi, bool showMaterialAmounts);
@@ -351,14 +370,23 @@ private:
     // Either of the two, for the commands that set up or solve the systems.
     bool AskIfSystemsInUse();
     void CreateToolWindows();
-    // Runs a command; an exception it lets out is shown in a box.
-    void RunCommand(const std::function<void()>& command);
+    // Runs a command; an exception it lets out is shown in a box. A command
+    // that reads the temperature and pressure edits (every one but the
+    // autosave tick, which may come while the user is typing) first has
+    // them checked.
+    void RunCommand(const std::function<void()>& command, bool readsEdits = true);
     void ShowAlternatives();
     void SetAltViewHeight(int items);
-    void ShowRunStopped();
     // Puts the alternative's charge into the material table as its run left it.
     void TakeAlternativeCharge(const ferrolyt::TAlternative& alternative);
+    // The heat shown before the stopped run, with the run's alternatives.
+    void ShowRunStopped(const TShownHeat& before);
     QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
+    // The result edits that show a range, with their texts.
+    std::vector<std::pair<QLineEdit*, std::string ferrolyt::TResultTexts::*>> RangeEdits() const;
+    // Shows the edit's range of the shown heat with as many digits as its
+    // width takes, and the whole range in its hint when digits were dropped.
+    void FitResultEdit(QLineEdit& edit, std::string ferrolyt::TResultTexts::*field);
 
     bool startupDone_ = false;
     bool editPFocused_ = false;

@@ -6,16 +6,21 @@
 #include "FHeat.h"
 #include "GridEdits.h"
 #include "Optimiser.h"
+#include "NumberInput.h"
 #include "SimplexLP.h"
+#include "StudyScope.h"
 #include "SystemSetup.h"
 #include "ThSys.h"
 #include "Utils.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <optional>
 
 using namespace ferrolyt;
 
@@ -59,9 +64,13 @@ bool TFForw::AskIfReplaying()
 
 bool TFForw::AskIfSystemsInUse() { return AskIfBusy() || AskIfReplaying(); }
 
-void TFForw::RunCommand(const std::function<void()>& command)
+void TFForw::RunCommand(const std::function<void()>& command, bool readsEdits)
 {
     CommitGridEdits(*this);
+    // The set-up reads these edits while they still have the focus.
+    if (readsEdits)
+        for (QLineEdit* e : {EditIniT, EditP})
+            CheckNumberEdit(*e);
     try {
         command();
     } catch (const std::exception& e) {
@@ -124,9 +133,14 @@ void TFForw::StartButClick()
 {
     if (AskIfSystemsInUse())
         return;
+    // A stopped run gives back the charge and the heat it started from.
+    const TShownHeat before = ShownHeat();
+    std::optional<TStudyScope> startedFrom(std::in_place);
     PrepareSystems();
-    if (!OptimiserCalls.BuildConstraintBlocks())
+    if (!OptimiserCalls.BuildConstraintBlocks()) {
+        startedFrom->Dismiss();
         return;
+    }
     SetIdle(false);
     ClearResults(false, false, 2);
     CalcStartCounter = PerfCounter();
@@ -199,9 +213,13 @@ void TFForw::StartButClick()
             ClearResults(false, false, 2);
         }
     }
-    if (stopped)
-        ShowRunStopped();
-    else if (r < lpNotMet)
+    if (stopped) {
+        startedFrom.reset(); // the model as F10 found it
+        ShowRunStopped(before);
+        return;
+    }
+    startedFrom->Dismiss();
+    if (r < lpNotMet)
         ShowForwardProblem(true);
 }
 
@@ -226,9 +244,15 @@ void TFForw::TakeAlternativeCharge(const TAlternative& alternative)
     SlpPass = alternative.Passes;
 }
 
-void TFForw::ShowRunStopped()
+void TFForw::ShowRunStopped(const TShownHeat& before)
 {
-    ClearResults(false, true, 2);
+    // The alternatives found so far stay to choose from (the list held
+    // before belonged to an earlier run), but none of them is the answer.
+    const std::vector<TAlternative> found = Alternatives;
+    ShowHeatAgain(before);
+    Alternatives = found;
+    CurrentAlternative = -1;
+    ShowAlternatives();
     SBarPanels[0]->setText(QStringLiteral(" Розрахунок зупинено"));
 }
 

@@ -23,6 +23,8 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+const QString ChargeHint = QStringLiteral("Питомий заряд шлаку, F/моль");
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -58,13 +60,8 @@ void TFForw::ShowForwardProblem(bool recompute)
 
     TResultTexts texts = ResultEditTexts(s0, s1);
     FillChargeTexts(MatGridCells, texts);
-    EditMetM->setText(Q(texts.MetalMass));
-    EditSlgM->setText(Q(texts.SlagMass));
-    EditGasM->setText(Q(texts.GasMass));
-    EditNmiM->setText(Q(texts.NmiMass));
-    EditOsn->setText(Q(texts.Basicity));
-    EdCharge->setText(Q(texts.SlagCharge));
-    EditFinT->setText(Q(texts.FinalTemp));
+    for (const auto& [edit, field] : RangeEdits())
+        FitResultEdit(*edit, field);
     EditCost->setText(Q(texts.ChargeCost));
     EditMatM->setText(Q(texts.ChargeMass));
 
@@ -73,6 +70,92 @@ void TFForw::ShowForwardProblem(bool recompute)
         SBarPanels[p]->setText(Q(panels[static_cast<std::size_t>(p)]));
     ResultsShown = true;
     GridsChanged();
+}
+
+namespace {
+
+// The edits the heat fills, and those the user types into.
+QList<QLineEdit*> HeatEdits(const TFForw& w)
+{
+    return {w.EditIniT, w.EditP,   w.EditFinT, w.EditMetM, w.EditSlgM, w.EditOsn,
+            w.EdCharge, w.EditGasM, w.EditNmiM, w.EditMatM, w.EditCost};
+}
+
+} // namespace
+
+TFForw::TShownHeat TFForw::ShownHeat() const
+{
+    TShownHeat shown;
+    shown.El = ElGridCells;
+    shown.Mat = MatGridCells;
+    shown.Gas = GasGridCells;
+    if (FormDKM)
+        shown.Effects = FormDKM->DKMGridCells;
+    for (const QLineEdit* e : HeatEdits(*this)) {
+        shown.Edits.append(e->text());
+        shown.EditHints.append(e->toolTip());
+    }
+    for (const QLabel* panel : SBarPanels)
+        shown.Panels.append(panel->text());
+    shown.Shown = ResultsShown;
+    shown.GasLines = GasLineCount;
+    shown.Alternatives = Alternatives;
+    shown.CurrentAlternative = CurrentAlternative;
+    return shown;
+}
+
+void TFForw::ShowHeatAgain(const TShownHeat& shown)
+{
+    ElGridCells = shown.El;
+    MatGridCells = shown.Mat;
+    GasGridCells = shown.Gas;
+    if (FormDKM) {
+        FormDKM->DKMGridCells = shown.Effects;
+        FormDKM->DKMGridModel->Refresh();
+    }
+    const QList<QLineEdit*> edits = HeatEdits(*this);
+    for (qsizetype i = 0; i < edits.size() && i < shown.Edits.size(); ++i) {
+        edits[i]->setText(shown.Edits[i]);
+        edits[i]->setCursorPosition(0);
+        edits[i]->setToolTip(shown.EditHints.value(i));
+    }
+    for (qsizetype p = 0; p < SBarPanels.size() && p < shown.Panels.size(); ++p)
+        SBarPanels[p]->setText(shown.Panels[p]);
+    ResultsShown = shown.Shown;
+    GasLineCount = shown.GasLines;
+    Alternatives = shown.Alternatives;
+    CurrentAlternative = shown.CurrentAlternative;
+    ShowAlternatives();
+    GridsChanged();
+}
+
+std::vector<std::pair<QLineEdit*, std::string TResultTexts::*>> TFForw::RangeEdits() const
+{
+    return {{EditMetM, &TResultTexts::MetalMass}, {EditSlgM, &TResultTexts::SlagMass},
+            {EditGasM, &TResultTexts::GasMass},   {EditNmiM, &TResultTexts::NmiMass},
+            {EditOsn, &TResultTexts::Basicity},   {EdCharge, &TResultTexts::SlagCharge},
+            {EditFinT, &TResultTexts::FinalTemp}};
+}
+
+void TFForw::FitResultEdit(QLineEdit& edit, std::string TResultTexts::*field)
+{
+    const TThSys* s0 = ThSystems[0].get();
+    const TThSys* s1 = ThSystems[1].get();
+    if (!s0 || !s1)
+        return;
+    // A range wider than its edit loses digits rather than an end: the
+    // edit would scroll its start away ("7933..0,08439" for 0,07933..).
+    const int room = edit.contentsRect().width() - 8;
+    const std::string whole = ResultEditTexts(*s0, *s1).*field;
+    std::string shown = whole;
+    for (int fewer = 1; fewer <= 4 && edit.fontMetrics().horizontalAdvance(Q(shown)) > room; ++fewer)
+        shown = ResultEditTexts(*s0, *s1, fewer).*field;
+    edit.setText(Q(shown));
+    edit.setCursorPosition(0); // what does not fit is cut at the end
+    QString hint = &edit == EdCharge ? ChargeHint : QString();
+    if (shown != whole)
+        hint += (hint.isEmpty() ? QString() : QStringLiteral("\n")) + Q(whole);
+    edit.setToolTip(hint);
 }
 
 void TFForw::ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int firstColumn)
@@ -84,8 +167,10 @@ void TFForw::ClearResults(bool keepMaterialAmounts, bool keepAlternatives, int f
         FormDKM->ClearGrid();
     ElGridCells.ClearColumns(firstColumn);
     GasGridCells.ClearColumns(1);
-    for (QLineEdit* e : {EditFinT, EditMetM, EditSlgM, EditGasM, EditOsn, EdCharge, EditNmiM, EditMatM, EditCost})
+    for (QLineEdit* e : {EditFinT, EditMetM, EditSlgM, EditGasM, EditOsn, EdCharge, EditNmiM, EditMatM, EditCost}) {
         e->clear();
+        e->setToolTip(e == EdCharge ? ChargeHint : QString());
+    }
     const auto panels = ClearedStatusTexts();
     for (int p = 0; p < StatusPanelCount; ++p)
         if (panels[static_cast<std::size_t>(p)])

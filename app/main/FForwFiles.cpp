@@ -23,6 +23,7 @@
 #include "MaterialCommands.h"
 #include "Materials.h"
 #include "ModalDialog.h"
+#include "NumberInput.h"
 #include "OptionControls.h"
 #include "ProgramDir.h"
 #include "Project.h"
@@ -112,17 +113,27 @@ void TFForw::OpenFile(const std::string& fileName)
     if (AskIfSystemsInUse())
         return;
     const std::string ext = UpperCase1251(Utf8Left(std::filesystem::path(fileName).extension().string(), 5));
+    // The model comes back by itself from a refused file; the window's
+    // charge and results are put back here.
+    const TShownHeat shown = ShownHeat();
     if (ext == ".FWP") {
-        LoadProject(fileName);
+        if (!LoadProject(fileName))
+            ShowHeatAgain(shown);
     } else if (ext == ".CON") {
         if (OpenConstantsFile(fileName))
             MeltButClick(-1);
+        else
+            ShowHeatAgain(shown);
     } else if (ext == ".MAT") {
         if (OpenMaterialsFile(fileName))
             MeltButClick(-1);
+        else
+            ShowHeatAgain(shown);
     } else if (ext == ".TSK") {
-        if (!OpenTaskFile(fileName))
+        if (!OpenTaskFile(fileName)) {
+            ShowHeatAgain(shown);
             return;
+        }
         const std::string name = TaskList.FileName;
         TaskMatFiles.resize(TaskListBox.size());
         for (std::size_t i = 0; i < TaskListBox.size(); ++i) {
@@ -131,6 +142,8 @@ void TFForw::OpenFile(const std::string& fileName)
             if (SelectTaskFile(static_cast<int>(i))) {
                 ShowTaskListBox();
                 MeltButClick(-1);
+            } else {
+                ShowHeatAgain(shown);
             }
             return;
         }
@@ -153,7 +166,10 @@ void TFForw::TaskListBoxClick(int index)
 {
     if (AskIfSystemsInUse())
         return;
-    if (SelectTaskFile(index) && MeltRecA->isEnabled())
+    const TShownHeat shown = ShownHeat();
+    if (!SelectTaskFile(index))
+        ShowHeatAgain(shown);
+    else if (MeltRecA->isEnabled())
         MeltButClick(1);
 }
 
@@ -194,7 +210,10 @@ void TFForw::ClearButClick()
     MatGridCells.SetRowCount(2);
     ElGridCells.SetRowCount(2);
     GridsChanged();
-    SBarPanels[4]->clear();
+    // A melt's clearing keeps the materials file, the solver and Cp/Kp, which
+    // the next melt rewrites; a new project has none of them.
+    for (int p : {4, 6, 7, 8})
+        SBarPanels[p]->clear();
     EditIniT->clear();
     EditFinT->clear();
     EditP->setText(QStringLiteral("1"));
@@ -584,7 +603,12 @@ void TFForw::SetMatRecMClick(int tag)
         return;
     TMaterialRecord* m = TaskMaterialAt(PopupTask(), PopupTaskMaterial, j);
     TMaterialRecord spare;
-    ApplyMaterialBound(box.textValue().toStdString(), m ? *m : spare, slot, tag);
+    const std::string answer = box.textValue().toStdString();
+    if (!ApplyMaterialBound(answer, m ? *m : spare, slot, tag)) {
+        const std::string field = box.windowTitle().toStdString();
+        ShowWarning(NumberRefusal(field, answer)
+                        .value_or("Поле \"" + field + "\": потрібне число, більше за нуль. Залишено попереднє значення."));
+    }
     GridsChanged();
 }
 

@@ -66,7 +66,10 @@ bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int ro
 {
     if (!index.isValid() || role != Qt::EditRole || !editable_.count(index.column() + 1))
         return false;
-    grid_.SetCell(index.column() + 1, index.row() + 1, value.toString().toStdString());
+    const std::string text = value.toString().toStdString();
+    if (check_ && !check_(index.column() + 1, index.row() + 1, text))
+        return false;
+    grid_.SetCell(index.column() + 1, index.row() + 1, text);
     shownVersion_ = grid_.Version();
     emit dataChanged(index, index);
     return true;

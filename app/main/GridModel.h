@@ -27,6 +27,10 @@ public:
     void SetRowLabel(RowLabel l) { rowLabel_ = std::move(l); }
     // Grid columns the user may type into.
     void SetEditableColumns(std::set<int> cols) { editable_ = std::move(cols); }
+    // Asked before a typed text is stored (grid column and row); false keeps
+    // the cell as it was.
+    using CellCheck = std::function<bool(int col, int row, const std::string& text)>;
+    void SetCellCheck(CellCheck c) { check_ = std::move(c); }
 
     ferrolyt::TStringGrid& Grid() { return grid_; }
 
@@ -45,6 +49,7 @@ private:
     Decorator decorator_;
     RowLabel rowLabel_;
     std::set<int> editable_;
+    CellCheck check_;
     int shownRows_ = 0;
     int shownCols_ = 0;
     uint64_t shownVersion_ = 0;

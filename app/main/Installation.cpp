@@ -27,7 +27,8 @@ std::vector<TInstallEntry> InstallEntries(const std::string& programDir, const s
 {
     return {
         {"Ferrolyt", programDir, executableName, ""},
-        {"Руководство пользователя", programDir, "Ferrolyt.hlp", ""},
+        // The manual is built as a PDF beside the program (F1 opens the same file).
+        {"Руководство пользователя", programDir, "Ferrolyt.pdf", ""},
         {"Веб страничка", programDir, "Homepage.url", ""},
         {"Запрос по электронной почте", programDir, "Email.url", ""},
         {"Удаление программы", systemDir, "Uninstfw.exe", "\"" + programDir + "\" \"" + startMenuDir + "\""},

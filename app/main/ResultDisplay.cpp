@@ -525,17 +525,18 @@ void FillGasGrid(TStringGrid& gasGrid, const TThSys& s0, const TThSys& s1)
 // ---------------------------------------------------------------------------
 // Result edits and status panels
 
-TResultTexts ResultEditTexts(const TThSys& s0, const TThSys& s1)
+TResultTexts ResultEditTexts(const TThSys& s0, const TThSys& s1, int fewerDigits)
 {
+    const auto digits = [fewerDigits](int own) { return std::max(1, own - std::max(0, fewerDigits)); };
     TResultTexts t;
-    t.MetalMass = FormatRange(4, true, s0.MetalMass, s1.MetalMass);
-    t.SlagMass = FormatRange(4, true, s0.SlagMass, s1.SlagMass);
-    t.GasMass = FormatRange(4, true, s0.GasMass, s1.GasMass);
-    t.NmiMass = FormatRange(4, true, 1000 * s0.NmiMass, 1000 * s1.NmiMass);
-    t.Basicity = FormatRange(3, true, s0.Basicity, s1.Basicity);
-    t.SlagCharge = FormatRange(3, true, 0.001L * s0.SlagCharge / (s0.SlagMoles + 1e-10L),
+    t.MetalMass = FormatRange(digits(4), true, s0.MetalMass, s1.MetalMass);
+    t.SlagMass = FormatRange(digits(4), true, s0.SlagMass, s1.SlagMass);
+    t.GasMass = FormatRange(digits(4), true, s0.GasMass, s1.GasMass);
+    t.NmiMass = FormatRange(digits(4), true, 1000 * s0.NmiMass, 1000 * s1.NmiMass);
+    t.Basicity = FormatRange(digits(3), true, s0.Basicity, s1.Basicity);
+    t.SlagCharge = FormatRange(digits(3), true, 0.001L * s0.SlagCharge / (s0.SlagMoles + 1e-10L),
                                0.001L * s1.SlagCharge / (s1.SlagMoles + 1e-10L));
-    t.FinalTemp = FormatRange(5, true, s0.Temperature - KelvinOffset, s1.Temperature - KelvinOffset);
+    t.FinalTemp = FormatRange(digits(5), true, s0.Temperature - KelvinOffset, s1.Temperature - KelvinOffset);
     return t;
 }
 

@@ -164,7 +164,9 @@ struct TResultTexts {
     std::string ChargeMass, ChargeCost;
 };
 
-TResultTexts ResultEditTexts(const TThSys& s0, const TThSys& s1);
+// `fewerDigits` drops significant digits from every range (one stays), for
+// an edit too narrow for the whole range.
+TResultTexts ResultEditTexts(const TThSys& s0, const TThSys& s1, int fewerDigits = 0);
 
 // Writes the charged amounts into the materials grid's column 2, sets
 // ChargeTotal to the whole charge (the denominator of the material shares)

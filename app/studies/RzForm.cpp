@@ -1,6 +1,7 @@
 #include "RzForm.h"
 
 #include "GridModel.h"
+#include "NumberInput.h"
 
 #include "Model.h"
 #include "ReactionZone.h"
@@ -138,6 +139,7 @@ TRzForm::TRzForm(QWidget* parent) : QWidget(parent, Qt::Window)
     OxiEd->setPlaceholderText(QStringLiteral("m O2"));
     OxiEd->setToolTip(QStringLiteral("m O2"));
     OxiEd->setMaximumWidth(80);
+    KeepNumbersIn(*OxiEd, QStringLiteral("m O2"));
     OxiEd->installEventFilter(this);
     auto* oxiLabel = new QLabel(QStringLiteral("m O2"), this);
     FixOxiChk = new QCheckBox(QStringLiteral("Фикс. m O2"), this);

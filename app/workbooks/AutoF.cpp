@@ -1,6 +1,7 @@
 #include "AutoF.h"
 
 #include "AutographPoint.h"
+#include "NumberInput.h"
 #include "Model.h"
 #include "RunState.h"
 #include "ThSys.h"
@@ -156,6 +157,11 @@ TAutoF::TAutoF(QWidget* parent) : QDialog(parent), engineCommands_(std::make_uni
     // A range's ends and step hold temperatures of four digits and more.
     for (QLineEdit* e : {EdRangeX1, EdRangeX2, EdStepX, EdRangeXX1, EdRangeXX2, EdStepXX})
         e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("10000.0")) + 10);
+    const std::pair<QLineEdit*, const char*> numberFields[] = {
+        {EdRangeX1, "Діап. X (від)"},         {EdRangeX2, "Діап. X (до)"},         {EdStepX, "Крок"},
+        {EdRangeXX1, "Серія кривих: діап. (від)"}, {EdRangeXX2, "Серія кривих: діап. (до)"}, {EdStepXX, "Серія кривих: крок"}};
+    for (const auto& [e, field] : numberFields)
+        KeepNumbersIn(*e, QString::fromUtf8(field));
 
     auto* grid = new QGridLayout(this);
     int r = 0;

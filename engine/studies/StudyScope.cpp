@@ -41,6 +41,8 @@ TStudyScope::TStudyScope() : kept_(std::make_unique<TKept>())
 
 TStudyScope::~TStudyScope()
 {
+    if (!kept_)
+        return;
     for (std::size_t k = 0; k < kept_->Systems.size(); ++k)
         if (ThSystems[k])
             ThSystems[k]->CopyWhole(*kept_->Systems[k]);
@@ -57,5 +59,7 @@ TStudyScope::~TStudyScope()
     SolverPass = kept_->OuterPasses;
     BothConverged = kept_->Converged;
 }
+
+void TStudyScope::Dismiss() { kept_.reset(); }
 
 } // namespace ferrolyt

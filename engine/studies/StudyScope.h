@@ -21,6 +21,9 @@ public:
     TStudyScope(const TStudyScope&) = delete;
     TStudyScope& operator=(const TStudyScope&) = delete;
 
+    // The run's own state stands: nothing is put back when the scope ends.
+    void Dismiss();
+
 private:
     struct TKept;
     std::unique_ptr<TKept> kept_;

@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* NotConvergedText = "Збіжність не досягнута!";
 constexpr const char* NoMetalText = "Метал у рівновазі з вихідним шлаком не існує";
+constexpr const char* NoSlagText = "Шлак у рівновазі з вихідним металом не існує";
 
 // Element masses and mass fractions of metal and slag from per-element
 // quantities of each phase (amounts or mole fractions).
@@ -37,6 +38,16 @@ void WriteMetalSlagMasses(TThSys& sys, MetalQ metalQ, SlagQ slagQ)
     }
 }
 
+// The set-up puts a floor under every element's initial phase masses: a
+// phase the task does not give holds nothing above the floors.
+bool GivenPhase(TThSys& sys, long double TElementRecord::*mass)
+{
+    for (int i = 0; i <= SystemElemLast; ++i)
+        if (sys.El(i).*mass > DivisorFloor)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
@@ -45,6 +56,13 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
     bool converged = false;
     const long double keptT = Temperature;
     if (fromInitial) {
+        // A task without an initial slag gives no composition to start
+        // from: only the floors, whose fractions are all alike.
+        if (!GivenPhase(*this, &TElementRecord::InputSlagMass)) {
+            if (showResult && Kind == 0)
+                CurrentHost().ShowWarning(NoMetalText);
+            return false;
+        }
         Temperature = InitialTemperature;
         SlagPotential = 2.0L;
         SlagMoles = 0;
@@ -141,6 +159,13 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
     const int last = SystemElemLast;
     const long double keptT = Temperature;
     if (fromInitial) {
+        // Without an initial metal there is nothing to equilibrate with:
+        // the floors alone would give every element the same fraction.
+        if (!GivenPhase(*this, &TElementRecord::InputMetalMass)) {
+            if (showResult && Kind == 0)
+                CurrentHost().ShowWarning(NoSlagText);
+            return false;
+        }
         Temperature = InitialTemperature;
         MetalMoles = 0;
         for (int i = 0; i <= last; ++i) {

@@ -221,7 +221,15 @@ private slots:
 
     void aNewProjectClearsEverythingAndSavesAsUntitled()
     {
+        // The melted sample fills every panel, the solver's and Cp/Kp too.
+        for (int p : {2, 4, 6, 7, 8})
+            QVERIFY2(f.w->SBarPanels[p]->text().contains(QRegularExpression("\\w")), qPrintable(QString::number(p)));
         f.w->ClearButClick();
+        // No panel keeps a value of the previous project: at most its label.
+        const QStringList labels{"", " Iтерацiй:", " Час розрахунку:", " Mu:", " Склад фаз:", " Тепл. еф.:"};
+        for (int p = 0; p < TFForw::StatusPanelCount; ++p)
+            QVERIFY2(labels.contains(f.w->SBarPanels[p]->text()),
+                     qPrintable(QString::number(p) + ": " + f.w->SBarPanels[p]->text()));
         QCOMPARE(MaterialCount, 0);
         QCOMPARE(SystemElemLast, 0);
         QCOMPARE(TaskList.Count, 0);

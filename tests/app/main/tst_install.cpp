@@ -58,7 +58,7 @@ private slots:
 
         const QStringList titles = {"Ferrolyt", "Руководство пользователя", "Веб страничка",
                                     "Запрос по электронной почте", "Удаление программы"};
-        const QStringList files = {"ferrolyt", "Ferrolyt.hlp", "Homepage.url", "Email.url", "Uninstfw.exe"};
+        const QStringList files = {"ferrolyt", "Ferrolyt.pdf", "Homepage.url", "Email.url", "Uninstfw.exe"};
         QCOMPARE(QDir(QString::fromStdString(menu)).entryList(QDir::Files).size(), 5);
         for (int i = 0; i < titles.size(); ++i) {
             const QString entry = QString::fromStdString(menu) + titles[i] + ".desktop";

@@ -288,25 +288,59 @@ private slots:
         QVERIFY(!CalcBusy);
     }
 
-    void aStopDuringTheScanShowsNoAnswer()
+    void aStopDuringTheScanShowsTheHeatItStartedFrom()
     {
+        // An earlier run leaves its alternatives listed and its charge shown.
         ScriptBlocks(3);
+        f.w->OptimiserCalls.Optimise = [](int32_t k) -> int32_t {
+            if (k < 0)
+                return lpMetReleased;
+            Charge(k, 1000.0L - k);
+            return lpMet;
+        };
+        f.w->StartA->trigger();
+        QCOMPARE(int(f.w->Alternatives.size()), 3);
+        const TStringGrid materials = f.w->MatGridCells, elements = f.w->ElGridCells, gas = f.w->GasGridCells;
+        const QString metal = f.w->EditMetM->text(), cost = f.w->EditCost->text();
+        const long double amount = MaterialTable[1].Amount;
+        const long double metalMass = ThSystems[0]->MetalMass;
+        QVERIFY(ResultsShown && !metal.isEmpty());
+
         f.w->OptimiserCalls.Optimise = [this](int32_t k) -> int32_t {
             calls.push_back(k);
             if (k < 0)
                 return lpMetReleased;
-            Charge(k, 100.0L * k);
+            Charge(k + 10, 100.0L * k);
             if (k == 2)
                 f.w->StopA->trigger(); // the user presses Stop during this run
             return lpMet;
         };
         f.w->StartA->trigger();
         QCOMPARE(calls, (std::vector<int32_t>{-1, 1, 2})); // nothing re-solved as the answer
-        QVERIFY(!ResultsShown);
         QCOMPARE(f.w->SBarPanels[0]->text(), QString(" Розрахунок зупинено"));
-        QCOMPARE(f.w->CurrentAlternative, -1);
         QVERIFY(f.messages.isEmpty());
         QVERIFY(!CalcBusy);
+
+        // The charge and the heat are those F10 started from, on screen and
+        // in the model that F9 and the export read.
+        QVERIFY(ResultsShown);
+        for (int row = 0; row < materials.RowCount(); ++row)
+            QCOMPARE(Cell(f.w->MatGridCells, 2, row), Cell(materials, 2, row));
+        for (int row = 0; row < elements.RowCount(); ++row)
+            for (int col = 1; col < elements.ColCount(); ++col)
+                QCOMPARE(Cell(f.w->ElGridCells, col, row), Cell(elements, col, row));
+        for (int row = 0; row < gas.RowCount(); ++row)
+            QCOMPARE(Cell(f.w->GasGridCells, 1, row), Cell(gas, 1, row));
+        QCOMPARE(f.w->EditMetM->text(), metal);
+        QCOMPARE(f.w->EditCost->text(), cost);
+        QCOMPARE(double(MaterialTable[1].Amount), double(amount));
+        QCOMPARE(double(ThSystems[0]->MetalMass), double(metalMass));
+
+        // Only what this run found is listed, and none of it as the answer.
+        QCOMPARE(int(f.w->Alternatives.size()), 1);
+        QCOMPARE(f.w->AltView->topLevelItemCount(), 1);
+        QCOMPARE(f.w->AltView->topLevelItem(0)->text(3), QString("100"));
+        QCOMPARE(f.w->CurrentAlternative, -1);
     }
 
     void anExceptionEndsTheRun()

@@ -77,7 +77,45 @@ TEST(SlagWithMetal, StartsFromTheSamePotentialEveryTime)
     EXPECT_EQ(sys.SlagPotential, first);
 }
 
+// A task without an initial metal (an arc furnace melting scrap) has
+// nothing to put the slag in equilibrium with: the lower system says so,
+// and neither shows or changes anything.
+TEST(SlagWithMetal, WithoutAnInitialMetalNothingIsMadeUp)
+{
+    // The set-up leaves the floor where the task gives no initial phase.
+    for (int kind : {0, 1}) {
+        RecordingHost host;
+        TThSys& sys = WithSlagSample();
+        for (int i = 0; i <= SystemElemLast; ++i)
+            sys.El(i).InputMetalMass = kind == 0 ? DivisorFloor : 0;
+        sys.Kind = kind;
+        std::vector<long double> slag;
+        for (int i = 0; i <= SystemElemLast; ++i)
+            slag.push_back(sys.El(i).SlagFraction);
+        const long double potential = sys.SlagPotential, T = sys.Temperature;
+        EXPECT_FALSE(sys.EquilibrateSlagWithMetal(true, true));
+        const std::vector<std::string> expected{"Шлак у рівновазі з вихідним металом не існує"};
+        EXPECT_EQ(host.warnings, kind == 0 ? expected : std::vector<std::string>{}) << "kind " << kind;
+        EXPECT_EQ(host.gridShows, 0);
+        EXPECT_EQ(sys.SlagPotential, potential);
+        EXPECT_EQ(sys.Temperature, T);
+        for (int i = 0; i <= SystemElemLast; ++i)
+            EXPECT_EQ(sys.El(i).SlagFraction, slag[Ix(i)]) << sys.El(i).Symbol;
+    }
+}
+
 // ---------------------------------------------------------------------------
+
+TEST(MetalWithSlag, WithoutAnInitialSlagTheMetalDoesNotExist)
+{
+    RecordingHost host;
+    TThSys& sys = WithMetalSample();
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).InputSlagMass = DivisorFloor;
+    EXPECT_FALSE(sys.EquilibrateMetalWithSlag(true, true));
+    EXPECT_EQ(host.warnings, std::vector<std::string>{"Метал у рівновазі з вихідним шлаком не існує"});
+    EXPECT_EQ(host.gridShows, 0);
+}
 
 TEST(MetalWithSlag, MetalAddsUpToOneAndIsInEquilibriumWithTheSlag)
 {

@@ -1,0 +1,30 @@
+#pragma once
+// Fields that take a number refuse what is not one: the user is told which
+// field and what was typed, and the field keeps its previous value. An
+// empty field is left to mean what it always meant (nothing charged, the
+// task's value, no limit).
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+class QLineEdit;
+
+// The warning for `typed` in the field called `field`; nothing when the text
+// is empty or a number with either decimal separator.
+std::optional<std::string> NumberRefusal(const std::string& field, const std::string& typed);
+
+// Shows the refusal for `typed` unless a refusal is already on screen: the
+// box takes the focus from the cell editor, whose closing offers the same
+// text again.
+bool RefuseIfNotNumber(const std::string& field, const std::string& typed);
+
+// Makes `edit` keep the last number it held: when editing ends on a text that
+// is not a number, the edit gets its previous text back and the user is told.
+// Texts the program sets are taken as they are.
+void KeepNumbersIn(QLineEdit& edit, const QString& field);
+
+// Checks `edit` now, as the end of editing would; false when it was refused.
+// Commands call it for the edits they read before the edit loses the focus.
+bool CheckNumberEdit(QLineEdit& edit);
