@@ -6,6 +6,7 @@
 #include "OptionControls.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
+#include "ScreenAxes.h"
 #include "Settings.h"
 #include "StudyScope.h"
 #include "Utils.h"
@@ -215,6 +216,7 @@ void TFHeat::CreateWidgets()
             s->attachAxis(x);
             s->attachAxis(y);
         }
+        UseScreenAxes(*v->chart());
     }
 
     for (auto& p : SBarPanels) {
@@ -269,11 +271,12 @@ void TFHeat::Rescale()
         if (y1 <= y0)
             y1 = y0 + 1;
         const auto axes = v->chart()->axes();
-        for (QAbstractAxis* axis : axes) {
-            if (axis->orientation() == Qt::Horizontal)
-                axis->setRange(x0, x1);
+        for (QAbstractAxis* a : axes) {
+            auto& axis = static_cast<QValueAxis&>(*a);
+            if (axis.orientation() == Qt::Horizontal)
+                SetScreenRange(axis, x0, x1);
             else
-                axis->setRange(y0, y1 + 0.05 * (y1 - y0));
+                SetScreenRange(axis, y0, y1 + 0.05 * (y1 - y0));
         }
     }
 }
