@@ -81,10 +81,13 @@ protected:
 
 void KeepWindowsOnScreen()
 {
+    static constexpr char Name[] = "ferrolytScreenKeeper";
     auto* app = QCoreApplication::instance();
-    if (!app || app->findChild<TScreenKeeper*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!app || app->findChild<QObject*>(Name, Qt::FindDirectChildrenOnly))
         return;
-    app->installEventFilter(new TScreenKeeper(app));
+    auto* keeper = new TScreenKeeper(app);
+    keeper->setObjectName(Name);
+    app->installEventFilter(keeper);
 }
 
 } // namespace ferrolyt
