@@ -61,6 +61,7 @@ public:
     // Stores the shown task; with Accepted the copy replaces TaskList.
     void FormClose(int result);
     void FillTabs();
+    void FitNameColumn();
     void AddTaskMClick(int tag);
     void RenTskMClick();
     void ClrTskMClick();
