@@ -8,6 +8,7 @@
 // While a long run is active (CalcBusy), every command that would re-solve
 // or change the model, and closing the window, only ask whether to stop it.
 
+#include "BusyCursor.h"
 #include "Host.h"
 #include "ResultDisplay.h"
 #include "TaskEditorHost.h"
@@ -17,6 +18,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -358,6 +360,8 @@ private:
     void ShowRunStopped();
     QLineEdit* InputEditWidget(ferrolyt::Host::InputEdit edit) const;
 
+    // Shown from the start of a run to its end.
+    std::optional<ferrolyt::TBusyCursor> runCursor_;
     bool startupDone_ = false;
     bool editPFocused_ = false;
     bool editIniTFocused_ = false;

@@ -473,8 +473,12 @@ void TFHeat::ShowStep(const THeatStepInfo& s)
 
 void TFHeat::WaitWhilePaused()
 {
+    if (paused_ && !heatResume_ && HeatRunning)
+        replayCursor_.reset();
     while (paused_ && !heatResume_ && HeatRunning)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (replaying_ && !replayCursor_)
+        replayCursor_.emplace();
     if (paused_) {
         paused_ = false;
         heatResume_ = false;
@@ -497,11 +501,14 @@ void TFHeat::RunButClick(int tag)
         replaying_ = true;
         SetCommandsEnabled(false);
         THeatRunResult result = THeatRunResult::Refused;
+        replayCursor_.emplace();
         try {
             result = RunHeat(tag, [this](const THeatStepInfo& info) { ShowStep(info); });
         } catch (const std::exception& e) {
+            replayCursor_.reset();
             ShowWarning(e.what());
         }
+        replayCursor_.reset();
         replaying_ = false;
         lastRun_ = result;
         SetCommandsEnabled(true);

@@ -1,5 +1,6 @@
 #include "FSolu.h"
 
+#include "BusyCursor.h"
 #include "ChartImage.h"
 
 #include "ScreenAxes.h"
@@ -67,6 +68,7 @@ void TFSolu::FormShow()
                              .arg(QString::fromStdString(options.Element), QString::fromStdString(options.Element)));
     TIsotherms result;
     {
+        const TBusyCursor busy; // the isotherms take a second or two
         const TStudyScope scope;
         result = SolubilityIsotherms(options);
     }
