@@ -19,15 +19,15 @@ TAxisTicks RoundTicks(double lo, double hi, int most)
     if (span <= std::abs(lo) * 1e-12)
         return {lo, span, 0};
 
-    // The smallest round step that leaves no more than `most` ticks.
-    const double wanted = span / (most - 1);
-    int power = static_cast<int>(std::floor(std::log10(wanted)));
+    // The smallest round step that leaves no more than `most` ticks; no
+    // step below a tenth of span / most can.
+    int power = static_cast<int>(std::floor(std::log10(span / most))) - 1;
     double step = 0;
     for (;; ++power) {
         const double unit = std::pow(10.0, power);
         for (const double m : std::array{1.0, 2.0, 5.0}) {
             const double s = m * unit;
-            if (s >= wanted * (1 - 1e-9) && std::floor(hi / s) - std::ceil(lo / s) + 1 <= most) {
+            if (std::floor(hi / s + 1e-9) - std::ceil(lo / s - 1e-9) + 1 <= most) {
                 step = s;
                 break;
             }

@@ -13,10 +13,15 @@ namespace ferrolyt {
 
 namespace {
 
-// The room the item delegate keeps on each side of a cell's text.
-int CellMargin(const QAbstractItemView& view)
+// The width a cell needs to draw its text whole: the item delegate keeps a
+// margin on each side, the grid line takes a pixel, and the text is laid
+// out at fractional widths that the integer advance may round down.
+int CellRoom(const QAbstractItemView& view, const QModelIndex& index, const QString& text)
 {
-    return view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    const QVariant font = index.data(Qt::FontRole);
+    const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : view.font());
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return metrics.horizontalAdvance(text) + 2 * margin + 3;
 }
 
 } // namespace
@@ -28,9 +33,7 @@ bool CellTextIsCut(const QAbstractItemView& view, const QModelIndex& index)
     const QString text = index.data(Qt::DisplayRole).toString();
     if (text.isEmpty())
         return false;
-    const QVariant font = index.data(Qt::FontRole);
-    const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : view.font());
-    return metrics.horizontalAdvance(text) + 2 * CellMargin(view) > view.visualRect(index).width();
+    return CellRoom(view, index, text) > view.visualRect(index).width();
 }
 
 QString ToolTipAt(const QAbstractItemView& view, const QModelIndex& index)
@@ -79,10 +82,7 @@ int FittingColumnWidth(const QTableView& view, int column)
         const QString text = index.data(Qt::DisplayRole).toString();
         if (text.isEmpty())
             continue;
-        const QVariant font = index.data(Qt::FontRole);
-        const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : view.font());
-        // One pixel more for the grid line.
-        widest = std::max(widest, metrics.horizontalAdvance(text) + 2 * CellMargin(view) + 1);
+        widest = std::max(widest, CellRoom(view, index, text));
     }
     return widest;
 }

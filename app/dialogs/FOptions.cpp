@@ -85,6 +85,9 @@ TFOptions::TFOptions(QWidget* parent) : QDialog(parent)
         connect(box, &QCheckBox::toggled, this, [this, box] { ExpoNmiChkClick(box); });
     }
     FormCreate();
+    // Every page whole where the screen has room; lower screens scroll the
+    // pages (the screen keeper fits the dialog in).
+    resize(sizeHint());
 }
 
 QWidget* TFOptions::GroupWidget(int page, const QString& group)

@@ -7,6 +7,7 @@
 #include "ResultDisplay.h"
 #include "RunState.h"
 #include "ScreenAxes.h"
+#include "SeriesLegend.h"
 #include "Settings.h"
 #include "StudyScope.h"
 #include "Utils.h"
@@ -181,7 +182,6 @@ void TFHeat::CreateWidgets()
         view = new QChartView(new QChart, box);
         view->setObjectName(name);
         view->setMinimumHeight(160);
-        view->chart()->legend()->setAlignment(Qt::AlignRight);
         boxLayout->addWidget(view, 1);
         auto* side = new QVBoxLayout;
         auto label = labels.begin();
@@ -217,6 +217,10 @@ void TFHeat::CreateWidgets()
             s->attachAxis(y);
         }
         UseScreenAxes(*v->chart());
+        // The charts are low: the legend takes a second column rather than
+        // dropping a series.
+        auto* box = static_cast<QHBoxLayout*>(v->parentWidget()->layout());
+        box->insertWidget(1, new TSeriesLegend(*v->chart(), v->parentWidget()));
     }
 
     for (auto& p : SBarPanels) {
