@@ -15,6 +15,8 @@ class QChart;
 namespace ferrolyt {
 
 class TSeriesLegend : public QWidget {
+    Q_OBJECT
+
 public:
     struct TEntry {
         QString Name;
