@@ -13,15 +13,15 @@ namespace ferrolyt {
 
 namespace {
 
-// The width a cell needs to draw its text whole: the item delegate keeps a
-// margin on each side, the grid line takes a pixel, and the text is laid
-// out at fractional widths that the integer advance may round down.
+// The width a cell's rectangle needs to draw its text whole: the item
+// delegate keeps a margin on each side, and the text is laid out at
+// fractional widths that the integer advance may round down.
 int CellRoom(const QAbstractItemView& view, const QModelIndex& index, const QString& text)
 {
     const QVariant font = index.data(Qt::FontRole);
     const QFontMetrics metrics(font.isValid() ? font.value<QFont>() : view.font());
     const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
-    return metrics.horizontalAdvance(text) + 2 * margin + 3;
+    return metrics.horizontalAdvance(text) + 2 * margin + 2;
 }
 
 } // namespace
@@ -82,7 +82,8 @@ int FittingColumnWidth(const QTableView& view, int column)
         const QString text = index.data(Qt::DisplayRole).toString();
         if (text.isEmpty())
             continue;
-        widest = std::max(widest, CellRoom(view, index, text));
+        // The column holds the grid line besides the cell's rectangle.
+        widest = std::max(widest, CellRoom(view, index, text) + (view.showGrid() ? 1 : 0));
     }
     return widest;
 }
