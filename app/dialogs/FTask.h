@@ -61,7 +61,6 @@ public:
     // Stores the shown task; with Accepted the copy replaces TaskList.
     void FormClose(int result);
     void FillTabs();
-    void FitNameColumn();
     void AddTaskMClick(int tag);
     void RenTskMClick();
     void ClrTskMClick();
@@ -97,6 +96,8 @@ private:
     std::optional<std::string> Query(const QString& prompt, const std::string& proposal);
     QString ChooseTaskFile(bool save, int* filterIndex);
     void RestoreMainTaskBox();
+    // The material names' column as wide as their longest, within bounds.
+    void FitNameColumn();
 
     TTaskEditorHost* main_;
     std::optional<int> storingTab_; // the tab left behind while the selection changes
