@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -22,6 +24,28 @@ using namespace ferrolyt;
 
 namespace {
 QString U(const char* s) { return QString::fromUtf8(s); }
+
+// A page that asks for room for all of itself and scrolls where the screen
+// is lower than that (the dialog is taller than a laptop's 768 pixels).
+class TPageScroll : public QScrollArea {
+public:
+    explicit TPageScroll(QWidget* parent) : QScrollArea(parent)
+    {
+        setFrameShape(QFrame::NoFrame);
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        viewport()->setAutoFillBackground(false);
+    }
+    QSize sizeHint() const override
+    {
+        const QWidget* page = widget();
+        if (!page)
+            return QScrollArea::sizeHint();
+        // The scroll bar's width is kept free so that it never covers a text.
+        return page->sizeHint() + QSize(verticalScrollBar()->sizeHint().width(), 0);
+    }
+};
+
 } // namespace
 
 TFOptions::TFOptions(QWidget* parent) : QDialog(parent)
@@ -62,6 +86,9 @@ TFOptions::TFOptions(QWidget* parent) : QDialog(parent)
         connect(box, &QCheckBox::toggled, this, [this, box] { ExpoNmiChkClick(box); });
     }
     FormCreate();
+    // Every page whole where the screen has room; lower screens scroll the
+    // pages (the screen keeper fits the dialog in).
+    resize(sizeHint());
 }
 
 QWidget* TFOptions::GroupWidget(int page, const QString& group)
@@ -82,10 +109,13 @@ QWidget* TFOptions::GroupWidget(int page, const QString& group)
 void TFOptions::BuildPages()
 {
     for (int p = 0; p < OptionsPageCount; ++p) {
-        auto* page = new QWidget(Pages);
+        auto* scroll = new TPageScroll(Pages);
+        auto* page = new QWidget;
         page->setObjectName(QStringLiteral("Page%1").arg(p));
         new QVBoxLayout(page);
-        Pages->addTab(page, U(OptionsPageCaptions[p]));
+        scroll->setWidget(page);
+        page->setAutoFillBackground(false);
+        Pages->addTab(scroll, U(OptionsPageCaptions[p]));
         pageWidgets_.append(page);
     }
     auto add = [](QWidget* parent, QWidget* w) { parent->layout()->addWidget(w); };

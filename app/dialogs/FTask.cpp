@@ -1,5 +1,6 @@
 #include "FTask.h"
 
+#include "CutTextTips.h"
 #include "GridEdits.h"
 #include "NumberInput.h"
 #include "ModalDialog.h"
@@ -27,6 +28,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 using namespace ferrolyt;
@@ -49,6 +51,7 @@ const QString Focused = QStringLiteral("background-color: rgb(255, 255, 255);");
 
 constexpr const char* ElGridHeaderText = "N,Ел,Мет>=,Мет<=,Проба,Шлк>=,Шлк<=,Проба";
 constexpr const char* MatGridHeaderText = "N,Матерiал,Реком,Фiкс,Мiн т,Mакс т,Мiн %,Макс%";
+constexpr int NameColumnWidth = 150;
 
 // The twenty edits: object name, label of the pair, hint.
 struct TEditText {
@@ -125,6 +128,7 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, const char* header, in
     g->horizontalHeader()->setDefaultSectionSize(58);
     g->horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { background-color: #EFEFEF; }"));
     g->setItemDelegate(new TTaskCellDelegate(filter, g));
+    ShowCutTextsAsToolTips(*g);
     g->setStyleSheet(Idle);
     g->installEventFilter(filter);
     return g;
@@ -183,7 +187,7 @@ TFTask::TFTask(TTaskEditorHost* main, QWidget* parent) : QDialog(parent), main_(
     auto* body = new QHBoxLayout;
     ElGrid = MakeGrid(this, "ElGrid", ElGridHeaderText, MaxTaskElements, this);
     MatGrid = MakeGrid(this, "MatGrid", MatGridHeaderText, MaxTaskMaterials, this);
-    MatGrid->horizontalHeader()->resizeSection(0, 150);
+    MatGrid->horizontalHeader()->resizeSection(0, NameColumnWidth);
     auto* grids = new QVBoxLayout;
     grids->addWidget(ElGrid, 1);
     grids->addWidget(MatGrid, 1);
@@ -371,6 +375,14 @@ void TFTask::FillTabs()
     TaskTabs->setCurrentIndex(TaskListEdit.Count > 0 ? std::min(TaskListEdit.Current, TaskListEdit.Count - 1) : -1);
     filling_ = false;
     TaskListEdit.ShowCurrent(*this);
+    FitNameColumn();
+}
+
+void TFTask::FitNameColumn()
+{
+    // Long names get the room they need, up to twice the usual; longer ones
+    // are read whole in their tooltips.
+    MatGrid->setColumnWidth(0, std::clamp(FittingColumnWidth(*MatGrid, 0), NameColumnWidth, 2 * NameColumnWidth));
 }
 
 void TFTask::TaskTabsChange(int index)
@@ -383,6 +395,7 @@ void TFTask::TaskTabsChange(int index)
     TaskListEdit.StoreCurrent(*this);
     storingTab_.reset();
     TaskListEdit.ShowCurrent(*this);
+    FitNameColumn();
 }
 
 void TFTask::done(int result)

@@ -96,6 +96,8 @@ private:
     std::optional<std::string> Query(const QString& prompt, const std::string& proposal);
     QString ChooseTaskFile(bool save, int* filterIndex);
     void RestoreMainTaskBox();
+    // The material names' column as wide as their longest, within bounds.
+    void FitNameColumn();
 
     TTaskEditorHost* main_;
     std::optional<int> storingTab_; // the tab left behind while the selection changes

@@ -8,6 +8,7 @@
 // While a long run is active (CalcBusy), every command that would re-solve
 // or change the model, and closing the window, only ask whether to stop it.
 
+#include "BusyCursor.h"
 #include "Host.h"
 #include "ResultDisplay.h"
 #include "TaskEditorHost.h"
@@ -17,6 +18,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -388,6 +390,8 @@ private:
     // width takes, and the whole range in its hint when digits were dropped.
     void FitResultEdit(QLineEdit& edit, std::string ferrolyt::TResultTexts::*field);
 
+    // Shown from the start of a run to its end.
+    std::optional<ferrolyt::TBusyCursor> runCursor_;
     bool startupDone_ = false;
     bool editPFocused_ = false;
     bool editIniTFocused_ = false;

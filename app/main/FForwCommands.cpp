@@ -83,6 +83,10 @@ void TFForw::SetIdle(bool idle)
     StartBut->setDefaultAction(idle ? StartA : StopA);
     CalcBusy = !idle;
     StopRequested = idle;
+    if (idle)
+        runCursor_.reset();
+    else
+        runCursor_.emplace();
     QCoreApplication::processEvents();
 }
 

@@ -50,6 +50,7 @@ void TFForw::ShowForwardProblem(bool recompute)
     TThSys& s1 = *ThSystems[1];
     static int64_t stopCounter = 0;
     if (recompute) {
+        const TBusyCursor busy;
         const TForwardResult result = SolveForwardProblem(); // warns itself when not converged
         stopCounter = result.StopCounter;
     }

@@ -3,6 +3,7 @@
 #include "KeyStore.h"
 #include "ProgramDir.h"
 #include "QtHost.h"
+#include "ScreenFit.h"
 #include "ScreenLocale.h"
 #include "QtTranslation.h"
 #include "Settings.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     ferrolyt::UseLocaleOnScreenOnly();
+    ferrolyt::KeepWindowsOnScreen();
     QApplication::setApplicationName("Ferrolyt");
     InstallQtTranslation(app);
     const std::string applications =

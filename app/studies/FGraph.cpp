@@ -2,6 +2,7 @@
 
 #include "ChartImage.h"
 
+#include "ScreenAxes.h"
 #include "Studies.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@ TFGraph::TFGraph(QWidget* parent) : QDialog(parent)
     for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{Series1, Series2, Series3, Series4, Series5})
         chart_->addSeries(s);
     chart_->createDefaultAxes();
+    UseScreenAxes(*chart_);
     chart_->legend()->hide();
     connect(chart_, &QChart::plotAreaChanged, this, [this] { PlaceMarkLabels(); });
     Chart1 = AddChartView(*this, chart_);
@@ -102,12 +104,12 @@ void TFGraph::FormShow()
     if (axisX) {
         axisX->setTitleText(QStringLiteral("Питомий заряд шлаку, F/моль"));
         const double pad = 0.05 * (qHi - qLo) + 1e-12;
-        axisX->setRange(qLo - pad, qHi + pad);
+        SetScreenRange(*axisX, qLo - pad, qHi + pad);
     }
     if (axisY) {
         axisY->setTitleText(QStringLiteral("Рiвень Фермi, Mu/RT"));
         if (curve.High > curve.Low)
-            axisY->setRange(curve.Low, curve.High);
+            SetScreenRange(*axisY, curve.Low, curve.High);
     }
     PlaceMarkLabels();
 }

@@ -6,6 +6,8 @@
 #include "OptionControls.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
+#include "ScreenAxes.h"
+#include "SeriesLegend.h"
 #include "Settings.h"
 #include "StudyScope.h"
 #include "Utils.h"
@@ -180,7 +182,6 @@ void TFHeat::CreateWidgets()
         view = new QChartView(new QChart, box);
         view->setObjectName(name);
         view->setMinimumHeight(160);
-        view->chart()->legend()->setAlignment(Qt::AlignRight);
         boxLayout->addWidget(view, 1);
         auto* side = new QVBoxLayout;
         auto label = labels.begin();
@@ -215,6 +216,11 @@ void TFHeat::CreateWidgets()
             s->attachAxis(x);
             s->attachAxis(y);
         }
+        UseScreenAxes(*v->chart());
+        // The charts are low: the legend takes a second column rather than
+        // dropping a series.
+        auto* box = static_cast<QHBoxLayout*>(v->parentWidget()->layout());
+        box->insertWidget(1, new TSeriesLegend(*v->chart(), v->parentWidget()));
     }
 
     for (auto& p : SBarPanels) {
@@ -269,11 +275,12 @@ void TFHeat::Rescale()
         if (y1 <= y0)
             y1 = y0 + 1;
         const auto axes = v->chart()->axes();
-        for (QAbstractAxis* axis : axes) {
-            if (axis->orientation() == Qt::Horizontal)
-                axis->setRange(x0, x1);
+        for (QAbstractAxis* a : axes) {
+            auto& axis = static_cast<QValueAxis&>(*a);
+            if (axis.orientation() == Qt::Horizontal)
+                SetScreenRange(axis, x0, x1);
             else
-                axis->setRange(y0, y1 + 0.05 * (y1 - y0));
+                SetScreenRange(axis, y0, y1 + 0.05 * (y1 - y0));
         }
     }
 }
@@ -470,8 +477,12 @@ void TFHeat::ShowStep(const THeatStepInfo& s)
 
 void TFHeat::WaitWhilePaused()
 {
+    if (paused_ && !heatResume_ && HeatRunning)
+        replayCursor_.reset();
     while (paused_ && !heatResume_ && HeatRunning)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (replaying_ && !replayCursor_)
+        replayCursor_.emplace();
     if (paused_) {
         paused_ = false;
         heatResume_ = false;
@@ -494,11 +505,14 @@ void TFHeat::RunButClick(int tag)
         replaying_ = true;
         SetCommandsEnabled(false);
         THeatRunResult result = THeatRunResult::Refused;
+        replayCursor_.emplace();
         try {
             result = RunHeat(tag, [this](const THeatStepInfo& info) { ShowStep(info); });
         } catch (const std::exception& e) {
+            replayCursor_.reset();
             ShowWarning(e.what());
         }
+        replayCursor_.reset();
         replaying_ = false;
         lastRun_ = result;
         SetCommandsEnabled(true);

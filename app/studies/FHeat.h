@@ -9,6 +9,7 @@
 // commands act between two steps. While a replay or a batch runs, the
 // commands that would load another log or change the settings are disabled.
 
+#include "BusyCursor.h"
 #include "HeatReplay.h"
 
 #include <QMainWindow>
@@ -16,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -123,6 +125,8 @@ private:
 
     std::map<QString, QXYSeries*> series_;
     bool replaying_ = false;
+    // Shown while a replay runs, not while it is paused.
+    std::optional<ferrolyt::TBusyCursor> replayCursor_;
     bool paused_ = false;
     bool heatResume_ = false;
     bool inBatch_ = false;

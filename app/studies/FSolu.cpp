@@ -1,7 +1,9 @@
 #include "FSolu.h"
 
+#include "BusyCursor.h"
 #include "ChartImage.h"
 
+#include "ScreenAxes.h"
 #include "Studies.h"
 #include "StudyScope.h"
 #include "Utils.h"
@@ -38,6 +40,7 @@ TFSolu::TFSolu(QWidget* parent) : QDialog(parent)
         Series[s]->attachAxis(axisX_);
         Series[s]->attachAxis(axisY_);
     }
+    UseScreenAxes(*chart_);
     Chart1 = AddChartView(*this, chart_);
 
     Popup = new QMenu(this);
@@ -65,6 +68,7 @@ void TFSolu::FormShow()
                              .arg(QString::fromStdString(options.Element), QString::fromStdString(options.Element)));
     TIsotherms result;
     {
+        const TBusyCursor busy; // the isotherms take a second or two
         const TStudyScope scope;
         result = SolubilityIsotherms(options);
     }
@@ -88,8 +92,8 @@ void TFSolu::FormShow()
         Series[s]->replace(points);
     }
     if (!first) {
-        axisX_->setRange(xLo, std::max(xHi, xLo + 1e-6));
-        axisY_->setRange(yLo, std::max(yHi, yLo + 1e-6));
+        SetScreenRange(*axisX_, xLo, std::max(xHi, xLo + 1e-6));
+        SetScreenRange(*axisY_, yLo, std::max(yHi, yLo + 1e-6));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "FormDKM.h"
 
+#include "CutTextTips.h"
 #include "GridModel.h"
 #include "ResultsExport.h"
 #include "TaskList.h"
@@ -21,6 +22,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 using namespace ferrolyt;
@@ -103,6 +105,7 @@ void TFormDKM::CreateWidgets()
                 if (index.isValid())
                     DKMGridKeyDown(index.column() + 1, index.row() + 1);
             });
+    ShowCutTextsAsToolTips(*DKMGrid);
     layout->addWidget(DKMGrid, 1);
 
     Tab = new QTabBar(this);
@@ -251,6 +254,10 @@ void TFormDKM::FormShow()
     else
         DKMGridModel->SetEditableColumns({});
     DKMGridModel->Refresh();
+    // The names get the room they need, up to three times the usual; longer
+    // ones are read whole in their tooltips.
+    const int usual = DKMGrid->horizontalHeader()->defaultSectionSize();
+    DKMGrid->setColumnWidth(0, std::clamp(FittingColumnWidth(*DKMGrid, 0), usual, 3 * usual));
 }
 
 void TFormDKM::showEvent(QShowEvent* event)

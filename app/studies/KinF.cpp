@@ -5,6 +5,7 @@
 #include "Host.h"
 #include "ResultDisplay.h"
 #include "RunState.h"
+#include "ScreenAxes.h"
 #include "StudyScope.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -68,10 +69,14 @@ TKinF::TKinF(QWidget* parent) : QWidget(parent, Qt::Window)
     axisX_ = new QValueAxis;
     axisY_ = new QValueAxis;
     axisX_->setTitleText(QStringLiteral("Time"));
-    axisY_->setRange(0, 1);
-    axisY_->setTickCount(11);
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
+    UseScreenAxes(*chart_);
+    // The fraction axis keeps its tenths.
+    axisY_->setTickType(QValueAxis::TicksFixed);
+    axisY_->setRange(0, 1);
+    axisY_->setTickCount(11);
+    axisY_->setLabelFormat(QStringLiteral("%.1f"));
     for (std::size_t k = 0; k < KinSeries.size(); ++k) {
         auto* s = new QLineSeries;
         QPen pen = s->pen();
@@ -322,7 +327,7 @@ void TKinF::KinRedraw()
     const double tLast = last[0];
     KinSeries[FrameSeries]->replace(
         QList<QPointF>{{0, 0}, {tLast, 0}, {tLast, 1}, {1.017 * tLast, 1}});
-    axisX_->setRange(0, tLast > 0 ? 1.017 * tLast : 1);
+    SetScreenRange(*axisX_, 0, tLast > 0 ? 1.017 * tLast : 1);
     axisY_->setRange(0, 1);
 }
 

@@ -2,6 +2,7 @@
 
 #include "FormGL.h"
 #include "ParticleStats.h"
+#include "ScreenAxes.h"
 
 #include <QButtonGroup>
 #include <QChart>
@@ -63,6 +64,7 @@ TFChart::TFChart(QWidget* parent) : QWidget(parent, Qt::Window)
     axisY_ = new QValueAxis();
     chart_->addAxis(axisX_, Qt::AlignBottom);
     chart_->addAxis(axisY_, Qt::AlignLeft);
+    UseScreenAxes(*chart_);
     for (QAbstractSeries* s : {static_cast<QAbstractSeries*>(series1_), static_cast<QAbstractSeries*>(series2_)}) {
         s->attachAxis(axisX_);
         s->attachAxis(axisY_);
@@ -162,8 +164,8 @@ void TFChart::ShowGraphsOf(const ParticleModel* model)
         maxX = minX + 1;
     if (maxY <= minY)
         maxY = minY + 1;
-    axisX_->setRange(std::min(0.0, minX), maxX);
-    axisY_->setRange(std::min(0.0, minY), maxY * 1.05);
+    SetScreenRange(*axisX_, std::min(0.0, minX), maxX);
+    SetScreenRange(*axisY_, std::min(0.0, minY), maxY * 1.05);
 }
 
 void TFChart::TabCtrlChange()

@@ -3,6 +3,7 @@
 
 #include "MaxF.h"
 #include "ProgramDir.h"
+#include "ScreenFit.h"
 #include "Utils.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The parameter files and tables are data: '.' whatever the desktop's locale.
     ferrolyt::KeepCNumericLocale();
+    ferrolyt::KeepWindowsOnScreen();
     ferrolyt::SetProgramDir(QCoreApplication::applicationDirPath().toStdString());
     ferrolyt::particles::TMaxF window;
     window.show();

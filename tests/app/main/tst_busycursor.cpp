@@ -1,0 +1,125 @@
+// The sign of work: the busy cursor is up while a long command works (the
+// isotherms, a melt, a heat replay) and gone once it ends, while a replay is
+// paused, and while a window waits for the user.
+
+#include "AppFixture.h"
+
+#include "FHeat.h"
+#include "QtHost.h"
+
+#include <QComboBox>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
+
+using namespace ferrolyt;
+
+namespace {
+
+// The cursor shape in force, -1 when the windows show their own.
+int CursorNow()
+{
+    const QCursor* c = QGuiApplication::overrideCursor();
+    return c ? int(c->shape()) : -1;
+}
+
+// The main window's host that also notes the cursor whenever a solve
+// reports to the status bar, which every solve does when it ends.
+struct TCursorWatch : QtHost {
+    QList<int> shapes;
+    std::function<void()> atFirst; // runs at the first report
+    explicit TCursorWatch(TFForw& w) { AttachWindow(&w, w.SBarPanels); }
+    void SetStatusText(int panel, const std::string& text) override
+    {
+        shapes << CursorNow();
+        if (atFirst)
+            std::exchange(atFirst, nullptr)();
+        QtHost::SetStatusText(panel, text);
+    }
+    bool AllBusy() const { return !shapes.isEmpty() && shapes.count(Qt::BusyCursor) == shapes.size(); }
+};
+
+} // namespace
+
+class TstBusyCursor : public QObject {
+    Q_OBJECT
+
+    TAppFixture f;
+
+private slots:
+    void init()
+    {
+        QVERIFY2(f.Start(), qPrintable(f.Texts().join("; ")));
+        QCOMPARE(CursorNow(), -1);
+    }
+    void cleanup()
+    {
+        f.Stop();
+        while (QGuiApplication::overrideCursor())
+            QGuiApplication::restoreOverrideCursor();
+    }
+
+    void theIsothermsShowTheBusyCursorWhileTheyAreWorkedOut()
+    {
+        const int ladle = f.w->TaskBox->findText("Ківш", Qt::MatchStartsWith);
+        QVERIFY(ladle >= 0);
+        f.w->TaskBox->setCurrentIndex(ladle);
+        f.w->TaskBoxClick(ladle);
+        int whenShown = 0;
+        QList<int> shapes;
+        {
+            TCursorWatch watch(*f.w);
+            f.dialog = [&](QDialog& d) {
+                d.show(); // works the isotherms out
+                whenShown = CursorNow();
+                return int(QDialog::Rejected);
+            };
+            f.w->IsothM->trigger();
+            shapes = watch.shapes;
+        }
+        QCOMPARE(f.dialogs, 1);
+        QVERIFY(!shapes.isEmpty() && shapes.count(Qt::BusyCursor) == shapes.size());
+        QCOMPARE(whenShown, -1); // the curves drawn, the window is the user's
+        QCOMPARE(CursorNow(), -1);
+    }
+
+    void aMeltShowsTheBusyCursorUntilItEnds()
+    {
+        TCursorWatch watch(*f.w);
+        f.w->MeltA->trigger();
+        QVERIFY(watch.AllBusy());
+        QCOMPARE(CursorNow(), -1);
+    }
+
+    void aHeatReplayShowsTheBusyCursorExceptWhilePaused()
+    {
+        f.w->ProA->trigger();
+        TFHeat& heat = *f.w->FHeat;
+        QVERIFY(QTest::qWaitForWindowExposed(&heat));
+        TCursorWatch watch(*f.w);
+        int whilePaused = 0;
+        bool pausedOnce = false;
+        // In the first step the user pauses; the pause is resumed from the
+        // event loop the paused replay waits in.
+        watch.atFirst = [&] {
+            pausedOnce = true;
+            heat.RunButClick(0); // pause
+            QTimer::singleShot(200, &heat, [&] {
+                whilePaused = CursorNow();
+                heat.RunButClick(0); // go on
+            });
+        };
+        heat.RunButClick(0);
+        QCOMPARE(heat.LastRun(), THeatRunResult::Completed);
+        QVERIFY(pausedOnce);
+        QCOMPARE(whilePaused, -1);
+        QVERIFY(watch.AllBusy());
+        QCOMPARE(CursorNow(), -1);
+    }
+};
+
+QTEST_MAIN(TstBusyCursor)
+#include "tst_busycursor.moc"
