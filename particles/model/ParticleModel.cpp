@@ -312,7 +312,45 @@ bool ParticleModel::SetupParticles()
     HaltMessage.clear();
     FrameK = FrameU = 0;
     ResetStatistics();
+
+    // NVE keeps K = E - U: with E below the start's U every frame would
+    // scale the velocities to 0 and the run would stand still. The placed
+    // particles stay, but the run does not start.
+    if (Ensemble == TEnsemble::NVE && Finite(TotalEnergy)) {
+        const double lowest = StartPotentialEnergy();
+        if (TotalEnergy < lowest) {
+            char given[96], text[600];
+            if (std::isnan(SysE))
+                std::snprintf(given, sizeof given, "E = 3/2 N kT = %.6g", TotalEnergy);
+            else
+                std::snprintf(given, sizeof given, "E = %.6g", TotalEnergy);
+            std::snprintf(text, sizeof text,
+                          "Енергія системи %s менша за потенціальну енергію початкового розташування частинок "
+                          "U = %.6g: частинки не могли б рухатися. Найменша допустима енергія: %.6g.",
+                          given, lowest, lowest);
+            Halt(text);
+            return false;
+        }
+    }
     return true;
+}
+
+double ParticleModel::StartPotentialEnergy() const
+{
+    double total = 0;
+    for (int i = 1; i < NBalls; ++i)
+        for (int j = 0; j < i; ++j) {
+            double dx, dy, dz;
+            PairDelta(Balls[i], Balls[j], dx, dy, dz);
+            const double r2 = (dx * dx + dy * dy) + dz * dz;
+            const double sig = Balls[i].TypeData.Radius + Balls[j].TypeData.Radius;
+            if (!(r2 / (sig * sig) <= 16) || !(r2 > 0))
+                continue;
+            double u, f;
+            SoftPotential(std::sqrt(r2), u, f);
+            total += u;
+        }
+    return total;
 }
 
 void ParticleModel::InitBall(TBall& ball, int type, double x, double y, double z, double e)

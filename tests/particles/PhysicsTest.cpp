@@ -331,15 +331,55 @@ TEST(Physics, MicrocanonicalRescaleHoldsTheEnergy)
 
 TEST(Physics, MicrocanonicalWithPotentialAboveTheEnergyStopsTheParticles)
 {
+    // During a run (E lowered with "-" below the frame's U) the rescale
+    // scales the velocities by 0 and the run keeps its energy.
     Model m;
     SoftGas(*m, TEnsemble::NVE);
-    m->SysE = 0;  // every start has U > 0 = E
+    for (int t = 1; t <= 3; ++t)
+        m->BallTypes[t].Radius = 3;
+    m->BallTypes[1].N = 6;
+    m->BallTypes[2].N = 4;
+    m->SysE = 0.5;
     ASSERT_TRUE(m->SetupParticles());
+    ASSERT_TRUE(m->DoSteps());
+    ASSERT_GT(m->FrameU, 0);
+    m->TotalEnergy = 0;
     ASSERT_TRUE(m->DoSteps());
     EXPECT_EQ(m->FrameK, 0);
     for (int i = 0; i < m->NBalls; ++i)
         EXPECT_EQ(m->Balls[i].Vh[0], 0);
     EXPECT_EQ(m->TotalEnergy, 0);  // the run keeps its energy, not the frame's U
+}
+
+TEST(Physics, MicrocanonicalEnergyBelowTheStartsPotentialIsRefused)
+{
+    // Every start of the soft gas has U > 0: E = 0 (given, or from kT = 0)
+    // could only stand still. The set-up refuses it and names the lowest
+    // energy the start allows; an E at that value runs.
+    for (bool fromKT : {false, true}) {
+        SCOPED_TRACE(fromKT ? "E from kT" : "E given");
+        Model m;
+        SoftGas(*m, TEnsemble::NVE);
+        m->SysE = fromKT ? NAN : 0.0;
+        m->SysT = 0;
+        EXPECT_FALSE(m->SetupParticles());
+        ASSERT_EQ(m.messages.size(), 1u);
+        const std::string& text = m.messages[0];
+        EXPECT_NE(text.find("Найменша допустима енергія: "), std::string::npos) << text;
+        EXPECT_NE(text.find(fromKT ? "E = 3/2 N kT = 0" : "E = 0 "), std::string::npos) << text;
+        EXPECT_FALSE(m->DoSteps());
+        const double lowest = std::stod(text.substr(text.rfind(": ") + 2));
+        ASSERT_GT(lowest, 0);
+
+        // The same start (same seed) at the lowest energy runs.
+        Model again;
+        SoftGas(*again, TEnsemble::NVE);
+        again->SysE = lowest * (1 + 1e-5);
+        ASSERT_TRUE(again->SetupParticles()) << again.messages.front();
+        for (int f = 0; f < 20; ++f)
+            ASSERT_TRUE(again->DoSteps());
+        EXPECT_GT(again->FrameK, 0);
+    }
 }
 
 TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)
