@@ -172,7 +172,7 @@ AVX2_INLINE double Sum4(__m256d v)
 }
 
 AVX2_INLINE void CountBins(FastKernel::Buffer& b, __m256d r, __m256d valid, __m256d base, const double* tcol,
-                           __m256d binScale)
+                           __m256d binScale, int copyStride)
 {
     const __m256d bin = _mm256_round_pd(_mm256_mul_pd(r, binScale), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     const __m256d ok = _mm256_and_pd(valid, _mm256_and_pd(_mm256_cmp_pd(bin, _mm256_setzero_pd(), _CMP_GE_OQ),
@@ -181,7 +181,7 @@ AVX2_INLINE void CountBins(FastKernel::Buffer& b, __m256d r, __m256d valid, __m2
     // increments do not wait for one another.
     const __m256d discard = _mm256_set_pd(Discard + 3, Discard + 2, Discard + 1, Discard);
     const __m256d idx = _mm256_blendv_pd(discard, _mm256_add_pd(_mm256_add_pd(base, _mm256_load_pd(tcol)), bin), ok);
-    const __m128i copy = _mm_set_epi32(3 * FastKernel::HistSlots, 2 * FastKernel::HistSlots, FastKernel::HistSlots, 0);
+    const __m128i copy = _mm_mullo_epi32(_mm_set_epi32(3, 2, 1, 0), _mm_set1_epi32(copyStride));
     alignas(16) std::int32_t slot[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(slot), _mm_add_epi32(_mm256_cvtpd_epi32(idx), copy));
     ++b.hist[slot[0]];
@@ -218,7 +218,7 @@ AVX2_FN void SoftRowsAvx2(const FastKernel::Context& c, FastKernel::Buffer& b, i
                 _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
             const __m256d r = _mm256_sqrt_pd(r2);
             if (Hist)
-                CountBins(b, r, valid, base, &c.tcol[j], binScale);
+                CountBins(b, r, valid, base, &c.tcol[j], binScale, c.copyStride);
             const __m256d sig = _mm256_add_pd(Ri, _mm256_load_pd(&c.rad[j]));
             const __m256d sig2 = _mm256_mul_pd(sig, sig);
             const __m256d m =
@@ -289,7 +289,7 @@ AVX2_FN void HardRowsAvx2(const FastKernel::Context& c, FastKernel::Buffer& b, i
             const __m256d r2 =
                 _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
             if (Hist)
-                CountBins(b, _mm256_sqrt_pd(r2), valid, base, &c.tcol[j], binScale);
+                CountBins(b, _mm256_sqrt_pd(r2), valid, base, &c.tcol[j], binScale, c.copyStride);
             const __m256d within = _mm256_add_pd(Ri, _mm256_load_pd(&c.rad[j]));
             const __m256d hit = _mm256_and_pd(valid, _mm256_cmp_pd(r2, _mm256_mul_pd(within, within), _CMP_LE_OQ));
             const int bits = _mm256_movemask_pd(hit);
@@ -402,7 +402,7 @@ void FastKernel::Block(int block)
         std::fill_n(b.vir.begin(), b.rowEnd, 0.0);
     }
     if (hist_)
-        b.hist.fill(0);
+        std::fill_n(b.hist.begin(), copies_ * HistSlots, 0);
     b.virial = 0;
     b.pairCount = 0;
     b.overflow = false;
@@ -423,6 +423,7 @@ bool FastKernel::Run()
     }
     c.binScale = 120.0 / m.BoxL[0];
     c.reach = m.InteractionOn ? 0.0 : m.events_->Reach();
+    typeCount_ = {0, 0, 0};
     for (int p = 0; p < n; ++p) {
         const TBall& ball = m.Balls[p];
         c.x[p] = ball.X;
@@ -430,11 +431,15 @@ bool FastKernel::Run()
         c.z[p] = ball.Z;
         c.rad[p] = ball.TypeData.Radius;
         const int t = std::clamp(ball.BallType, 1, 3) - 1;
+        ++typeCount_[t];
         c.tcol[p] = double(t * PairBins);
         c.rowBase[p] = double(t * 3 * PairBins);
     }
     soft_ = m.InteractionOn;
     hist_ = !m.BatchMode;
+    // Lane copies of the histogram pay off only when the rows are long.
+    copies_ = vectorised_ && n >= 256 ? HistCopies : 1;
+    c.copyStride = copies_ > 1 ? HistSlots : 0;
     const bool spin = !m.NoGraphicsRun && !m.BatchMode;
     rows_ = soft_ ? PickSoft(vectorised_, m.Periodic, hist_, spin) : PickHard(vectorised_, m.Periodic, hist_);
 
@@ -531,10 +536,12 @@ void FastKernel::MergeSlice(int part, int parts)
         for (int unit = Units * part / parts; unit < Units * (part + 1) / parts; ++unit) {
             const int pair = unit / PairBins, bin = unit % PairBins;
             const int a = A[pair], c = C[pair];
+            if (a == c ? typeCount_[a] < 2 : typeCount_[a] == 0 || typeCount_[c] == 0)
+                continue;  // no such pair: nothing was counted
             std::uint64_t v = 0;
             for (int k = 0; k < blocks_; ++k) {
                 const Buffer& b = *bufs_[k];
-                for (int copy = 0; copy < HistCopies; ++copy) {
+                for (int copy = 0; copy < copies_; ++copy) {
                     const int base = copy * HistSlots;
                     v += b.hist[base + (a * 3 + c) * PairBins + bin];
                     if (a != c)

@@ -60,6 +60,7 @@ public:
         double binScale;
         double reach;  // hard spheres: pairs closer than sigma + reach are listed
         int n;
+        int copyStride;  // between the lanes' histograms (0: one histogram)
     };
 
     explicit FastKernel(ParticleModel& model);
@@ -94,6 +95,8 @@ private:
     int mergeParts_ = 1;             // slices of the current merge
     bool vectorised_ = false;
     bool soft_ = false, hist_ = false;
+    int copies_ = 1;  // histogram copies of this step
+    std::array<int, 3> typeCount_{};  // particles of each type in this step
     RowsFn rows_ = nullptr;
 };
 

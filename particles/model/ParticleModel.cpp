@@ -548,6 +548,33 @@ void ParticleModel::FoldIntoBox(TBall& ball)
     }
 }
 
+namespace {
+
+// The first time at which y = y0 + w t + alpha t^2 / 2 reaches the wall at
+// distance D = limit - y0 (moving outwards at it, when already there), or -1
+// when it does not within the time left.
+double TimeToWall(double D, double w, double alpha, double left)
+{
+    double tau = -1;
+    if (D < 0) {
+        tau = w > 0 ? 0 : -1;
+    } else if (alpha == 0) {
+        tau = w > 0 ? D / w : -1;
+    } else {
+        const double disc = w * w + 2 * alpha * D;
+        if (disc >= 0) {
+            const double q = -0.5 * (w + (w >= 0 ? std::sqrt(disc) : -std::sqrt(disc)));
+            const double roots[2] = {q / (0.5 * alpha), q != 0 ? -D / q : -1};
+            for (double r : roots)
+                if ((r > 0 || (r == 0 && w > 0)) && (tau < 0 || r < tau))
+                    tau = r;
+        }
+    }
+    return tau <= left ? tau : -1;
+}
+
+} // namespace
+
 void ParticleModel::IntegrateBall(TBall& ball)
 {
     const double m = ball.TypeData.Mass;
@@ -571,36 +598,28 @@ void ParticleModel::IntegrateBall(TBall& ball)
         // half-step velocity is the curve's end velocity less a Dt / 2.
         const double a = delta / Dt;
         double x = c, u = ball.V[k], t = 0;
-        for (int bounce = 0; bounce < 4; ++bounce) {
+        for (int bounce = 0; bounce < 8; ++bounce) {
             const double rest = Dt - t;
             const double xe = x + u * rest + 0.5 * a * rest * rest;
             if (!(std::fabs(xe) > limit))
                 break;
             const double s = xe > 0 ? 1.0 : -1.0;
-            // In the wall's frame: y = s x rises from y0 to above the limit
-            // within the rest; the first time it reaches the limit.
-            const double y0 = s * x, w = s * u, alpha = s * a, D = limit - y0;
-            double tau;
-            if (D <= 0) {
-                if (!(w > 0)) {
-                    x = xe;  // outside already (a smaller box) and moving in: the clamp takes it
-                    u += a * rest;
-                    t = Dt;
-                    break;
-                }
-                tau = 0;
-            } else {
-                const double disc = std::max(0.0, w * w + 2 * alpha * D);
-                const double q = w + std::sqrt(disc);  // > 0: y reaches the limit
-                tau = q > 0 ? 2 * D / q : rest;        // the smaller root of alpha/2 tau^2 + w tau - D
-                tau = std::clamp(tau, 0.0, rest);
-            }
+            const double tau = TimeToWall(limit - s * x, s * u, s * a, rest);
+            if (!(tau >= 0))
+                break;  // outside already (a smaller box) and moving in: the clamp takes it
             t += tau;
             x = s * limit;
             u += a * tau;
             ball.Vh[k] = u;
             ReflectAtWall(ball, k, s);
             u = ball.Vh[k];
+            // Pressed against this wall, the particle rises and falls back in
+            // a fixed time 2 |u| / |a|: whole rounds end where they began.
+            if (s * a > 0 && u * u < 4 * s * a * limit) {
+                const double round = 2 * std::fabs(u) / std::fabs(a);
+                if (round > 0 && round < Dt - t)
+                    t = Dt - std::fmod(Dt - t, round);
+            }
         }
         const double rest = Dt - t;
         if (rest > 0) {
@@ -727,7 +746,7 @@ bool ParticleModel::Step()
         }
     }
     for (int i = 0; i < n; ++i)
-        if (!Periodic)
+        if (!Periodic && !InteractionOn)
             CollideWithWalls(Balls[i]);
     ZeroForces();
     if (InteractionOn) {
