@@ -13,6 +13,8 @@ constexpr double DegreesPerRadian = 180.0 / 3.14159265358979323846;
 // Pending events at once. Stale events are dropped when the heap runs full;
 // a step of 1241 spheres keeps a few thousand.
 constexpr int HeapCapacity = 1 << 17;
+// Overlaps deeper than this share of sigma^2 come from outside the flight.
+constexpr double OverlapTolerance = 1e-9;
 
 float AxisLengthDegrees(const float a[3])
 {
@@ -135,6 +137,13 @@ void CollisionEvents::PredictPair(int p, int q)
         return;
     const double sig = a.TypeData.Radius + b.TypeData.Radius;
     const double gap = ((dx * dx + dy * dy) + dz * dz) - sig * sig;
+    // Spheres that a command put into one another (a smaller box, a
+    // flattened layer, a particle added at the centre) pass through until
+    // they are apart: turning them at every touch would take ever more
+    // collisions and never part them. Spheres at contact, up to rounding,
+    // collide at once.
+    if (gap < -OverlapTolerance * sig * sig)
+        return;
     double t = now_;
     if (gap > 0) {
         const double g2 = (gx * gx + gy * gy) + gz * gz;

@@ -7,7 +7,9 @@
 // reaches a wall; it then takes the events in time order: the two spheres
 // (or the one at the wall) are brought to that moment, turned, and only
 // their own events are predicted again. Spheres therefore meet at contact
-// and never pass into each other, at any density and speed.
+// and never pass into each other, at any density and speed. Spheres that
+// already overlap (put so by a command, not by the flight) pass through one
+// another until they are apart.
 //
 // Which pairs to watch: either every pair, or the pairs that the step's
 // pair pass found within reach (closer than sigma + 2 vmax Dt at the start,
