@@ -16,7 +16,6 @@
 #include "WorkerPool.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>

@@ -177,7 +177,9 @@ public:
     // Builds the lattice, checks room, places and initialises all particles,
     // sets Xi := 0 and resets the statistics. NBalls becomes N1 + N2 + N3.
     // False, with a message, when a number is unusable or the lattice cannot
-    // hold the particles (then only BoxVolume has changed).
+    // hold the particles (then only BoxVolume has changed), or when an NVE
+    // energy lies below the placed start's potential energy (then the
+    // particles stand placed and the model is halted).
     bool SetupParticles();
 
     // Initialises one particle at a site with the energy per particle e (NaN: speed 0.11).
@@ -189,10 +191,11 @@ public:
     // the model is halted (see Halted) or has no particles.
     bool DoSteps();
 
-    // The parts of one step. Soft runs: walls, pairs, IntegrateBall (the fast
-    // kernel does the pair part its own way and agrees with PairInteraction).
-    // Hard spheres: walls, the pair pass (distances for the histogram, and
-    // the pairs within reach), then the collision-by-collision flight.
+    // The parts of one step. Soft runs: pairs, then IntegrateBall, which
+    // bounces off the walls on the way (the fast kernel does the pair part
+    // its own way and agrees with PairInteraction). Hard spheres:
+    // CollideWithWalls, the pair pass (distances for the histogram, and the
+    // pairs within reach), then the collision-by-collision flight.
     void CollideWithWalls(TBall& ball);
     // The bounce off the wall of one axis on the side s (+1 or -1): the
     // velocity turned inwards with the wall's restitution, and the spin.
