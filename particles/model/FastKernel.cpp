@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define FERROLYT_HAVE_AVX2_KERNEL 1
@@ -401,8 +402,7 @@ void FastKernel::Block(int block)
         std::fill_n(b.u.begin(), b.rowEnd, 0.0);
         std::fill_n(b.vir.begin(), b.rowEnd, 0.0);
     }
-    if (hist_)
-        std::fill_n(b.hist.begin(), copies_ * HistSlots, 0);
+    // The histogram needs no clearing: the merge empties every slot it reads.
     b.virial = 0;
     b.pairCount = 0;
     b.overflow = false;
@@ -470,8 +470,11 @@ bool FastKernel::Run()
     }
     if (soft_) {
         for (int k = 0; k < blocks_; ++k)
-            if (bufs_[k]->overflow)
+            if (bufs_[k]->overflow) {
+                for (int j = 0; j < blocks_; ++j)  // the plain loop counts again
+                    bufs_[j]->hist.fill(0);
                 return false;
+            }
     } else {
         // The pairs within reach, in row order, for the collision flight.
         CollisionEvents& events = *m.events_;
@@ -540,12 +543,12 @@ void FastKernel::MergeSlice(int part, int parts)
                 continue;  // no such pair: nothing was counted
             std::uint64_t v = 0;
             for (int k = 0; k < blocks_; ++k) {
-                const Buffer& b = *bufs_[k];
+                Buffer& b = *bufs_[k];
                 for (int copy = 0; copy < copies_; ++copy) {
                     const int base = copy * HistSlots;
-                    v += b.hist[base + (a * 3 + c) * PairBins + bin];
+                    v += std::exchange(b.hist[base + (a * 3 + c) * PairBins + bin], 0);
                     if (a != c)
-                        v += b.hist[base + (c * 3 + a) * PairBins + bin];
+                        v += std::exchange(b.hist[base + (c * 3 + a) * PairBins + bin], 0);
                 }
             }
             const auto count = static_cast<std::int64_t>(v);
