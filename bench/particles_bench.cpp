@@ -1,7 +1,10 @@
 // Frames of physics per second of the particle model: N = 100, 500 and 1241
 // in each ensemble, as the 3D window runs it (histograms on, 10 steps a
-// frame). The soft ensembles run in the regime where the pair potential
-// stays finite (radius 1.3, kT 0.005); hard spheres fill a tenth of the box.
+// frame), with the threads of all cores and, at N = 1241, with one thread.
+// The soft ensembles run in the regime where the pair potential stays
+// finite (radius 1.3, kT 0.005); NVE takes the energy of a frame at that kT
+// (its start's potential energy alone is far above 3/2 N kT). Hard spheres
+// fill a tenth of the box.
 #include "ParticleModel.h"
 
 #include <benchmark/benchmark.h>
@@ -18,10 +21,12 @@ void Frames(benchmark::State& state)
     const int n = static_cast<int>(state.range(0));
     const auto ensemble = static_cast<TEnsemble>(state.range(1));
     const bool fast = state.range(2) != 0;
+    const int threads = static_cast<int>(state.range(3));
     auto m = std::make_unique<ParticleModel>();
     m->SetMessageSink([](const std::string&, const std::string&) {});
     m->Seed(1);
     m->SetKernel(fast ? ParticleModel::Kernel::Fast : ParticleModel::Kernel::Reference);
+    m->SetThreadCount(threads);
     const bool hard = ensemble == TEnsemble::NoI;
     const double R = hard ? 0.5 : 1.3;
     // Hard spheres: packing fraction 0.1; soft: 0.005 particles per unit
@@ -37,15 +42,19 @@ void Frames(benchmark::State& state)
     m->BallTypes[1].N = n - n / 3;
     m->BallTypes[2].N = n / 3;
     m->BoxL = {L, L, L};
-    m->Ensemble = ensemble;
+    m->Ensemble = ensemble == TEnsemble::NVE ? TEnsemble::NVK : ensemble;
     m->SysT = 0.005;
-    m->SysE = hard ? NAN : 1.5 * n * 0.005;
     if (!m->SetupParticles()) {
         state.SkipWithError("set-up failed");
         return;
     }
-    for (int f = 0; f < 5; ++f)
+    // NVE starts once the lattice's potential energy has relaxed at that kT.
+    for (int f = 0; f < (ensemble == TEnsemble::NVE ? 300 : 5); ++f)
         m->DoSteps();
+    if (ensemble == TEnsemble::NVE && !m->SetEnsemble(TEnsemble::NVE)) {
+        state.SkipWithError("no switch to NVE");
+        return;
+    }
     std::int64_t frames = 0;
     for (auto _ : state) {
         if (!m->DoSteps()) {
@@ -59,14 +68,17 @@ void Frames(benchmark::State& state)
     state.SetLabel(std::string(EnsembleNames[static_cast<int>(ensemble)]) + (fast ? " fast" : " plain"));
 }
 
+// Arguments: N, ensemble, fast kernel (1) or plain loop (0), threads (0: one per core).
 void Args(benchmark::internal::Benchmark* b)
 {
     for (int n : {100, 500, 1241})
         for (int e = 0; e < 4; ++e)
-            b->Args({n, e, 1});
+            b->Args({n, e, 1, 0});
+    for (int e = 0; e < 4; ++e)
+        b->Args({1241, e, 1, 1});
     // The plain loop, for comparison, at the largest size only.
-    b->Args({1241, 0, 0});
-    b->Args({1241, 2, 0});
+    b->Args({1241, 0, 0, 1});
+    b->Args({1241, 2, 0, 1});
 }
 
 } // namespace

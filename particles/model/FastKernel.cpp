@@ -1,9 +1,12 @@
 #include "FastKernel.h"
 
+#include "CollisionEvents.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define FERROLYT_HAVE_AVX2_KERNEL 1
@@ -93,7 +96,6 @@ void HardRowsScalar(const FastKernel::Context& c, FastKernel::Buffer& b, int rb,
 {
     for (int i = rb; i < re; ++i) {
         const double xi = c.x[i], yi = c.y[i], zi = c.z[i], Ri = c.rad[i], base = c.rowBase[i];
-        const double vxi = c.vx[i], vyi = c.vy[i], vzi = c.vz[i];
         for (int j = 0; j < i; ++j) {
             double dx = xi - c.x[j], dy = yi - c.y[j], dz = zi - c.z[j];
             if (Periodic) {
@@ -107,10 +109,8 @@ void HardRowsScalar(const FastKernel::Context& c, FastKernel::Buffer& b, int rb,
                 if (bin >= 0 && bin <= 120)
                     ++b.hist[static_cast<int>(base + c.tcol[j] + bin)];
             }
-            const double sig = Ri + c.rad[j];
-            const double gx = vxi - c.vx[j], gy = vyi - c.vy[j], gz = vzi - c.vz[j];
-            const double approach = (gx * dx + gy * dy) + gz * dz;
-            if (r2 <= sig * sig && approach < 0)
+            const double reach = Ri + c.rad[j] + c.reach;
+            if (r2 <= reach * reach)
                 Push(b, i, j);
         }
     }
@@ -173,7 +173,7 @@ AVX2_INLINE double Sum4(__m256d v)
 }
 
 AVX2_INLINE void CountBins(FastKernel::Buffer& b, __m256d r, __m256d valid, __m256d base, const double* tcol,
-                           __m256d binScale)
+                           __m256d binScale, int copyStride)
 {
     const __m256d bin = _mm256_round_pd(_mm256_mul_pd(r, binScale), _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
     const __m256d ok = _mm256_and_pd(valid, _mm256_and_pd(_mm256_cmp_pd(bin, _mm256_setzero_pd(), _CMP_GE_OQ),
@@ -182,8 +182,9 @@ AVX2_INLINE void CountBins(FastKernel::Buffer& b, __m256d r, __m256d valid, __m2
     // increments do not wait for one another.
     const __m256d discard = _mm256_set_pd(Discard + 3, Discard + 2, Discard + 1, Discard);
     const __m256d idx = _mm256_blendv_pd(discard, _mm256_add_pd(_mm256_add_pd(base, _mm256_load_pd(tcol)), bin), ok);
+    const __m128i copy = _mm_mullo_epi32(_mm_set_epi32(3, 2, 1, 0), _mm_set1_epi32(copyStride));
     alignas(16) std::int32_t slot[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(slot), _mm256_cvtpd_epi32(idx));
+    _mm_store_si128(reinterpret_cast<__m128i*>(slot), _mm_add_epi32(_mm256_cvtpd_epi32(idx), copy));
     ++b.hist[slot[0]];
     ++b.hist[slot[1]];
     ++b.hist[slot[2]];
@@ -218,7 +219,7 @@ AVX2_FN void SoftRowsAvx2(const FastKernel::Context& c, FastKernel::Buffer& b, i
                 _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
             const __m256d r = _mm256_sqrt_pd(r2);
             if (Hist)
-                CountBins(b, r, valid, base, &c.tcol[j], binScale);
+                CountBins(b, r, valid, base, &c.tcol[j], binScale, c.copyStride);
             const __m256d sig = _mm256_add_pd(Ri, _mm256_load_pd(&c.rad[j]));
             const __m256d sig2 = _mm256_mul_pd(sig, sig);
             const __m256d m =
@@ -271,10 +272,10 @@ AVX2_FN void HardRowsAvx2(const FastKernel::Context& c, FastKernel::Buffer& b, i
     const __m256d lane = _mm256_set_pd(3, 2, 1, 0);
     const __m256d L0 = Set(c.L[0]), L1 = Set(c.L[1]), L2 = Set(c.L[2]);
     const __m256d T0 = Set(c.twoL[0]), T1 = Set(c.twoL[1]), T2 = Set(c.twoL[2]);
-    const __m256d binScale = Set(c.binScale), zero = _mm256_setzero_pd();
+    const __m256d binScale = Set(c.binScale), reach = Set(c.reach);
     for (int i = rb; i < re; ++i) {
-        const __m256d xi = Set(c.x[i]), yi = Set(c.y[i]), zi = Set(c.z[i]), Ri = Set(c.rad[i]);
-        const __m256d vxi = Set(c.vx[i]), vyi = Set(c.vy[i]), vzi = Set(c.vz[i]);
+        const __m256d xi = Set(c.x[i]), yi = Set(c.y[i]), zi = Set(c.z[i]);
+        const __m256d Ri = _mm256_add_pd(Set(c.rad[i]), reach);
         const __m256d base = Set(c.rowBase[i]), iv = Set(double(i));
         for (int j = 0; j < i; j += 4) {
             const __m256d valid = _mm256_cmp_pd(_mm256_add_pd(Set(double(j)), lane), iv, _CMP_LT_OQ);
@@ -289,16 +290,9 @@ AVX2_FN void HardRowsAvx2(const FastKernel::Context& c, FastKernel::Buffer& b, i
             const __m256d r2 =
                 _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)), _mm256_mul_pd(dz, dz));
             if (Hist)
-                CountBins(b, _mm256_sqrt_pd(r2), valid, base, &c.tcol[j], binScale);
-            const __m256d sig = _mm256_add_pd(Ri, _mm256_load_pd(&c.rad[j]));
-            const __m256d gx = _mm256_sub_pd(vxi, _mm256_load_pd(&c.vx[j]));
-            const __m256d gy = _mm256_sub_pd(vyi, _mm256_load_pd(&c.vy[j]));
-            const __m256d gz = _mm256_sub_pd(vzi, _mm256_load_pd(&c.vz[j]));
-            const __m256d approach =
-                _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(gx, dx), _mm256_mul_pd(gy, dy)), _mm256_mul_pd(gz, dz));
-            const __m256d hit =
-                _mm256_and_pd(valid, _mm256_and_pd(_mm256_cmp_pd(r2, _mm256_mul_pd(sig, sig), _CMP_LE_OQ),
-                                                   _mm256_cmp_pd(approach, zero, _CMP_LT_OQ)));
+                CountBins(b, _mm256_sqrt_pd(r2), valid, base, &c.tcol[j], binScale, c.copyStride);
+            const __m256d within = _mm256_add_pd(Ri, _mm256_load_pd(&c.rad[j]));
+            const __m256d hit = _mm256_and_pd(valid, _mm256_cmp_pd(r2, _mm256_mul_pd(within, within), _CMP_LE_OQ));
             const int bits = _mm256_movemask_pd(hit);
             if (bits)
                 for (int k = 0; k < 4; ++k)
@@ -389,13 +383,7 @@ void FastKernel::Prepare(int n)
         pool_ = std::make_unique<WorkerPool>(threads_);
 }
 
-void FastKernel::PairJob(void* self, int)
-{
-    auto* k = static_cast<FastKernel*>(self);
-    for (int block = k->nextBlock_.fetch_add(1, std::memory_order_relaxed); block < k->blocks_;
-         block = k->nextBlock_.fetch_add(1, std::memory_order_relaxed))
-        k->Block(block);
-}
+void FastKernel::PairJob(void* self, int block) { static_cast<FastKernel*>(self)->Block(block); }
 
 void FastKernel::MergeJob(void* self, int part)
 {
@@ -414,8 +402,7 @@ void FastKernel::Block(int block)
         std::fill_n(b.u.begin(), b.rowEnd, 0.0);
         std::fill_n(b.vir.begin(), b.rowEnd, 0.0);
     }
-    if (hist_)
-        b.hist.fill(0);
+    // The histogram needs no clearing: the merge empties every slot it reads.
     b.virial = 0;
     b.pairCount = 0;
     b.overflow = false;
@@ -435,21 +422,24 @@ bool FastKernel::Run()
         c.twoL[k] = 2 * m.BoxL[k];
     }
     c.binScale = 120.0 / m.BoxL[0];
+    c.reach = m.InteractionOn ? 0.0 : m.events_->Reach();
+    typeCount_ = {0, 0, 0};
     for (int p = 0; p < n; ++p) {
         const TBall& ball = m.Balls[p];
         c.x[p] = ball.X;
         c.y[p] = ball.Y;
         c.z[p] = ball.Z;
-        c.vx[p] = ball.Vh[0];
-        c.vy[p] = ball.Vh[1];
-        c.vz[p] = ball.Vh[2];
         c.rad[p] = ball.TypeData.Radius;
         const int t = std::clamp(ball.BallType, 1, 3) - 1;
+        ++typeCount_[t];
         c.tcol[p] = double(t * PairBins);
         c.rowBase[p] = double(t * 3 * PairBins);
     }
     soft_ = m.InteractionOn;
     hist_ = !m.BatchMode;
+    // Lane copies of the histogram pay off only when the rows are long.
+    copies_ = vectorised_ && n >= 256 ? HistCopies : 1;
+    c.copyStride = copies_ > 1 ? HistSlots : 0;
     const bool spin = !m.NoGraphicsRun && !m.BatchMode;
     rows_ = soft_ ? PickSoft(vectorised_, m.Periodic, hist_, spin) : PickHard(vectorised_, m.Periodic, hist_);
 
@@ -474,17 +464,32 @@ bool FastKernel::Run()
     if (parallel) {
         if (!pool_)
             pool_ = std::make_unique<WorkerPool>(threads_);
-        nextBlock_.store(0, std::memory_order_relaxed);
-        pool_->Run(&FastKernel::PairJob, this);
+        pool_->Run(&FastKernel::PairJob, this, blocks_);
     } else {
         Block(0);
     }
-    for (int k = 0; k < blocks_; ++k)
-        if (bufs_[k]->overflow)
-            return false;
+    if (soft_) {
+        for (int k = 0; k < blocks_; ++k)
+            if (bufs_[k]->overflow) {
+                for (int j = 0; j < blocks_; ++j)  // the plain loop counts again
+                    bufs_[j]->hist.fill(0);
+                return false;
+            }
+    } else {
+        // The pairs within reach, in row order, for the collision flight.
+        CollisionEvents& events = *m.events_;
+        for (int k = 0; k < blocks_; ++k) {
+            const Buffer& b = *bufs_[k];
+            if (b.overflow)
+                events.WatchEveryPair();
+            for (int q = 0; q < b.pairCount && !b.overflow; ++q)
+                if (!events.AddCandidate(b.pairs[q].i, b.pairs[q].j))
+                    break;
+        }
+    }
     if (parallel) {
-        mergeParts_ = threads_;
-        pool_->Run(&FastKernel::MergeJob, this);
+        mergeParts_ = 2 * threads_;
+        pool_->Run(&FastKernel::MergeJob, this, mergeParts_);
     } else {
         MergeSlice(0, 1);
     }
@@ -495,8 +500,6 @@ bool FastKernel::Run()
         m.StepVirial = virial;
         if (spin)
             SpinPairs();
-    } else {
-        Collisions();
     }
     return true;
 }
@@ -536,12 +539,17 @@ void FastKernel::MergeSlice(int part, int parts)
         for (int unit = Units * part / parts; unit < Units * (part + 1) / parts; ++unit) {
             const int pair = unit / PairBins, bin = unit % PairBins;
             const int a = A[pair], c = C[pair];
+            if (a == c ? typeCount_[a] < 2 : typeCount_[a] == 0 || typeCount_[c] == 0)
+                continue;  // no such pair: nothing was counted
             std::uint64_t v = 0;
             for (int k = 0; k < blocks_; ++k) {
-                const Buffer& b = *bufs_[k];
-                v += b.hist[(a * 3 + c) * PairBins + bin];
-                if (a != c)
-                    v += b.hist[(c * 3 + a) * PairBins + bin];
+                Buffer& b = *bufs_[k];
+                for (int copy = 0; copy < copies_; ++copy) {
+                    const int base = copy * HistSlots;
+                    v += std::exchange(b.hist[base + (a * 3 + c) * PairBins + bin], 0);
+                    if (a != c)
+                        v += std::exchange(b.hist[base + (c * 3 + a) * PairBins + bin], 0);
+                }
             }
             const auto count = static_cast<std::int64_t>(v);
             m.PairHistogram[a + 1][c + 1][bin] += count;
@@ -564,111 +572,6 @@ void FastKernel::SpinPairs()
             m.SoftOverlapSpin(a, c, dx / r, dy / r, dz / r);
         }
     }
-}
-
-void FastKernel::Touch(int p)
-{
-    if (touched_[p])
-        return;
-    touched_[p] = 1;
-    int k = touchedCount_++;
-    while (k > 0 && touchedList_[k - 1] > p) {
-        touchedList_[k] = touchedList_[k - 1];
-        --k;
-    }
-    touchedList_[k] = p;
-}
-
-void FastKernel::EvalHardPair(int i, int j)
-{
-    ParticleModel& m = m_;
-    TBall& a = m.Balls[i];
-    TBall& b = m.Balls[j];
-    double dx, dy, dz;
-    m.PairDelta(a, b, dx, dy, dz);
-    const double r2 = (dx * dx + dy * dy) + dz * dz;
-    if (hist_ && (touched_[i] || touched_[j])) {
-        // The blocks counted this pair at its start-of-step distance.
-        const Context& c = *ctx_;
-        double ox = c.x[i] - c.x[j], oy = c.y[i] - c.y[j], oz = c.z[i] - c.z[j];
-        if (m.Periodic) {
-            ox = MinImage(ox, c.L[0], c.twoL[0]);
-            oy = MinImage(oy, c.L[1], c.twoL[1]);
-            oz = MinImage(oz, c.L[2], c.twoL[2]);
-        }
-        const double bin = std::nearbyint(std::sqrt((ox * ox + oy * oy) + oz * oz) * c.binScale);
-        if (bin >= 0 && bin <= 120) {
-            --m.PairHistogram[a.BallType][b.BallType][static_cast<int>(bin)];
-            --m.PairHistogram[b.BallType][a.BallType][static_cast<int>(bin)];
-        }
-        m.CountPairDistance(a.BallType, b.BallType, std::sqrt(r2));
-    }
-    const double sig = a.TypeData.Radius + b.TypeData.Radius;
-    if (!(r2 / (sig * sig) <= 16))
-        return;
-    if (m.HardPair(a, b, dx, dy, dz, r2)) {
-        Touch(i);
-        Touch(j);
-    }
-}
-
-void FastKernel::Collisions()
-{
-    const int n = ctx_->n;
-    // The start-state collisions, in the plain order (blocks are in row order).
-    int t = 0, k = 0;
-    auto skipEmpty = [&] {
-        while (t < blocks_ && k >= bufs_[t]->pairCount) {
-            ++t;
-            k = 0;
-        }
-    };
-    auto listed = [&]() -> const Pair* { return t < blocks_ ? &bufs_[t]->pairs[k] : nullptr; };
-    skipEmpty();
-    if (!listed())
-        return;
-    touchedCount_ = 0;
-    int row = listed()->i;
-    while (row < n) {
-        // Pairs of this row to do again: start-state collisions and every
-        // earlier-touched particle; once row itself is touched, all the rest.
-        int last = -1;
-        bool full = false;
-        for (;;) {
-            int j;
-            if (full) {
-                j = last + 1;
-            } else {
-                while (listed() && listed()->i == row && listed()->j <= last) {
-                    ++k;
-                    skipEmpty();
-                }
-                const int fromList = (listed() && listed()->i == row) ? listed()->j : row;
-                const std::int32_t* begin = touchedList_.data();
-                const std::int32_t* end = begin + touchedCount_;
-                const std::int32_t* next = std::upper_bound(begin, end, last);
-                j = std::min(fromList, next < end ? int(*next) : row);
-            }
-            if (j >= row)
-                break;
-            EvalHardPair(row, j);
-            last = j;
-            full = full || touched_[row];
-        }
-        while (listed() && listed()->i == row) {
-            ++k;
-            skipEmpty();
-        }
-        if (touchedCount_ > 0)
-            ++row;
-        else if (listed())
-            row = listed()->i;
-        else
-            break;
-    }
-    for (int p = 0; p < touchedCount_; ++p)
-        touched_[touchedList_[p]] = 0;
-    touchedCount_ = 0;
 }
 
 } // namespace ferrolyt::particles

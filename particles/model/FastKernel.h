@@ -8,18 +8,14 @@
 // the buffers are merged in block order, so a run gives the same numbers
 // however the threads were scheduled.
 //
-// Hard spheres: a collision moves and turns two particles, and the plain
-// loop sees that in every later pair. The blocks only find the pairs that
-// collide in the start state; then, in the plain order, the pairs of those
-// collisions and every later pair of a particle that has collided are done
-// again on the current state (with the histogram corrected for them), which
-// gives exactly what the plain loop gives.
+// Hard spheres: the blocks count the histogram and list the pairs within
+// the collision flight's reach; the flight (CollisionEvents) then watches
+// only those pairs, which gives what watching every pair gives.
 
 #include "ParticleModel.h"
 #include "WorkerPool.h"
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,6 +26,10 @@ class FastKernel {
 public:
     static constexpr int Padded = ((MaxBalls + 3) / 4) * 4 + 4;
     static constexpr int HistSlots = 9 * PairBins + 4;  // the last 4 take what is not counted, one per lane
+    // Each vector lane counts into a histogram of its own: neighbouring
+    // pairs fall into the same bins, and increments of one counter have to
+    // wait for one another.
+    static constexpr int HistCopies = 4;
     static constexpr int PairCapacity = 4096;
     // Below this many pairs one thread does the step (waking others costs more).
     static constexpr std::int64_t ParallelPairs = 20000;
@@ -44,7 +44,7 @@ public:
 
     struct alignas(64) Buffer {
         alignas(32) std::array<double, Padded> fx, fy, fz, u, vir;
-        std::array<std::uint64_t, HistSlots> hist;
+        std::array<std::uint64_t, HistSlots * HistCopies> hist;
         double virial;
         std::array<Pair, PairCapacity> pairs;
         int pairCount;
@@ -54,10 +54,12 @@ public:
 
     // What the threads read: the start state of the step and its constants.
     struct Context {
-        alignas(32) std::array<double, Padded> x, y, z, vx, vy, vz, rad, tcol, rowBase;
+        alignas(32) std::array<double, Padded> x, y, z, rad, tcol, rowBase;
         double L[3], twoL[3];
         double binScale;
+        double reach;  // hard spheres: pairs closer than sigma + reach are listed
         int n;
+        int copyStride;  // between the lanes' histograms (0: one histogram)
     };
 
     explicit FastKernel(ParticleModel& model);
@@ -82,9 +84,6 @@ private:
     void Block(int block);
     void MergeSlice(int part, int parts);
     void SpinPairs();
-    void Collisions();
-    void EvalHardPair(int i, int j);
-    void Touch(int p);
 
     ParticleModel& m_;
     std::unique_ptr<Context> ctx_;
@@ -92,15 +91,12 @@ private:
     std::unique_ptr<WorkerPool> pool_;
     int threads_ = 1;
     int blocks_ = 1;                 // blocks of the current step
-    int mergeParts_ = 1;             // threads of the current merge
-    std::atomic<int> nextBlock_{0};
+    int mergeParts_ = 1;             // slices of the current merge
     bool vectorised_ = false;
     bool soft_ = false, hist_ = false;
+    int copies_ = 1;  // histogram copies of this step
+    std::array<int, 3> typeCount_{};  // particles of each type in this step
     RowsFn rows_ = nullptr;
-    // Collision pass: particles moved in this step, and their sorted list.
-    std::array<std::uint8_t, MaxBalls> touched_{};
-    std::array<std::int32_t, MaxBalls> touchedList_{};
-    int touchedCount_ = 0;
 };
 
 } // namespace ferrolyt::particles

@@ -1,5 +1,6 @@
 #include "ParticleModel.h"
 
+#include "CollisionEvents.h"
 #include "FastKernel.h"
 #include "Host.h"
 
@@ -136,7 +137,8 @@ void LatticeSites::Site(std::uint64_t s, double& x, double& y, double& z) const
 
 // --- Model ------------------------------------------------------------------------
 
-ParticleModel::ParticleModel() : rng_(5489u), fast_(std::make_unique<FastKernel>(*this))
+ParticleModel::ParticleModel()
+    : rng_(5489u), fast_(std::make_unique<FastKernel>(*this)), events_(std::make_unique<CollisionEvents>(*this))
 {
     for (int t = 1; t <= 3; ++t)
         BallTypes[t] = TBallTypeRecord{};
@@ -310,7 +312,45 @@ bool ParticleModel::SetupParticles()
     HaltMessage.clear();
     FrameK = FrameU = 0;
     ResetStatistics();
+
+    // NVE keeps K = E - U: with E below the start's U every frame would
+    // scale the velocities to 0 and the run would stand still. The placed
+    // particles stay, but the run does not start.
+    if (Ensemble == TEnsemble::NVE && Finite(TotalEnergy)) {
+        const double lowest = StartPotentialEnergy();
+        if (TotalEnergy < lowest) {
+            char given[96], text[600];
+            if (std::isnan(SysE))
+                std::snprintf(given, sizeof given, "E = 3/2 N kT = %.6g", TotalEnergy);
+            else
+                std::snprintf(given, sizeof given, "E = %.6g", TotalEnergy);
+            std::snprintf(text, sizeof text,
+                          "Енергія системи %s менша за потенціальну енергію початкового розташування частинок "
+                          "U = %.6g: частинки не могли б рухатися. Найменша допустима енергія: %.6g.",
+                          given, lowest, lowest);
+            Halt(text);
+            return false;
+        }
+    }
     return true;
+}
+
+double ParticleModel::StartPotentialEnergy() const
+{
+    double total = 0;
+    for (int i = 1; i < NBalls; ++i)
+        for (int j = 0; j < i; ++j) {
+            double dx, dy, dz;
+            PairDelta(Balls[i], Balls[j], dx, dy, dz);
+            const double r2 = (dx * dx + dy * dy) + dz * dz;
+            const double sig = Balls[i].TypeData.Radius + Balls[j].TypeData.Radius;
+            if (!(r2 / (sig * sig) <= 16) || !(r2 > 0))
+                continue;
+            double u, f;
+            SoftPotential(std::sqrt(r2), u, f);
+            total += u;
+        }
+    return total;
 }
 
 void ParticleModel::InitBall(TBall& ball, int type, double x, double y, double z, double e)
@@ -477,60 +517,6 @@ void ParticleModel::SoftPair(TBall& a, TBall& b, double dx, double dy, double dz
     }
 }
 
-bool ParticleModel::HardPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2)
-{
-    const double sig = a.TypeData.Radius + b.TypeData.Radius;
-    const double sig2 = sig * sig;
-    const double gx = a.Vh[0] - b.Vh[0], gy = a.Vh[1] - b.Vh[1], gz = a.Vh[2] - b.Vh[2];
-    const double approach = (gx * dx + gy * dy) + gz * dz;
-    if (!(r2 <= sig2 && approach < 0))
-        return false;
-    const double g2 = (gx * gx + gy * gy) + gz * gz;
-    if (!(g2 > 0))
-        return false;
-    // Back to the moment of contact along their paths. An overlap that the
-    // last move did not make (a wall's clamp, a smaller box, the plane
-    // commands) would send them back further than they came, through other
-    // spheres: the time is bounded by the step.
-    const double t = std::min(Dt, (approach + std::sqrt(approach * approach + (sig2 - r2) * g2)) / g2);
-    auto move = [&](double by) {
-        for (TBall* p : {&a, &b}) {
-            p->X += by * p->Vh[0];
-            p->Y += by * p->Vh[1];
-            p->Z += by * p->Vh[2];
-        }
-    };
-    move(-t);
-    PairDelta(a, b, dx, dy, dz);
-    r2 = (dx * dx + dy * dy) + dz * dz;
-    if (!(r2 > 0))
-        return true;
-    const double ma = a.TypeData.Mass, mb = b.TypeData.Mass;
-    const double J = 2 * ((gx * dx + gy * dy) + gz * dz) / (ma + mb) / r2;
-    const double e = GravityOn ? 0.95 : 1.0;
-    const double d[3] = {dx, dy, dz};
-    for (int k = 0; k < 3; ++k) {
-        a.Vh[k] = (a.Vh[k] - J * mb * d[k]) * e;
-        b.Vh[k] = (b.Vh[k] + J * ma * d[k]) * e;
-    }
-    // The rest of the step at the new velocities: the pair is where the
-    // collision would have taken it.
-    move(t);
-    // The collision's virial d . dp (the impulse's share of f r over the step).
-    const double virial = -J * ma * mb * r2 / Dt;
-    StepVirial += virial;
-    a.PairVirial += 0.5 * virial;
-    b.PairVirial += 0.5 * virial;
-    const double r = std::sqrt(r2);
-    const double w[3] = {0.5 * (dy * gz - dz * gy) / r, 0.5 * (dz * gx - dx * gz) / r, 0.5 * (dx * gy - dy * gx) / r};
-    for (TBall* p : {&a, &b}) {
-        for (int k = 0; k < 3; ++k)
-            p->SpinAxis[k] = float(0.5 * p->SpinAxis[k] + w[k]);
-        p->SpinRate = AxisLengthDegrees(p->SpinAxis);
-    }
-    return true;
-}
-
 void ParticleModel::PairInteraction(TBall& i, TBall& j)
 {
     double dx, dy, dz;
@@ -543,9 +529,51 @@ void ParticleModel::PairInteraction(TBall& i, TBall& j)
         return;  // beyond 4 sigma (or no distance at all)
     if (InteractionOn)
         SoftPair(i, j, dx, dy, dz, r2);
-    else
-        HardPair(i, j, dx, dy, dz, r2);
 }
+
+void ParticleModel::FoldIntoBox(TBall& ball)
+{
+    double* pos[3] = {&ball.X, &ball.Y, &ball.Z};
+    for (int k = 0; k < 3; ++k) {
+        const double L = BoxL[k];
+        double& c = *pos[k];
+        if (Periodic) {
+            if (std::fabs(c) > L) {  // any displacement comes back into the box
+                c -= 2 * L * std::nearbyint(c / (2 * L));
+                ClampCoordinate(c, L);
+            }
+        } else {
+            ClampCoordinate(c, L - ball.TypeData.Radius);
+        }
+    }
+}
+
+namespace {
+
+// The first time at which y = y0 + w t + alpha t^2 / 2 reaches the wall at
+// distance D = limit - y0 (moving outwards at it, when already there), or -1
+// when it does not within the time left.
+double TimeToWall(double D, double w, double alpha, double left)
+{
+    double tau = -1;
+    if (D < 0) {
+        tau = w > 0 ? 0 : -1;
+    } else if (alpha == 0) {
+        tau = w > 0 ? D / w : -1;
+    } else {
+        const double disc = w * w + 2 * alpha * D;
+        if (disc >= 0) {
+            const double q = -0.5 * (w + (w >= 0 ? std::sqrt(disc) : -std::sqrt(disc)));
+            const double roots[2] = {q / (0.5 * alpha), q != 0 ? -D / q : -1};
+            for (double r : roots)
+                if ((r > 0 || (r == 0 && w > 0)) && (tau < 0 || r < tau))
+                    tau = r;
+        }
+    }
+    return tau <= left ? tau : -1;
+}
+
+} // namespace
 
 void ParticleModel::IntegrateBall(TBall& ball)
 {
@@ -556,28 +584,52 @@ void ParticleModel::IntegrateBall(TBall& ball)
         const double delta = (acc[k] - Xi * ball.V[k]) * Dt;
         ball.V[k] = ball.Vh[k] + delta / 2;
         ball.Vh[k] += delta;
-        *pos[k] += Dt * ball.Vh[k];
-        const double L = BoxL[k];
+        const double limit = BoxL[k] - ball.TypeData.Radius;
         double& c = *pos[k];
-        if (Periodic) {
-            if (std::fabs(c) > L) {  // any displacement comes back into the box
-                c -= 2 * L * std::nearbyint(c / (2 * L));
-                ClampCoordinate(c, L);
-            }
-        } else {
-            // A move that passes the wall is reflected there: the particle
-            // ends where the bounce takes it. Stopping it at the wall instead
-            // would drop it onto lower potential energy whenever its
-            // neighbours push it outwards, and drain the energy of the run.
-            const double limit = L - ball.TypeData.Radius;
-            if (std::fabs(c) > limit && limit > 0) {
-                const double s = Sign(c);
-                c = 2 * s * limit - c;
-                ReflectAtWall(ball, k, s);
-            }
-            ClampCoordinate(c, limit);
+        const double end = c + Dt * ball.Vh[k];
+        if (Periodic || !(std::fabs(end) > limit && limit > 0)) {
+            c = end;
+            continue;
         }
+        // The step's motion along the axis is x(t) = c + v t + a t^2 / 2
+        // with the full-step velocity v and the step's acceleration a (the
+        // leapfrog's move is this curve's end). It bounces where the curve
+        // meets the wall, and goes on from there under the same a; the
+        // half-step velocity is the curve's end velocity less a Dt / 2.
+        const double a = delta / Dt;
+        double x = c, u = ball.V[k], t = 0;
+        for (int bounce = 0; bounce < 8; ++bounce) {
+            const double rest = Dt - t;
+            const double xe = x + u * rest + 0.5 * a * rest * rest;
+            if (!(std::fabs(xe) > limit))
+                break;
+            const double s = xe > 0 ? 1.0 : -1.0;
+            const double tau = TimeToWall(limit - s * x, s * u, s * a, rest);
+            if (!(tau >= 0))
+                break;  // outside already (a smaller box) and moving in: the clamp takes it
+            t += tau;
+            x = s * limit;
+            u += a * tau;
+            ball.Vh[k] = u;
+            ReflectAtWall(ball, k, s);
+            u = ball.Vh[k];
+            // Pressed against this wall, the particle rises and falls back in
+            // a fixed time 2 |u| / |a|: whole rounds end where they began.
+            if (s * a > 0 && u * u < 4 * s * a * limit) {
+                const double round = 2 * std::fabs(u) / std::fabs(a);
+                if (round > 0 && round < Dt - t)
+                    t = Dt - std::fmod(Dt - t, round);
+            }
+        }
+        const double rest = Dt - t;
+        if (rest > 0) {
+            x += u * rest + 0.5 * a * rest * rest;
+            u += a * rest;
+        }
+        c = x;
+        ball.Vh[k] = u - 0.5 * delta;
     }
+    FoldIntoBox(ball);
 }
 
 void ParticleModel::ZeroForces()
@@ -593,11 +645,39 @@ void ParticleModel::ZeroForces()
 void ParticleModel::RunPairLoop()
 {
     StepVirial = 0;
+    if (!InteractionOn)
+        events_->BeginCandidates();
     if (kernel_ == Kernel::Fast && fast_->Run())
         return;
+    if (!InteractionOn)
+        events_->WatchEveryPair();
     for (int i = 1; i < NBalls; ++i)
         for (int j = 0; j < i; ++j)
             PairInteraction(Balls[i], Balls[j]);
+}
+
+void ParticleModel::HardSpheresStep()
+{
+    // Without forces the kick is gravity's (and the friction's, should a
+    // thermostat's Xi be left over); the flight then moves every sphere
+    // along straight lines from collision to collision.
+    for (int i = 0; i < NBalls; ++i) {
+        TBall& b = Balls[i];
+        const double m = b.TypeData.Mass;
+        const double acc[3] = {b.F[0] / m, b.F[1] / m - Gravity, b.F[2] / m};
+        for (int k = 0; k < 3; ++k) {
+            kick_[i][k] = (acc[k] - Xi * b.V[k]) * Dt;
+            b.Vh[k] += kick_[i][k];
+        }
+    }
+    RunPairLoop();
+    events_->Fly();
+    for (int i = 0; i < NBalls; ++i) {
+        TBall& b = Balls[i];
+        for (int k = 0; k < 3; ++k)
+            b.V[k] = b.Vh[k] - kick_[i][k] / 2;
+        FoldIntoBox(b);
+    }
 }
 
 void ParticleModel::Halt(const std::string& why)
@@ -666,12 +746,16 @@ bool ParticleModel::Step()
         }
     }
     for (int i = 0; i < n; ++i)
-        if (!Periodic)
+        if (!Periodic && !InteractionOn)
             CollideWithWalls(Balls[i]);
     ZeroForces();
-    RunPairLoop();
-    for (int i = 0; i < n; ++i)
-        IntegrateBall(Balls[i]);
+    if (InteractionOn) {
+        RunPairLoop();
+        for (int i = 0; i < n; ++i)
+            IntegrateBall(Balls[i]);
+    } else {
+        HardSpheresStep();
+    }
 
     // The step's sums, kept aside until every value is known to be finite.
     double W = 0;
@@ -750,7 +834,9 @@ bool ParticleModel::DoSteps()
         U += Balls[i].U;
     U *= 0.5;
 
+    FrameRescale = 1;
     auto rescale = [&](double f) {
+        FrameRescale = f;
         for (int i = 0; i < NBalls; ++i) {
             TBall& b = Balls[i];
             for (double& v : b.Vh)

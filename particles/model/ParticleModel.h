@@ -104,6 +104,7 @@ std::int64_t LatticeSiteCount(TLattice lattice, std::int64_t n);
 double LatticeFactor(TLattice lattice);
 
 class FastKernel;
+class CollisionEvents;
 
 class ParticleModel {
 public:
@@ -154,6 +155,10 @@ public:
 
     // The last frame's kinetic and potential energy (the per-frame status texts).
     double FrameK = 0, FrameU = 0;
+    // The factor by which the last frame's NVE or NVK rescale multiplied the
+    // velocities (1 when nothing was rescaled): how far the steps themselves
+    // strayed from the energy or temperature held.
+    double FrameRescale = 1;
     // The total pressure: written by the statistics tick and by the batch run.
     double Pressure = 0;
 
@@ -172,7 +177,9 @@ public:
     // Builds the lattice, checks room, places and initialises all particles,
     // sets Xi := 0 and resets the statistics. NBalls becomes N1 + N2 + N3.
     // False, with a message, when a number is unusable or the lattice cannot
-    // hold the particles (then only BoxVolume has changed).
+    // hold the particles (then only BoxVolume has changed), or when an NVE
+    // energy lies below the placed start's potential energy (then the
+    // particles stand placed and the model is halted).
     bool SetupParticles();
 
     // Initialises one particle at a site with the energy per particle e (NaN: speed 0.11).
@@ -184,13 +191,21 @@ public:
     // the model is halted (see Halted) or has no particles.
     bool DoSteps();
 
-    // The three parts of one step, in the plain order (the fast kernel does
-    // the pair part its own way and agrees with PairInteraction).
+    // The parts of one step. Soft runs: pairs, then IntegrateBall, which
+    // bounces off the walls on the way (the fast kernel does the pair part
+    // its own way and agrees with PairInteraction). Hard spheres:
+    // CollideWithWalls, the pair pass (distances for the histogram, and the
+    // pairs within reach), then the collision-by-collision flight.
     void CollideWithWalls(TBall& ball);
     // The bounce off the wall of one axis on the side s (+1 or -1): the
     // velocity turned inwards with the wall's restitution, and the spin.
     void ReflectAtWall(TBall& ball, int axis, double s);
+    // The pair's distance in the histogram and, with the soft potential, its
+    // energy and force. Hard spheres collide in the flight, not here.
     void PairInteraction(TBall& i, TBall& j);
+    // Kick and move. A move that meets a wall bounces at the moment it gets
+    // there: the step's acceleration acts before the bounce on the way out
+    // and after it on the way in, as it would in the continuous motion.
     void IntegrateBall(TBall& ball);
 
     static void ClampCoordinate(double& coordinate, double limit);
@@ -244,7 +259,9 @@ public:
     std::string CheckNumbers() const;
 
     // The pair loop of one step on the current state (after walls and the
-    // zeroing of U and F): exposed for the tests of the two kernels.
+    // zeroing of U and F): exposed for the tests of the two kernels. With
+    // hard spheres it counts the histogram and hands the pairs within reach
+    // to the collision flight.
     void RunPairLoop();
     // The virial of the current step's pairs (sum of f r), added to
     // VirialSum at the end of the step.
@@ -252,17 +269,18 @@ public:
 
 private:
     friend class FastKernel;
+    friend class CollisionEvents;
 
     bool Step();
     void ZeroForces();
     void CountPairDistance(int typeI, int typeJ, double r);
     void SoftPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void SoftOverlapSpin(TBall& a, TBall& b, double ux, double uy, double uz);
-    // The hard-sphere part for a pair at distance vector d (without
-    // histogram): an approaching overlapping pair is taken back to its
-    // contact (at most one step back), collides and travels the rest of the
-    // step at its new velocities. True when the pair collided.
-    bool HardPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
+    void HardSpheresStep();
+    // Periodic wrap, or the clamp inside the walls, at the end of a move.
+    void FoldIntoBox(TBall& ball);
+    // The start's potential energy (soft runs), before any particle moved.
+    double StartPotentialEnergy() const;
     void PairDelta(const TBall& a, const TBall& b, double& dx, double& dy, double& dz) const;
     double MinImage(double d, int axis) const;
     void Halt(const std::string& why);
@@ -281,6 +299,9 @@ private:
     std::mt19937_64 rng_;
     Kernel kernel_ = Kernel::Fast;
     std::unique_ptr<FastKernel> fast_;
+    std::unique_ptr<CollisionEvents> events_;
+    // The velocity change of each particle's kick in a hard-sphere step.
+    std::array<std::array<double, 3>, MaxBalls> kick_;
     MessageSink sink_;
     // Site numbers taken during placement (open addressing; fixed size).
     std::array<std::uint64_t, 4096> taken_;

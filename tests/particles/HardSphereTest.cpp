@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <tuple>
+#include <vector>
 
 using namespace ferrolyt::particles;
 using ferrolyt::particles::testing::Measure;
@@ -47,21 +50,12 @@ double CarnahanStarling(double eta)
     return (1 + eta + eta * eta - eta * eta * eta) / std::pow(1 - eta, 3);
 }
 
-// The deepest overlap of two spheres, as a share of their contact distance,
-// and how far two spheres can close in within one step. A step resolves the
-// overlaps that the previous one's move made; its own move, and the rest of
-// the step that a collision's pair travels at its new velocities, are
-// resolved by the next step: at most two steps' reach is ever open.
-struct Overlap {
-    double depth = 0, stepReach = 0;
-};
-Overlap DeepestOverlap(const ParticleModel& m)
+// The deepest overlap of two spheres, as a share of their contact distance.
+double DeepestOverlap(const ParticleModel& m)
 {
-    Overlap o;
-    double fastest = 0;
+    double depth = 0;
     for (int i = 0; i < m.NBalls; ++i) {
         const TBall& a = m.Balls[i];
-        fastest = std::max(fastest, std::sqrt(a.Vh[0] * a.Vh[0] + a.Vh[1] * a.Vh[1] + a.Vh[2] * a.Vh[2]));
         for (int j = 0; j < i; ++j) {
             const TBall& b = m.Balls[j];
             double d[3] = {a.X - b.X, a.Y - b.Y, a.Z - b.Z}, r2 = 0;
@@ -71,12 +65,50 @@ Overlap DeepestOverlap(const ParticleModel& m)
                 r2 += d[k] * d[k];
             }
             const double sigma = a.TypeData.Radius + b.TypeData.Radius;
-            o.depth = std::max(o.depth, 1 - std::sqrt(r2) / sigma);
+            depth = std::max(depth, 1 - std::sqrt(r2) / sigma);
         }
     }
-    o.stepReach = 2 * fastest * m.Dt;
-    return o;
+    return depth;
 }
+
+// A periodic box of n spheres of radius R at packing fraction eta (with
+// the box's half-lengths in the given proportions).
+void PeriodicFluid(Model& m, int n, double R, double eta, std::array<double, 3> shape = {1, 1, 1})
+{
+    OneType(*m, n, R, 0);
+    const double volume = n * 4.0 / 3.0 * std::numbers::pi * R * R * R / eta;
+    const double scale = std::cbrt(volume / (8 * shape[0] * shape[1] * shape[2]));
+    m->BoxL = {scale * shape[0], scale * shape[1], scale * shape[2]};
+    m->Periodic = true;
+    m->SysT = 0.01;
+}
+
+// The contact value g(sigma+) of the pair chart: ln g extrapolated to r =
+// sigma from the first two bins that lie wholly outside the core (g falls
+// about exponentially there). Also the largest g of the bins wholly inside.
+struct Contact {
+    double g = 0, inside = 0;
+};
+Contact ContactValue(const ParticleModel& m, double sigma)
+{
+    const double dr = m.BoxL[0] / 120;
+    Contact c;
+    std::vector<ChartPoint> outside;
+    for (const ChartPoint& p : PairCorrelationChart(m, 1, 1)) {
+        if (p.x + dr / 2 <= sigma)
+            c.inside = std::max(c.inside, p.y);
+        else if (p.x - dr / 2 >= sigma && outside.size() < 2)
+            outside.push_back(p);
+    }
+    if (outside.size() == 2 && outside[0].y > 0 && outside[1].y > 0) {
+        const double slope = (std::log(outside[1].y) - std::log(outside[0].y)) / (outside[1].x - outside[0].x);
+        c.g = std::exp(std::log(outside[0].y) + slope * (sigma - outside[0].x));
+    }
+    return c;
+}
+
+// The contact value of the Carnahan-Starling fluid, from Z = 1 + 4 eta g(sigma+).
+double CarnahanStarlingContact(double eta) { return (1 - eta / 2) / std::pow(1 - eta, 3); }
 
 } // namespace
 
@@ -108,25 +140,73 @@ TEST(HardSpheres, CollisionsConserveMomentumAndEnergy)
 
 TEST(HardSpheres, PressureFollowsCarnahanStarling)
 {
-    // 108 spheres of diameter 1 in a periodic box. The collisions' virial
-    // gives PV/NkT; with it the chemical potential is 3/2 ln 2 + PV/NkT
-    // (the Boltzmann factor's mean over Maxwellian speeds is 2^(-3/2)), and
-    // Cv/k stays 3/2 because the kinetic energy never changes.
-    for (const double eta : {0.1, 0.2, 0.4}) {
-        SCOPED_TRACE(::testing::Message() << "packing fraction " << eta);
+    // 108 spheres in a periodic box, of diameters other than 1 (so that the
+    // contact vector's length squared is not its length). The collisions'
+    // virial gives PV/NkT; with it the chemical potential is 3/2 ln 2 +
+    // PV/NkT (the Boltzmann factor's mean over Maxwellian speeds is
+    // 2^(-3/2)), and Cv/k stays 3/2 because the kinetic energy never changes.
+    struct Case {
+        double eta, sigma;
+    };
+    for (const Case c : {Case{0.1, 1.6}, Case{0.2, 0.7}, Case{0.4, 1.6}, Case{0.4, 0.7}}) {
+        SCOPED_TRACE(::testing::Message() << "packing fraction " << c.eta << ", diameter " << c.sigma);
         Model m;
-        const double volume = 108 * std::numbers::pi / 6 / eta;
-        OneType(*m, 108, 0.5, std::cbrt(volume) / 2);
-        m->Periodic = true;
-        m->SysT = 0.01;
+        PeriodicFluid(m, 108, c.sigma / 2, c.eta);
         ASSERT_NO_FATAL_FAILURE(Measure(*m, 300, 1500));
         const TStatistics s = ComputeStatistics(*m);
-        EXPECT_NEAR(s.PackingFraction, eta, 1e-12);
+        EXPECT_NEAR(s.PackingFraction, c.eta, 1e-12);
         const double Z = s.Pressure * m->BoxVolume / (m->NBalls * m->TargetKT);
-        EXPECT_NEAR(Z / CarnahanStarling(eta), 1, eta < 0.3 ? 0.03 : 0.05) << "Z = " << Z;
+        EXPECT_NEAR(Z / CarnahanStarling(c.eta), 1, 0.03) << "Z = " << Z;
         EXPECT_NEAR(s.Mu[1], 1.5 * std::log(2.0) + Z, 0.06);
         EXPECT_NEAR(s.HeatCapacity, 1.5, 1e-6);
         EXPECT_NEAR(m->TargetKT, 0.01, 1e-12);
+    }
+}
+
+TEST(HardSpheres, SpheresNeverOverlap)
+{
+    // The flight takes every collision at contact: at packing fractions
+    // from 0.1 to 0.45, with walls and periodic, at kT 0.01 and ten times
+    // that, no two spheres are ever closer than their contact distance
+    // beyond rounding.
+    for (bool periodic : {true, false})
+        for (double eta : {0.1, 0.45})
+            for (double kT : {0.01, 0.1}) {
+                SCOPED_TRACE(::testing::Message() << (periodic ? "periodic" : "walls") << ", packing fraction " << eta
+                                                  << ", kT " << kT);
+                Model m;
+                PeriodicFluid(m, 64, 0.5, eta);
+                m->Periodic = periodic;
+                m->SysT = kT;
+                ASSERT_TRUE(m->SetupParticles());
+                double deepest = 0;
+                for (int f = 0; f < 3000; ++f) {
+                    ASSERT_TRUE(m->DoSteps());
+                    deepest = std::max(deepest, DeepestOverlap(*m));
+                }
+                EXPECT_LT(deepest, 1e-9);
+            }
+}
+
+TEST(HardSpheres, ContactValueFollowsCarnahanStarling)
+{
+    // g(sigma+) of the pair chart against the Carnahan-Starling contact
+    // value (N. F. Carnahan and K. E. Starling, J. Chem. Phys. 51 (1969)
+    // 635, with Z = 1 + 4 eta g(sigma+)), and no pair inside the core.
+    // The second box is not a cube: the chart's bins are Lx / 120 wide.
+    struct Case {
+        double eta;
+        std::array<double, 3> shape;
+    };
+    for (const Case c : {Case{0.2, {1, 1, 1}}, Case{0.4, {1, 1, 1}}, Case{0.3, {1, 1.2, 1.45}}}) {
+        SCOPED_TRACE(::testing::Message() << "packing fraction " << c.eta << ", box " << c.shape[0] << " x "
+                                          << c.shape[1] << " x " << c.shape[2]);
+        Model m;
+        PeriodicFluid(m, 108, 0.5, c.eta, c.shape);
+        ASSERT_NO_FATAL_FAILURE(Measure(*m, 300, 1500));
+        const Contact contact = ContactValue(*m, 1.0);
+        EXPECT_EQ(contact.inside, 0);
+        EXPECT_NEAR(contact.g / CarnahanStarlingContact(c.eta), 1, 0.05) << "g(sigma+) = " << contact.g;
     }
 }
 
@@ -134,8 +214,8 @@ TEST(HardSpheres, DenseRunsKeepTheSpheresApart)
 {
     // At packing fraction 0.4 in a periodic box, and in the walled boxes that
     // the smallest-box rule gives for 120 spheres on each lattice (packing
-    // fractions 0.47, 0.32 and 0.34), no two spheres ever overlap by more
-    // than two steps' motion (a tenth of a diameter at kT = 0.01).
+    // fractions 0.47, 0.32 and 0.34), no two spheres ever overlap, and the
+    // kinetic energy stays.
     struct Case {
         const char* name;
         TLattice lattice;
@@ -162,8 +242,7 @@ TEST(HardSpheres, DenseRunsKeepTheSpheresApart)
         const double e0 = KineticOf(*m);
         for (int f = 0; f < 1000; ++f) {
             ASSERT_TRUE(m->DoSteps());
-            const Overlap o = DeepestOverlap(*m);
-            ASSERT_LE(o.depth, 2 * o.stepReach) << "frame " << f;
+            ASSERT_LT(DeepestOverlap(*m), 1e-9) << "frame " << f;
         }
         EXPECT_NEAR(KineticOf(*m), e0, 1e-9 * e0);
     }

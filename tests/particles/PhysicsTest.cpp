@@ -238,6 +238,36 @@ TEST(Physics, EnergyIsConservedWithoutDrift)
     EXPECT_NEAR(coarse / fine, 4, 0.4) << coarse;
 }
 
+TEST(Physics, WalledMicrocanonicalRunKeepsItsEnergyWithoutTheRescale)
+{
+    // 64 soft spheres in a walled box, started at kT 0.005 and then left to
+    // NVE. Velocity Verlet conserves the energy up to a bounded error
+    // (Swope, Andersen, Berens and Wilson, J. Chem. Phys. 76 (1982) 637),
+    // and a wall bounce at the moment of contact keeps that: what the
+    // per-frame rescale has to put back stays far below the energy over
+    // 10^4 frames, and adds up to no drift. (Radius 3 puts the cut-off at
+    // 24, where the pair energy's jump is 3e-6.)
+    Model m;
+    OneType(*m, 64, 3, 12.3);
+    m->Ensemble = TEnsemble::NVK;
+    m->SysT = 0.005;
+    ASSERT_TRUE(m->SetupParticles());
+    for (int f = 0; f < 20; ++f)
+        ASSERT_TRUE(m->DoSteps());
+    ASSERT_TRUE(m->SetEnsemble(TEnsemble::NVE));
+    const double E = m->TotalEnergy;
+    double putBack = 0, largest = 0;
+    for (int f = 0; f < 10000; ++f) {
+        ASSERT_TRUE(m->DoSteps()) << "frame " << f;
+        const double f2 = m->FrameRescale * m->FrameRescale;
+        const double put = m->FrameK - m->FrameK / f2;  // K after the rescale less K before it
+        putBack += put;
+        largest = std::max(largest, std::fabs(put));
+    }
+    EXPECT_LT(std::fabs(putBack), 2e-3 * E) << "E = " << E;
+    EXPECT_LT(largest, 1e-4 * E);
+}
+
 TEST(Physics, FallingParticleAcceleratesAtGravity)
 {
     // Constant acceleration g along -Y (Galileo): the second difference of
@@ -331,15 +361,55 @@ TEST(Physics, MicrocanonicalRescaleHoldsTheEnergy)
 
 TEST(Physics, MicrocanonicalWithPotentialAboveTheEnergyStopsTheParticles)
 {
+    // During a run (E lowered with "-" below the frame's U) the rescale
+    // scales the velocities by 0 and the run keeps its energy.
     Model m;
     SoftGas(*m, TEnsemble::NVE);
-    m->SysE = 0;  // every start has U > 0 = E
+    for (int t = 1; t <= 3; ++t)
+        m->BallTypes[t].Radius = 3;
+    m->BallTypes[1].N = 6;
+    m->BallTypes[2].N = 4;
+    m->SysE = 0.5;
     ASSERT_TRUE(m->SetupParticles());
+    ASSERT_TRUE(m->DoSteps());
+    ASSERT_GT(m->FrameU, 0);
+    m->TotalEnergy = 0;
     ASSERT_TRUE(m->DoSteps());
     EXPECT_EQ(m->FrameK, 0);
     for (int i = 0; i < m->NBalls; ++i)
         EXPECT_EQ(m->Balls[i].Vh[0], 0);
     EXPECT_EQ(m->TotalEnergy, 0);  // the run keeps its energy, not the frame's U
+}
+
+TEST(Physics, MicrocanonicalEnergyBelowTheStartsPotentialIsRefused)
+{
+    // Every start of the soft gas has U > 0: E = 0 (given, or from kT = 0)
+    // could only stand still. The set-up refuses it and names the lowest
+    // energy the start allows; an E at that value runs.
+    for (bool fromKT : {false, true}) {
+        SCOPED_TRACE(fromKT ? "E from kT" : "E given");
+        Model m;
+        SoftGas(*m, TEnsemble::NVE);
+        m->SysE = fromKT ? NAN : 0.0;
+        m->SysT = 0;
+        EXPECT_FALSE(m->SetupParticles());
+        ASSERT_EQ(m.messages.size(), 1u);
+        const std::string& text = m.messages[0];
+        EXPECT_NE(text.find("Найменша допустима енергія: "), std::string::npos) << text;
+        EXPECT_NE(text.find(fromKT ? "E = 3/2 N kT = 0" : "E = 0 "), std::string::npos) << text;
+        EXPECT_FALSE(m->DoSteps());
+        const double lowest = std::stod(text.substr(text.rfind(": ") + 2));
+        ASSERT_GT(lowest, 0);
+
+        // The same start (same seed) at the lowest energy runs.
+        Model again;
+        SoftGas(*again, TEnsemble::NVE);
+        again->SysE = lowest * (1 + 1e-5);
+        ASSERT_TRUE(again->SetupParticles()) << again.messages.front();
+        for (int f = 0; f < 20; ++f)
+            ASSERT_TRUE(again->DoSteps());
+        EXPECT_GT(again->FrameK, 0);
+    }
 }
 
 TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)

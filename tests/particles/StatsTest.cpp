@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 using namespace ferrolyt::particles;
 using ferrolyt::particles::testing::Measure;
@@ -98,6 +99,46 @@ TEST(Statistics, EnergyChartIntegratesToTheCountedShare)
     }
     EXPECT_NEAR(mean / maxwellMean, 1, 0.03);
     EXPECT_LT(apart, 0.1);
+}
+
+TEST(Statistics, EnergyChartPointsSitOnTheEnergiesTheyCount)
+{
+    // 40 tiny spheres that never meet, each at its own constant kinetic
+    // energy: 32 +- (a + f) bin widths of the mean, the fractions f placing
+    // them on both sides of a bin's centre. Every chart point counts exactly
+    // the particles whose energy lies within half a bin of it.
+    Model m;
+    OneType(*m, 40, 0.01, 50);
+    m->Periodic = true;
+    m->SysT = 0.01;
+    ASSERT_TRUE(m->SetupParticles());
+    const double unit = 0.015;  // the mean kinetic energy
+    std::vector<double> energies;
+    for (double a : {3, 7, 12, 18, 25})
+        for (double f : {0.3, -0.3, 0.45, -0.45})
+            for (double sign : {1, -1})
+                energies.push_back((32 + sign * (a + f)) * unit / 32);
+    ASSERT_EQ(energies.size(), std::size_t(m->NBalls));
+    for (int i = 0; i < m->NBalls; ++i) {
+        TBall& b = m->Balls[i];
+        b.Vh[0] = std::sqrt(2 * energies[i]);
+        b.Vh[1] = b.Vh[2] = 0;
+    }
+    for (int f = 0; f < 12; ++f)
+        ASSERT_TRUE(m->DoSteps());
+    for (int i = 0; i < m->NBalls; ++i)
+        ASSERT_NEAR(m->Balls[i].K, energies[i], 1e-15) << "particle " << i << " met another";
+    ASSERT_NEAR(m->EnergyUnit, unit, 1e-15);
+
+    const TEnergyChart c = EnergyChart(*m);
+    ASSERT_EQ(c.Points.size(), 97u);
+    const double w = unit / 32, total = 3.0 * m->NBalls;  // frames 10, 11 and 12 counted
+    for (std::size_t i = 1; i < c.Points.size(); ++i) {
+        int near = 0;
+        for (double e : energies)
+            near += std::fabs(e - c.Points[i].x) <= w / 2;
+        EXPECT_NEAR(c.Points[i].y, 3 * near / (total * w), 1e-9) << "point at " << c.Points[i].x / w << " bins";
+    }
 }
 
 TEST(Statistics, UnlikePairChartsAreEqual)
