@@ -121,6 +121,10 @@ public:
 };
 
 // Number as a task editor shows it: empty when unset, else "0.####".
+// The one warning of a task file's load that names the materials its tasks
+// list but the materials file does not hold (they are left out).
+std::string UnknownMaterialsText(const std::string& fileName, const std::vector<std::string>& names);
+
 std::string FormatTaskValue(long double x);
 // Number as the task file holds it: "0", "-", or "#.####" cut to 8 characters.
 std::string FormatFileValue(long double x);
