@@ -564,10 +564,46 @@ std::vector<std::string> TTaskList::FileLines() const
     return out;
 }
 
+std::string TTaskList::InvertedBound() const
+{
+    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
+        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
+        std::string found;
+        auto check = [&](long double lo, long double hi, const std::string& what) {
+            if (found.empty())
+                if (const std::string inverted = InvertedRange(lo, hi); !inverted.empty())
+                    found = "завдання \"" + t.Name + "\": " + what + ": " + inverted;
+        };
+        check(t.MinMet, t.MaxMet, "MASSMET");
+        check(t.IniMinMet, t.IniMaxMet, "MASSMET");
+        check(t.MinSlg, t.MaxSlg, "MASSSLG");
+        check(t.IniMinSlg, t.IniMaxSlg, "MASSSLG");
+        check(t.MinOsn, t.MaxOsn, "OSNSLG");
+        check(t.MinGas, t.MaxGas, "MASSGAS");
+        check(t.MinTemp, t.MaxTemp, "TEMP");
+        for (int e = 1; e <= std::min(std::max(t.NEl, 0), MaxTaskElements); ++e) {
+            check(t.MetalMin[e], t.MetalMax[e], t.Symbols[e]);
+            check(t.SlagMin[e], t.SlagMax[e], t.Symbols[e]);
+        }
+        for (int j = 1; j <= std::min(std::max(t.NMat, 0), MaxTaskMaterials); ++j) {
+            check(t.Materials[j].MinT, t.Materials[j].MaxT, t.Materials[j].Name);
+            check(t.Materials[j].MinPercent, t.Materials[j].MaxPercent, t.Materials[j].Name);
+        }
+        if (!found.empty())
+            return found;
+    }
+    return {};
+}
+
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
+    // A file the program would refuse to read back is not written.
+    if (const std::string inverted = InvertedBound(); !inverted.empty()) {
+        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + inverted);
+        return false;
+    }
     return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 

@@ -116,6 +116,10 @@ public:
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
+    // The first lower bound above its upper bound in the tasks ("task
+    // "name": MASSMET: ..."), empty when there is none. The reader refuses
+    // such a file, so SaveToFile does not write one.
+    std::string InvertedBound() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };

@@ -4,6 +4,7 @@
 #include "RecordingHost.h"
 #include "Utils.h"
 
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -348,6 +349,41 @@ TEST_F(TaskFile, SaveFailureKeepsTheOldFileAndTheTasks)
     EXPECT_EQ(list->Items[1].Name, "名");
     // No temporary file left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// The reader refuses a bound upside down, so the writer never writes one:
+// the file on disk stays one the program can open.
+TEST_F(TaskFile, TasksWithABoundUpsideDownAreNotWritten)
+{
+    ScratchFolder dir;
+    std::filesystem::current_path(dir.path());
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    list->Add(FullTask("Good"), false, false);
+    list->Add(FullTask("Typo"), false, false);
+    list->FileName = "Keep.TSK";
+    ASSERT_TRUE(list->SaveToFile());
+    const auto before = ReadTextFile1251((dir / "Keep.TSK").string());
+    const struct {
+        std::function<void(TTaskRecord&)> change;
+        const char* says;
+    } cases[] = {
+        {[](TTaskRecord& t) { t.MinMet = 105, t.MaxMet = 95; }, "MASSMET: нижня межа 105 більша за верхню 95"},
+        {[](TTaskRecord& t) { t.MinTemp = 1700; }, "TEMP: нижня межа 1700"},
+        {[](TTaskRecord& t) { t.MetalMin[2] = 0.22L, t.MetalMax[2] = 0.17L; }, "C: нижня межа 0.22"},
+        {[](TTaskRecord& t) { t.Materials[1].MinPercent = 95; }, "Брухт: нижня межа 95 більша за верхню 90"},
+    };
+    for (const auto& c : cases) {
+        auto edited = std::make_unique<TTaskList>();
+        edited->Assign(*list);
+        c.change(edited->Items[2]);
+        host.warnings.clear();
+        EXPECT_FALSE(edited->SaveToFile()) << c.says;
+        ASSERT_EQ(host.warnings.size(), 1u);
+        EXPECT_TRUE(host.warned("Неможливо зберегти файл Keep.TSK\nзавдання \"Typo\": ")) << host.warnings[0];
+        EXPECT_TRUE(host.warned(c.says)) << host.warnings[0];
+        EXPECT_EQ(ReadTextFile1251((dir / "Keep.TSK").string()), before);
+    }
 }
 
 class TaskListOperations : public LoaderTestBase {};
