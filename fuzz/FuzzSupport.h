@@ -1,6 +1,7 @@
 #pragma once
-// Shared pieces of the reader fuzz targets: the bytes of a file turned into
-// lines as the text reader turns them, a host that shows nothing, a small
+// Shared pieces of the reader fuzz targets: the bytes of a file written as
+// a file for the readers to open, or turned into lines as the text reader
+// turns them, a host that shows nothing, a small
 // element database for the readers that need one, and the one-time set-up
 // that puts these in place.
 
@@ -11,9 +12,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <unistd.h>
 
 namespace ferrolyt::fuzz {
 
@@ -34,6 +39,23 @@ inline std::vector<std::string> Lines(const uint8_t* data, std::size_t size)
         start = end + 1;
     }
     return lines;
+}
+
+// The bytes as a file of the given name, in a folder of this process's
+// own: a reader given its path opens it as it opens any file, through the
+// checks of size, line count, final line break, control bytes and
+// encoding that split lines would never reach.
+inline std::string AsFile(const uint8_t* data, std::size_t size, const char* name)
+{
+    static const std::filesystem::path folder = [] {
+        const auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir);
+        return dir;
+    }();
+    const std::filesystem::path path = folder / name;
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return path.string();
 }
 
 class QuietHost : public Host {

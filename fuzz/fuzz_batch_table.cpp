@@ -1,7 +1,7 @@
 // Feeds any bytes to the particle batch's reading of an existing result
 // table, which decides where the run appends: a table it reads has no more
-// non-empty lines than line breaks plus one, and a refusal comes with a
-// message.
+// non-empty lines than line breaks plus one nor than the compositions and
+// the header, and a refusal comes with a message.
 #include "ParticleBatch.h"
 
 #include <algorithm>
@@ -30,8 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         return 0;
     }
+    // Only the run's own tables are read: the header and at most one line
+    // per composition.
     const auto breaks = std::count(data, data + size, uint8_t('\n'));
-    if (lines < 0 || lines > breaks + 1 || (size > 0 && endsWithBreak != (data[size - 1] == '\n')))
+    if (lines < 0 || lines > breaks + 1 || lines > int(TDFCompositions.size()) + 1 ||
+        (size > 0 && endsWithBreak != (data[size - 1] == '\n')))
         std::abort();
     return 0;
 }

@@ -1,4 +1,4 @@
-// Feeds any bytes to the constants file reader.
+// Feeds any bytes, as a file, to the constants file reader.
 #include "FuzzSupport.h"
 
 using namespace ferrolyt;
@@ -6,7 +6,6 @@ using namespace ferrolyt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::ReadyOnce(fuzz::TBase::Empty);
-    const auto lines = fuzz::Lines(data, size);
-    LoadConstantsFromLines(lines, "fuzz.CON");
+    LoadConstants(fuzz::AsFile(data, size, "fuzz.CON"));
     return 0;
 }

@@ -1,4 +1,4 @@
-// Feeds any bytes to the heat-log reader: it either refuses the log whole
+// Feeds any bytes, as a file, to the heat-log reader: it either refuses the log whole
 // or loads one whose indexes all stay inside their tables.
 #include "FuzzSupport.h"
 #include "HeatLog.h"
@@ -17,8 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                 "@ CaO SiO2", "Вапно | 90 3"},
                                "base.MAT", false, "base.MAT");
     });
-    const auto lines = fuzz::Lines(data, size);
-    if (!LoadHeatFromLines(lines, "fuzz.HEA"))
+    if (!LoadHeatFile(fuzz::AsFile(data, size, "fuzz.HEA")))
         return HeatLogCount == 0 && HeatColumnCount == 0 ? 0 : (std::abort(), 0);
     if (HeatColumnCount > MaxHeatColumns || HeatLogCount > MaxHeatLogRows ||
         HeatMeasurementCount > MaxHeatMeasurements || HeatSampleCount > MaxHeatSamples)

@@ -1,4 +1,4 @@
-// Feeds any bytes to the interaction file reader.
+// Feeds any bytes, as a file, to the interaction file reader.
 #include "FuzzSupport.h"
 
 using namespace ferrolyt;
@@ -6,7 +6,6 @@ using namespace ferrolyt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::ReadyOnce(fuzz::TBase::SmallDatabase);
-    const auto lines = fuzz::Lines(data, size);
-    LoadInteractionParamsFromLines(lines, "fuzz.EPS");
+    LoadInteractionParams(fuzz::AsFile(data, size, "fuzz.EPS"));
     return 0;
 }

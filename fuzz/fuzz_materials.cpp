@@ -10,7 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::ReadyOnce(fuzz::TBase::SmallDatabase);
     // The first byte chooses whether ferroalloy analyses are widened.
     Settings.WidenFerroalloys = size > 0 && (data[0] & 1);
-    const auto lines = fuzz::Lines(data, size);
-    LoadMaterialsFromLines(lines, "fuzz.MAT", false, "fuzz.MAT");
+    LoadMaterials(fuzz::AsFile(data, size, "fuzz.MAT"), false);
     return 0;
 }

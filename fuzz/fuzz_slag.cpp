@@ -1,4 +1,4 @@
-// Feeds any bytes to the slag file reader.
+// Feeds any bytes, as a file, to the slag file reader.
 #include "FuzzSupport.h"
 
 using namespace ferrolyt;
@@ -6,7 +6,6 @@ using namespace ferrolyt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::ReadyOnce(fuzz::TBase::Empty);
-    const auto lines = fuzz::Lines(data, size);
-    LoadSlagDataFromLines(lines, "fuzz.SLG");
+    LoadSlagData(fuzz::AsFile(data, size, "fuzz.SLG"));
     return 0;
 }

@@ -1,4 +1,4 @@
-// Feeds any bytes to the task file reader, then writes what it read and
+// Feeds any bytes, as a file, to the task file reader, then writes what it read and
 // reads that again: the second reading must give the same lines.
 #include "FuzzSupport.h"
 #include "Materials.h"
@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                 "Вапно | 90 3", "@E", "Електроенергія |"},
                                "base.MAT", false, "base.MAT");
     });
-    const auto lines = fuzz::Lines(data, size);
-    TaskList.LoadFromLines(lines, "fuzz.TSK", static_cast<int>(size % 70) - 5, "fuzz.TSK");
+    TaskList.LoadFromFile(fuzz::AsFile(data, size, "fuzz.TSK"), static_cast<int>(size % 70) - 5);
     const auto written = TaskList.FileLines();
     TaskListEdit.LoadFromLines(written, "again.TSK", 0, "again.TSK");
     if (TaskListEdit.FileLines() != written)

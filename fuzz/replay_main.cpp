@@ -33,5 +33,6 @@ int main(int argc, char** argv)
         return 1;
     }
     std::printf("%zu inputs replayed\n", count);
-    return 0;
+    // An empty corpus tests nothing: a folder renamed or lost must fail.
+    return count > 0 ? 0 : 1;
 }

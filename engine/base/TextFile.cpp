@@ -11,6 +11,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <iconv.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,6 +147,57 @@ private:
 };
 
 std::atomic<unsigned> tempCounter{0};
+
+bool AllDigits(std::string_view s)
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The process id in the name of one of our own temporary files of `target`
+// (".<target>.tmp-<pid>-<counter>-<stamp>"); 0 for any other name.
+long TempFileOwner(const std::string& name, const std::string& target)
+{
+    const std::string prefix = "." + target + ".tmp-";
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    const std::string_view rest = std::string_view(name).substr(prefix.size());
+    const std::size_t a = rest.find('-');
+    const std::size_t b = a == std::string_view::npos ? a : rest.find('-', a + 1);
+    if (b == std::string_view::npos || !AllDigits(rest.substr(0, a)) || !AllDigits(rest.substr(a + 1, b - a - 1)) ||
+        !AllDigits(rest.substr(b + 1)) || a > 9)
+        return 0;
+    return std::stol(std::string(rest.substr(0, a)));
+}
+
+} // namespace
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& target)
+{
+    namespace fs = std::filesystem;
+    const std::string name = target.filename().string();
+    if (name.empty())
+        return;
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    // A bound on the work, should the folder be huge.
+    for (int seen = 0; !ec && it != fs::directory_iterator() && seen < 100000; it.increment(ec), ++seen) {
+        const long pid = TempFileOwner(it->path().filename().string(), name);
+        if (pid <= 0)
+            continue;
+        // A save still running in another instance keeps its file: only the
+        // leftovers of a process that no longer exists are removed.
+        if (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        std::error_code typeEc;
+        if (!it->is_regular_file(typeEc) || it->is_symlink(typeEc))
+            continue;
+        std::error_code removeEc;
+        fs::remove(it->path(), removeEc);
+    }
+}
+
+namespace {
 
 } // namespace
 
@@ -418,6 +470,7 @@ void WriteFileAtomically(const std::filesystem::path& requested, std::string_vie
         throw TextFileError("не вдалося замінити файл " + Quoted(requested) + ": " + ErrnoText(err));
     }
     temp.Release();
+    RemoveStaleTemporaryFiles(path);
     // The rename lives in the folder: flush it, or a crash may bring back
     // the old file (or neither).
     const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -131,6 +131,11 @@ public:
 // previous file intact.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool overwriteReadOnly = false);
 
+// Removes what saves of `target` killed midway left beside it: the
+// temporary files of the atomic replacement (their name pattern only) whose
+// process no longer runs. Every successful replacement calls it.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& target);
+
 // The one way every reader opens a file: only a regular file (a folder, a
 // pipe or a device is refused, and opening never waits for a pipe's
 // writer) of at most maxBytes is read. Throws TextFileError naming the file

@@ -117,17 +117,20 @@ fs::path ResolveProjectFile(const std::string& name)
     return here;
 }
 
-bool ReadDataFile(const fs::path& path, const std::string& fileName, std::vector<std::string>& lines)
+bool ReadDataFileLines(const fs::path& path, const std::string& fileName, std::vector<std::string>& lines,
+                       std::string& message, bool* utf8)
 {
     TTextReadNotes notes;
     std::string error;
+    if (utf8)
+        *utf8 = false;
     if (!TryReadTextFile1251(path, lines, &error, &notes)) {
-        ShowWarning(LoadFailedText(fileName) + "\n" + error);
+        message = LoadFailedText(fileName) + "\n" + error;
         return false;
     }
     if (notes.ControlBytes * 20 > notes.Bytes) {
-        ShowWarning(LoadFailedText(fileName) + "\nце не текст: " + std::to_string(notes.ControlBytes) +
-                    " керівних символів на " + std::to_string(notes.Bytes) + " байт");
+        message = LoadFailedText(fileName) + "\nце не текст: " + std::to_string(notes.ControlBytes) +
+                  " керівних символів на " + std::to_string(notes.Bytes) + " байт";
         lines.clear();
         return false;
     }
@@ -135,11 +138,24 @@ bool ReadDataFile(const fs::path& path, const std::string& fileName, std::vector
     // and no line break is most likely a file cut short, and its last value
     // a number cut in two.
     if (!notes.LastLineEnded && !lines.empty() && !TrimBlanks(lines.back()).empty()) {
-        ShowWarning(LoadFailedText(fileName, lines.size(), "рядок не закінчується розривом рядка (файл обірвано?)"));
+        message = LoadFailedText(fileName, lines.size(), "рядок не закінчується розривом рядка (файл обірвано?)");
         lines.clear();
         return false;
     }
-    if (notes.Utf8)
+    if (utf8)
+        *utf8 = notes.Utf8;
+    return true;
+}
+
+bool ReadDataFile(const fs::path& path, const std::string& fileName, std::vector<std::string>& lines)
+{
+    std::string message;
+    bool utf8 = false;
+    if (!ReadDataFileLines(path, fileName, lines, message, &utf8)) {
+        ShowWarning(message);
+        return false;
+    }
+    if (utf8)
         ShowWarning(Utf8FileText(fileName));
     return true;
 }
@@ -211,23 +227,36 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             return {cursor.Line(), "елемент " + rec.Symbol + ": поле " + std::to_string(field) + " \"" +
                                        Utf8Left(token, 20) + "\" не є числом"};
         };
+        // A field's name as the file's header line gives it, for messages.
+        auto fieldName = [&]() -> std::string {
+            static constexpr const char* Names[] = {"b",       "M",       "z",       "A1",       "B1",       "A2",
+                                                    "B2",      "e2",      "H",       "S",        "q",        "k",
+                                                    "solid a", "solid b", "solid c", "solid 4",  "solid 5",  "solid 6",
+                                                    "liquid a", "liquid b", "liquid 3", "liquid 4", "liquid 5",
+                                                    "liquid 6", "s",       "h298"};
+            const std::size_t k = field - 3;
+            return "поле " + std::to_string(field) + (k < std::size(Names) ? std::string(" (") + Names[k] + ")" : "");
+        };
+        auto outOfRange = [&](const TFieldRange& range, long double v) {
+            if (const std::string refusal = OutOfRange(range, v, false); !refusal.empty())
+                throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": " + fieldName() + ": " + refusal};
+        };
         auto readInt = [&](int32_t& v) -> bool {
             if (!cursor.Next(token, true))
                 throw missing();
             if (!TryParseInt32(token, v))
                 throw bad();
+            outOfRange(FieldRange::FileByte, v);
             ++field;
             return true;
         };
-        auto readReal = [&]() -> long double {
+        auto readReal = [&](const TFieldRange& range) -> long double {
             if (!cursor.Next(token, true))
                 throw missing();
             long double v = 0;
             if (!TryParseReal(token, v))
                 throw bad();
-            if (const std::string refusal = OutOfRange(FieldRange::Coefficient, v); !refusal.empty())
-                throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": поле " + std::to_string(field) + ": " +
-                                                      refusal};
+            outOfRange(range, v);
             ++field;
             return v;
         };
@@ -235,38 +264,37 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             int32_t b = 0;
             readInt(b);
             rec.FileByte = static_cast<uint8_t>(static_cast<uint32_t>(b) & 0xFFu);
-            rec.MolarMass = readReal();
-            rec.Valence = readReal();
-            rec.SlagA1 = readReal() * Ln10;
-            rec.SlagB1 = readReal() * Ln10;
-            rec.SlagA2 = readReal() * Ln10;
-            rec.SlagB2 = readReal() * Ln10;
-            const long double e2 = readReal();
-            rec.MetalH = readReal();
-            rec.MetalS = readReal();
-            rec.Tolerance = readReal();
+            // Every later routine divides by the molar mass and takes the
+            // square root of e²: values that would poison them are refused here.
+            rec.MolarMass = readReal(FieldRange::MolarMass);
+            rec.Valence = readReal(FieldRange::Valence);
+            rec.SlagA1 = readReal(FieldRange::SlagLogA) * Ln10;
+            rec.SlagB1 = readReal(FieldRange::SlagLogB) * Ln10;
+            rec.SlagA2 = readReal(FieldRange::SlagLogA) * Ln10;
+            rec.SlagB2 = readReal(FieldRange::SlagLogB) * Ln10;
+            const long double e2 = readReal(FieldRange::SlagEnergySquare);
+            rec.MetalH = readReal(FieldRange::Enthalpy);
+            rec.MetalS = readReal(FieldRange::Entropy);
+            rec.Tolerance = readReal(FieldRange::SampleTolerance);
             int32_t k = 0;
             readInt(k);
             rec.DirectStandard = (static_cast<uint32_t>(k) & 0xFFu) != 0;
-            for (auto& c : rec.SolidEnthalpy)
-                c = readReal();
-            for (auto& c : rec.LiquidEnthalpy)
-                c = readReal();
-            rec.NmiSurfaceCoef = readReal();
+            for (auto* set : {&rec.SolidEnthalpy, &rec.LiquidEnthalpy}) {
+                (*set)[0] = readReal(FieldRange::Enthalpy);
+                (*set)[1] = readReal(FieldRange::HeatCapacity);
+                for (std::size_t c = 2; c < set->size(); ++c)
+                    (*set)[c] = readReal(FieldRange::HeatCapacitySlope);
+            }
+            rec.NmiSurfaceCoef = readReal(FieldRange::SurfaceTension);
             // Optional, on the line of the last field only: older files end
             // there (or carry text that was always ignored), and their
-            // elements then stand at the standard state.
+            // elements then stand at the standard state. A number there is
+            // the field all the same, and held to its range.
             long double h = 0;
-            if (cursor.Next(token, false) && TryParseReal(token, h) && OutOfRange(FieldRange::Coefficient, h).empty())
+            if (cursor.Next(token, false) && TryParseReal(token, h)) {
+                outOfRange(FieldRange::Enthalpy, h);
                 rec.ChargeEnthalpy = h;
-            // Every later routine divides by the molar mass and takes the
-            // square root of e²: values that would poison them are refused here.
-            if (const std::string refusal = OutOfRange(FieldRange::MolarMass, rec.MolarMass); !refusal.empty())
-                throw ContentError{i, "елемент " + rec.Symbol + ": молярна маса " + refusal};
-            if (const std::string refusal = OutOfRange(FieldRange::Valence, rec.Valence); !refusal.empty())
-                throw ContentError{i, "елемент " + rec.Symbol + ": валентність " + refusal};
-            if (!(e2 >= 0))
-                throw ContentError{i, "елемент " + rec.Symbol + ": поле 10 не може бути від'ємним"};
+            }
             rec.SlagEnergy = std::sqrt(e2);
         } catch (const ContentError& e) {
             return Fail(fileName, e);
@@ -321,14 +349,18 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
         // A value that is no finite number refuses the file instead of
         // ending the row.
         std::string refusal;
-        auto readValue = [&] {
-            return ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::Coefficient, refusal) && refusal.empty();
+        std::string field = "e";
+        auto readValue = [&](const TFieldRange& range) {
+            return ReadFieldOrRange(line, '\0', noDelims, lo, hi, range, refusal, false) && refusal.empty();
         };
-        if (readValue()) {
+        if (readValue(FieldRange::InteractionE)) {
             e[static_cast<std::size_t>(r)] = lo;
             eRead[static_cast<std::size_t>(r)] = true;
         }
-        for (int c = 1; refusal.empty() && readValue(); ++c) {
+        for (int c = 1; refusal.empty(); ++c) {
+            field = "ε" + std::to_string(c);
+            if (!readValue(FieldRange::Interaction))
+                break;
             if (c >= MaxTableColumns)
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
                                               " параметрів взаємодії (межа " +
@@ -337,7 +369,7 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
             (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
         }
         if (!refusal.empty())
-            return Fail(fileName, {i, "параметр взаємодії " + refusal});
+            return Fail(fileName, {i, "параметр взаємодії " + symbol + " " + field + ": " + refusal});
     }
 
     if (r == 0)
@@ -405,23 +437,19 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
         long double lo = 0;
         long double hi = 0;
         std::string refusal;
-        for (int c = 0; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal) &&
-                        refusal.empty();
+        int c = 0;
+        for (; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal, false) &&
+                refusal.empty();
              ++c) {
             if (c >= MaxTableColumns)
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns) + " значень (межа " +
                                               std::to_string(MaxTableColumns) + ")"});
             if (c == r)
                 continue; // the diagonal is read and discarded
-            const long double rounded = std::rint(lo); // ties to even
-            // The range lets the "not given" value through, which no table
-            // entry can hold.
-            if (!(rounded >= INT32_MIN && rounded <= INT32_MAX))
-                return Fail(fileName, {i, "значення " + std::to_string(c + 1) + " поза межами"});
-            (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(rounded);
+            (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(std::rint(lo));
         }
         if (!refusal.empty())
-            return Fail(fileName, {i, refusal});
+            return Fail(fileName, {i, "енергія пари " + symbol + ", значення " + std::to_string(c + 1) + ": " + refusal});
     }
     if (r < 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
@@ -464,8 +492,11 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 next();
                 if (!TryParseReal(token, c))
                     throw bad();
-                if (const std::string refusal = OutOfRange(FieldRange::Coefficient, c); !refusal.empty())
-                    throw ContentError{i, "поле " + std::to_string(field) + ": " + refusal};
+                const TFieldRange& range = field <= 7 ? FieldRange::GibbsCoefficient : FieldRange::GasFormationEnthalpy;
+                if (const std::string refusal = OutOfRange(range, c, false); !refusal.empty())
+                    throw ContentError{i, "поле " + std::to_string(field) +
+                                              (field <= 7 ? " (φ" + std::to_string(field) + ")" : std::string(" (H0)")) +
+                                              ": " + refusal};
                 ++field;
             }
             rec.Coef[7] *= 1000.0L; // H0: kJ/mol in the file
@@ -474,6 +505,9 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 next();
                 if (!TryParseInt32(token, ignored))
                     throw bad();
+                if (const std::string refusal = OutOfRange(FieldRange::FitTemperature, ignored, false);
+                    !refusal.empty())
+                    throw ContentError{i, "поле " + std::to_string(field) + " (температура): " + refusal};
                 ++field;
             }
             next();

@@ -47,6 +47,11 @@ std::filesystem::path ResolveProjectFile(const std::string& name);
 // LoadFailedText(fileName) with the reason and returns false; a UTF-8 file
 // is read with a note saying so.
 bool ReadDataFile(const std::filesystem::path& path, const std::string& fileName, std::vector<std::string>& lines);
+// The same checks, for readers that show their messages themselves: false
+// with the whole message in `message`; *utf8 (when not null) tells that the
+// file was read as UTF-8.
+bool ReadDataFileLines(const std::filesystem::path& path, const std::string& fileName,
+                       std::vector<std::string>& lines, std::string& message, bool* utf8 = nullptr);
 
 // Writes a data, task or project file (WriteTextFile1251). A read-only file
 // is replaced only when the user answers Yes to ReadOnlyQuestion; any

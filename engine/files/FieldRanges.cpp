@@ -39,15 +39,22 @@ bool MeansANumber(std::string_view text)
 
 } // namespace
 
-std::string OutOfRange(const TFieldRange& range, long double v)
+std::string OutOfRange(const TFieldRange& range, long double v, bool unsetAllowed)
 {
-    if (IsUnset(v) || (v >= range.Min && v <= range.Max))
+    if ((unsetAllowed && IsUnset(v)) || (v >= range.Min && v <= range.Max))
         return {};
     return Number(v) + " поза межами " + Number(range.Min) + ".." + Number(range.Max);
 }
 
+std::string InvertedRange(long double lo, long double hi)
+{
+    if (IsUnset(lo) || IsUnset(hi) || !(lo > hi))
+        return {};
+    return "нижня межа " + Number(lo) + " більша за верхню " + Number(hi);
+}
+
 bool ReadFieldOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi,
-                      const TFieldRange& range, std::string& refusal)
+                      const TFieldRange& range, std::string& refusal, bool unsetAllowed)
 {
     refusal.clear();
     lo = hi = UnsetValue;
@@ -57,7 +64,7 @@ bool ReadFieldOrRange(std::string& line, char marker, const TCharSet& delims, lo
     auto readPart = [&](std::string_view text, long double& value) {
         if (TryParseReal(DecimalDot(text), value)) {
             if (refusal.empty())
-                refusal = OutOfRange(range, value);
+                refusal = OutOfRange(range, value, unsetAllowed);
             return true;
         }
         value = UnsetValue;

@@ -7,7 +7,6 @@
 
 #include "Utils.h"
 
-#include <cfloat>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,25 +29,97 @@ inline constexpr TFieldRange Basicity{0, 1000};          // CaO/SiO2
 inline constexpr TFieldRange Energy{-1e9L, 1e9L};        // MJ: energy input and heat losses
 inline constexpr TFieldRange Pressure{0, 1000};          // atm
 inline constexpr TFieldRange Charge{-1e6L, 1e6L};        // kF, the slag's electric charge
-// Element constants.
-inline constexpr TFieldRange MolarMass{1e-4L, 1000};     // kg/kmol (an electron is 5.5e-4)
+// The thermodynamic database. Each bound is a sanity bound, not a fit: it
+// lies far beyond the largest value any real substance or solution has
+// (for the coefficients, twenty times or more), so that a refitted table always passes, while
+// a value that only a damaged or mistyped file holds (1e300, a shifted
+// column) is refused before it can melt to nonsense.
+//
+// Element constants (*.CON), by the file's field:
+//   M   molar mass: the lightest carrier of a charge, the electron, is
+//       5.5e-4 kg/kmol; no element or compound of the slag reaches 1000.
+inline constexpr TFieldRange MolarMass{1e-4L, 1000};     // kg/kmol
+//   z   valence: no ion has a charge beyond ±8 (osmium VIII).
 inline constexpr TFieldRange Valence{-8, 8};
-// Coefficients of the constants, interaction and gas files: whatever the
-// double-precision tables can hold. Slag pair energies: 32-bit integers.
-inline constexpr TFieldRange Coefficient{-DBL_MAX, DBL_MAX};
-inline constexpr TFieldRange SlagEnergy{INT32_MIN, INT32_MAX}; // kJ/mol, after rounding
+//   b, k  small integers of which the low byte is used (b a signed byte,
+//       k a flag): a value beyond a byte is a shifted column.
+inline constexpr TFieldRange FileByte{-128, 255};
+//   A1, A2  slag terms in decimal-log form, A/T + B: A = -ΔH/(R ln 10). The
+//       strongest oxide formation, about -2 MJ per mole of cations, gives
+//       |A| of 1e5 K; the bound is ten times that.
+inline constexpr TFieldRange SlagLogA{-1e6L, 1e6L};      // K
+//   B1, B2  B = ΔS/(R ln 10): entropies of formation stay below 1 kJ/(mol K)
+//       in magnitude, which is |B| ≈ 52.
+inline constexpr TFieldRange SlagLogB{-1000, 1000};
+//   e2  the square of the slag energy parameter: never negative (its root
+//       is taken); real values lie below 100.
+inline constexpr TFieldRange SlagEnergySquare{0, 1e6L};
+//   H, solid a, liquid a, h298  enthalpies in J/mol: the largest formation
+//       enthalpy of a slag compound is about -4 MJ/mol (calcium
+//       phosphate); solution enthalpies are far smaller.
+inline constexpr TFieldRange Enthalpy{-1e8L, 1e8L};      // J/mol
+//   S   entropy of solution in J/(mol K): real values lie within ±100.
+inline constexpr TFieldRange Entropy{-1e4L, 1e4L};       // J/(mol K)
+//   q   the tolerance of a sample, in mass %: not beyond the whole melt.
+inline constexpr TFieldRange SampleTolerance{-100, 100}; // mass %
+//   solid b, liquid b  heat capacities in J/(mol K): a mole of any
+//       substance of a heat holds less than 1 kJ/(mol K).
+inline constexpr TFieldRange HeatCapacity{-1e4L, 1e4L};  // J/(mol K)
+//   solid c and the higher terms, h = a + b T + c T²: real terms lie
+//       below 0.01; at 3000 K a |c| of 1000 would add 6e6 J/(mol K), a
+//       thousand times any heat capacity.
+inline constexpr TFieldRange HeatCapacitySlope{-1000, 1000}; // J/(mol K²)
+//   s   the inclusions' surface-tension coefficient, mJ/m²: liquid oxides
+//       and metals lie between 100 and 5000.
+inline constexpr TFieldRange SurfaceTension{0, 1e6L};
+//
+// Interaction parameters (*.EPS):
+//   e   the parameter of an element's self-interaction: real values lie
+//       between 0.01 and 100.
+inline constexpr TFieldRange InteractionE{-1e4L, 1e4L};
+//   ε   first-order interaction parameters in natural-log form: the
+//       strongest pairs in liquid iron (O with Al, Ca or rare earths) reach
+//       a few thousand.
+inline constexpr TFieldRange Interaction{-1e5L, 1e5L};
+//
+// Slag pair energies (*.SLG), kJ/mol: the strongest pairs of the regular
+// solution models (CaO with P2O5) reach about -250 kJ/mol.
+inline constexpr TFieldRange SlagEnergy{-1e4L, 1e4L};
+//
+// Gas species (*.GAS):
+//   φ1..φ7  coefficients of Φ(x), x = T/1e4, in J/(mol K): Φ itself lies
+//       between 100 and 500 for every species, and fits of real species
+//       keep each coefficient below 1e4 in magnitude.
+inline constexpr TFieldRange GibbsCoefficient{-1e6L, 1e6L};
+//   H0  the enthalpy of formation at 298.15 K in kJ/mol: no gas species
+//       reaches ±3000.
+inline constexpr TFieldRange GasFormationEnthalpy{-1e5L, 1e5L}; // kJ/mol
+//   the two temperatures of the fit (ignored): kelvins from 0 to beyond any
+//       plasma.
+inline constexpr TFieldRange FitTemperature{0, 1e6L};    // K
 } // namespace FieldRange
+
+// How far the lower ends of a material's analysis may add up beyond 100 %:
+// analyses are rounded, and a few dozen components each rounded up by a
+// hundredth of a per cent stay within it; more is mass made from nothing.
+inline constexpr long double AnalysisSumTolerance = 1.0L; // mass %
+
+// Empty when lo and hi are not both given or lo <= hi; otherwise the
+// reason, such as "нижня межа 0.22 більша за верхню 0.17".
+std::string InvertedRange(long double lo, long double hi);
 
 // Empty when v lies in range (UnsetValue counts as in range: it is what a
 // writer puts for "not given"); otherwise the reason, such as
 // "1e+308 поза межами 0..100000".
-std::string OutOfRange(const TFieldRange& range, long double v);
+// The database files have no "not given" number: there (unsetAllowed
+// false) the value -1e20 written out is out of range like any other.
+std::string OutOfRange(const TFieldRange& range, long double v, bool unsetAllowed = true);
 
 // ReadValueOrRange (Utils.h) holding each part to range. Returns what
 // ReadValueOrRange returns; when a part is "nan", "inf", a number too large
 // to read, or a value outside range, *refusal gets the reason (empty
 // otherwise) and the parts keep what was read.
 bool ReadFieldOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi,
-                      const TFieldRange& range, std::string& refusal);
+                      const TFieldRange& range, std::string& refusal, bool unsetAllowed = true);
 
 } // namespace ferrolyt

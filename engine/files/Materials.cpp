@@ -12,6 +12,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace ferrolyt {
@@ -77,7 +78,16 @@ bool ReadChecked(std::string& line, char marker, const TCharSet& delims, long do
     const bool read = ReadFieldOrRange(line, marker, delims, lo, hi, range, refusal);
     if (!refusal.empty())
         throw ContentError{lineNo, std::string(what) + ": " + refusal};
+    if (const std::string inverted = InvertedRange(lo, hi); !inverted.empty())
+        throw ContentError{lineNo, std::string(what) + ": " + inverted};
     return read;
+}
+
+std::string FormatPercentSum(long double v)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4Lg", v);
+    return buf;
 }
 
 enum class Section { Ordinary, Energy, ChargePlus, ChargeMinus };
@@ -221,6 +231,11 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
                 AddTo(st.Max[static_cast<std::size_t>(i + 1)][m], 0.01L * hi * f, lineNo);
         }
     }
+    // The lower ends must leave room for each other: more than the whole
+    // would melt to more metal than was charged.
+    if (sumLo > 100 + AnalysisSumTolerance)
+        throw ContentError{lineNo, "матеріал " + rec.Name + ": нижні межі аналізу дають разом " +
+                                       FormatPercentSum(sumLo) + " %, більше 100 %"};
     if (st.HasBalance) {
         for (int i = 0; i <= last; ++i) {
             const long double f0 = st.Fraction[static_cast<std::size_t>(i)][0];

@@ -7,6 +7,7 @@
 #include "TextFile.h"
 #include "Utils.h"
 
+#include <algorithm>
 #include <charconv>
 #include <memory>
 #include <cmath>
@@ -284,6 +285,18 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
 // ---------------------------------------------------------------------------
 // Task file
 
+std::string UnknownMaterialsText(const std::string& fileName, const std::vector<std::string>& names)
+{
+    constexpr std::size_t Shown = 20;
+    std::string list;
+    for (std::size_t k = 0; k < names.size() && k < Shown; ++k)
+        list += (k ? ", " : "") + names[k];
+    if (names.size() > Shown)
+        list += " і ще " + std::to_string(names.size() - Shown);
+    return "Файл " + fileName + ": матеріалів, яких немає у файлі матеріалів, не враховано (" +
+           std::to_string(names.size()) + "): " + list;
+}
+
 bool TTaskList::LoadFromFile(const std::string& fileName, int currentIndex)
 {
     const std::filesystem::path file = ResolveProjectFile(fileName);
@@ -315,6 +328,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         ++n;
     std::vector<std::string> description(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
     bool tooManyTasksShown = false;
+    std::vector<std::string> unknownMaterials;
     // A line that begins with '*' always starts the next task, even inside
     // a block cut short, so one damaged block cannot swallow the next task.
     auto nextLine = [&](std::string& out) {
@@ -358,23 +372,27 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
 
             // A value is held to its field's range; the refusal names the line
             // it came from (n has moved past it).
+            // A lower bound above its upper bound cannot be met, and the
+            // optimiser would only release a limit after every pass.
             auto read = [&](std::string& text, char marker, const TCharSet& delims, long double& lo, long double& hi,
-                            const TFieldRange& range, const std::string& what) {
+                            const TFieldRange& range, const std::string& what, bool bounds = true) {
                 std::string refusal;
                 ReadFieldOrRange(text, marker, delims, lo, hi, range, refusal);
+                if (refusal.empty() && bounds)
+                    refusal = InvertedRange(lo, hi);
                 if (!refusal.empty())
                     throw Refusal{n - 1, what + ": " + refusal};
             };
             auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
-                                 OffsetArray<long double, 1, MaxTaskElements>& hi) {
+                                 OffsetArray<long double, 1, MaxTaskElements>& hi, bool bounds) {
                 std::string values;
                 nextLine(values);
                 for (int e = 1; e <= task.NEl; ++e)
-                    read(values, '\0', noDelims, lo[e], hi[e], FieldRange::Percent, task.Symbols[e]);
+                    read(values, '\0', noDelims, lo[e], hi[e], FieldRange::Percent, task.Symbols[e], bounds);
             };
-            readPairs(task.MetalMin, task.MetalMax);
-            readPairs(task.SlagMin, task.SlagMax);
-            readPairs(task.MetalSample, task.SlagSample);
+            readPairs(task.MetalMin, task.MetalMax, true);
+            readPairs(task.SlagMin, task.SlagMax, true);
+            readPairs(task.MetalSample, task.SlagSample, false); // the metal's sample and the slag's
 
             // Keyword lines, up to the empty line (or any line without a name before '|').
             while (nextLine(line)) {
@@ -388,7 +406,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                     read(line, '|', noDelims, lo, hi, range, key);
                 };
                 auto single = [&](long double& v, const TFieldRange& range) {
-                    read(line, '|', noDelims, a, b, range, key);
+                    read(line, '|', noDelims, a, b, range, key, false);
                     v = a;
                 };
                 const std::string name = UpperCase1251(key);
@@ -405,7 +423,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 } else if (name == "TEMP") {
                     pair(task.MinTemp, task.MaxTemp, FieldRange::Temperature);
                     single(task.IniTemp, FieldRange::Temperature);
-                    pair(task.Energy, task.Losses, FieldRange::Energy);
+                    read(line, '|', noDelims, task.Energy, task.Losses, FieldRange::Energy, key, false);
                     single(task.AmbTemp, FieldRange::Temperature);
                 } else if (name == "EXTP") {
                     single(task.ExtP, FieldRange::Pressure);
@@ -423,8 +441,12 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                     continue;
                 const std::string matName = TrimBlanks(std::string_view(line).substr(0, bar));
                 const int index = MaterialIndexByName(matName);
-                if (index < 0)
+                if (index < 0) {
+                    if (!matName.empty() &&
+                        std::find(unknownMaterials.begin(), unknownMaterials.end(), matName) == unknownMaterials.end())
+                        unknownMaterials.push_back(matName);
                     continue;
+                }
                 if (task.NMat >= MaxTaskMaterials) {
                     if (!tooManyMaterials)
                         ShowWarning(limitText(n - 1, "матеріалів у завданні", MaxTaskMaterials));
@@ -439,9 +461,9 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 std::string rest = line.substr(bar + 1);
                 long double a = 0;
                 long double b = 0;
-                read(rest, '~', materialDelims, a, b, FieldRange::Mass, matName);
+                read(rest, '~', materialDelims, a, b, FieldRange::Mass, matName, false);
                 m.Recommended = a;
-                read(rest, '!', materialDelims, a, b, FieldRange::Mass, matName);
+                read(rest, '!', materialDelims, a, b, FieldRange::Mass, matName, false);
                 m.Fixed = a;
                 read(rest, '&', materialDelims, m.MinT, m.MaxT, FieldRange::Mass, matName);
                 read(rest, '%', materialDelims, m.MinPercent, m.MaxPercent, FieldRange::Percent, matName);
@@ -467,6 +489,11 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         ShowWarning(LoadFailedText(fileName, lines.empty() ? 1 : lines.size(), NoRecordsText("жодного завдання")));
         return false;
     }
+
+    // Dropped all the same, as the materials file decides what exists; but
+    // a user whose charge lost materials is told which, once.
+    if (!unknownMaterials.empty())
+        ShowWarning(UnknownMaterialsText(fileName, unknownMaterials));
 
     Clear();
     Description = std::move(description);
@@ -537,10 +564,46 @@ std::vector<std::string> TTaskList::FileLines() const
     return out;
 }
 
+std::string TTaskList::InvertedBound() const
+{
+    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
+        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
+        std::string found;
+        auto check = [&](long double lo, long double hi, const std::string& what) {
+            if (found.empty())
+                if (const std::string inverted = InvertedRange(lo, hi); !inverted.empty())
+                    found = "завдання \"" + t.Name + "\": " + what + ": " + inverted;
+        };
+        check(t.MinMet, t.MaxMet, "MASSMET");
+        check(t.IniMinMet, t.IniMaxMet, "MASSMET");
+        check(t.MinSlg, t.MaxSlg, "MASSSLG");
+        check(t.IniMinSlg, t.IniMaxSlg, "MASSSLG");
+        check(t.MinOsn, t.MaxOsn, "OSNSLG");
+        check(t.MinGas, t.MaxGas, "MASSGAS");
+        check(t.MinTemp, t.MaxTemp, "TEMP");
+        for (int e = 1; e <= std::min(std::max(t.NEl, 0), MaxTaskElements); ++e) {
+            check(t.MetalMin[e], t.MetalMax[e], t.Symbols[e]);
+            check(t.SlagMin[e], t.SlagMax[e], t.Symbols[e]);
+        }
+        for (int j = 1; j <= std::min(std::max(t.NMat, 0), MaxTaskMaterials); ++j) {
+            check(t.Materials[j].MinT, t.Materials[j].MaxT, t.Materials[j].Name);
+            check(t.Materials[j].MinPercent, t.Materials[j].MaxPercent, t.Materials[j].Name);
+        }
+        if (!found.empty())
+            return found;
+    }
+    return {};
+}
+
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
+    // A file the program would refuse to read back is not written.
+    if (const std::string inverted = InvertedBound(); !inverted.empty()) {
+        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + inverted);
+        return false;
+    }
     return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 

@@ -116,11 +116,19 @@ public:
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
+    // The first lower bound above its upper bound in the tasks ("task
+    // "name": MASSMET: ..."), empty when there is none. The reader refuses
+    // such a file, so SaveToFile does not write one.
+    std::string InvertedBound() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };
 
 // Number as a task editor shows it: empty when unset, else "0.####".
+// The one warning of a task file's load that names the materials its tasks
+// list but the materials file does not hold (they are left out).
+std::string UnknownMaterialsText(const std::string& fileName, const std::vector<std::string>& names);
+
 std::string FormatTaskValue(long double x);
 // Number as the task file holds it: "0", "-", or "#.####" cut to 8 characters.
 std::string FormatFileValue(long double x);

@@ -1,4 +1,5 @@
 #include "BmpImage.h"
+#include "TextFile.h"
 
 #include "Utils.h"
 
@@ -246,6 +247,32 @@ TRgbImage PlainImage(int width, int height, std::uint8_t r, std::uint8_t g, std:
         image.Rgb[k + 2] = b;
     }
     return image;
+}
+
+bool ReadTexture(const std::filesystem::path& file, bool scrambled, TRgbImage& image, std::string* error)
+{
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(file, MaxTextureBytes);
+    } catch (const TextFileError& e) {
+        if (error)
+            *error = e.what();
+        return false;
+    }
+    if (scrambled && !ScrambleBmpPixels(bytes)) {
+        if (error)
+            *error = "файл " + file.string() + " не є рисунком BMP";
+        return false;
+    }
+    TRgbImage decoded;
+    std::string reason;
+    if (!DecodeBmp(bytes, decoded, &reason)) {
+        if (error)
+            *error = "файл " + file.string() + " не є придатним рисунком BMP" + (reason.empty() ? "" : ": " + reason);
+        return false;
+    }
+    image = std::move(decoded);
+    return true;
 }
 
 } // namespace ferrolyt::particles

@@ -10,6 +10,7 @@
 // plain, so a scrambled file is still a well-formed bitmap.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,15 @@ std::string EncodeBmp24(const TRgbImage& image);
 // with the file unchanged, when the file is too short to have a pixel offset
 // or the offset lies outside it.
 bool ScrambleBmpPixels(std::string& file);
+
+// No texture file is larger (a 2048 x 2048 bitmap of 32 bits is 16 MB).
+inline constexpr std::uintmax_t MaxTextureBytes = 16u << 20;
+
+// Reads and decodes a texture file the way every data file is opened
+// (ReadFileBytes: a regular file of at most MaxTextureBytes, never waiting
+// on a pipe), unscrambling its pixels first when `scrambled`. False, with
+// the reason, when the file cannot be read or decoded.
+bool ReadTexture(const std::filesystem::path& file, bool scrambled, TRgbImage& image, std::string* error = nullptr);
 
 // A one-colour image, used when a texture cannot be read.
 TRgbImage PlainImage(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b);

@@ -1,5 +1,6 @@
 #include "ParticleBatch.h"
 
+#include "ParticleFiles.h"
 #include "ParticleFormat.h"
 #include "ParticleStats.h"
 #include "TextFile.h"
@@ -41,39 +42,133 @@ std::string Delimited(const std::vector<std::string>& fields)
 }
 
 struct TableState {
-    int lines = 0;            // non-empty lines
+    int lines = 0;            // the header and the result lines
     bool endsWithBreak = true;
 };
 
-// Reads an existing table; false when it exists but cannot be read.
-bool ReadTable(const std::filesystem::path& path, TableState& state, std::string& message)
+// Splits a line by the delimited-text rule Delimited writes: fields apart by
+// one blank, a field with a blank or a quote in double quotes with inner
+// quotes doubled. False when the line does not follow it.
+bool SplitDelimited(std::string_view line, std::vector<std::string>& fields)
+{
+    fields.clear();
+    std::size_t i = 0;
+    for (;;) {
+        std::string field;
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= line.size())
+                    return false;
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += line[i++];
+            }
+        } else {
+            while (i < line.size() && line[i] != ' ' && line[i] != '"')
+                field += line[i++];
+        }
+        fields.push_back(std::move(field));
+        if (i == line.size())
+            return true;
+        if (line[i] != ' ')
+            return false;
+        ++i;
+    }
+}
+
+// A value of a result line as TableLine writes it: a count of particles for
+// N1 and N2, otherwise a number (blanks before it for the width) or the
+// formatter's "NAN", "INF" and "-INF".
+bool TableValue(std::size_t column, const std::string& field)
+{
+    std::string_view text(field);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (column < 2) {
+        if (text.empty() || text.size() > 4 || field.size() != text.size())
+            return false;
+        int n = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9')
+                return false;
+            n = n * 10 + (c - '0');
+        }
+        return n <= MaxBalls;
+    }
+    if (text == "NAN" || text == "INF" || text == "-INF")
+        return true;
+    double v;
+    return !text.empty() && text.size() <= 24 && ParseNumber(text, v);
+}
+
+// Why a line is not one the batch run writes, or empty.
+std::string TableLineProblem(std::string_view line, int index)
+{
+    if (index == 0)
+        return line == TableHeaderLine ? std::string() : "це не заголовок таблиці";
+    std::vector<std::string> fields;
+    const std::size_t columns = 16;
+    if (!SplitDelimited(line, fields) || fields.size() != columns)
+        return "це не рядок із " + std::to_string(columns) + " значень";
+    for (std::size_t c = 0; c < fields.size(); ++c)
+        if (!TableValue(c, fields[c]))
+            return "значення " + std::to_string(c + 1) + " не є числом, яке записує розрахунок";
+    return {};
+}
+
+// The largest table the run could have written, with room to spare.
+constexpr std::uintmax_t MaxTableBytes = 1u << 20;
+
+// Reads an existing table; false when it exists but is not one the batch
+// run wrote (so that appending to it would damage what it holds).
+bool ReadTable(const std::filesystem::path& path, std::size_t compositions, TableState& state, std::string& message)
 {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec) && !ec)
+    if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
         return true;
+    const std::string refused = "Таблицю результатів " + path.string() + " не можна продовжити: ";
+    const std::string untouched = "; пакетний розрахунок зупинено, щоб не перезаписати її.";
     std::string bytes;
     try {
-        bytes = ReadFileBytes(path);
-    } catch (const TextFileError&) {
-        message = "The result table " + path.string() +
-                  " exists but cannot be read; the batch run stops so as not to overwrite it.";
+        bytes = ReadFileBytes(path, MaxTableBytes);
+    } catch (const TextFileError& e) {
+        message = refused + e.what() + untouched;
         return false;
     }
-    bool lineHasText = false;
-    char last = '\n';
-    for (const char c : bytes) {
-        if (c == '\n') {
-            if (lineHasText)
-                ++state.lines;
-            lineHasText = false;
-        } else if (c != '\r' && c != ' ' && c != '\t') {
-            lineHasText = true;
+    std::size_t start = 0;
+    int lineNo = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        const bool ended = end != std::string::npos;
+        if (!ended)
+            end = bytes.size();
+        std::string_view line(bytes.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ++lineNo;
+        start = end + 1;
+        state.endsWithBreak = ended;
+        if (line.find_first_not_of(" \t") == std::string_view::npos)
+            continue; // a blank line holds nothing
+        if (const std::string problem = TableLineProblem(line, state.lines); !problem.empty()) {
+            message = refused + "рядок " + std::to_string(lineNo) + ": " + problem + untouched;
+            return false;
         }
-        last = c;
-    }
-    if (lineHasText)
+        if (std::size_t(state.lines) > compositions) {
+            message = refused + "вона містить більше рядків, ніж є складів (" + std::to_string(compositions) + ")" +
+                      untouched;
+            return false;
+        }
         ++state.lines;
-    state.endsWithBreak = last == '\n';
+    }
     return true;
 }
 
@@ -83,7 +178,7 @@ bool AppendLine(const std::filesystem::path& path, const std::string& line, bool
 {
     std::FILE* f = std::fopen(path.c_str(), fresh ? "wb" : "ab");
     if (!f) {
-        message = "Cannot write the result table " + path.string();
+        message = "Неможливо записати таблицю результатів " + path.string();
         return false;
     }
     std::string bytes = (breakFirst ? "\r\n" : "") + line + "\r\n";
@@ -91,7 +186,7 @@ bool AppendLine(const std::filesystem::path& path, const std::string& line, bool
     ok = std::fflush(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
     if (!ok)
-        message = "Cannot write the result table " + path.string();
+        message = "Неможливо записати таблицю результатів " + path.string();
     return ok;
 }
 
@@ -130,7 +225,7 @@ BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, c
 {
     BatchResult result;
     TableState state;
-    if (!ReadTable(table, state, result.Message)) {
+    if (!ReadTable(table, plan.Compositions.size(), state, result.Message)) {
         model.ShowMessage("Ferrolyt", result.Message);
         result.Outcome = BatchOutcome::Failed;
         return result;
@@ -172,7 +267,7 @@ BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, c
         model.BallTypes[1].N = BatchN1(total12, c);
         model.BallTypes[2].N = total12 - model.BallTypes[1].N;
         if (!model.SetupParticles())
-            return finish(BatchOutcome::Failed, "The particles do not fit the box");
+            return finish(BatchOutcome::Failed, "Частинки не вміщуються в об'єм");
         char text[160];
         std::snprintf(text, sizeof text, "Preliminary equlibration on step %d", k);
         if (cb.Status)
@@ -216,10 +311,11 @@ BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, c
     return finish(BatchOutcome::Finished, {});
 }
 
-bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message)
+bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message,
+                    std::size_t compositions)
 {
     TableState state;
-    const bool read = ReadTable(table, state, message);
+    const bool read = ReadTable(table, compositions, state, message);
     lines = state.lines;
     endsWithBreak = state.endsWithBreak;
     return read;

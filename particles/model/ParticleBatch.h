@@ -68,9 +68,12 @@ BatchResult RunBatch(ParticleModel& model, const std::filesystem::path& table, c
                      const BatchCallbacks& callbacks);
 
 // What a batch run reads of an existing table before it appends: its
-// non-empty lines and whether the last one ends in a line break. False, with
-// the message, when the table exists but cannot be read; a missing table is
-// an empty one.
-bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message);
+// non-empty lines (the header and the results) and whether the last one ends
+// in a line break. Only a table the run itself writes is accepted: the
+// header line, then at most `compositions` lines of 16 values as TableLine
+// writes them. False, with the message, when the table exists but cannot be
+// read or holds anything else; a missing table is an empty one.
+bool ReadBatchTable(const std::filesystem::path& table, int& lines, bool& endsWithBreak, std::string& message,
+                    std::size_t compositions = TDFCompositions.size());
 
 } // namespace ferrolyt::particles

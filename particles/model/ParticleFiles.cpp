@@ -1,7 +1,9 @@
 #include "ParticleFiles.h"
 
+#include "DataFiles.h"
 #include "ParticleFormat.h"
 #include "TextFile.h"
+#include "Utils.h"
 
 #include <algorithm>
 #include <charconv>
@@ -79,6 +81,16 @@ std::filesystem::path DezOzevevFolder(const std::filesystem::path& programDir)
     return programDir / DezOzevevFolderName;
 }
 
+std::filesystem::path ParticleFilesFolder(const std::filesystem::path& current,
+                                          const std::filesystem::path& programDir)
+{
+    std::error_code ec;
+    const std::filesystem::path here = DezOzevevFolder(current);
+    if (std::filesystem::is_regular_file(here / DezOzevevIniName, ec))
+        return here;
+    return DezOzevevFolder(programDir);
+}
+
 // --- Name=Value lines ---------------------------------------------------------------
 
 int NameValueList::IndexOfName(std::string_view name) const
@@ -118,9 +130,13 @@ void NameValueList::SetValue(std::string_view name, const std::string& value)
 
 bool LoadNameValueFile(const std::filesystem::path& path, NameValueList& list, std::string* error)
 {
+    // Through the checks every data file passes: a pipe, a device or a
+    // huge file is refused, and so is binary data or a file cut mid-line
+    // ("SysT=0.005" cut to "SysT=0.").
     std::vector<std::string> lines;
-    if (!TryReadTextFile1251(path, lines, nullptr))
-        return Fail(error, CannotLoad(path));
+    std::string message;
+    if (!ferrolyt::ReadDataFileLines(path, path.string(), lines, message))
+        return Fail(error, message);
     list.Lines = std::move(lines);
     return true;
 }
@@ -158,43 +174,110 @@ bool ParseNumber(std::string_view text, double& value)
     return true;
 }
 
-void ParamsFromList(const NameValueList& list, ParticleParams& p)
+namespace {
+
+std::string FieldText(std::string_view key, const std::string& value)
 {
+    return "параметр " + std::string(key) + ": \"" + ferrolyt::Utf8Left(value, 40) + "\" ";
+}
+
+// A number field of a file or a control: empty when `text` is a number in
+// [range.Min, range.Max] (above Min only, when MinOpen), else the reason
+// naming the field.
+std::string NumberProblem(std::string_view key, const std::string& text, const ParticleRange& range)
+{
+    double v;
+    if (!ParseNumber(text, v))
+        return FieldText(key, text) + "не є числом";
+    if (range.MinOpen ? !(v > range.Min) : !(v >= range.Min))
+        return FieldText(key, text) + (range.MinOpen ? "має бути більшим за " : "має бути не меншим за ") +
+               FormatGeneral(range.Min, 15);
+    if (!(v <= range.Max))
+        return FieldText(key, text) + "має бути не більшим за " + FormatGeneral(range.Max, 15);
+    return {};
+}
+
+} // namespace
+
+bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* error)
+{
+    // A key that is absent (or empty) keeps its default; a value that is
+    // there but cannot be what the field holds refuses the whole file
+    // rather than being clamped or replaced.
+    auto given = [&](std::string_view key, std::string& value) {
+        value = list.Value(key);
+        return !std::string(Trim(value)).empty();
+    };
+    ParticleParams read = p;
+    std::string value;
     for (int t = 0; t < 3; ++t) {
         const std::string k = std::to_string(t + 1);
-        p.Radius[t] = list.Value("R" + k);
-        p.Mass[t] = list.Value("M" + k);
+        read.Radius[t] = list.Value("R" + k);
+        if (given("R" + k, value))
+            if (const std::string problem = NumberProblem("R" + k, value, RadiusRange); !problem.empty())
+                return Fail(error, problem);
+        read.Mass[t] = list.Value("M" + k);
+        if (given("M" + k, value))
+            if (const std::string problem = NumberProblem("M" + k, value, MassRange); !problem.empty())
+                return Fail(error, problem);
         int n = 1;
-        if (!ParseInt(list.Value("N" + k), n))
-            n = 1;
-        p.N[t] = std::clamp(n, 0, MaxBalls);
+        if (given("N" + k, value) && (!ParseInt(value, n) || n < 0 || n > MaxBalls))
+            return Fail(error, FieldText("N" + k, value) + "має бути цілим числом від 0 до " +
+                                   std::to_string(MaxBalls));
+        read.N[t] = n;
     }
-    for (const EpsKey& e : EpsKeys)
-        p.Eps[e.row][e.column] = list.Value(e.key);
+    for (const EpsKey& e : EpsKeys) {
+        read.Eps[e.row][e.column] = list.Value(e.key);
+        if (given(e.key, value))
+            if (const std::string problem = NumberProblem(e.key, value, EnergyRange); !problem.empty())
+                return Fail(error, problem);
+    }
     for (int a = 0; a < 3; ++a) {
-        double v;
-        if (!ParseNumber(list.Value(BoxKeys[a]), v))
-            v = BoxDefaults[a];
-        p.Box[a] = FormatGeneral(v, 15);
+        double v = BoxDefaults[a];
+        if (given(BoxKeys[a], value)) {
+            if (const std::string problem = NumberProblem(BoxKeys[a], value, BoxRange); !problem.empty())
+                return Fail(error, problem);
+            ParseNumber(value, v);
+        }
+        read.Box[a] = FormatGeneral(v, 15);
     }
-    p.Step = list.Value("StepH");
-    const std::string ensemble = list.Value("Ensemble");
-    p.Ensemble = TEnsemble::NoI;
-    if (ensemble.size() == 3) {
-        switch (ensemble[2]) {
-        case 'E': case 'e': p.Ensemble = TEnsemble::NVE; break;
-        case 'K': case 'k': p.Ensemble = TEnsemble::NVK; break;
-        case 'T': case 't': p.Ensemble = TEnsemble::NVT; break;
-        default: p.Ensemble = TEnsemble::NoI; break;  // 'I', and any other letter
+    read.Step = list.Value("StepH");
+    if (given("StepH", value))
+        if (const std::string problem = NumberProblem("StepH", value, StepRange); !problem.empty())
+            return Fail(error, problem);
+    read.Ensemble = TEnsemble::NoI;
+    if (given("Ensemble", value)) {
+        const std::string ensemble(Trim(value));
+        const char third = ensemble.size() == 3 ? char(ensemble[2] & ~0x20) : '\0';
+        switch (third) {
+        case 'E': read.Ensemble = TEnsemble::NVE; break;
+        case 'I': read.Ensemble = TEnsemble::NoI; break;
+        case 'K': read.Ensemble = TEnsemble::NVK; break;
+        case 'T': read.Ensemble = TEnsemble::NVT; break;
+        default: return Fail(error, FieldText("Ensemble", value) + "не є одним із NoI, NVE, NVK, NVT");
         }
     }
-    const std::string lattice = list.Value("Lattice");
-    p.Lattice = TLattice::Cubic;
-    for (int k = 0; k < 3; ++k)
-        if (SameText(lattice, LatticeItems[k]))
-            p.Lattice = static_cast<TLattice>(k);
-    p.SysE = list.Value("SysE");
-    p.SysT = list.Value("SysT");
+    read.Lattice = TLattice::Cubic;
+    if (given("Lattice", value)) {
+        const std::string_view lattice = Trim(value);
+        int found = -1;
+        for (int k = 0; k < 3; ++k)
+            if (SameText(lattice, LatticeItems[k]) || SameText(lattice, LatticeNames[k]))
+                found = k;
+        if (found < 0)
+            return Fail(error, FieldText("Lattice", value) + "не є одним із Cub, BCC, FCC");
+        read.Lattice = static_cast<TLattice>(found);
+    }
+    read.SysE = list.Value("SysE");
+    if (given("SysE", value))
+        if (const std::string problem = NumberProblem("SysE", value, SysERange); !problem.empty())
+            return Fail(error, problem);
+    read.SysT = list.Value("SysT");
+    if (given("SysT", value))
+        if (const std::string problem = NumberProblem("SysT", value, SysTRange); !problem.empty())
+            return Fail(error, problem);
+    p = std::move(read);
+    return true;
 }
 
 void ParamsToList(const ParticleParams& p, NameValueList& list)
@@ -222,8 +305,10 @@ bool LoadParameterFile(const std::filesystem::path& folder, const std::string& d
     NameValueList list;
     if (!LoadNameValueFile(folder / dataFile, list, error))
         return false;
+    std::string problem;
+    if (!ParamsFromList(list, params, &problem))
+        return Fail(error, CannotLoad(folder / dataFile) + "\n" + problem);
     lines = std::move(list);
-    ParamsFromList(lines, params);
     return true;
 }
 
@@ -267,26 +352,26 @@ bool WriteDataFileSetting(const std::filesystem::path& folder, const std::string
 
 namespace {
 
-bool PositiveField(const std::string& text, const std::string& field, double& value, std::string* error)
+// A number the model needs: refused with the reason when it is missing,
+// not a number or outside its range.
+bool RangeField(const std::string& text, std::string_view key, const ParticleRange& range, double& value,
+                std::string* error)
 {
-    if (!ParseNumber(text, value))
-        return Fail(error, field + ": '" + text + "' is not a number");
-    if (!(value > 0))
-        return Fail(error, field + " must be greater than 0");
+    if (const std::string problem = NumberProblem(key, text, range); !problem.empty())
+        return Fail(error, problem);
+    ParseNumber(text, value);
     return true;
 }
 
 // E and kT: empty or not a number means "not given" (NaN).
-bool OptionalField(const std::string& text, const std::string& field, double& value, std::string* error)
+bool OptionalField(const std::string& text, std::string_view key, const ParticleRange& range, double& value,
+                   std::string* error)
 {
     value = Nan;
     double v;
     if (!ParseNumber(text, v))
         return true;
-    if (v < 0)
-        return Fail(error, field + " must not be negative");
-    value = v;
-    return true;
+    return RangeField(text, key, range, value, error);
 }
 
 bool CountFields(const ParticleParams& p, int& total, std::string* error)
@@ -294,23 +379,22 @@ bool CountFields(const ParticleParams& p, int& total, std::string* error)
     total = 0;
     for (int t = 0; t < 3; ++t) {
         if (p.N[t] < 0 || p.N[t] > MaxBalls)
-            return Fail(error, "Quantity of type " + std::to_string(t + 1) + " (N" + std::to_string(t + 1) +
-                                   ") must lie between 0 and " + std::to_string(MaxBalls));
+            return Fail(error, "Кількість частинок типу " + std::to_string(t + 1) + " (N" + std::to_string(t + 1) +
+                                   ") має бути від 0 до " + std::to_string(MaxBalls));
         total += p.N[t];
     }
     if (total > MaxBalls)
-        return Fail(error, "Too many particles: N1 + N2 + N3 = " + std::to_string(total) + ", at most " +
-                               std::to_string(MaxBalls) + " are possible");
+        return Fail(error, "Забагато частинок: N1 + N2 + N3 = " + std::to_string(total) + ", можна не більше " +
+                               std::to_string(MaxBalls));
     if (total < 1)
-        return Fail(error, "No particles: N1 + N2 + N3 = 0");
+        return Fail(error, "Немає частинок: N1 + N2 + N3 = 0");
     return true;
 }
 
 bool RadiusFields(const ParticleParams& p, std::array<double, 3>& radius, std::string* error)
 {
     for (int t = 0; t < 3; ++t)
-        if (!PositiveField(p.Radius[t], "Radius of type " + std::to_string(t + 1) + " (R" + std::to_string(t + 1) + ")",
-                           radius[t], error))
+        if (!RangeField(p.Radius[t], "R" + std::to_string(t + 1), RadiusRange, radius[t], error))
             return false;
     return true;
 }
@@ -323,34 +407,31 @@ bool ReadModelParams(const ParticleParams& p, ParticleModel& model, std::string*
     if (!RadiusFields(p, radius, error))
         return false;
     for (int t = 0; t < 3; ++t)
-        if (!PositiveField(p.Mass[t], "Mass of type " + std::to_string(t + 1) + " (M" + std::to_string(t + 1) + ")",
-                           mass[t], error))
+        if (!RangeField(p.Mass[t], "M" + std::to_string(t + 1), MassRange, mass[t], error))
             return false;
     int total = 0;
     if (!CountFields(p, total, error))
         return false;
     std::array<std::array<double, 3>, 3> eps{};
     for (const EpsKey& e : EpsKeys) {
-        double v;
-        if (!ParseNumber(p.Eps[e.row][e.column], v))
-            return Fail(error, std::string("Energy of interaction ") + e.key + ": '" + p.Eps[e.row][e.column] +
-                                   "' is not a number");
+        double v = 0;
+        if (!RangeField(p.Eps[e.row][e.column], e.key, EnergyRange, v, error))
+            return false;
         eps[e.row][e.column] = eps[e.column][e.row] = v;
     }
     for (int a = 0; a < 3; ++a)
-        if (!PositiveField(p.Box[a], std::string("Box half-length ") + BoxKeys[a], box[a], error))
+        if (!RangeField(p.Box[a], BoxKeys[a], BoxRange, box[a], error))
             return false;
     double dt;
-    if (!PositiveField(p.Step, "Integration step (StepH)", dt, error))
+    if (!RangeField(p.Step, "StepH", StepRange, dt, error))
         return false;
-    if (dt > 2)
-        return Fail(error, "Integration step (StepH) must be at most 2");
     const double steps = std::max(1.0, std::nearbyint(1 / dt));
     if (steps > MaxStepsPerFrame)
-        return Fail(error, "Integration step (StepH) " + p.Step + " would need " + FormatGeneral(steps, 15) +
-                               " steps per frame; at most " + std::to_string(MaxStepsPerFrame) + " are possible");
+        return Fail(error, "Крок інтегрування StepH = " + p.Step + " потребує " + FormatGeneral(steps, 15) +
+                               " кроків на кадр; можна не більше " + std::to_string(MaxStepsPerFrame));
     double sysE, sysT;
-    if (!OptionalField(p.SysE, "E (SysE)", sysE, error) || !OptionalField(p.SysT, "kT (SysT)", sysT, error))
+    if (!OptionalField(p.SysE, "SysE", SysERange, sysE, error) ||
+        !OptionalField(p.SysT, "SysT", SysTRange, sysT, error))
         return false;
 
     for (int t = 0; t < 3; ++t) {
@@ -399,7 +480,7 @@ std::string SmallestBox(const ParticleParams& p, std::string* error)
         if (sites.Count() >= std::uint64_t(total))
             return text;
     }
-    Fail(error, "No box found for these particles");
+    Fail(error, "Не знайдено об'єму, що вмістив би ці частинки");
     return {};
 }
 

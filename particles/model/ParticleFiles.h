@@ -22,6 +22,13 @@ inline constexpr const char* ControlCaptionPrefix = "Zivad Urevezozu ";
 // programDir / "DezOzevev".
 std::filesystem::path DezOzevevFolder(const std::filesystem::path& programDir);
 
+// The folder the demonstration reads its files from: "DezOzevev" in the
+// current folder when it holds "DezOzevev.ini" there, otherwise the one next
+// to the program (a project opened elsewhere makes its folder current, and
+// it has no parameter files of its own).
+std::filesystem::path ParticleFilesFolder(const std::filesystem::path& current,
+                                          const std::filesystem::path& programDir);
+
 // Lines of Name=Value text. Names compare without regard to case; the value
 // is everything after the first '='.
 class NameValueList {
@@ -56,11 +63,41 @@ struct ParticleParams {
     bool Periodic = false;  // not kept in the file
 };
 
+// The range of each number field, in the model's reduced units (lengths in
+// particle diameters of about 1, energies in units of the pair energy).
+struct ParticleRange {
+    double Min;
+    double Max;
+    bool MinOpen; // Min itself is refused
+};
+// A particle larger than the largest box cannot be placed.
+inline constexpr ParticleRange RadiusRange{0, 1e3, true};
+// Masses differ between types by a few orders at most; beyond 1e6 a step
+// moves nothing.
+inline constexpr ParticleRange MassRange{0, 1e6, true};
+// Pair energies of order 1; 1e4 already freezes every run, and ±1e308
+// overflows the first force.
+inline constexpr ParticleRange EnergyRange{-1e4, 1e4, false};
+// Half-lengths of the box: 1241 particles fill a cube of side 11.
+inline constexpr ParticleRange BoxRange{0, 1e4, true};
+// The step: more than 2 skips through the particles in one step.
+inline constexpr ParticleRange StepRange{0, 2, true};
+// The total energy and kT of the ensembles: never negative, and far below
+// what doubles of the sums could still hold.
+inline constexpr ParticleRange SysERange{0, 1e9, false};
+inline constexpr ParticleRange SysTRange{0, 1e6, false};
+
 // Fills the fields from a parameter file's lines / writes them into them.
-void ParamsFromList(const NameValueList& list, ParticleParams& params);
+// A key that is absent keeps its default (N 1, the box 3 x 3 x 5, cubic,
+// no interaction, the texts empty); a value that is present but is no
+// number, lies outside its range or names no ensemble or lattice refuses
+// the lines: false with the message naming the key, params unchanged.
+bool ParamsFromList(const NameValueList& list, ParticleParams& params, std::string* error = nullptr);
 void ParamsToList(const ParticleParams& params, NameValueList& list);
 
-// "DezOzevev/<dataFile>" into params (and the lines, which a later save keeps).
+// "DezOzevev/<dataFile>" into params (and the lines, which a later save
+// keeps): read as every data file is (ReadDataFileLines), then by
+// ParamsFromList; false with "Неможливо завантажити файл ..." and the reason.
 bool LoadParameterFile(const std::filesystem::path& folder, const std::string& dataFile, ParticleParams& params,
                        NameValueList& lines, std::string* error);
 // Writes the fields into the lines and saves them as "DezOzevev/<name>.dat";
@@ -83,10 +120,9 @@ bool ParseNumber(std::string_view text, double& value);
 // Copies the fields into the model (types, particle count, energy matrix,
 // box, step and steps per frame, ensemble, lattice, E, kT, boundaries).
 // NVE without E and NVK or NVT without kT fall back to NoI. False, with a
-// message naming the field, when a number is missing or unsafe (radius,
-// mass or box <= 0; step <= 0, above 2 or giving more than MaxStepsPerFrame
-// steps; E or kT negative; more than 1241 particles); the model is then
-// unchanged.
+// message naming the field, when a number is missing or outside its range
+// above (a step giving more than MaxStepsPerFrame steps, more than 1241
+// particles); the model is then unchanged.
 bool ReadModelParams(const ParticleParams& params, ParticleModel& model, std::string* error);
 
 // The smallest cubic box for the fields' particles and lattice: the text for

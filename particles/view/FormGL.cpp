@@ -6,6 +6,7 @@
 #include "ParticleKeys.h"
 #include "ParticleMessages.h"
 #include "ParticleStats.h"
+#include "ProgramDir.h"
 #include "ScreenText.h"
 #include "SphereDetail.h"
 
@@ -359,17 +360,13 @@ void TFormGL::DoneGL()
 void TFormGL::LoadTexture(int slot, const char* name, bool scrambled)
 {
     const TTextureFile& file = TextureFiles[slot];
+    // Opened as every data file is: a pipe or a device named like a
+    // picture must neither hang the view nor fill the memory. A missing or
+    // refused picture gives a plain colour instead of stopping the view.
     TRgbImage image;
-    QFile f(QDir::current().filePath(QString(DezOzevevFolderName) + "/" + name));
-    bool ok = f.open(QIODevice::ReadOnly);
-    if (ok) {
-        const QByteArray bytes = f.readAll();
-        std::string data(bytes.constData(), std::size_t(bytes.size()));
-        ok = (!scrambled || ScrambleBmpPixels(data)) && DecodeBmp(data, image);
-    }
-    // A missing or unreadable picture gives a plain colour instead of
-    // stopping the view.
-    if (!ok)
+    const std::filesystem::path folder =
+        ParticleFilesFolder(std::filesystem::path(QDir::currentPath().toStdString()), std::filesystem::path(ProgramDir()));
+    if (!ReadTexture(folder / name, scrambled, image))
         image = PlainImage(8, 8, file.r, file.g, file.b);
     glBindTexture(GL_TEXTURE_2D, textures_[slot]);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -672,7 +669,7 @@ void TFormGL::KeyCommand(QChar key)
     }
     if (result == TKeyResult::Refused) {
         if (command == TKeyCommand::EnsembleNVT)
-            ShowParticleMessage(this, windowTitle(), "The canonical ensemble needs kT: give kT or let the run measure it first.");
+            ShowParticleMessage(this, windowTitle(), "Канонічному ансамблю потрібне kT: задайте kT або дайте розрахунку спершу виміряти його.");
         return;
     }
     switch (command) {
@@ -888,7 +885,7 @@ bool TFormGL::SaveFrame(const QString& fileName)
     QFile out(target);
     if (bytes.empty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         out.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !out.flush()) {
-        ShowParticleMessage(this, windowTitle(), "Cannot save the frame to " + target);
+        ShowParticleMessage(this, windowTitle(), "Неможливо зберегти кадр у " + target);
         return false;
     }
     return true;

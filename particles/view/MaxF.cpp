@@ -190,7 +190,7 @@ TMaxF::~TMaxF() { WaitForBatch(); }
 
 std::filesystem::path TMaxF::Folder() const
 {
-    return DezOzevevFolder(std::filesystem::path(S(QDir::currentPath())));
+    return ParticleFilesFolder(std::filesystem::path(S(QDir::currentPath())), std::filesystem::path(ProgramDir()));
 }
 
 void TMaxF::SetCaption() { setWindowTitle(Q(ControlCaptionPrefix + dataFile_)); }
@@ -242,11 +242,11 @@ bool TMaxF::CheckNumberFields(const ParticleParams& p, std::string& error) const
     for (int t = 0; t < 3; ++t) {
         const std::string k = std::to_string(t + 1);
         if (!ParseNumber(p.Radius[t], v)) {
-            error = "R" + k + ": \"" + p.Radius[t] + "\" is not a number";
+            error = "R" + k + ": \"" + p.Radius[t] + "\" не є числом";
             return false;
         }
         if (!ParseNumber(p.Mass[t], v)) {
-            error = "M" + k + ": \"" + p.Mass[t] + "\" is not a number";
+            error = "M" + k + ": \"" + p.Mass[t] + "\" не є числом";
             return false;
         }
     }
@@ -254,16 +254,16 @@ bool TMaxF::CheckNumberFields(const ParticleParams& p, std::string& error) const
         for (int c = 0; c <= r; ++c)
             if (!p.Eps[r][c].empty() && !ParseNumber(p.Eps[r][c], v)) {
                 error = "E" + std::to_string(c + 1) + std::to_string(r + 1) + ": \"" + p.Eps[r][c] +
-                        "\" is not a number";
+                        "\" не є числом";
                 return false;
             }
     if (!ParseNumber(p.Step, v)) {
-        error = "StepH: \"" + p.Step + "\" is not a number";
+        error = "StepH: \"" + p.Step + "\" не є числом";
         return false;
     }
     for (const std::string* s : {&p.SysE, &p.SysT})
         if (!s->empty() && !ParseNumber(*s, v)) {
-            error = std::string(s == &p.SysE ? "SysE" : "SysT") + ": \"" + *s + "\" is not a number";
+            error = std::string(s == &p.SysE ? "SysE" : "SysT") + ": \"" + *s + "\" не є числом";
             return false;
         }
     return true;
@@ -321,7 +321,7 @@ void TMaxF::FormShow()
         return;
     }
     if (name.empty()) {
-        ShowParticleMessage(this, windowTitle(), "DezOzevev.ini names no parameter file (DataFile=)");
+        ShowParticleMessage(this, windowTitle(), "Файл DezOzevev.ini не називає файлу параметрів (DataFile=)");
         return;
     }
     LoadDataFile(name);
@@ -359,12 +359,12 @@ void TMaxF::OpenButClick()
 {
     const QString folder = Q(Folder().string());
     const QString file = QFileDialog::getOpenFileName(this, QString(), QDir(folder).filePath(Q(dataFile_)),
-                                                      "Parameter files (*.dat);;All files (*)");
+                                                      "Файли параметрів (*.dat);;Усі файли (*)");
     if (file.isEmpty())
         return;
     if (!InFolder(file, Folder())) {
-        ShowParticleMessage(this, windowTitle(), "Parameter files are read from the folder " + folder +
-                                                     "; choose a file there.");
+        ShowParticleMessage(this, windowTitle(), "Файли параметрів читаються з теки " + folder +
+                                                     "; виберіть файл у ній.");
         return;
     }
     LoadDataFile(S(QFileInfo(file).fileName()));
@@ -374,12 +374,12 @@ void TMaxF::SaveButClick()
 {
     const QString folder = Q(Folder().string());
     const QString file = QFileDialog::getSaveFileName(this, QString(), QDir(folder).filePath(Q(dataFile_)),
-                                                      "Parameter files (*.dat)");
+                                                      "Файли параметрів (*.dat)");
     if (file.isEmpty())
         return;
     if (!InFolder(file, Folder())) {
-        ShowParticleMessage(this, windowTitle(), "Parameter files are saved in the folder " + folder +
-                                                     "; choose a name there.");
+        ShowParticleMessage(this, windowTitle(), "Файли параметрів зберігаються в теці " + folder +
+                                                     "; виберіть ім'я в ній.");
         return;
     }
     SaveDataFile(S(QFileInfo(file).fileName()));
@@ -426,7 +426,7 @@ void TMaxF::TDFloopButClick()
         return;
     }
     if (dataFile_.empty()) {
-        ShowParticleMessage(this, windowTitle(), "Open or save a parameter file first: the table is named after it.");
+        ShowParticleMessage(this, windowTitle(), "Спершу відкрийте або збережіть файл параметрів: таблицю названо за ним.");
         return;
     }
     auto model = std::make_shared<ParticleModel>();

@@ -138,7 +138,9 @@ TEST_F(Batch, EndToEndWritesHeaderAndTwentyFiveLines)
 
 TEST_F(Batch, ResumesAfterThreeFinishedCompositions)
 {
-    const std::string before = std::string(TableHeaderLine) + "\r\n20 0 a\r\n\r\n20 0 b\r\n19 1 c";  // no final break
+    const std::string rest = " 1.5 1.5 \"   1.5\" 2 2 2 0.5 0 -0.5 0.5 0 -0.5 3 INF";
+    const std::string before = std::string(TableHeaderLine) + "\r\n20 0" + rest + "\r\n\r\n20 0" + rest +
+                               "\r\n19 1" + rest;  // no final break
     std::ofstream(table, std::ios::binary) << before;
     BatchPlan plan = Short();
     int calls = 0;
@@ -159,7 +161,7 @@ TEST_F(Batch, ResumesAfterThreeFinishedCompositions)
     EXPECT_EQ(r.Written, 2);
     const std::vector<std::string> lines = Lines(table);
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[4], "19 1 c");
+    EXPECT_EQ(lines[4], "19 1" + rest);
     EXPECT_EQ(Fields(lines[5])[0], std::to_string(BatchN1(20, 5)));
     EXPECT_EQ(Fields(lines[6])[0], std::to_string(BatchN1(20, 10)));
 }
@@ -188,7 +190,7 @@ TEST_F(Batch, UnreadableTableStopsTheRunUntouched)
     std::filesystem::create_directory(table);  // exists, but is no readable file
     const BatchResult r = RunBatch(*m, table, Short(), {});
     EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
-    EXPECT_NE(r.Message.find("cannot be read"), std::string::npos);
+    EXPECT_NE(r.Message.find("не можна продовжити"), std::string::npos) << r.Message;
     ASSERT_EQ(m.messages.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_directory(table));
 }
@@ -201,4 +203,65 @@ TEST_F(Batch, BoxTooSmallEndsTheRun)
     ASSERT_EQ(m.messages.size(), 1u);
     EXPECT_EQ(m.messages[0], "Initial volume is not sufficient!");
     EXPECT_EQ(Lines(table).size(), 1u);  // the header only
+}
+
+// Only a table the run itself writes is continued: anything else would be
+// taken for finished compositions (or appended to), and is refused with a
+// message, the file left byte for byte as it was.
+TEST_F(Batch, ATableTheRunDidNotWriteIsRefusedUntouched)
+{
+    std::string random(1 << 20, '\0');
+    std::uint32_t x = 7;
+    for (char& c : random) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    std::string many = std::string(TableHeaderLine) + "\r\n";
+    for (int k = 0; k < 2000000; ++k)
+        many += "\r\n";
+    const std::string row = "10 10 1 1 1 1 1 1 1 1 1 1 1 1 1 1\r\n";
+    std::string tooLong = std::string(TableHeaderLine) + "\r\n";
+    for (int k = 0; k < 26; ++k)
+        tooLong += row;
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* says;
+    } cases[] = {
+        {"random bytes", random, "рядок 1: це не заголовок таблиці"},
+        {"two million lines", many, "Mix.tdf"},
+        {"numbers no run writes", std::string(TableHeaderLine) + "\r\nnan inf -1e308 1e308\r\n",
+         "рядок 2: це не рядок із 16 значень"},
+        {"a value that is no number", std::string(TableHeaderLine) + "\r\n10 10 1 1 1 1 1 1 1 1 1 1 nan 1 1 1\r\n",
+         "рядок 2: значення 13 не є числом"},
+        {"a count beyond the particles", std::string(TableHeaderLine) + "\r\n99999 0 1 1 1 1 1 1 1 1 1 1 1 1 1 1\r\n",
+         "значення 1"},
+        {"a line cut short", std::string(TableHeaderLine) + "\r\n10 10 1 1 1 1 \"  1.", "рядок 2"},
+        {"more lines than compositions", tooLong, "більше рядків, ніж є складів (25)"},
+        {"only a header of another table", "N1 N2 P\r\n", "рядок 1: це не заголовок таблиці"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(table, std::ios::binary | std::ios::trunc) << c.bytes;
+        m.messages.clear();
+        const BatchResult r = RunBatch(*m, table, Short(), {});
+        EXPECT_EQ(r.Outcome, BatchOutcome::Failed);
+        EXPECT_EQ(r.Written, 0);
+        EXPECT_NE(r.Message.find(c.says), std::string::npos) << r.Message.substr(0, 300);
+        EXPECT_NE(r.Message.find("не можна продовжити"), std::string::npos);
+        EXPECT_EQ(m.messages.size(), 1u);
+        std::ifstream f(table, std::ios::binary);
+        EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(f), {}) == c.bytes);
+    }
+    // The header alone, and a finished table, are the run's own.
+    std::ofstream(table, std::ios::binary | std::ios::trunc) << TableHeaderLine << "\r\n";
+    int lines = 0;
+    bool endsWithBreak = false;
+    std::string message;
+    EXPECT_TRUE(ReadBatchTable(table, lines, endsWithBreak, message)) << message;
+    EXPECT_EQ(lines, 1);
+    tooLong.resize(tooLong.size() - row.size());
+    std::ofstream(table, std::ios::binary | std::ios::trunc) << tooLong;
+    EXPECT_TRUE(ReadBatchTable(table, lines, endsWithBreak, message)) << message;
+    EXPECT_EQ(lines, 26);
 }

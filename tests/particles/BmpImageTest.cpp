@@ -1,6 +1,11 @@
 #include "BmpImage.h"
+#include "ParticleTestUtil.h"
 
 #include "Utils.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -160,4 +165,43 @@ TEST(BmpRefusal, EncoderRefusesInconsistentImages)
     EXPECT_TRUE(EncodeBmp24(TRgbImage{}).empty());
     std::string tiny = "BM";
     EXPECT_FALSE(ScrambleBmpPixels(tiny));
+}
+
+// Textures are opened as every data file is: a pipe named like a picture
+// must not hang the view, nor a link to an endless device fill the memory.
+TEST(TextureFiles, OnlyRegularFilesWithinTheCapAreRead)
+{
+    ferrolyt::particles::testing::TempDir dir;
+    const std::filesystem::path folder = dir.path();
+    const TRgbImage picture = Gradient(5, 3);
+    {
+        std::ofstream(folder / "plain.bmp", std::ios::binary) << EncodeBmp24(picture);
+        std::string scrambled = EncodeBmp24(picture);
+        ASSERT_TRUE(ScrambleBmpPixels(scrambled));
+        std::ofstream(folder / "ball.bmp", std::ios::binary) << scrambled;
+    }
+    TRgbImage image;
+    ASSERT_TRUE(ReadTexture(folder / "plain.bmp", false, image));
+    EXPECT_EQ(image.Rgb, picture.Rgb);
+    image = {};
+    ASSERT_TRUE(ReadTexture(folder / "ball.bmp", true, image));
+    EXPECT_EQ(image.Rgb, picture.Rgb);
+    // The shipped textures decode, the balls' after unscrambling.
+    const std::filesystem::path shipped = std::filesystem::path(FERROLYT_DATA) / "DezOzevev";
+    EXPECT_TRUE(ReadTexture(shipped / "Back.bmp", false, image));
+    EXPECT_TRUE(ReadTexture(shipped / "RedBall.bmp", true, image));
+
+    ASSERT_EQ(::mkfifo((folder / "Back.bmp").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", folder / "Grass.bmp");
+    std::filesystem::create_directory(folder / "Brick.bmp");
+    std::ofstream(folder / "Huge.bmp", std::ios::binary) << EncodeBmp24(picture);
+    std::filesystem::resize_file(folder / "Huge.bmp", MaxTextureBytes + 1);
+    for (const char* name : {"Back.bmp", "Grass.bmp", "Brick.bmp", "Huge.bmp", "missing.bmp"}) {
+        SCOPED_TRACE(name);
+        TRgbImage kept = picture;
+        std::string error;
+        EXPECT_FALSE(ReadTexture(folder / name, false, kept, &error));
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+        EXPECT_EQ(kept.Rgb, picture.Rgb);
+    }
 }

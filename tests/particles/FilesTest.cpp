@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -81,23 +82,109 @@ TEST(Files, ParameterFileRoundTrip)
 TEST(Files, FieldsAreReadAsTheControlsShowThem)
 {
     NameValueList l;
-    l.Lines = {"N1=abc", "N2=5000", "N3= 12", "Lx=oops", "Ly=2.50", "Lz=1e1", "Ensemble=NVTX", "Lattice=Cub"};
+    l.Lines = {"N3= 12", "Ly=2.50", "Lz=1e1", "Lattice=Cub"};
     ParticleParams p;
-    ParamsFromList(l, p);
-    EXPECT_EQ(p.N[0], 1);
-    EXPECT_EQ(p.N[1], MaxBalls);  // the spin edit's range
+    std::string error;
+    ASSERT_TRUE(ParamsFromList(l, p, &error)) << error;
+    EXPECT_EQ(p.N[0], 1);  // absent: 1
     EXPECT_EQ(p.N[2], 12);
-    EXPECT_EQ(p.Box[0], "3");
+    EXPECT_EQ(p.Box[0], "3");  // absent: the default
     EXPECT_EQ(p.Box[1], "2.5");
     EXPECT_EQ(p.Box[2], "10");
-    EXPECT_EQ(p.Ensemble, TEnsemble::NoI);  // not three letters
+    EXPECT_EQ(p.Ensemble, TEnsemble::NoI);  // absent
     EXPECT_EQ(p.Lattice, TLattice::Cubic);
     for (auto [value, expected] : {std::pair{"NVE", TEnsemble::NVE}, {"NoI", TEnsemble::NoI}, {"NVK", TEnsemble::NVK},
-                                   {"NVT", TEnsemble::NVT}, {"XYZ", TEnsemble::NoI}}) {
+                                   {"NVT", TEnsemble::NVT}, {"nvt", TEnsemble::NVT}}) {
         l.SetValue("Ensemble", value);
-        ParamsFromList(l, p);
+        ASSERT_TRUE(ParamsFromList(l, p, &error)) << error;
         EXPECT_EQ(p.Ensemble, expected) << value;
     }
+    for (auto [value, expected] :
+         {std::pair{"Cubic", TLattice::Cubic}, {"BCC", TLattice::BCC}, {"fcc", TLattice::FCC}}) {
+        l.SetValue("Lattice", value);
+        ASSERT_TRUE(ParamsFromList(l, p, &error)) << error;
+        EXPECT_EQ(p.Lattice, expected) << value;
+    }
+}
+
+// A value that is there but cannot be what its field holds refuses the
+// file with a message naming the field; nothing is clamped or defaulted.
+TEST(Files, AValuePresentButUnreadableOrOutOfRangeRefusesTheFile)
+{
+    const struct {
+        const char* line;
+        const char* says;
+    } cases[] = {
+        {"N1=99999999999", "параметр N1: \"99999999999\" має бути цілим числом від 0 до 1241"},
+        {"N1=-5", "параметр N1: \"-5\""},
+        {"N2=abc", "параметр N2"},
+        {"N3=5000", "параметр N3"},
+        {"Lx=nan", "параметр Lx: \"nan\" не є числом"},
+        {"Ly=oops", "параметр Ly"},
+        {"Lz=1e300", "параметр Lz: \"1e300\" має бути не більшим за 10000"},
+        {"Lx=0", "параметр Lx: \"0\" має бути більшим за 0"},
+        {"Lattice=ZZZ", "параметр Lattice: \"ZZZ\" не є одним із Cub, BCC, FCC"},
+        {"Ensemble=XYZ", "параметр Ensemble"},
+        {"Ensemble=NVTX", "параметр Ensemble"},
+        {"SysT=inf", "параметр SysT: \"inf\" не є числом"},
+        {"SysT=-0.01", "параметр SysT"},
+        {"SysE=1e300", "параметр SysE"},
+        {"E11=1e308", "параметр E11: \"1e308\" має бути не більшим за 10000"},
+        {"E23=-1e308", "параметр E23"},
+        {"R2=1e300", "параметр R2"},
+        {"M3=0", "параметр M3"},
+        {"StepH=3", "параметр StepH"},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::ofstream(dir.path() / "bad.dat", std::ios::binary | std::ios::trunc)
+            << "R1=0.7\r\n" << c.line << "\r\nSysT=0.02\r\n";
+        ParticleParams p;
+        p.Radius[0] = "before";
+        NameValueList lines;
+        lines.Lines = {"kept"};
+        std::string error;
+        EXPECT_FALSE(LoadParameterFile(dir.path(), "bad.dat", p, lines, &error));
+        EXPECT_NE(error.find("Неможливо завантажити файл"), std::string::npos) << error;
+        EXPECT_NE(error.find("bad.dat"), std::string::npos) << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_EQ(p.Radius[0], "before");
+        EXPECT_EQ(lines.Lines, std::vector<std::string>{"kept"});
+    }
+}
+
+// Parameter files are opened as every data file is.
+TEST(Files, ParameterFilesPassTheChecksOfEveryDataFile)
+{
+    TempDir dir;
+    // "SysT=0.005" cut to "SysT=0.": read whole, it would run at kT = 0.
+    std::ofstream(dir.path() / "cut.dat", std::ios::binary) << "R1=0.7\r\nSysT=0.";
+    ASSERT_EQ(::mkfifo((dir.path() / "pipe.dat").c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.path() / "zero.dat");
+    std::ofstream(dir.path() / "binary.dat", std::ios::binary) << std::string(200, '\x01') << "\r\n";
+    for (const char* name : {"cut.dat", "pipe.dat", "zero.dat", "binary.dat", "missing.dat"}) {
+        SCOPED_TRACE(name);
+        ParticleParams p;
+        NameValueList lines;
+        std::string error;
+        EXPECT_FALSE(LoadParameterFile(dir.path(), name, p, lines, &error));
+        EXPECT_EQ(error.rfind("Неможливо завантажити файл " + (dir.path() / name).string(), 0), 0u) << error;
+        EXPECT_EQ(p.SysT, "");
+    }
+}
+
+TEST(Files, TheFilesNextToTheProgramServeAFolderWithoutTheirOwn)
+{
+    TempDir project, program;
+    std::filesystem::create_directories(program.path() / "DezOzevev");
+    std::ofstream(program.path() / "DezOzevev" / "DezOzevev.ini", std::ios::binary) << "DataFile=a.dat\r\n";
+    EXPECT_EQ(ParticleFilesFolder(project.path(), program.path()), program.path() / "DezOzevev");
+    // A folder of that name without the setting file is not the demonstration's.
+    std::filesystem::create_directories(project.path() / "DezOzevev");
+    EXPECT_EQ(ParticleFilesFolder(project.path(), program.path()), program.path() / "DezOzevev");
+    std::ofstream(project.path() / "DezOzevev" / "DezOzevev.ini", std::ios::binary) << "DataFile=b.dat\r\n";
+    EXPECT_EQ(ParticleFilesFolder(project.path(), program.path()), project.path() / "DezOzevev");
 }
 
 TEST(Files, EnsembleWithoutItsEnergyFallsBackToNoInteraction)

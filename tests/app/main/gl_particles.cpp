@@ -26,6 +26,8 @@
 #include <filesystem>
 #include <utility>
 
+#include <sys/stat.h>
+
 using namespace ferrolyt::particles;
 
 class GlParticles : public QObject {
@@ -141,6 +143,26 @@ private slots:
             view->grab().save(shots + "/screenshot-particles.png");
             view->KeyCommand('W');
         }
+    }
+
+    // A pipe named like a picture would block the view for good, and a link
+    // to an endless device fill the memory: such textures are refused and
+    // drawn in their plain colour.
+    void texturesThatAreNoFilesGiveThePlainColour()
+    {
+        const std::filesystem::path folder = (dir_.path() + "/DezOzevev").toStdString();
+        std::filesystem::rename(folder / "Back.bmp", folder / "Back.bmp.kept");
+        std::filesystem::rename(folder / "Grass.bmp", folder / "Grass.bmp.kept");
+        QCOMPARE(::mkfifo((folder / "Back.bmp").c_str(), 0644), 0);
+        std::filesystem::create_symlink("/dev/zero", folder / "Grass.bmp");
+        TFormGL* view = OpenView();
+        std::filesystem::remove(folder / "Back.bmp");
+        std::filesystem::remove(folder / "Grass.bmp");
+        std::filesystem::rename(folder / "Back.bmp.kept", folder / "Back.bmp");
+        std::filesystem::rename(folder / "Grass.bmp.kept", folder / "Grass.bmp");
+        QVERIFY(view);
+        const QImage frame = static_cast<QOpenGLWidget*>(view->GLArea())->grabFramebuffer();
+        QVERIFY(!frame.isNull());
     }
 
     // Each frame steps the model once, and whoever reaches the model between

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -166,6 +167,48 @@ private slots:
         w.IniVButClick();
         QCOMPARE(messages_.size(), 3);
         QCOMPARE(Edit(w, "EditLx"), QString("3"));
+    }
+
+    // A project opened elsewhere makes its folder current; it has no
+    // parameter files, and those next to the program serve.
+    void aCurrentFolderWithoutParameterFilesUsesTheProgramsOwn()
+    {
+        QTemporaryDir project;
+        TMaxF w;
+        QVERIFY(QDir::setCurrent(project.path()));
+        w.show();
+        QDir::setCurrent(dir_.path());
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join("\n")));
+        QCOMPARE(QString::fromStdString(w.DataFile()), QString("Sample.dat"));
+        QCOMPARE(w.findChild<QSpinBox*>("SpinN1")->value(), 60);
+        QVERIFY(!QDir(project.path() + "/DezOzevev").exists());
+    }
+
+    // What the window composes itself speaks the user's language; the
+    // captions given word for word stay as they are.
+    void itsOwnMessagesAreUkrainian()
+    {
+        WriteFile(Folder() + "/Many.dat", QByteArray(SampleFile).replace("N1=60", "N1=1200"));
+        WriteFile(Folder() + "/Cut.dat", "R1=0.3\r\nSysT=0.");
+        WriteFile(Folder() + "/Far.dat", QByteArray(SampleFile).replace("E11=0", "E11=1e308"));
+        TMaxF w;
+        w.show();
+        QVERIFY(w.LoadDataFile("Many.dat"));
+        w.StartButClick();
+        w.findChild<QSpinBox*>("SpinN1")->setValue(60);
+        w.findChild<QTableWidget*>("EpsGrid")->item(0, 0)->setText("");
+        w.TDFloopButClick();
+        QVERIFY(!w.LoadDataFile("Cut.dat"));
+        QVERIFY(!w.LoadDataFile("Far.dat"));
+        const QStringList expected = {"Забагато частинок: N1 + N2 + N3 = 1260, можна не більше 1241",
+                                      "параметр E11: \"\" не є числом",
+                                      "рядок не закінчується розривом рядка",
+                                      "параметр E11: \"1e308\" має бути не більшим за 10000"};
+        QCOMPARE(messages_.size(), expected.size());
+        for (int k = 0; k < expected.size(); ++k)
+            QVERIFY2(messages_[k].contains(expected[k]), qPrintable(messages_[k]));
+        QVERIFY(!FormGL);
+        QVERIFY(!w.BatchRunning());
     }
 };
 

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace ferrolyt;
 namespace fs = std::filesystem;
@@ -305,4 +307,43 @@ TEST(WriteTextFile1251, KeepsPermissionsAndFollowsSymlinks)
     WriteTextFile1251(link, {"c"});
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(Slurp(f), "c\r\n");
+}
+
+TEST(WriteTextFile1251, TheNextSaveRemovesTheLeftoversOfASaveThatWasKilled)
+{
+    ScratchFolder dir;
+    // A process that is gone, as a save killed midway is.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string mine = std::to_string(::getpid());
+
+    const std::vector<std::string> stale = {".Ferrolyt.TSK.tmp-" + dead + "-0-123456", ".Ferrolyt.TSK.tmp-" + dead + "-7-1"};
+    const std::vector<std::string> kept = {
+        ".Ferrolyt.TSK.tmp-" + mine + "-0-5",      // a save of this very process
+        ".Ferrolyt.TSK.tmp-1-0-5",                 // a process that still runs
+        ".FERROLYT.FWP.tmp-" + dead + "-0-1",      // another file's
+        ".Ferrolyt.TSK.tmp-" + dead + "-x-1",      // not a name the program makes
+        "Ferrolyt.TSK.tmp-" + dead + "-0-1",
+        ".Ferrolyt.TSK.tmp-" + dead + "-0-1.bak",
+        ".Ferrolyt.TSK.tmp-" + dead + "-0-2",      // a folder
+        ".Ferrolyt.TSK.tmp-" + dead + "-0-3",      // a link
+    };
+    for (const std::string& name : stale)
+        Spit(dir.path() / name, "half a task file");
+    for (std::size_t k = 0; k + 2 < kept.size(); ++k)
+        Spit(dir.path() / kept[k], "not ours to remove");
+    fs::create_directory(dir.path() / kept[kept.size() - 2]);
+    fs::create_symlink(kept[0], dir.path() / kept.back());
+
+    WriteTextFile1251(dir.path() / "Ferrolyt.TSK", {"*task"});
+
+    for (const std::string& name : stale)
+        EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / name))) << name;
+    for (const std::string& name : kept)
+        EXPECT_TRUE(fs::exists(fs::symlink_status(dir.path() / name))) << name;
+    EXPECT_EQ(Slurp(dir.path() / "Ferrolyt.TSK"), "*task\r\n");
 }

@@ -83,19 +83,22 @@ struct THostileCase {
     TMaker Make;
     bool ReadAnyway = false;  // read with a note (UTF-8): the same content, so the same result
     bool Unreadable = false;  // opened as an ordinary user
+    const char* Says = "";    // what the refusal must name besides the file (the line and the field)
 };
 
 void Write(const std::string& bytes, const fs::path& file) { WriteBytes(file, bytes); }
 
-THostileCase Replaced(const char* name, std::string from, std::string to)
+THostileCase Replaced(const char* name, std::string from, std::string to, const char* says = "")
 {
-    return {name, [from, to](const fs::path& file, const std::string& good) {
+    return {name,
+            [from, to](const fs::path& file, const std::string& good) {
                 std::string bytes = good;
                 const std::size_t at = bytes.find(from);
                 ASSERT_NE(at, std::string::npos) << from;
                 bytes.replace(at, from.size(), to);
                 WriteBytes(file, bytes);
-            }};
+            },
+            false, false, says};
 }
 
 // The cases every kind of file meets.
@@ -152,6 +155,11 @@ std::vector<THostileCase> NumberCases(Route route)
     case Route::Constants:
         return {Replaced("nan molar mass", "55.847", "nan"), Replaced("molar mass past long double", "55.847", "1e5000"),
                 Replaced("coefficient past double", "58.8596", "1e4000"),
+                Replaced("slag term A1 of 1e300", "6317.191", "1e300", "Рядок 3: елемент Fe: поле 6 (A1): 1e+300"),
+                Replaced("formation enthalpy of 1e300", "-272040", "1e300", "Рядок 3: елемент Fe: поле 28 (h298)"),
+                Replaced("heat capacity of 1e300", "25.1 0", "1e300 0", "Рядок 3: елемент Fe: поле 16 (solid b)"),
+                Replaced("molar mass of 5000", "55.847", "5000", "поле 4 (M)"),
+                Replaced("file byte of 1e6", "FeO    0", "FeO    1000000", "поле 3 (b)"),
                 {"56 elements", [](const fs::path& f, const std::string& good) {
                      const std::size_t line = good.find("\r\nFe ") + 2;
                      const std::string fe = good.substr(line, good.find("\r\n", line) + 2 - line);
@@ -161,23 +169,37 @@ std::vector<THostileCase> NumberCases(Route route)
                      Write(bytes, f);
                  }}};
     case Route::Interaction:
-        return {Replaced("nan parameter e", "0.173642", "nan"), Replaced("e past double", "0.173642", "1e4000")};
+        return {Replaced("nan parameter e", "0.173642", "nan"), Replaced("e past double", "0.173642", "1e4000"),
+                Replaced("interaction parameter of 1e308", "-10.4878", "1e308", "параметр взаємодії O ε1: 1e+308"),
+                Replaced("parameter e of 1e300", "0.173642", "1e300", "параметр взаємодії O e: 1e+300")};
     case Route::Slag:
         return {Replaced("nan energy", "Fe  0 0 0 -8", "Fe  0 0 0 nan"),
-                Replaced("energy past 32 bits", "Fe  0 0 0 -8", "Fe  0 0 0 -1e12")};
+                Replaced("energy past 32 bits", "Fe  0 0 0 -8", "Fe  0 0 0 -1e12"),
+                Replaced("pair energy of a million kJ/mol", "Fe  0 0 0 -8", "Fe  0 0 0 1e6",
+                         "енергія пари Fe, значення 4: 1e+06")};
     case Route::Gas:
         return {Replaced("inf coefficient", "2.1395351011e+02", "inf"),
-                Replaced("coefficient past double", "2.1395351011e+02", "1e4000")};
+                Replaced("coefficient past double", "2.1395351011e+02", "1e4000"),
+                Replaced("coefficient of 1e300", "2.1395351011e+02", "1e300", "Рядок 2: поле 1 (φ1): 1e+300"),
+                Replaced("coefficient of 1e308", "9.4344280169e-01", "1e308", "поле 7 (φ7)"),
+                Replaced("formation enthalpy of 1e308", "249.1750", "1e308", "поле 8 (H0)")};
     case Route::Materials:
         return {Replaced("nan analysis", "0.15/0.25", "nan/0.25"), Replaced("inf analysis", "0.15/0.25", "0.15/-inf"),
                 Replaced("analysis over 100 %", "0.15/0.25", "0.15/220"), Replaced("price of 1e308", "$335", "$1e308"),
-                Replaced("temperature past the sun's", "@1350", "@1e6")};
+                Replaced("temperature past the sun's", "@1350", "@1e6"),
+                Replaced("lower ends adding up to 270 %", "4.0/4.4 0.6/0.8 0.4/0.6", "90/95 90/95 90/95",
+                         "Рядок 10: матеріал Чавун переробний: нижні межі аналізу дають разом 270.1 %"),
+                Replaced("lower end above the upper", "0.15/0.25", "0.22/0.17",
+                         "Рядок 5: аналіз: нижня межа 0.22 більша за верхню 0.17")};
     case Route::Tasks:
         return {Replaced("metal limit of 1e308", "95/105", "95/1e308"),
                 Replaced("metal limit of 1e4000", "95/105", "95/1e4000"),
                 Replaced("metal limit past long double", "95/105", "95/1e5000"),
                 Replaced("nan temperature", "1620/1660", "nan/1660"),
-                Replaced("negative charge amount", "~55 &80", "~-55 &80")};
+                Replaced("negative charge amount", "~55 &80", "~-55 &80"),
+                Replaced("metal mass 105/95", "95/105", "105/95", "MASSMET: нижня межа 105 більша за верхню 95"),
+                Replaced("element bounds upside down", ".04/.12", ".12/.04", "C: нижня межа 0.12 більша за верхню 0.04"),
+                Replaced("charge bounds upside down", "&1/4", "&4/1", "Вапно: нижня межа 4 більша за верхню 1")};
     default:
         return {};
     }
@@ -297,6 +319,7 @@ TEST_P(HostileFiles, AreRefusedWithAMessageAndLeaveTheProjectAsItWas)
         }
         EXPECT_FALSE(opened);
         EXPECT_TRUE(host_.warned("Неможливо завантажити файл")) << host_.warnings.front();
+        EXPECT_TRUE(host_.warned(c.Says)) << host_.warnings.front();
         EXPECT_EQ(host_.caption, caption);
         EXPECT_TRUE(Print() == before_);
     }

@@ -192,6 +192,21 @@ TEST_F(MaterialsFile, RefusedFilesLeaveThePreviousMaterials)
     EXPECT_EQ(MaterialCount, 10);
 }
 
+TEST_F(MaterialsFile, LowerEndsMayExceedTheWholeOnlyByTheRoundingTolerance)
+{
+    RecordingHost host;
+    // 100.9 %: analyses rounded up, within the tolerance of 1 %.
+    ASSERT_TRUE(LoadMaterialsFromLines({"@ CaO SiO2 MgO", "Lime | 95/96 4.5/5 1.4/2"}, "l.MAT", false, "l.MAT"));
+    EXPECT_TRUE(host.warnings.empty());
+    // 101.1 %: mass from nothing.
+    EXPECT_FALSE(LoadMaterialsFromLines({"@ CaO SiO2 MgO", "#", "Lime | 95/96 4.5/5 1.6/2"}, "l.MAT", false, "l.MAT"));
+    EXPECT_TRUE(host.warned("Неможливо завантажити файл l.MAT\nРядок 3: матеріал Lime: нижні межі аналізу дають "
+                            "разом 101.1 %, більше 100 %"))
+        << host.warnings.back();
+    // Upper ends over 100 % are a wide analysis, not an impossible one.
+    EXPECT_TRUE(LoadMaterialsFromLines({"@ CaO SiO2", "Lime | 50/60 40/60"}, "p.MAT", false, "p.MAT"));
+}
+
 TEST_F(MaterialsFile, NinetySevenMaterialsFitWithThePseudoMaterialsBehind)
 {
     std::vector<std::string> lines{"@Fe"};

@@ -33,7 +33,9 @@ protected:
 TEST_F(ProjectFile, LoadsEveryFileAndMeltsOnce)
 {
     ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
-    EXPECT_TRUE(host.warnings.empty()) << host.warnings[0];
+    // Only the task file's material that the materials file lacks is named.
+    ASSERT_EQ(host.warnings.size(), 1u) << host.warnings[0];
+    EXPECT_TRUE(host.warned("Test.TSK: матеріалів, яких немає у файлі матеріалів")) << host.warnings[0];
     EXPECT_EQ(host.melts, 1);
     EXPECT_EQ(host.caption, "Ferrolyt - Test.FWP");
     EXPECT_EQ(Settings.LastProject, "Test.FWP");
@@ -216,6 +218,7 @@ TEST_F(ProjectFile, SavingOverAReadOnlyFileAsksFirst)
     // The rename would replace a read-only file without a word: the folder
     // is writable.
     ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
+    host.warnings.clear(); // the fixture's unknown material
     SetProjectValue("HeaFile", "Changed.HEA");
     std::filesystem::permissions(dir_ / "Test.FWP", std::filesystem::perms::owner_read |
                                                         std::filesystem::perms::group_read |

@@ -4,6 +4,7 @@
 #include "RecordingHost.h"
 #include "Utils.h"
 
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -68,7 +69,10 @@ TEST_F(TaskFile, ReadsTheFixtureFromTheFirstStarLine)
 {
     RecordingHost host;
     ASSERT_TRUE(TaskList.LoadFromFile(LoaderFixture("Test.TSK").string(), 0));
-    EXPECT_TRUE(host.warnings.empty());
+    // The one material the materials file lacks is named, once.
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_TRUE(host.warned("Test.TSK: матеріалів, яких немає у файлі матеріалів, не враховано (1): Невідомий"))
+        << host.warnings[0];
     ASSERT_EQ(TaskList.Count, 2);
     EXPECT_EQ(TaskList.Current, 0);
     EXPECT_EQ(host.taskBox, (std::vector<std::string>{"Плавка 101", "Плавка 102"}));
@@ -151,7 +155,7 @@ TTaskRecord FullTask(const std::string& name)
         t.MetalMax[e] = maxs[e - 1];
         t.MetalSample[e] = samples[e - 1];
         t.SlagMin[e] = 12.5L;
-        t.SlagMax[e] = 0;
+        t.SlagMax[e] = 15;
         t.SlagSample[e] = 0.25L;
     }
     t.NMat = 3;
@@ -190,7 +194,7 @@ TEST_F(TaskFile, WrittenAndReadBackKeepsEveryValue)
     const auto lines = ReadTextFile1251((dir / "Round.TSK").string());
     EXPECT_EQ(lines[0], "*Плавка 0");
     EXPECT_EQ(lines[1], "Fe   C   Mn");
-    EXPECT_EQ(lines[3], "12.5/0 12.5/0 12.5/0");
+    EXPECT_EQ(lines[3], "12.5/15 12.5/15 12.5/15");
     EXPECT_EQ(lines[5], "MASSMET | 2.75/4.25 5.75/7.25");
     EXPECT_EQ(lines[14], "Вапно     | &2/-");
 
@@ -294,6 +298,28 @@ TEST_F(TaskFile, OversizedFilesKeepTheFirstTasksElementsAndMaterials)
     EXPECT_TRUE(host.warned("більше 60 завдань"));
 }
 
+TEST_F(TaskFile, MaterialsTheMaterialsFileLacksAreNamedInOneWarning)
+{
+    std::vector<std::string> lines;
+    for (int k = 0; k < 3; ++k) {
+        lines.insert(lines.end(), {"*T" + std::to_string(k), "C", ".1/.2", "-", "-", "", "Брухт | ~1"});
+        for (int j = 0; j < 40; ++j)
+            lines.push_back("Лом " + std::to_string(j) + " | ~1");
+    }
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    ASSERT_TRUE(list->LoadFromLines(lines, "far.TSK", 0, "far.TSK"));
+    EXPECT_EQ(list->Count, 3);
+    EXPECT_EQ(list->Items[3].NMat, 1);
+    ASSERT_EQ(host.warnings.size(), 1u);
+    const std::string& w = host.warnings[0];
+    EXPECT_NE(w.find("far.TSK: матеріалів, яких немає у файлі матеріалів, не враховано (40): Лом 0, Лом 1,"),
+              std::string::npos)
+        << w;
+    EXPECT_NE(w.find("Лом 19 і ще 20"), std::string::npos) << w;
+    EXPECT_EQ(w.find("Лом 20"), std::string::npos) << w;
+}
+
 TEST_F(TaskFile, DamagedBlockDoesNotSwallowTheNextTask)
 {
     auto list = std::make_unique<TTaskList>();
@@ -323,6 +349,41 @@ TEST_F(TaskFile, SaveFailureKeepsTheOldFileAndTheTasks)
     EXPECT_EQ(list->Items[1].Name, "名");
     // No temporary file left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// The reader refuses a bound upside down, so the writer never writes one:
+// the file on disk stays one the program can open.
+TEST_F(TaskFile, TasksWithABoundUpsideDownAreNotWritten)
+{
+    ScratchFolder dir;
+    std::filesystem::current_path(dir.path());
+    RecordingHost host;
+    auto list = std::make_unique<TTaskList>();
+    list->Add(FullTask("Good"), false, false);
+    list->Add(FullTask("Typo"), false, false);
+    list->FileName = "Keep.TSK";
+    ASSERT_TRUE(list->SaveToFile());
+    const auto before = ReadTextFile1251((dir / "Keep.TSK").string());
+    const struct {
+        std::function<void(TTaskRecord&)> change;
+        const char* says;
+    } cases[] = {
+        {[](TTaskRecord& t) { t.MinMet = 105, t.MaxMet = 95; }, "MASSMET: нижня межа 105 більша за верхню 95"},
+        {[](TTaskRecord& t) { t.MinTemp = 1700; }, "TEMP: нижня межа 1700"},
+        {[](TTaskRecord& t) { t.MetalMin[2] = 0.22L, t.MetalMax[2] = 0.17L; }, "C: нижня межа 0.22"},
+        {[](TTaskRecord& t) { t.Materials[1].MinPercent = 95; }, "Брухт: нижня межа 95 більша за верхню 90"},
+    };
+    for (const auto& c : cases) {
+        auto edited = std::make_unique<TTaskList>();
+        edited->Assign(*list);
+        c.change(edited->Items[2]);
+        host.warnings.clear();
+        EXPECT_FALSE(edited->SaveToFile()) << c.says;
+        ASSERT_EQ(host.warnings.size(), 1u);
+        EXPECT_TRUE(host.warned("Неможливо зберегти файл Keep.TSK\nзавдання \"Typo\": ")) << host.warnings[0];
+        EXPECT_TRUE(host.warned(c.says)) << host.warnings[0];
+        EXPECT_EQ(ReadTextFile1251((dir / "Keep.TSK").string()), before);
+    }
 }
 
 class TaskListOperations : public LoaderTestBase {};
