@@ -191,32 +191,32 @@ std::string ParticleModel::CheckNumbers() const
     for (int t = 1; t <= 3; ++t) {
         const std::string type = std::to_string(t);
         if (!positive(BallTypes[t].Radius))
-            return "Radius of type " + type + " must be a number greater than 0";
+            return "Радіус частинок типу " + type + " має бути числом, більшим за 0";
         if (!positive(BallTypes[t].Mass))
-            return "Mass of type " + type + " must be a number greater than 0";
+            return "Маса частинок типу " + type + " має бути числом, більшим за 0";
         if (BallTypes[t].N < 0 || BallTypes[t].N > MaxBalls)
-            return "Quantity of type " + type + " must lie between 0 and " + std::to_string(MaxBalls);
+            return "Кількість частинок типу " + type + " має бути від 0 до " + std::to_string(MaxBalls);
     }
     const std::int64_t total = std::int64_t{BallTypes[1].N} + BallTypes[2].N + BallTypes[3].N;
     if (total > MaxBalls)
-        return "Too many particles: " + std::to_string(total) + " in all, at most " + std::to_string(MaxBalls);
+        return "Забагато частинок: усього " + std::to_string(total) + ", можна щонайбільше " + std::to_string(MaxBalls);
     if (total < 1)
-        return "There are no particles: the quantities add up to 0";
+        return "Немає частинок: сума кількостей дорівнює 0";
     static const char* axis[3] = {"Lx", "Ly", "Lz"};
     for (int k = 0; k < 3; ++k)
         if (!positive(BoxL[k]))
-            return std::string("Box half-length ") + axis[k] + " must be a number greater than 0";
+            return std::string("Півдовжина комірки ") + axis[k] + " має бути числом, більшим за 0";
     if (!positive(Dt) || Dt > 2)
-        return "Integration step must be greater than 0 and at most 2";
+        return "Крок інтегрування має бути більшим за 0 і не більшим за 2";
     if (StepsPerFrame < 1 || StepsPerFrame > MaxStepsPerFrame)
-        return "Integration step gives " + std::to_string(StepsPerFrame) + " steps per frame; 1 to " +
-               std::to_string(MaxStepsPerFrame) + " are allowed";
+        return "Крок інтегрування дає " + std::to_string(StepsPerFrame) + " кроків на кадр; допустимо від 1 до " +
+               std::to_string(MaxStepsPerFrame);
     if (!std::isnan(SysE) && !(Finite(SysE) && SysE >= 0))
-        return "Energy E must not be negative";
+        return "Енергія E не може бути від'ємною";
     if (!std::isnan(SysT) && !(Finite(SysT) && SysT >= 0))
-        return "kT must not be negative";
+        return "kT не може бути від'ємною";
     if (!Finite(Gravity) || !Finite(WallRestitution))
-        return "Gravity must be a number";
+        return "Сила тяжіння має бути числом";
     return {};
 }
 
@@ -710,21 +710,21 @@ std::string ParticleModel::SoftRunInsane(double kineticKT) const
     // barrier falls together without limit, and the energy it frees heats
     // the rest. Both signs are caught at the first step that shows them.
     const TBarrier barrier = SoftBarrier();
-    char text[400];
+    char text[1000];
     if (kineticKT > barrier.Height) {
         std::snprintf(text, sizeof text,
-                      "The kinetic temperature kT = %.4g has risen above the height of the pair potential's barrier "
-                      "(%.3f): the particles pass it and, as the potential has no repulsive core, fall together. "
-                      "The last step was undone and the run stops (frame %llu).",
+                      "Кінетична температура kT = %.4g перевищила висоту бар'єра парного потенціалу (%.3f): "
+                      "частинки долають його і, оскільки потенціал не має відштовхувального ядра, злипаються. "
+                      "Останній крок скасовано, розрахунок зупинено (кадр %llu).",
                       kineticKT, barrier.Height, static_cast<unsigned long long>(FrameCounter + 1));
         return text;
     }
     for (int i = 0; i < NBalls; ++i)
         if (Balls[i].U < FallenEnergy) {
             std::snprintf(text, sizeof text,
-                          "Particle %d has come closer to another than the pair potential's barrier (r = %.2f) and, "
-                          "as the potential has no repulsive core, falls into it (its potential energy is %.4g). "
-                          "The last step was undone and the run stops (frame %llu).",
+                          "Частинка %d підійшла до іншої ближче за бар'єр парного потенціалу (r = %.2f) і, оскільки "
+                          "потенціал не має відштовхувального ядра, падає в нього (її потенціальна енергія %.4g). "
+                          "Останній крок скасовано, розрахунок зупинено (кадр %llu).",
                           i + 1, barrier.R, Balls[i].U, static_cast<unsigned long long>(FrameCounter + 1));
             return text;
         }
@@ -784,10 +784,11 @@ bool ParticleModel::Step()
         finite = Finite(xi);
     }
     std::string why;
-    char text[300];
+    char text[1000];
     if (!finite) {
         std::snprintf(text, sizeof text,
-                      "The particles' state is no longer finite (frame %llu); the last step was undone and the run stops.",
+                      "Стан частинок перестав бути скінченним (кадр %llu); останній крок скасовано, розрахунок "
+                      "зупинено.",
                       static_cast<unsigned long long>(FrameCounter + 1));
         why = text;
     } else if (InteractionOn) {
@@ -867,7 +868,7 @@ bool ParticleModel::DoSteps()
     FrameK = K;
     FrameU = U;
     if (!Finite(TotalEnergy)) {
-        Halt("The particles' energy is no longer finite; the run stops.");
+        Halt("Енергія частинок перестала бути скінченною; розрахунок зупинено.");
         return false;
     }
     if (BatchMode)
@@ -925,11 +926,11 @@ std::string ParticleModel::PairInsideBarrier() const
             PairDelta(Balls[i], Balls[j], dx, dy, dz);
             const double r2 = (dx * dx + dy * dy) + dz * dz;
             if (r2 < rb * rb) {
-                char text[400];
+                char text[1000];
                 std::snprintf(text, sizeof text,
-                              "Particles %d and %d are %.3g apart, closer than the barrier of the pair potential "
-                              "(r = %.2f); as it has no repulsive core they would fall together. The run goes on "
-                              "without interaction: give the spheres radii of at least %.2f, or more room.",
+                              "Частинки %d і %d на відстані %.3g, ближче за бар'єр парного потенціалу (r = %.2f); "
+                              "оскільки потенціал не має відштовхувального ядра, вони злиплися б. Розрахунок триває "
+                              "без взаємодії: задайте частинкам радіуси щонайменше %.2f або дайте їм більше місця.",
                               j + 1, i + 1, std::sqrt(r2), rb, rb / 2);
                 return text;
             }

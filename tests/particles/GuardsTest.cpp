@@ -92,7 +92,7 @@ TEST(Guards, SoftRunStopsAsSoonAsItLeavesTheSaneRange)
         EXPECT_LE(frames, 1);
         EXPECT_TRUE(m->Halted);
         ASSERT_EQ(m.messages.size(), 1u);
-        EXPECT_NE(m.messages[0].find(hot ? "kinetic temperature" : "barrier"), std::string::npos) << m.messages[0];
+        EXPECT_NE(m.messages[0].find(hot ? "Кінетична температура" : "бар'єр"), std::string::npos) << m.messages[0];
         EXPECT_TRUE(StateFinite(*m));
         for (int i = 0; i < m->NBalls; ++i)  // stopped before anything ran away
             EXPECT_LT(std::hypot(m->Balls[i].Vh[0], m->Balls[i].Vh[1], m->Balls[i].Vh[2]), 3) << i;
@@ -114,7 +114,7 @@ TEST(Guards, HardSphereRunSwitchesToTheSoftPotentialOnlyOutsideItsBarrier)
         EXPECT_FALSE(m->InteractionOn);
     }
     ASSERT_EQ(m.messages.size(), 3u);
-    EXPECT_NE(m.messages[0].find("barrier"), std::string::npos) << m.messages[0];
+    EXPECT_NE(m.messages[0].find("бар'єр"), std::string::npos) << m.messages[0];
     for (int f = 0; f < 100; ++f)
         ASSERT_TRUE(m->DoSteps());
 
@@ -174,7 +174,7 @@ TEST(Guards, NonFiniteStateHaltsAndIsUndone)
         EXPECT_FALSE(m->DoSteps());
         EXPECT_TRUE(m->Halted);
         ASSERT_EQ(m.messages.size(), 1u);
-        EXPECT_NE(m.messages[0].find("no longer finite"), std::string::npos);
+        EXPECT_NE(m.messages[0].find("скінченн"), std::string::npos);
         EXPECT_EQ(m->Balls[0].X, x0);
         EXPECT_EQ(m->Balls[1].X, x1);
         EXPECT_TRUE(StateFinite(*m));
@@ -241,7 +241,7 @@ TEST(Guards, TheModelItselfRefusesUnsafeNumbers)
     m->BallTypes[3].N = 300;
     EXPECT_FALSE(m->SetupParticles());
     ASSERT_EQ(m.messages.size(), 3u);
-    EXPECT_NE(m.messages[2].find("Too many particles"), std::string::npos);
+    EXPECT_NE(m.messages[2].find("Забагато частинок"), std::string::npos);
 }
 
 TEST(Guards, ChemicalPotentialIsFiniteFromTheFirstFrame)
