@@ -140,25 +140,32 @@ protected:
         ASSERT_TRUE(LoadProject(SampleProjectFile().string()));
         TaskList.Current = 0; // the EAF task: ambient 20 °C
     }
+    // Sets the task up under each metal and slag model in turn and runs
+    // check on the materials it leaves.
+    template <typename Check> static void UnderEveryModel(Check check)
+    {
+        for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
+            for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
+                SCOPED_TRACE("models " + std::to_string(metalModel) + "/" + std::to_string(slagModel));
+                Settings.MetalModel = metalModel;
+                Settings.SlagModel = slagModel;
+                PrepareSystems();
+                check();
+            }
+        }
+    }
     RecordingHost host_;
 };
 
 TEST_F(SampleMaterialHeats, EachMaterialBringsItsStandardEnthalpyUnderEveryModel)
 {
-    for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
-        for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
-            SCOPED_TRACE("models " + std::to_string(metalModel) + "/" + std::to_string(slagModel));
-            Settings.MetalModel = metalModel;
-            Settings.SlagModel = slagModel;
-            PrepareSystems();
-            for (const TMaterialCase& c : Cases()) {
-                const int j = MaterialIndexByName(c.Name);
-                ASSERT_GT(j, 0) << c.Name;
-                EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), c.Reference, 300.0)
-                    << c.Name;
-            }
+    UnderEveryModel([] {
+        for (const TMaterialCase& c : Cases()) {
+            const int j = MaterialIndexByName(c.Name);
+            ASSERT_GT(j, 0) << c.Name;
+            EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), c.Reference, 300.0) << c.Name;
         }
-    }
+    });
 }
 
 // The ferroalloys, cold, against their compounds' heats of formation to 0.1
@@ -169,20 +176,14 @@ TEST_F(SampleMaterialHeats, FerroalloysBringTheHeatsOfTheirSilicidesAndCarbides)
                                                      {"ФМн78", ManganeseAlloy(FeMn78)},
                                                      {"МнС17", ManganeseAlloy(SiMn17)},
                                                      {"ФХ800", ChromiumAlloy(FeCr800)}};
-    for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
-        for (const uint8_t slagModel : {uint8_t{0}, uint8_t{1}}) {
-            SCOPED_TRACE("models " + std::to_string(metalModel) + "/" + std::to_string(slagModel));
-            Settings.MetalModel = metalModel;
-            Settings.SlagModel = slagModel;
-            PrepareSystems();
-            for (const auto& [name, reference] : cases) {
-                const int j = MaterialIndexByName(name);
-                ASSERT_GT(j, 0) << name;
-                EXPECT_LT(reference, -100.0) << name;
-                EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), reference, 100.0) << name;
-            }
+    UnderEveryModel([&cases] {
+        for (const auto& [name, reference] : cases) {
+            const int j = MaterialIndexByName(name);
+            ASSERT_GT(j, 0) << name;
+            EXPECT_LT(reference, -100.0) << name;
+            EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), reference, 100.0) << name;
         }
-    }
+    });
 }
 
 } // namespace
