@@ -4,6 +4,8 @@
 #include "RunState.h"
 #include "TextFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -398,6 +400,13 @@ std::string ExecArguments(std::string_view args)
     return DesktopString(a);
 }
 
+bool IsDocument(const std::string& file)
+{
+    std::string ext = std::filesystem::path(file).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == ".pdf" || ext == ".url" || ext == ".htm" || ext == ".html" || ext == ".txt";
+}
+
 } // namespace
 
 bool CreateShortcut(const std::string& linkFolder, const std::string& targetFolder, const std::string& targetFile,
@@ -414,7 +423,9 @@ bool CreateShortcut(const std::string& linkFolder, const std::string& targetFold
         text += "Version=1.0\n";
         text += "Name=" + DesktopString(description) + "\n";
         text += "Comment=" + DesktopString(description) + "\n";
-        text += "Exec=" + ExecQuoted(target);
+        // A document has no program of its own: the desktop opens it with
+        // the one the user chose for its kind, as the shell opens a link to it.
+        text += "Exec=" + std::string(IsDocument(targetFile) ? "xdg-open " : "") + ExecQuoted(target);
         if (!arguments.empty())
             text += " " + ExecArguments(arguments);
         text += "\n";

@@ -245,7 +245,8 @@ int AskStopCalculation();
 // ".desktop" (no separator is inserted: LinkFolder ends with '/'), with
 //   Type=Application, Name=Description, Comment=Description,
 //   Exec="TargetFolder/TargetFile" Arguments   (quoted and escaped as the
-//        freedesktop desktop-entry format requires; Arguments, already a command
+//        freedesktop desktop-entry format requires; a document, such as the
+//        manual's PDF, is opened through xdg-open; Arguments, already a command
 //        line, follow after one blank when not empty),
 //   Path=TargetFolder.
 // A '\' or '/' at the end of TargetFolder is not doubled. The file is UTF-8

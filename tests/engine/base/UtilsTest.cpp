@@ -427,6 +427,16 @@ TEST(CreateShortcut, WritesADesktopEntry)
     EXPECT_NE(text2.find("\nPath=/opt/My $App\n"), std::string::npos);
 }
 
+// The manual is no program: run directly, its entry would do nothing.
+TEST(CreateShortcut, ADocumentIsOpenedByTheDesktop)
+{
+    const test::ScratchFolder dir;
+    const std::string linkFolder = dir.path().string() + "/";
+    ASSERT_TRUE(CreateShortcut(linkFolder, "/opt/Ferrolyt", "Ferrolyt.PDF", "", "Manual"));
+    const std::string text = Slurp(dir / "Manual.desktop");
+    EXPECT_NE(text.find("\nExec=xdg-open \"/opt/Ferrolyt/Ferrolyt.PDF\"\n"), std::string::npos) << text;
+}
+
 TEST(CreateShortcut, NoSeparatorIsInsertedAndFailureIsReported)
 {
     const test::ScratchFolder dir;
