@@ -6,6 +6,7 @@
 #include "Model.h"
 #include "Settings.h"
 #include "SimplexLP.h"
+#include "SolvedSystems.h"
 #include "SystemSetup.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -247,12 +248,7 @@ public:
     {
         if (!Fits())
             return false;
-        for (std::size_t k = 0; k < 2; ++k)
-            ThSystems[k]->CopyWhole(*systems_[k]);
-        MaterialEffectsOnMetal = effectsOnMetal_;
-        MaterialEffectsOnSlag = effectsOnSlag_;
-        ElementEffectsOnMetal = elementsOnMetal_;
-        ElementEffectsOnSlag = elementsOnSlag_;
+        solvedSystems_.PutBack();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             MaterialTable[MaterialCount + 1 + p] = pseudo_[static_cast<std::size_t>(p)];
         solved.Mark();
@@ -263,15 +259,7 @@ public:
         listing_ = ConstraintListing;
         finalTempMode_ = Settings.FinalTempMode;
         charge_ = KeptCharge();
-        for (std::size_t k = 0; k < 2; ++k) {
-            if (!systems_[k])
-                systems_[k] = std::make_unique<TThSys>();
-            systems_[k]->CopyWhole(*ThSystems[k]);
-        }
-        effectsOnMetal_ = MaterialEffectsOnMetal;
-        effectsOnSlag_ = MaterialEffectsOnSlag;
-        elementsOnMetal_ = ElementEffectsOnMetal;
-        elementsOnSlag_ = ElementEffectsOnSlag;
+        solvedSystems_.Take();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             pseudo_[static_cast<std::size_t>(p)] = MaterialTable[MaterialCount + 1 + p];
         kept_ = true;
@@ -287,9 +275,7 @@ private:
     uint64_t listing_ = 0;
     uint8_t finalTempMode_ = 0;
     std::vector<long double> charge_;
-    std::array<std::unique_ptr<TThSys>, 2> systems_;
-    std::array<TCompositionTable, 2> effectsOnMetal_{}, effectsOnSlag_{};
-    std::array<TElementEffectTable, 2> elementsOnMetal_{}, elementsOnSlag_{};
+    TSolvedSystems solvedSystems_;
     std::array<TMaterialRecord, 3> pseudo_{};
 };
 
