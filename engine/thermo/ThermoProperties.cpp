@@ -117,14 +117,16 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
     if (groups) {
         constexpr std::size_t MaxPairs = MaxElements * (MaxElements - 1) / 2;
         std::array<long double, MaxPairs> metal, slag;
-        // Each group value is exp(b/T), computed or derived from the source.
-        const auto values = [&](const std::vector<long double>& scale, const std::vector<long double>& kept,
-                                std::array<long double, MaxPairs>& out) {
+        // Each group value is exp(b/T + c), computed or derived from the source.
+        const auto values = [&](const std::vector<long double>& scale, const std::vector<long double>* constant,
+                                const std::vector<long double>& kept, std::array<long double, MaxPairs>& out) {
             for (std::size_t g = 0; g < scale.size(); ++g)
-                out[g] = derive ? ShiftedExponential(kept[g], scale[g] * shift) : ExpL(scale[g] / T);
+                out[g] = derive     ? ShiftedExponential(kept[g], scale[g] * shift)
+                         : constant ? ExpL(scale[g] / T + (*constant)[g])
+                                    : ExpL(scale[g] / T);
         };
-        values(groups->MetalScale, source.Metal, metal);
-        values(groups->SlagScale, source.Slag, slag);
+        values(groups->MetalScale, &groups->MetalConstant, source.Metal, metal);
+        values(groups->SlagScale, nullptr, source.Slag, slag);
         if (!derive) {
             source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalScale.size()));
             source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(groups->SlagScale.size()));
@@ -151,7 +153,11 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
             for (int j = 0; j < i; ++j) {
                 const std::size_t dj = sys.El(j).Index;
-                const long double v = ExpL(-InteractionEnergy[di][dj] / RT);
+                const long double s = MetalPairEntropyShare(sys.El(i), sys.El(j));
+                const long double v =
+                    s == 0 ? ExpL(-InteractionEnergy[di][dj] / RT)
+                           : ExpL(-InteractionEnergy[di][dj] * ((1 - s) / T + s / InteractionTemperature) /
+                                  GasConstant);
                 sys.MetalInteraction[Idx(i)][Idx(j)] = v;
                 sys.MetalInteraction[Idx(j)][Idx(i)] = v;
             }
