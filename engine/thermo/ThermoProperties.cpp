@@ -615,8 +615,13 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     const long double T0 = Temperature;
     const long double d = HeatDelta;
     const int last = LastElement();
-    std::array<long double, MaxElements> uMetal{}, uSlag{}, uGas{};
+    std::array<long double, MaxElements> uMetal{}, uSlag{}, uGas{}, lnGammaMinus{};
     std::array<long double, 4> gMinus{}, gPlus{};
+    // An element whose ln gamma in the metal is the same at all three
+    // temperatures (metal pair terms held at their 1600 °C values) has no
+    // mixing enthalpy there; the difference formula would leave it only the
+    // rounding of R T ln gamma, shown as a number of its own.
+    std::array<bool, MaxElements> athermal{};
 
     Temperature = T0 - d;
     CalcGasEquilibrium();
@@ -625,6 +630,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
         uMetal[Idx(i)] = El(i).PotMetal;
         uSlag[Idx(i)] = El(i).PotSlag;
         uGas[Idx(i)] = El(i).PotGas;
+        lnGammaMinus[Idx(i)] = El(i).LnGammaMetal;
     }
 
     Temperature = T0 + d;
@@ -634,22 +640,30 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
         uMetal[Idx(i)] -= El(i).PotMetal;
         uSlag[Idx(i)] -= El(i).PotSlag;
         uGas[Idx(i)] -= El(i).PotGas;
+        athermal[Idx(i)] = El(i).LnGammaMetal == lnGammaMinus[Idx(i)];
     }
 
     Temperature = T0;
     CalcGasEquilibrium();
     SumPhaseEnthalpies(result.G);
+    bool metalAthermal = true;
+    for (int i = 0; i <= last; ++i) {
+        athermal[Idx(i)] = athermal[Idx(i)] && El(i).LnGammaMetal == lnGammaMinus[Idx(i)];
+        metalAthermal = metalAthermal && athermal[Idx(i)];
+    }
 
     const long double T = T0;
     for (int p = phMetal; p <= phTotal; ++p)
         result.S[Idx(p)] = (gMinus[Idx(p)] - gPlus[Idx(p)]) / (2.0L * d);
     for (int p = phMetal; p <= phGas; ++p)
         result.H[Idx(p)] = result.G[Idx(p)] + T * result.S[Idx(p)];
+    if (metalAthermal)
+        result.H[phMetal] = 0;
     result.H[phTotal] = result.H[phMetal] + result.H[phSlag] + result.H[phGas];
 
     for (int i = 0; i <= last; ++i) {
         TElementRecord& e = El(i);
-        e.HMetal = e.PotMetal + T * uMetal[Idx(i)] / (2.0L * d);
+        e.HMetal = athermal[Idx(i)] ? 0.0L : e.PotMetal + T * uMetal[Idx(i)] / (2.0L * d);
         e.HSlag = e.PotSlag + T * uSlag[Idx(i)] / (2.0L * d) + GasConstant * T * SlagPotential * e.Valence;
         e.HGas = e.PotGas + T * uGas[Idx(i)] / (2.0L * d);
     }
