@@ -298,8 +298,8 @@ TEST_F(SampleConverterTask, RecommendedBlowEndsInsideTheTemperatureWindow)
         EXPECT_LE(sys.Temperature - KelvinOffset, task.MaxTemp);
         // Blown down to the task's carbon and [P], with an end-of-blow slag
         // as top-blown converters tap it: 60-120 kg per tonne of steel (the
-        // low end for hot metal as low in silicon as this one) holding
-        // 15-25 % FeO (Turkdogan, Fundamentals of Steelmaking, Institute of
+        // low end for hot metal of 0.6 % Si, as this one) holding 15-25 %
+        // FeO (Turkdogan, Fundamentals of Steelmaking, Institute of
         // Materials, 1996).
         EXPECT_LE(MetalPercent(sys, "C"), static_cast<double>(task.MetalMax[1]));
         EXPECT_GT(sys.SlagMass / sys.MetalMass, 0.06L);
