@@ -327,6 +327,20 @@ EPAR, EPS, EPS_CLIPPED = build_eps()
 EPAR["Fe"] = 1.0
 
 
+# Share of each element's metal pair energies that is entropy (the third
+# value of its liquid enthalpy set; a pair takes the mean of its two). The
+# energies are -R T0 ln x of coefficients measured at T0, Gibbs energies
+# there; read as enthalpies, exp(-E/RT), the Wilson form gave hot metal with
+# 4.5 % C a heat of mixing of about +150 MJ/t that no measurement holds, and
+# one that metal model 1, whose epsilon do not change with T, does not have.
+# With every share 1 the pair terms keep their T0 values at every
+# temperature: both metal models then mix athermally, and the heat of a melt
+# is that of its elements at infinite dilution, Sigworth & Elliott's heats of
+# solution, which the standard terms below carry (data-sources/README.md,
+# section 3).
+ENTROPY_SHARE = {sym: 1.0 for sym in SYMS}
+
+
 def lam(i, j, T):
     """Wilson pair term of the metal model at T."""
     if i == j:
@@ -336,7 +350,8 @@ def lam(i, j, T):
     else:
         er, ec = EPAR[i], EPAR[j]
         x = (er * ec + 1 - EPS[(i, j)]) / (1 / er + 1 / ec)
-    return x ** (T0 / T)
+    s = 0.5 * (ENTROPY_SHARE[i] + ENTROPY_SHARE[j])
+    return x ** ((1 - s) * T0 / T + s)
 
 
 def ln_gamma_inf(i, T):
@@ -703,6 +718,8 @@ for _model in (0, 1):
 # Writers
 
 def fmt(v, digits=7):
+    if abs(v) < 1e-12:
+        v = 0.0   # a term whose temperature slope cancels to rounding
     s = "%.*g" % (digits, v)
     return "0" if s in ("-0", "0") else s
 
@@ -711,7 +728,7 @@ def write_con():
     lines = ["Element constants: Sigworth-Elliott 1974, JSPS 1988 [C][O], NASA Glenn vapour pressures; "
              "slag: NASA Glenn/JANAF, Barin oxides, Taylor-Chipman 1943, Healy 1970, Ban-ya 1993, "
              "Sosinsky-Sommerville 1986, slag heats Svecova 1985 and Adamkovicova 1980; enthalpy: NIST-JANAF"]
-    lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b 0 0 0 0 | s | h298")
+    lines.append("; sym label b M z A1 B1 A2 B2 e2 H S q k | solid a b c 0 0 0 | liquid a b s 0 0 0 | s | h298")
     for sym, label, M, z, tol, s in ELEMENTS:
         H, S, direct, _ = METAL[sym]
         a1 = SLAG[0][sym]
@@ -721,7 +738,7 @@ def write_con():
                 fmt(a1[0] / LN10), fmt(a1[1] / LN10), fmt(a2[0] / LN10), fmt(a2[1] / LN10),
                 fmt(KAPPA[sym] ** 2, 6), fmt(H), fmt(S), fmt(tol, 4), direct,
                 fmt(solid[0]), fmt(solid[1]), fmt(solid[2]), 0, 0, 0,
-                fmt(liquid[0]), fmt(liquid[1]), 0, 0, 0, 0,
+                fmt(liquid[0]), fmt(liquid[1]), fmt(ENTROPY_SHARE[sym]), 0, 0, 0,
                 fmt(s, 5), fmt(charge_enthalpy(sym))]
         lines.append("%-3s%-6s %s" % (sym, label, " ".join(str(v) for v in nums)))
     return lines

@@ -11,6 +11,17 @@ namespace {
 std::size_t Idx(int i) { return static_cast<std::size_t>(i); }
 } // namespace
 
+long double EntropyShare(const TElementRecord& e)
+{
+    const long double s = e.LiquidEnthalpy[2];
+    return s > 0 ? std::min(s, 1.0L) : 0.0L; // a NaN counts as none
+}
+
+long double MetalPairEntropyShare(const TElementRecord& a, const TElementRecord& b)
+{
+    return (EntropyShare(a) + EntropyShare(b)) / 2;
+}
+
 bool TInteractionCache::Fits(const TEntry& e, long double temperature, uint8_t slagModel,
                              const TElems& elems, int count) const
 {
@@ -18,7 +29,7 @@ bool TInteractionCache::Fits(const TEntry& e, long double temperature, uint8_t s
         return false;
     for (int i = 0; i < count; ++i) {
         const TElementRecord& r = elems.Items[Idx(i)];
-        if (r.Index != e.Index[Idx(i)] || r.SlagEnergy != e.SlagEnergy[Idx(i)])
+        if (r.Index != e.Index[Idx(i)] || r.SlagEnergy != e.SlagEnergy[Idx(i)] || EntropyShare(r) != e.Share[Idx(i)])
             return false;
     }
     std::size_t k = 0;
@@ -72,6 +83,7 @@ void TInteractionCache::Store(long double temperature, uint8_t slagModel, const 
     e.Count = count;
     e.Index.resize(Idx(count));
     e.SlagEnergy.resize(Idx(count));
+    e.Share.resize(Idx(count));
     e.LnMetalFirst.resize(Idx(count));
     const std::size_t pairs = Idx(count) * Idx(count > 0 ? count - 1 : 0) / 2;
     e.PairEnergy.resize(pairs);
@@ -83,6 +95,7 @@ void TInteractionCache::Store(long double temperature, uint8_t slagModel, const 
         const TElementRecord& r = elems.Items[Idx(i)];
         e.Index[Idx(i)] = r.Index;
         e.SlagEnergy[Idx(i)] = r.SlagEnergy;
+        e.Share[Idx(i)] = EntropyShare(r);
         e.LnMetalFirst[Idx(i)] = lnMetalFirst[Idx(i)];
         for (int j = 0; j < i; ++j, ++k) {
             const std::size_t dj = elems.Items[Idx(j)].Index;
@@ -106,7 +119,8 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
     bool same = key.Used && key.SlagModel == slagModel && key.Count == count;
     for (int i = 0; i < count && same; ++i) {
         const TElementRecord& r = elems.Items[Idx(i)];
-        same = r.Index == key.Index[Idx(i)] && r.SlagEnergy == key.SlagEnergy[Idx(i)];
+        same = r.Index == key.Index[Idx(i)] && r.SlagEnergy == key.SlagEnergy[Idx(i)] &&
+               EntropyShare(r) == key.Share[Idx(i)];
     }
     std::size_t k = 0;
     for (int i = 0; i < count && same; ++i) {
@@ -125,6 +139,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
     key.Count = count;
     key.Index.clear();
     key.SlagEnergy.clear();
+    key.Share.clear();
     key.PairEnergy.clear();
     key.PairSlag.clear();
     groups_ = TPairGroups{};
@@ -132,6 +147,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
         const TElementRecord& r = elems.Items[Idx(i)];
         key.Index.push_back(r.Index);
         key.SlagEnergy.push_back(r.SlagEnergy);
+        key.Share.push_back(EntropyShare(r));
         for (int j = 0; j < i; ++j) {
             const TElementRecord& q = elems.Items[Idx(j)];
             const long double energy = InteractionEnergy[r.Index][q.Index];
@@ -139,12 +155,18 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             key.PairEnergy.push_back(energy);
             key.PairSlag.push_back(pair);
 
-            // Equal energies give equal exponents, -E/RT, bit for bit (a NaN
-            // stays alone).
-            const auto metal = std::find(groups_.MetalEnergy.begin(), groups_.MetalEnergy.end(), energy);
-            groups_.MetalGroup.push_back(static_cast<int32_t>(metal - groups_.MetalEnergy.begin()));
-            if (metal == groups_.MetalEnergy.end())
+            // Equal energies and shares give equal exponents bit for bit (a
+            // NaN stays alone).
+            const long double share = MetalPairEntropyShare(r, q);
+            std::size_t metal = 0;
+            while (metal < groups_.MetalEnergy.size() &&
+                   !(groups_.MetalEnergy[metal] == energy && groups_.MetalShare[metal] == share))
+                ++metal;
+            groups_.MetalGroup.push_back(static_cast<int32_t>(metal));
+            if (metal == groups_.MetalEnergy.size()) {
                 groups_.MetalEnergy.push_back(energy);
+                groups_.MetalShare.push_back(share);
+            }
 
             // Model 0: c·d·d is the same for d and -d, so pairs group by |d|.
             // Model 1: by the pair value.
@@ -165,8 +187,11 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             groups_.SlagGroup.push_back(static_cast<int32_t>(slag));
         }
     }
-    for (const long double e : groups_.MetalEnergy)
-        groups_.MetalScale.push_back(-e / GasConstant);
+    for (std::size_t g = 0; g < groups_.MetalEnergy.size(); ++g) {
+        const long double b = -groups_.MetalEnergy[g] / GasConstant, share = groups_.MetalShare[g];
+        groups_.MetalScale.push_back(share == 0 ? b : b * (1 - share));
+        groups_.MetalConstant.push_back(share == 0 ? 0.0L : b * share / InteractionTemperature);
+    }
     if (slagModel == 0) {
         for (const long double d : groups_.SlagDifference)
             groups_.SlagScale.push_back(-1000.0L * d * d / GasConstant);

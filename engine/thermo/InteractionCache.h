@@ -21,6 +21,18 @@ namespace ferrolyt {
 using TInteractionTable = std::array<std::array<long double, MaxElements>, MaxElements>;
 using TElementColumn = std::array<long double, MaxElements>;
 
+// The metal model's pair energies are E = -R T0 ln x of interaction
+// coefficients measured at T0 (1600 °C): Gibbs energies there. How much of
+// each is enthalpy the coefficients do not say; the constants file may give
+// each element the share that is entropy, as the third value of its liquid
+// enthalpy set. A pair takes the mean of its two elements' shares s, and its
+// term is exp(-E ((1 - s)/T + s/T0)/R): s = 0 (a file without the value)
+// makes the whole energy enthalpy, exp(-E/RT); s = 1 keeps the term of T0 at
+// every temperature, so that mixing brings no heat of its own.
+constexpr long double InteractionTemperature = 1873.15L;
+long double EntropyShare(const TElementRecord& e);
+long double MetalPairEntropyShare(const TElementRecord& a, const TElementRecord& b);
+
 class TInteractionCache {
 public:
     // Copies the tables built for these inputs into metal and slag (elements
@@ -45,10 +57,12 @@ public:
         std::vector<long double> MetalEnergy;       // E of each metal group
         std::vector<long double> SlagDifference;    // e_i - e_j of a pair of each slag group (model 0)
         std::vector<int32_t> SlagPair;              // the pair value of each slag group (model 1)
-        // b of each group, whose value is exp(b/T): -E/R for the metal;
-        // -1000 d²/R (model 0) or -1000 pair/R (model 1) for the slag, none
-        // for other models.
+        // b of each group, whose value is exp(b/T + c): -E (1 - s)/R for the
+        // metal; -1000 d²/R (model 0) or -1000 pair/R (model 1) for the slag,
+        // none for other models. c is -E s/(R T0) for the metal, 0 for the slag.
+        std::vector<long double> MetalShare; // s of each metal group
         std::vector<long double> MetalScale, SlagScale;
+        std::vector<long double> MetalConstant;
         // The largest |b|; NaN when any b is not finite.
         long double LargestScale = 0;
     };
@@ -56,7 +70,7 @@ public:
     // depend on has changed; null when a database index is out of range.
     const TPairGroups* Groups(uint8_t slagModel, const TElems& elems, int count);
 
-    // Every group value is exp(b/T) for a constant b, so a table at T
+    // Every group value is exp(b/T + c) for constant b and c, so a table at T
     // follows from one at a nearby T0 as exp(b/T0) · exp(b (T0 - T)/(T T0)),
     // the second factor a short series. The source is the last set of
     // group values computed with exponentials, for the current groups; it
@@ -84,6 +98,7 @@ private:
         int Count = 0;
         std::vector<uint16_t> Index;
         std::vector<long double> SlagEnergy;
+        std::vector<long double> Share; // EntropyShare of each element
         // Lower triangles (j < i), row by row.
         std::vector<long double> PairEnergy;
         std::vector<int32_t> PairSlag;
@@ -112,6 +127,7 @@ private:
         int Count = 0;
         std::vector<uint16_t> Index;
         std::vector<long double> SlagEnergy;
+        std::vector<long double> Share;
         std::vector<long double> PairEnergy;
         std::vector<int32_t> PairSlag;
     };

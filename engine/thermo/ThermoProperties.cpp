@@ -117,14 +117,16 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
     if (groups) {
         constexpr std::size_t MaxPairs = MaxElements * (MaxElements - 1) / 2;
         std::array<long double, MaxPairs> metal, slag;
-        // Each group value is exp(b/T), computed or derived from the source.
-        const auto values = [&](const std::vector<long double>& scale, const std::vector<long double>& kept,
-                                std::array<long double, MaxPairs>& out) {
+        // Each group value is exp(b/T + c), computed or derived from the source.
+        const auto values = [&](const std::vector<long double>& scale, const std::vector<long double>* constant,
+                                const std::vector<long double>& kept, std::array<long double, MaxPairs>& out) {
             for (std::size_t g = 0; g < scale.size(); ++g)
-                out[g] = derive ? ShiftedExponential(kept[g], scale[g] * shift) : ExpL(scale[g] / T);
+                out[g] = derive     ? ShiftedExponential(kept[g], scale[g] * shift)
+                         : constant ? ExpL(scale[g] / T + (*constant)[g])
+                                    : ExpL(scale[g] / T);
         };
-        values(groups->MetalScale, source.Metal, metal);
-        values(groups->SlagScale, source.Slag, slag);
+        values(groups->MetalScale, &groups->MetalConstant, source.Metal, metal);
+        values(groups->SlagScale, nullptr, source.Slag, slag);
         if (!derive) {
             source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalScale.size()));
             source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(groups->SlagScale.size()));
@@ -151,7 +153,11 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
             for (int j = 0; j < i; ++j) {
                 const std::size_t dj = sys.El(j).Index;
-                const long double v = ExpL(-InteractionEnergy[di][dj] / RT);
+                const long double s = MetalPairEntropyShare(sys.El(i), sys.El(j));
+                const long double v =
+                    s == 0 ? ExpL(-InteractionEnergy[di][dj] / RT)
+                           : ExpL(-InteractionEnergy[di][dj] * ((1 - s) / T + s / InteractionTemperature) /
+                                  GasConstant);
                 sys.MetalInteraction[Idx(i)][Idx(j)] = v;
                 sys.MetalInteraction[Idx(j)][Idx(i)] = v;
             }
@@ -609,8 +615,13 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     const long double T0 = Temperature;
     const long double d = HeatDelta;
     const int last = LastElement();
-    std::array<long double, MaxElements> uMetal{}, uSlag{}, uGas{};
+    std::array<long double, MaxElements> uMetal{}, uSlag{}, uGas{}, lnGammaMinus{};
     std::array<long double, 4> gMinus{}, gPlus{};
+    // An element whose ln gamma in the metal is the same at all three
+    // temperatures (metal pair terms held at their 1600 °C values) has no
+    // mixing enthalpy there; the difference formula would leave it only the
+    // rounding of R T ln gamma, shown as a number of its own.
+    std::array<bool, MaxElements> athermal{};
 
     Temperature = T0 - d;
     CalcGasEquilibrium();
@@ -619,6 +630,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
         uMetal[Idx(i)] = El(i).PotMetal;
         uSlag[Idx(i)] = El(i).PotSlag;
         uGas[Idx(i)] = El(i).PotGas;
+        lnGammaMinus[Idx(i)] = El(i).LnGammaMetal;
     }
 
     Temperature = T0 + d;
@@ -628,22 +640,30 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
         uMetal[Idx(i)] -= El(i).PotMetal;
         uSlag[Idx(i)] -= El(i).PotSlag;
         uGas[Idx(i)] -= El(i).PotGas;
+        athermal[Idx(i)] = El(i).LnGammaMetal == lnGammaMinus[Idx(i)];
     }
 
     Temperature = T0;
     CalcGasEquilibrium();
     SumPhaseEnthalpies(result.G);
+    bool metalAthermal = true;
+    for (int i = 0; i <= last; ++i) {
+        athermal[Idx(i)] = athermal[Idx(i)] && El(i).LnGammaMetal == lnGammaMinus[Idx(i)];
+        metalAthermal = metalAthermal && athermal[Idx(i)];
+    }
 
     const long double T = T0;
     for (int p = phMetal; p <= phTotal; ++p)
         result.S[Idx(p)] = (gMinus[Idx(p)] - gPlus[Idx(p)]) / (2.0L * d);
     for (int p = phMetal; p <= phGas; ++p)
         result.H[Idx(p)] = result.G[Idx(p)] + T * result.S[Idx(p)];
+    if (metalAthermal)
+        result.H[phMetal] = 0;
     result.H[phTotal] = result.H[phMetal] + result.H[phSlag] + result.H[phGas];
 
     for (int i = 0; i <= last; ++i) {
         TElementRecord& e = El(i);
-        e.HMetal = e.PotMetal + T * uMetal[Idx(i)] / (2.0L * d);
+        e.HMetal = athermal[Idx(i)] ? 0.0L : e.PotMetal + T * uMetal[Idx(i)] / (2.0L * d);
         e.HSlag = e.PotSlag + T * uSlag[Idx(i)] / (2.0L * d) + GasConstant * T * SlagPotential * e.Valence;
         e.HGas = e.PotGas + T * uGas[Idx(i)] / (2.0L * d);
     }

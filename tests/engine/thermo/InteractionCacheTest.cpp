@@ -220,3 +220,57 @@ TEST_F(InteractionCacheSample, OtherElementsAreNotDerivedFromTheFormerOnes)
 
 } // namespace
 } // namespace ferrolyt::test
+
+namespace ferrolyt::test {
+namespace {
+
+// An element's entropy share (the third value of its liquid enthalpy set)
+// keeps that share of its pair energies at their value of 1600 °C: a pair
+// term is exp(-E ((1 - s)/T + s/T0)/R) with s the mean of the two shares.
+// Shares of 1 leave the metal's ln gamma independent of temperature, so that
+// mixing brings no heat; a share changed in the data reaches the tables.
+TEST_F(InteractionCacheSample, EntropySharesHoldPairTermsAtTheirValueOf1600C)
+{
+    TThSys& sys = *ThSystems[0];
+    const auto expected = [&sys](int i, int j) {
+        const long double s = (sys.El(i).LiquidEnthalpy[2] + sys.El(j).LiquidEnthalpy[2]) / 2;
+        const long double e = InteractionEnergy[sys.El(i).Index][sys.El(j).Index];
+        return ExpL(-e * ((1 - s) / sys.Temperature + s / 1873.15L) / GasConstant);
+    };
+    const auto expectTables = [&] {
+        for (int i = 1; i <= SystemElemLast; ++i)
+            for (int j = 0; j < i; ++j)
+                ExpectTableEntry(sys.MetalInteraction[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)],
+                                 expected(i, j), i, j);
+    };
+    sys.Temperature = 1700.0L;
+    sys.CalcStandardGibbs();
+    sys.El(1).LiquidEnthalpy[2] = 0.5L; // the same temperature: the kept tables no longer fit
+    sys.CalcStandardGibbs();
+    ASSERT_NE(sys.MetalInteraction[1][0], ExpL(-InteractionEnergy[sys.El(1).Index][sys.El(0).Index] /
+                                               (GasConstant * sys.Temperature)));
+    expectTables();
+
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).LiquidEnthalpy[2] = 1.0L;
+    for (const long double T : {1700.0L, 1700.2L, 1873.15L, 1923.15L}) {
+        SCOPED_TRACE(static_cast<double>(T));
+        sys.Temperature = T;
+        sys.CalcStandardGibbs();
+        expectTables();
+    }
+    // A metal of the system's elements alone: its enthalpy is that of its
+    // standard states, the heat balance's metal enthalpy nothing.
+    for (int i = 0; i <= SystemElemLast; ++i) {
+        TElementRecord& e = sys.El(i);
+        e.MetalAmount = 1.0L / (1 + i);
+        e.SlagAmount = e.GasAmount = 1e-100L;
+    }
+    sys.Temperature = 1823.15L;
+    THeatBlock block;
+    sys.HeatBalance(block, false, false);
+    EXPECT_NEAR(static_cast<double>(block.H[phMetal]), 0.0, 1e-3);
+}
+
+} // namespace
+} // namespace ferrolyt::test

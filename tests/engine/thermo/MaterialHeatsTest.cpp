@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,21 +94,34 @@ struct TMaterialCase {
     double Reference; // MJ/t
 };
 
-// Liquid hot metal at 1350 °C (4.45 % C, 0.43 % Si, 0.33 % Mn, iron the
-// rest): the heat content of each element from 298.15 K plus its enthalpy of
-// solution in liquid iron. Fe(l): 46.024 T - 10 805 J/mol (NIST-JANAF
-// Shomate form); graphite, Si(l) and Mn(l) at 1623 K from their values at
-// 1773 K (29.88, 88.83, 73.80 kJ/mol, NASA Glenn) less 150 K of their heat
-// capacities (24.7, 27.2, 46.0 J/(mol K)); solution enthalpies C(gr) +22.59,
-// Si(l) -131.5, Mn(l) +4.08 kJ/mol (Sigworth and Elliott 1974).
-double HotMetalReference()
+// Molten iron with carbon, silicon and manganese: the heat content of each
+// element from 298.15 K plus its enthalpy of solution in liquid iron, kJ/mol.
+// Fe(l): 46.024 T - 10.805 (NIST-JANAF, Chase 1998, Shomate form). Graphite:
+// the NASA-7 polynomial of McBride, Gordon and Reno (NASA TM-4513, 1993, from
+// the JANAF tables). Si(l) and Mn(l): 91.55 and 78.40 at 1873.15 K with their
+// liquid heat capacities 27.2 and 46.0 J/(mol K) (NASA Glenn, McBride et al.
+// 2002). Solution at infinite dilution: C(gr) +22.594, Si(l) -131.5, Mn(l)
+// +4.084 (G.K. Sigworth, J.F. Elliott, The thermodynamics of liquid dilute
+// iron alloys, Metal Science 8, 1974, 298-310). MJ per t of a melt of the
+// given mass % (iron the balance) at T.
+double GraphiteHeat(double T)
 {
-    const double T = 1623.15;
-    const double fe = (1000.0 - 10.0 * (4.45 + 0.43 + 0.33 + 0.085 + 0.018 + 0.02 + 0.01 + 0.003)) / 55.845;
-    const double c = 44.5 / 12.011, si = 4.3 / 28.086, mn = 3.3 / 54.938;
-    return fe * (46.024e-3 * T - 10.805) + c * (29.88 - 150 * 24.7e-3 + 22.59) +
-           si * (88.83 - 150 * 27.2e-3 - 131.5) + mn * (73.80 - 150 * 46.0e-3 + 4.08);
+    constexpr double a[6] = {1.45571829, 1.71702216e-03, -6.97562786e-07, 1.35277032e-10, -9.67590652e-15,
+                             -695.138814}; // 1000-5000 K; H(298.15) = 0
+    const double rt = 8.31451e-3 * T;
+    return rt * (a[0] + T * (a[1] / 2 + T * (a[2] / 3 + T * (a[3] / 4 + T * a[4] / 5))) + a[5] / T);
 }
+double MoltenIronReference(double carbon, double silicon, double manganese, double T)
+{
+    const double fe = 10.0 * (100 - carbon - silicon - manganese) / 55.845;
+    return fe * (46.024e-3 * T - 10.805) + 10.0 * carbon / 12.011 * (GraphiteHeat(T) + 22.594) +
+           10.0 * silicon / 28.086 * (91.55 + 27.2e-3 * (T - 1873.15) - 131.5) +
+           10.0 * manganese / 54.938 * (78.40 + 46.0e-3 * (T - 1873.15) + 4.084);
+}
+
+// The shipped hot metal at 1350 °C, lower ends: 4.45 % C, 0.58 % Si, 0.33 %
+// Mn; its P, S, Cr, Ni and N (0.14 %) are counted as iron.
+double HotMetalReference() { return MoltenIronReference(4.45, 0.58, 0.33, 1623.15); }
 
 std::vector<TMaterialCase> Cases()
 {
@@ -166,6 +180,54 @@ TEST_F(SampleMaterialHeats, EachMaterialBringsItsStandardEnthalpyUnderEveryModel
             EXPECT_NEAR(static_cast<double>(MaterialTable[j].HeatTotal[0]), c.Reference, 300.0) << c.Name;
         }
     });
+}
+
+// A molten iron-based material is the model's own metal phase: its heat is
+// the solution model's, and it must be the published one whichever metal
+// model the options choose, from a trace of carbon to near saturation and
+// from hot metal to tapping temperatures (within 0.05 GJ/t, a few kelvin of
+// a converter's bath).
+TEST_F(SampleMaterialHeats, MoltenIronCarbonAlloysHoldThePublishedHeatUnderBothMetalModels)
+{
+    const int j = MaterialIndexByName("Чавун рідкий");
+    ASSERT_GT(j, 0);
+    struct TMelt {
+        double C, Si, Mn, Celsius;
+    };
+    std::vector<TMelt> melts;
+    for (const double celsius : {1250.0, 1350.0, 1500.0, 1700.0})
+        for (const double carbon : {0.1, 1.0, 2.5, 4.5, 5.0})
+            for (const double alloy : {0.0, 1.0})
+                melts.push_back({carbon, alloy, alloy, celsius});
+    std::vector<std::array<double, 2>> heats(melts.size());
+    for (const uint8_t metalModel : {uint8_t{0}, uint8_t{1}}) {
+        Settings.MetalModel = metalModel;
+        PrepareSystems();
+        TThSys& sys = *ThSystems[0];
+        for (std::size_t m = 0; m < melts.size(); ++m) {
+            const TMelt& melt = melts[m];
+            for (int i = 0; i <= SystemElemLast; ++i)
+                CompositionMin[static_cast<std::size_t>(i + 1)][j] = 0;
+            const std::pair<const char*, double> analysis[] = {
+                {"Fe", 100 - melt.C - melt.Si - melt.Mn}, {"C", melt.C}, {"Si", melt.Si}, {"Mn", melt.Mn}};
+            for (const auto& [symbol, percent] : analysis) {
+                const int i = sys.Elems->IndexOfSymbol(symbol);
+                ASSERT_GE(i, 0) << symbol;
+                CompositionMin[static_cast<std::size_t>(i + 1)][j] = static_cast<float>(percent / 100);
+            }
+            heats[m][metalModel] = static_cast<double>(
+                sys.MaterialHeat(CompositionMin, j, melt.Celsius + KelvinOffset, true).Total());
+        }
+    }
+    for (std::size_t m = 0; m < melts.size(); ++m) {
+        const TMelt& melt = melts[m];
+        SCOPED_TRACE(std::to_string(melt.C) + " % C, " + std::to_string(melt.Si) + " % Si and Mn, " +
+                     std::to_string(melt.Celsius) + " °C");
+        const double reference = MoltenIronReference(melt.C, melt.Si, melt.Mn, melt.Celsius + 273.15);
+        EXPECT_NEAR(heats[m][0], reference, 50.0) << "metal model 0";
+        EXPECT_NEAR(heats[m][1], reference, 50.0) << "metal model 1";
+        EXPECT_NEAR(heats[m][0], heats[m][1], 10.0);
+    }
 }
 
 // The ferroalloys, cold, against their compounds' heats of formation to 0.1
