@@ -21,10 +21,19 @@ std::optional<std::string> NumberRefusal(const std::string& field, const std::st
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed);
 
 // Makes `edit` keep the last number it held: when editing ends on a text that
-// is not a number, the edit gets its previous text back and the user is told.
+// is not a number, the edit gets its previous text back at once and the user
+// is told once the edit's own handling is over (WarnWhenIdle).
 // Texts the program sets are taken as they are.
 void KeepNumbersIn(QLineEdit& edit, const QString& field);
 
 // Checks `edit` now, as the end of editing would; false when it was refused.
 // Commands call it for the edits they read before the edit loses the focus.
 bool CheckNumberEdit(QLineEdit& edit);
+
+class QObject;
+
+// Shows the warning once the event being handled is done with: for a
+// refusal made inside a widget's own handling (the end of an edit, a
+// dialog's OK reached by the Enter of a cell), whose box would otherwise
+// run under it. Nothing is shown when `context` is gone by then.
+void WarnWhenIdle(QObject& context, const std::string& text);
