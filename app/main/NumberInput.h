@@ -10,6 +10,7 @@
 #include <string>
 
 class QLineEdit;
+class QObject;
 
 // The warning for `typed` in the field called `field`; nothing when the text
 // is empty or a number with either decimal separator.
@@ -29,8 +30,6 @@ void KeepNumbersIn(QLineEdit& edit, const QString& field);
 // Checks `edit` now, as the end of editing would; false when it was refused.
 // Commands call it for the edits they read before the edit loses the focus.
 bool CheckNumberEdit(QLineEdit& edit);
-
-class QObject;
 
 // Shows the warning once the event being handled is done with: for a
 // refusal made inside a widget's own handling (the end of an edit, a
