@@ -367,6 +367,18 @@ private slots:
                 QCOMPARE(grid->item(0, col) ? grid->item(0, col)->text() : QString(), kept);
             }
         }
+        // Letters are not dropped on the way into another number.
+        f.messages.clear();
+        t.MatGrid->setFocus();
+        t.MatGrid->setCurrentCell(0, 4);
+        t.MatGrid->edit(t.MatGrid->currentIndex());
+        auto* editor = qobject_cast<QLineEdit*>(t.MatGrid->indexWidget(t.MatGrid->currentIndex()));
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "4x2y0");
+        QTest::keyClick(editor, Qt::Key_Tab);
+        QTRY_COMPARE(f.Texts().size(), 1);
+        QVERIFY2(f.Texts()[0].contains("\"4x2y0\""), qPrintable(f.Texts()[0]));
         t.done(QDialog::Accepted);
         QCOMPARE(double(TaskList.CurrentTask().MinMet), 91.5);
     }
