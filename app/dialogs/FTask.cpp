@@ -160,17 +160,21 @@ void ClearGrid(QTableWidget* g)
 
 std::string TaskName(const std::string& s) { return Utf8Left(s, TaskNameLength); }
 
+std::string InvertedBoundRefusal(const std::string& task, const std::string& inverted)
+{
+    return "Завдання \"" + task + "\": " + WithDisplaySeparatorInText(inverted) +
+           ". Виправте межу, щоб прийняти завдання.";
+}
+
 } // namespace
 
-std::optional<char32_t> TaskEditKey(char32_t key)
+char32_t TaskEditKey(char32_t key)
 {
     if (key == U',' || key == U'б')
         return U',';
     if (key == U'.' || key == U'/' || key == U'ю')
         return U'.';
-    if ((key >= U'0' && key <= U'9') || key == U'-' || key == 8 || key == 13)
-        return key;
-    return std::nullopt;
+    return key;
 }
 
 TFTask::TFTask(TTaskEditorHost* main, QWidget* parent) : QDialog(parent), main_(main)
@@ -403,6 +407,22 @@ void TFTask::done(int result)
     CommitGridEdits(*this);
     for (QLineEdit* e : Edits)
         CheckNumberEdit(*e);
+    if (result == QDialog::Accepted) {
+        // A lower bound above its upper one cannot be met: the list is not
+        // taken, and the editor stays open on the task to mend.
+        TaskListEdit.StoreCurrent(*this);
+        for (int k = 0; k < TaskListEdit.Count; ++k) {
+            const std::string inverted = TaskListEdit.InvertedBound(k);
+            if (inverted.empty())
+                continue;
+            if (k != TaskTabs->currentIndex())
+                TaskTabs->setCurrentIndex(k);
+            // OK may come from the Enter that ends a cell's editing: the box
+            // waits until the grid has done with it.
+            WarnWhenIdle(*this, InvertedBoundRefusal(TaskListEdit.Items[static_cast<std::size_t>(k) + 1].Name, inverted));
+            return;
+        }
+    }
     FormClose(result);
     QDialog::done(result);
 }
@@ -609,12 +629,10 @@ bool TFTask::eventFilter(QObject* watched, QEvent* event)
         const char32_t typed = text.toUcs4().value(0);
         if (typed < 32)
             return QDialog::eventFilter(watched, event);
-        const auto entered = TaskEditKey(typed);
-        if (!entered)
-            return true;
-        if (*entered != typed) {
-            const QString replacement = QString::fromUcs4(&*entered, 1);
-            QKeyEvent mapped(QEvent::KeyPress, *entered == U',' ? Qt::Key_Comma : Qt::Key_Period,
+        const char32_t entered = TaskEditKey(typed);
+        if (entered != typed) {
+            const QString replacement = QString::fromUcs4(&entered, 1);
+            QKeyEvent mapped(QEvent::KeyPress, entered == U',' ? Qt::Key_Comma : Qt::Key_Period,
                              key->modifiers(), replacement);
             QCoreApplication::sendEvent(watched, &mapped);
             return true;

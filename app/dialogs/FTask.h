@@ -22,9 +22,11 @@ class QTableWidget;
 class TTaskEditorHost;
 
 // What a key typed into a value edit or a number column enters: ',' and
-// the letter 'б' a comma, '.', '/' and the letter 'ю' a point, digits and
-// '-' themselves; nothing for any other character.
-std::optional<char32_t> TaskEditKey(char32_t key);
+// the letter 'б' a comma, '.', '/' and the letter 'ю' a point (the keys of
+// the Ukrainian layout that carry them); any other character itself, so
+// that a text which is not a number is refused whole when editing ends,
+// never changed into another number by keys dropped on the way.
+char32_t TaskEditKey(char32_t key);
 
 class TFTask : public QDialog, public ferrolyt::TTaskEditorView {
     Q_OBJECT

@@ -267,6 +267,9 @@ public:
     // task's recommended charge (-1 also clears the alternatives).
     void MeltButClick(int tag);
     void StartButClick();
+    // True when the current task has a lower bound above its upper one and
+    // cannot be computed; with `tell` the user is told which.
+    bool RefuseInvertedTask(bool tell);
     // Re-solves with the alternative at `row` of the list.
     void AltViewClick(int row);
 

@@ -7,6 +7,7 @@
 #include "GridEdits.h"
 #include "Optimiser.h"
 #include "NumberInput.h"
+#include "ResultDisplay.h"
 #include "SimplexLP.h"
 #include "StudyScope.h"
 #include "SystemSetup.h"
@@ -92,10 +93,30 @@ void TFForw::SetIdle(bool idle)
 
 void TFForw::StopButClick() { StopRequested = true; }
 
+bool TFForw::RefuseInvertedTask(bool tell)
+{
+    const std::string inverted = TaskList.InvertedBound(TaskList.Current);
+    if (inverted.empty())
+        return false;
+    if (tell)
+        WarnWhenIdle(*this, "Завдання \"" + TaskList.CurrentTask().Name + "\" не розраховується: " +
+                                WithDisplaySeparatorInText(inverted) + ". Виправте межу в завданні на плавку.");
+    return true;
+}
+
 void TFForw::MeltButClick(int tag)
 {
     if (AskIfSystemsInUse())
         return;
+    // A task read with a bound upside down is not melted until it is
+    // mended. The command says so and leaves the screen as it was; a melt
+    // that follows a load or a choice of task (whose warning came with the
+    // file) clears what belonged to the data before.
+    if (RefuseInvertedTask(tag >= 0)) {
+        if (tag < 0)
+            ClearResults(true, false, 2);
+        return;
+    }
     const bool recommended = tag != 0;
     PrepareSystems();
     ClearResults(true, tag >= 0, 2);
@@ -135,7 +156,7 @@ void TFForw::MeltButClick(int tag)
 
 void TFForw::StartButClick()
 {
-    if (AskIfSystemsInUse())
+    if (AskIfSystemsInUse() || RefuseInvertedTask(true))
         return;
     // A stopped run gives back the charge and the heat it started from.
     const TShownHeat before = ShownHeat();
@@ -215,6 +236,10 @@ void TFForw::StartButClick()
         if (!stopped && r == lpNotMet) {
             ShowWarning("НЕ ЗНАЙДЕНО РІШЕННЯ!");
             ClearResults(false, false, 2);
+            // Nothing of the run is shown: neither the solver's last way
+            // nor the heat capacity and Kp of the heat cleared above.
+            for (int p : {6, 7, 8})
+                SBarPanels[p]->clear();
         }
     }
     if (stopped) {

@@ -393,7 +393,7 @@ void TFForw::GibbsDuhemMClick()
         const TStudyScope scope;
         result = GibbsDuhemCheck();
     }
-    CurrentHost().ShowInformation(GibbsDuhemReport(result));
+    CurrentHost().ShowInformation(GibbsDuhemReport(result, DisplayDecimalSeparator));
 }
 
 void TFForw::EquiMetClick(int tag)
@@ -629,7 +629,8 @@ void TFForw::ClrMatsMClick()
 void TFForw::MatKmolesMClick(int tag)
 {
     MatsInKmoles = tag == 1;
-    MatGridCells.SetCell(2, 0, MatsInKmoles ? "kmol" : "t");
+    // Tonnes as the header names them at start (MatGridHeader).
+    MatGridCells.SetCell(2, 0, MatsInKmoles ? "kmol" : "т");
     GridsChanged();
     if (ResultsShown)
         MeltButClick(0);

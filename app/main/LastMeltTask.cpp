@@ -4,16 +4,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace ferrolyt {
 
 void FillLastMeltTask(TTaskRecord& task, const TTaskRecord& templ, const TThSys& s0, const TThSys& s1)
 {
     task = templ;
-    task.IniMinMet = s1.MetalMass;
-    task.IniMaxMet = s0.MetalMass;
-    task.IniMinSlg = s1.SlagMass;
-    task.IniMaxSlg = s0.SlagMass;
+    // Which system gives more metal or slag depends on the heat: each pair
+    // is put in order, as a task the editor accepts must hold it.
+    std::tie(task.IniMinMet, task.IniMaxMet) = std::minmax(s1.MetalMass, s0.MetalMass);
+    std::tie(task.IniMinSlg, task.IniMaxSlg) = std::minmax(s1.SlagMass, s0.SlagMass);
     const long double t = (s0.Temperature + s1.Temperature) / 2 - KelvinOffset;
     task.IniTemp = std::round(10 * t) * 0.1L;
     if (!s0.Elems || !s1.Elems)

@@ -11,7 +11,8 @@ namespace ferrolyt {
 class TThSys;
 
 // task := the template, then filled from the lower-bound system s0 and the
-// upper-bound system s1 as they stand.
+// upper-bound system s1 as they stand; the known initial masses are the
+// smaller and the larger of the two systems' masses.
 void FillLastMeltTask(TTaskRecord& task, const TTaskRecord& templ, const TThSys& s0, const TThSys& s1);
 
 } // namespace ferrolyt

@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QObject>
+#include <QTimer>
 
 using namespace ferrolyt;
 
@@ -28,6 +29,9 @@ TKeptNumber* KeeperOf(QLineEdit& edit)
     return static_cast<TKeptNumber*>(
         edit.findChild<QObject*>(QString::fromLatin1(TKeptNumber::Name), Qt::FindDirectChildrenOnly));
 }
+
+// CheckNumberEdit; with warnWhenIdle the box waits (WarnWhenIdle).
+bool CheckEdit(QLineEdit& edit, bool warnWhenIdle);
 
 } // namespace
 
@@ -62,22 +66,37 @@ void KeepNumbersIn(QLineEdit& edit, const QString& field)
         if (!edit.isModified())
             keeper->Kept = text;
     });
-    QObject::connect(&edit, &QLineEdit::editingFinished, keeper, [&edit] { CheckNumberEdit(edit); });
+    QObject::connect(&edit, &QLineEdit::editingFinished, keeper, [&edit] { CheckEdit(edit, true); });
 }
 
-bool CheckNumberEdit(QLineEdit& edit)
+bool CheckNumberEdit(QLineEdit& edit) { return CheckEdit(edit, false); }
+
+namespace {
+
+bool CheckEdit(QLineEdit& edit, bool warnWhenIdle)
 {
     TKeptNumber* keeper = KeeperOf(edit);
     if (!keeper)
         return true;
     const QString typed = edit.text();
-    if (!NumberRefusal(keeper->Field.toStdString(), typed.toStdString())) {
+    const auto refusal = NumberRefusal(keeper->Field.toStdString(), typed.toStdString());
+    if (!refusal) {
         keeper->Kept = typed;
         return true;
     }
     // The old text goes back first: the box takes the focus, which ends the
     // editing again.
     edit.setText(keeper->Kept);
-    RefuseIfNotNumber(keeper->Field.toStdString(), typed.toStdString());
+    if (warnWhenIdle)
+        WarnWhenIdle(*edit.window(), *refusal);
+    else
+        RefuseIfNotNumber(keeper->Field.toStdString(), typed.toStdString());
     return false;
+}
+
+} // namespace
+
+void WarnWhenIdle(QObject& context, const std::string& text)
+{
+    QTimer::singleShot(0, &context, [text] { ShowWarning(text); });
 }

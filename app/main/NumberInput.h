@@ -10,6 +10,7 @@
 #include <string>
 
 class QLineEdit;
+class QObject;
 
 // The warning for `typed` in the field called `field`; nothing when the text
 // is empty or a number with either decimal separator.
@@ -21,10 +22,17 @@ std::optional<std::string> NumberRefusal(const std::string& field, const std::st
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed);
 
 // Makes `edit` keep the last number it held: when editing ends on a text that
-// is not a number, the edit gets its previous text back and the user is told.
+// is not a number, the edit gets its previous text back at once and the user
+// is told once the edit's own handling is over (WarnWhenIdle).
 // Texts the program sets are taken as they are.
 void KeepNumbersIn(QLineEdit& edit, const QString& field);
 
 // Checks `edit` now, as the end of editing would; false when it was refused.
 // Commands call it for the edits they read before the edit loses the focus.
 bool CheckNumberEdit(QLineEdit& edit);
+
+// Shows the warning once the event being handled is done with: for a
+// refusal made inside a widget's own handling (the end of an edit, a
+// dialog's OK reached by the Enter of a cell), whose box would otherwise
+// run under it. Nothing is shown when `context` is gone by then.
+void WarnWhenIdle(QObject& context, const std::string& text);

@@ -5,7 +5,10 @@
 #include "Settings.h"
 #include "ThSys.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
 
@@ -16,6 +19,27 @@ QtHost::MessageHook& Hook()
     return hook;
 }
 const QString BoxTitle = QStringLiteral("Ferrolyt");
+
+// The arrow for as long as it lives, when another cursor is forced on the
+// application; the forced one comes back after.
+class TWaitingCursor {
+public:
+    TWaitingCursor() : shown_(QGuiApplication::overrideCursor() != nullptr)
+    {
+        if (shown_)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+    ~TWaitingCursor()
+    {
+        if (shown_)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    TWaitingCursor(const TWaitingCursor&) = delete;
+    TWaitingCursor& operator=(const TWaitingCursor&) = delete;
+
+private:
+    bool shown_;
+};
 } // namespace
 
 QtHost::QtHost() { previous_ = ferrolyt::SetHost(this); }
@@ -39,10 +63,18 @@ void QtHost::SetMessageHook(MessageHook hook) { Hook() = std::move(hook); }
 QMessageBox::StandardButton QtHost::Box(QMessageBox::Icon icon, const std::string& text,
                                         QMessageBox::StandardButtons buttons)
 {
+    // A box waits for the user, not for a calculation: the arrow, even
+    // while a run shows the busy cursor.
+    const TWaitingCursor arrow;
     const Message message{icon, BoxTitle, QString::fromStdString(text), buttons};
     if (Hook())
         return Hook()(message);
-    QMessageBox box(icon, message.title, message.text, buttons, window_);
+    // The box belongs to the window the user is in: owned by the main
+    // window, it would bring that window up over a tool window that asked.
+    QWidget* owner = QApplication::activeWindow();
+    if (!owner || owner->windowType() == Qt::Popup)
+        owner = window_;
+    QMessageBox box(icon, message.title, message.text, buttons, owner);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

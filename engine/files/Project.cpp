@@ -13,6 +13,7 @@
 #include "Utils.h"
 
 #include <map>
+#include <optional>
 #include <system_error>
 
 namespace ferrolyt {
@@ -28,6 +29,43 @@ fs::path ProjectFile;
 bool ProjectFileIsUsers = false;
 
 namespace {
+
+// A file as it was before a write: its bytes, or that there was none.
+class TFileKept {
+public:
+    explicit TFileKept(fs::path file) : file_(std::move(file))
+    {
+        std::error_code ec;
+        if (!fs::exists(file_, ec))
+            return;
+        try {
+            bytes_ = ReadFileBytes(file_);
+        } catch (const std::exception&) {
+            unknown_ = true; // nothing to put back
+        }
+    }
+    // The file as it was; failures are left unsaid, the caller has
+    // already told why the save failed.
+    void PutBack() const
+    {
+        if (unknown_)
+            return;
+        std::error_code ec;
+        if (!bytes_) {
+            fs::remove(file_, ec);
+            return;
+        }
+        try {
+            WriteFileAtomically(file_, *bytes_, true);
+        } catch (const std::exception&) {
+        }
+    }
+
+private:
+    fs::path file_;
+    std::optional<std::string> bytes_;
+    bool unknown_ = false;
+};
 
 
 
@@ -326,14 +364,26 @@ bool SaveProject(int tag)
         !host.AskYesNo("Файл " + file.string() + " вже існує. Замінити його?"))
         return false;
 
-    if (!WriteProjectFile(file))
+    // The project names its task file and task: the two are written
+    // together or not at all, so that what lies on disk always belongs
+    // together. The task file goes first (its names may hold characters the
+    // code page lacks); when the project then cannot be written, the task
+    // file is put back as it was.
+    std::optional<TFileKept> keptTasks;
+    if (!TaskList.FileName.empty())
+        keptTasks.emplace(ResolveProjectFile(TaskList.FileName));
+    if (!TaskList.SaveToFile())
         return false;
-    const bool tasksSaved = TaskList.SaveToFile();
+    if (!WriteProjectFile(file)) {
+        if (keptTasks)
+            keptTasks->PutBack();
+        return false;
+    }
     ProjectFile = file;
     ProjectFileIsUsers = true;
     Settings.LastProject = RelativeToProgramDir(file);
     host.SetCaption("Ferrolyt - " + file.filename().string());
-    return tasksSaved;
+    return true;
 }
 
 void NameUntitledProject()

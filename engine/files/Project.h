@@ -103,9 +103,10 @@ bool OpenTaskFile(const std::string& fileName);
 
 // The main window's command "SaveButClick" delegates to this. tag 0 saves
 // under the current name (asking only when there is none), tag 1 always
-// asks. The project is written first, then the task file; each is replaced
-// through a temporary file, so a failed save leaves the old file and keeps
-// the data in memory. True when both were written.
+// asks. The task file and the project are written together or not at all:
+// each is replaced through a temporary file, and when the project cannot be
+// written the task file is put back as it was. A failed save keeps the data
+// in memory. True when both were written.
 bool SaveProject(int tag);
 
 // Writes the project to `file` (the extension is not changed here). False

@@ -329,6 +329,8 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     std::vector<std::string> description(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
     bool tooManyTasksShown = false;
     std::vector<std::string> unknownMaterials;
+    Refusal firstInverted{0, {}};
+    int invertedPairs = 0;
     // A line that begins with '*' always starts the next task, even inside
     // a block cut short, so one damaged block cannot swallow the next task.
     auto nextLine = [&](std::string& out) {
@@ -372,16 +374,19 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
 
             // A value is held to its field's range; the refusal names the line
             // it came from (n has moved past it).
-            // A lower bound above its upper bound cannot be met, and the
-            // optimiser would only release a limit after every pass.
+            // A lower bound above its upper bound cannot be met, but earlier
+            // versions wrote such pairs: the task is read as it stands, the
+            // user is told where, and the commands refuse it until mended.
             auto read = [&](std::string& text, char marker, const TCharSet& delims, long double& lo, long double& hi,
                             const TFieldRange& range, const std::string& what, bool bounds = true) {
                 std::string refusal;
                 ReadFieldOrRange(text, marker, delims, lo, hi, range, refusal);
-                if (refusal.empty() && bounds)
-                    refusal = InvertedRange(lo, hi);
                 if (!refusal.empty())
                     throw Refusal{n - 1, what + ": " + refusal};
+                if (const std::string inverted = bounds ? InvertedRange(lo, hi) : std::string(); !inverted.empty()) {
+                    if (invertedPairs++ == 0)
+                        firstInverted = {n - 1, what + ": " + inverted};
+                }
             };
             auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
                                  OffsetArray<long double, 1, MaxTaskElements>& hi, bool bounds) {
@@ -494,6 +499,8 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     // a user whose charge lost materials is told which, once.
     if (!unknownMaterials.empty())
         ShowWarning(UnknownMaterialsText(fileName, unknownMaterials));
+    if (invertedPairs > 0)
+        ShowWarning(InvertedPairsText(fileName, firstInverted.line + 1, firstInverted.reason, invertedPairs));
 
     Clear();
     Description = std::move(description);
@@ -566,44 +573,55 @@ std::vector<std::string> TTaskList::FileLines() const
 
 std::string TTaskList::InvertedBound() const
 {
-    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
-        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
-        std::string found;
-        auto check = [&](long double lo, long double hi, const std::string& what) {
-            if (found.empty())
-                if (const std::string inverted = InvertedRange(lo, hi); !inverted.empty())
-                    found = "завдання \"" + t.Name + "\": " + what + ": " + inverted;
-        };
-        check(t.MinMet, t.MaxMet, "MASSMET");
-        check(t.IniMinMet, t.IniMaxMet, "MASSMET");
-        check(t.MinSlg, t.MaxSlg, "MASSSLG");
-        check(t.IniMinSlg, t.IniMaxSlg, "MASSSLG");
-        check(t.MinOsn, t.MaxOsn, "OSNSLG");
-        check(t.MinGas, t.MaxGas, "MASSGAS");
-        check(t.MinTemp, t.MaxTemp, "TEMP");
-        for (int e = 1; e <= std::min(std::max(t.NEl, 0), MaxTaskElements); ++e) {
-            check(t.MetalMin[e], t.MetalMax[e], t.Symbols[e]);
-            check(t.SlagMin[e], t.SlagMax[e], t.Symbols[e]);
-        }
-        for (int j = 1; j <= std::min(std::max(t.NMat, 0), MaxTaskMaterials); ++j) {
-            check(t.Materials[j].MinT, t.Materials[j].MaxT, t.Materials[j].Name);
-            check(t.Materials[j].MinPercent, t.Materials[j].MaxPercent, t.Materials[j].Name);
-        }
-        if (!found.empty())
-            return found;
-    }
+    for (int k = 0; k < Count && k < MaxTasks; ++k)
+        if (const std::string found = InvertedBound(k); !found.empty())
+            return "завдання \"" + Items[static_cast<std::size_t>(k) + 1].Name + "\": " + found;
     return {};
+}
+
+std::string TTaskList::InvertedBound(int k) const
+{
+    if (k < 0 || k >= Count || k >= MaxTasks)
+    return {};
+    const TTaskRecord& t = Items[static_cast<std::size_t>(k) + 1];
+    std::string found;
+    auto check = [&](long double lo, long double hi, const std::string& what) {
+        if (found.empty())
+            if (const std::string inverted = InvertedRange(lo, hi); !inverted.empty())
+                found = what + ": " + inverted;
+    };
+    check(t.MinMet, t.MaxMet, "MASSMET");
+    check(t.IniMinMet, t.IniMaxMet, "MASSMET");
+    check(t.MinSlg, t.MaxSlg, "MASSSLG");
+    check(t.IniMinSlg, t.IniMaxSlg, "MASSSLG");
+    check(t.MinOsn, t.MaxOsn, "OSNSLG");
+    check(t.MinGas, t.MaxGas, "MASSGAS");
+    check(t.MinTemp, t.MaxTemp, "TEMP");
+    for (int e = 1; e <= std::min(std::max(t.NEl, 0), MaxTaskElements); ++e) {
+        check(t.MetalMin[e], t.MetalMax[e], t.Symbols[e]);
+        check(t.SlagMin[e], t.SlagMax[e], t.Symbols[e]);
+    }
+    for (int j = 1; j <= std::min(std::max(t.NMat, 0), MaxTaskMaterials); ++j) {
+        check(t.Materials[j].MinT, t.Materials[j].MaxT, t.Materials[j].Name);
+        check(t.Materials[j].MinPercent, t.Materials[j].MaxPercent, t.Materials[j].Name);
+    }
+    return found;
+}
+
+std::string InvertedPairsText(const std::string& fileName, std::size_t line, const std::string& limit, int count)
+{
+    std::string text = "Файл " + fileName + ", рядок " + std::to_string(line) + ": " + limit;
+    if (count > 1)
+        text += " (і ще меж: " + std::to_string(count - 1) + ")";
+    return text + ". Завдання з такою межею не розраховується, доки її не виправлено.";
 }
 
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
-    // A file the program would refuse to read back is not written.
-    if (const std::string inverted = InvertedBound(); !inverted.empty()) {
-        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + inverted);
-        return false;
-    }
+    // A pair upside down is written as it stands: the reader takes it back
+    // (and says where it is), and the task stays the user's to mend.
     return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 

@@ -116,19 +116,25 @@ public:
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
-    // The first lower bound above its upper bound in the tasks ("task
-    // "name": MASSMET: ..."), empty when there is none. The reader refuses
-    // such a file, so SaveToFile does not write one.
+    // The first lower bound above its upper bound in the tasks ("завдання
+    // "name": MASSMET: ..."), empty when there is none. The reader takes such
+    // a pair with a warning (earlier versions wrote them); the editor does
+    // not accept one, and the melt and the optimisation refuse the task.
     std::string InvertedBound() const;
+    // The same for task k (0-based) alone, without its name ("MASSMET: ...").
+    std::string InvertedBound(int k) const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };
 
-// Number as a task editor shows it: empty when unset, else "0.####".
 // The one warning of a task file's load that names the materials its tasks
 // list but the materials file does not hold (they are left out).
 std::string UnknownMaterialsText(const std::string& fileName, const std::vector<std::string>& names);
+// The one warning of a task file's load that names its first pair with the
+// lower bound above the upper (line 1-based) and how many there are.
+std::string InvertedPairsText(const std::string& fileName, std::size_t line, const std::string& limit, int count);
 
+// Number as a task editor shows it: empty when unset, else "0.####".
 std::string FormatTaskValue(long double x);
 // Number as the task file holds it: "0", "-", or "#.####" cut to 8 characters.
 std::string FormatFileValue(long double x);

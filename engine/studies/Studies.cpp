@@ -226,20 +226,25 @@ TGibbsDuhemResult GibbsDuhemCheck()
     return result;
 }
 
-std::string GibbsDuhemReport(const TGibbsDuhemResult& result)
+std::string GibbsDuhemReport(const TGibbsDuhemResult& result, char decimalSeparator)
 {
     std::string text = "Рівняння Гіббса-Дюгема";
     if (!result.Done)
         return text + ": потрібно щонайменше " + std::to_string(GibbsDuhemMaterial) + " матеріалів.";
-    char head[96];
-    std::snprintf(head, sizeof head, " після додавання %Lg т матеріалу ", GibbsDuhemIncrement);
-    text += head + ("\"" + MaterialTable[GibbsDuhemMaterial].Name + "\":");
+    // Only the numbers take the screen's separator: a material's name is
+    // shown as it stands.
+    auto number = [decimalSeparator](const char* format, long double x) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, format, x);
+        std::string s = buf;
+        std::replace(s.begin(), s.end(), '.', decimalSeparator);
+        return s;
+    };
+    text += " після додавання " + number("%.5Lf", GibbsDuhemIncrement) + " т матеріалу \"" +
+            MaterialTable[GibbsDuhemMaterial].Name + "\":";
     static constexpr std::array<const char*, 3> phases{"у металі", "у шлаку", "у газі"};
-    for (std::size_t p = 0; p < phases.size(); ++p) {
-        char line[96];
-        std::snprintf(line, sizeof line, "\nΣ n·Δμ %s: %.3Lg", phases[p], result.PhaseSums[p]);
-        text += line;
-    }
+    for (std::size_t p = 0; p < phases.size(); ++p)
+        text += std::string("\nΣ n·Δμ ") + phases[p] + ": " + number("%.3Lg", result.PhaseSums[p]);
     if (!result.FirstConverged || !result.SecondConverged)
         text += "\nЗбіжність не досягнута!";
     return text;
@@ -267,13 +272,19 @@ TOnePhaseResult EquilibrateBothSystems(bool metalWithSlag, bool fromInitial)
     TOnePhaseResult result;
     TThSys& lower = *ThSystems[0];
     TThSys& upper = *ThSystems[1];
+    bool lowerRefused = false;
+    bool upperRefused = false;
     if (metalWithSlag) {
-        result.LowerConverged = lower.EquilibrateMetalWithSlag(fromInitial, true);
-        result.UpperConverged = upper.EquilibrateMetalWithSlag(fromInitial, true);
+        result.LowerConverged = lower.EquilibrateMetalWithSlag(fromInitial, true, &lowerRefused);
+        result.UpperConverged = upper.EquilibrateMetalWithSlag(fromInitial, true, &upperRefused);
     } else {
-        result.LowerConverged = lower.EquilibrateSlagWithMetal(fromInitial, true);
-        result.UpperConverged = upper.EquilibrateSlagWithMetal(fromInitial, true);
+        result.LowerConverged = lower.EquilibrateSlagWithMetal(fromInitial, true, &lowerRefused);
+        result.UpperConverged = upper.EquilibrateSlagWithMetal(fromInitial, true, &upperRefused);
     }
+    // A command that computed nothing leaves the status bar as it was.
+    result.Refused = lowerRefused && upperRefused;
+    if (result.Refused)
+        return result;
     result.StatusText =
         " Mu/RT: " + FormatTwoDecimals(lower.SlagPotential) + ".." + FormatTwoDecimals(upper.SlagPotential);
     CurrentHost().SetStatusText(2, result.StatusText);

@@ -93,19 +93,22 @@ TGibbsDuhemResult GibbsDuhemCheck();
 
 // What the command shows of a check: per phase Σ n Δμ, which Gibbs-Duhem
 // wants near zero, or why there is nothing to show.
-std::string GibbsDuhemReport(const TGibbsDuhemResult& result);
+// Numbers are written with `decimalSeparator` (the screen's own).
+std::string GibbsDuhemReport(const TGibbsDuhemResult& result, char decimalSeparator = '.');
 
 // ---------------------------------------------------------------------------
 // One phase in equilibrium with the other, in both systems.
 
 struct TOnePhaseResult {
     bool LowerConverged = false, UpperConverged = false;
+    bool Refused = false; // nothing computed in either system; the status is left alone
     std::string StatusText; // " Mu/RT: " with the two potentials
 };
 
 // Metal in equilibrium with the slag (metalWithSlag) or slag with the metal,
 // from the task's initial phases or from the present ones, in ThSystems[0]
-// then [1]; the status text goes to the host's panel 2.
+// then [1]; the status text goes to the host's panel 2 unless both systems
+// refused.
 TOnePhaseResult EquilibrateBothSystems(bool metalWithSlag, bool fromInitial);
 
 // A number with at most two decimals, as the status panel shows potentials.

@@ -50,8 +50,10 @@ bool GivenPhase(TThSys& sys, long double TElementRecord::*mass)
 
 } // namespace
 
-bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
+bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult, bool* refused)
 {
+    if (refused)
+        *refused = false;
     const int last = SystemElemLast;
     bool converged = false;
     const long double keptT = Temperature;
@@ -61,6 +63,8 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
         if (!GivenPhase(*this, &TElementRecord::InputSlagMass)) {
             if (showResult && Kind == 0)
                 CurrentHost().ShowWarning(NoMetalText);
+            if (refused)
+                *refused = true;
             return false;
         }
         Temperature = InitialTemperature;
@@ -147,15 +151,20 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult)
             for (int i = 0; i <= last; ++i)
                 El(i).MetalMoleFraction /= sumX;
             CalcMetalActivity();
-        } else if (showResult && Kind == 0) {
-            CurrentHost().ShowWarning(NoMetalText);
+        } else {
+            if (showResult && Kind == 0)
+                CurrentHost().ShowWarning(NoMetalText);
+            if (refused)
+                *refused = true;
         }
     }
     return converged;
 }
 
-bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
+bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult, bool* refused)
 {
+    if (refused)
+        *refused = false;
     const int last = SystemElemLast;
     const long double keptT = Temperature;
     if (fromInitial) {
@@ -164,6 +173,8 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult)
         if (!GivenPhase(*this, &TElementRecord::InputMetalMass)) {
             if (showResult && Kind == 0)
                 CurrentHost().ShowWarning(NoSlagText);
+            if (refused)
+                *refused = true;
             return false;
         }
         Temperature = InitialTemperature;

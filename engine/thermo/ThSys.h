@@ -172,8 +172,11 @@ public:
     void EquilibrateFixedMetal(const std::array<double, MaxElements>& percent);
 
     // --- one phase with the other
-    bool EquilibrateMetalWithSlag(bool fromInitial, bool showResult);
-    bool EquilibrateSlagWithMetal(bool fromInitial, bool showResult);
+    // True when converged. *refused (when given) tells that nothing was
+    // computed: the given phase does not exist, or no metal is in
+    // equilibrium with it.
+    bool EquilibrateMetalWithSlag(bool fromInitial, bool showResult, bool* refused = nullptr);
+    bool EquilibrateSlagWithMetal(bool fromInitial, bool showResult, bool* refused = nullptr);
 
     // --- the slag's electroneutrality at a given potential
     // Specific charge of the slag (F/mol of the system's amount unit) when its

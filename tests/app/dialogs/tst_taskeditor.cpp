@@ -1,5 +1,5 @@
 // The task editor on the sample task file: editing the tab list, the commit
-// rule of OK and Cancel, and what the value edits let through.
+// rule of OK and Cancel, what the value edits let through and what OK refuses.
 
 #include "AppFixture.h"
 
@@ -13,6 +13,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -254,13 +255,12 @@ private slots:
         QVERIFY(t.NEl > 3);
     }
 
-    void valueEditsTakeOnlyNumbers()
+    void valueEditsMapTheLayoutsSeparatorKeysAndKeepOtherCharacters()
     {
-        const std::pair<char32_t, char32_t> taken[] = {{U'ю', U'.'}, {U'/', U'.'}, {U'б', U','}, {U'7', U'7'}, {U'-', U'-'}};
+        const std::pair<char32_t, char32_t> taken[] = {{U'ю', U'.'}, {U'/', U'.'}, {U'б', U','}, {U'7', U'7'},
+                                                       {U'-', U'-'}, {U'a', U'a'}, {U'ж', U'ж'}, {U' ', U' '}};
         for (const auto& [typed, stored] : taken)
-            QCOMPARE(TaskEditKey(typed), std::optional<char32_t>(stored));
-        for (const char32_t refused : {U'a', U'ж', U' '})
-            QVERIFY(!TaskEditKey(refused));
+            QCOMPARE(TaskEditKey(typed), stored);
 
         TFTask t(nullptr);
         t.show();
@@ -275,9 +275,71 @@ private slots:
             }
         };
         type(QString("1ю5x/2"));
-        QCOMPARE(e->text(), QString("1.5.2"));
+        QCOMPARE(e->text(), QString("1.5x.2"));
         type(QString("б"));
-        QCOMPARE(e->text(), QString("1.5.2,"));
+        QCOMPARE(e->text(), QString("1.5x.2,"));
+    }
+
+    void lettersTypedIntoAValueAreRefusedByNameAndTheOldValueComesBack()
+    {
+        // The user's keys into the editor the main window opens; Enter
+        // ends the edit and, as the dialog's default key, closes it.
+        TFTask& t = *f.w->FTask;
+        t.FormShow();
+        t.show();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QLineEdit* energy = t.Edit(TTaskEditorView::EnergyEd);
+        energy->setText(OnScreen("420.5"));
+        t.done(QDialog::Accepted);
+        QCOMPARE(double(TaskList.CurrentTask().Energy), 420.5);
+        t.FormShow();
+        t.show();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QTest::mouseClick(energy, Qt::LeftButton);
+        energy->selectAll();
+        QTest::keyClicks(energy, "4x2y0");
+        QTest::keyClick(energy, Qt::Key_Return);
+        QTRY_COMPARE(f.Texts().size(), 1);
+        QVERIFY2(f.Texts()[0].contains("Q+, MДж") && f.Texts()[0].contains("\"4x2y0\" не є числом"),
+                 qPrintable(f.Texts()[0]));
+        QCOMPARE(energy->text(), OnScreen("420.5"));
+        QVERIFY(!t.isVisible());
+        QCOMPARE(double(TaskList.CurrentTask().Energy), 420.5);
+    }
+
+    void okRefusesABoundUpsideDownAndKeepsTheEditorOpen()
+    {
+        TFTask& t = *f.w->FTask;
+        t.FormShow();
+        t.show();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        const long double minMet = TaskList.CurrentTask().MinMet;
+        auto type = [&t](TTaskEditorView::Field field, const char* text) {
+            QLineEdit* e = t.Edit(field);
+            QTest::mouseClick(e, Qt::LeftButton);
+            e->selectAll();
+            QTest::keyClicks(e, text);
+        };
+        type(TTaskEditorView::MinMetEd, "105");
+        type(TTaskEditorView::MaxMetEd, "95");
+        QTest::mouseClick(t.BitBtn3, Qt::LeftButton);
+        QTRY_COMPARE(f.Texts().size(), 1);
+        QVERIFY2(f.Texts()[0].contains("MASSMET: нижня межа 105 більша за верхню 95"), qPrintable(f.Texts()[0]));
+        QVERIFY(t.isVisible());
+        QCOMPARE(double(TaskList.CurrentTask().MinMet), double(minMet)); // nothing taken
+
+        // Mended, the same OK takes it.
+        f.messages.clear();
+        type(TTaskEditorView::MaxMetEd, "110");
+        QTest::keyClick(t.Edit(TTaskEditorView::MaxMetEd), Qt::Key_Return);
+        QVERIFY(!t.isVisible());
+        QCOMPARE(double(TaskList.CurrentTask().MinMet), 105.0);
+        QCOMPARE(double(TaskList.CurrentTask().MaxMet), 110.0);
+        QTest::qWait(0);
+        QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
     }
 };
 

@@ -1,11 +1,12 @@
 // The sign of work: the busy cursor is up while a long command works (the
 // isotherms, a melt, a heat replay) and gone once it ends, while a replay is
-// paused, and while a window waits for the user.
+// paused, and while a window or a message box waits for the user.
 
 #include "AppFixture.h"
 
 #include "FHeat.h"
 #include "QtHost.h"
+#include "SimplexLP.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -91,6 +92,25 @@ private slots:
         TCursorWatch watch(*f.w);
         f.w->MeltA->trigger();
         QVERIFY(watch.AllBusy());
+        QCOMPARE(CursorNow(), -1);
+    }
+
+    void aBoxWaitingForTheUserShowsTheArrowDuringARun()
+    {
+        f.w->OptimiserCalls.BuildConstraintBlocks = [] {
+            ConstraintBlockCount = 0;
+            return true;
+        };
+        f.w->OptimiserCalls.Optimise = [](int32_t) -> int32_t { return lpNotMet; };
+        QList<int> shapes;
+        QtHost::SetMessageHook([&](const QtHost::Message& m) {
+            f.messages.append(m);
+            shapes << CursorNow();
+            return QMessageBox::Ok;
+        });
+        f.w->StartA->trigger();
+        QCOMPARE(f.Texts(), QStringList{"НЕ ЗНАЙДЕНО РІШЕННЯ!"});
+        QCOMPARE(shapes, QList<int>{int(Qt::ArrowCursor)});
         QCOMPARE(CursorNow(), -1);
     }
 

@@ -281,11 +281,17 @@ private slots:
             calls.push_back(k);
             return lpNotMet;
         };
+        // The heat shown before has its solver, Cp and Kp in the status bar.
+        for (int p : {6, 7, 8})
+            QVERIFY(!f.w->SBarPanels[p]->text().isEmpty());
         f.w->StartA->trigger();
         QCOMPARE(f.Texts(), QStringList{"НЕ ЗНАЙДЕНО РІШЕННЯ!"});
         QVERIFY(!ResultsShown);
         QVERIFY(f.w->EditMetM->text().isEmpty());
         QVERIFY(!CalcBusy);
+        // A run that failed leaves nothing of its own, nor of the heat it cleared.
+        for (int p : {6, 7, 8})
+            QVERIFY2(f.w->SBarPanels[p]->text().isEmpty(), qPrintable(f.w->SBarPanels[p]->text()));
     }
 
     void aStopDuringTheScanShowsTheHeatItStartedFrom()

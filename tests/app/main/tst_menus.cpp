@@ -194,10 +194,12 @@ private slots:
         const TTaskRecord& r = TaskList.Items[LastMeltTaskSlot];
         const TThSys& s0 = *ThSystems[0];
         const TThSys& s1 = *ThSystems[1];
-        QCOMPARE(double(r.IniMinMet), double(s1.MetalMass));
-        QCOMPARE(double(r.IniMaxMet), double(s0.MetalMass));
-        QCOMPARE(double(r.IniMinSlg), double(s1.SlagMass));
-        QCOMPARE(double(r.IniMaxSlg), double(s0.SlagMass));
+        // Each pair in order: the sample heat's upper system has more slag.
+        QCOMPARE(double(r.IniMinMet), double(std::min(s0.MetalMass, s1.MetalMass)));
+        QCOMPARE(double(r.IniMaxMet), double(std::max(s0.MetalMass, s1.MetalMass)));
+        QVERIFY(s1.SlagMass > s0.SlagMass);
+        QCOMPARE(double(r.IniMinSlg), double(s0.SlagMass));
+        QCOMPARE(double(r.IniMaxSlg), double(s1.SlagMass));
         const double t = double((s0.Temperature + s1.Temperature) / 2 - KelvinOffset);
         QVERIFY(std::fabs(double(r.IniTemp) - t) <= 0.05 + 1e-9);
         QCOMPARE(r.NEl, s0.Elems->Count);
@@ -311,6 +313,8 @@ private slots:
         f.w->CurRecMatsM->trigger();
         QVERIFY(!f.w->MeltRecA->isEnabled());
 
+        const QString tonnes = QString::fromStdString(f.w->MatGridCells.Cell(2, 0));
+        QCOMPARE(tonnes, QString("т")); // Cyrillic, as the window starts
         f.w->KmolM->trigger();
         QVERIFY(MatsInKmoles);
         QCOMPARE(QString::fromStdString(f.w->MatGridCells.Cell(2, 0)), QString("kmol"));
@@ -318,6 +322,7 @@ private slots:
         QVERIFY(f.w->KmolM->isChecked());
         f.w->TonsM->trigger();
         QVERIFY(!MatsInKmoles);
+        QCOMPARE(QString::fromStdString(f.w->MatGridCells.Cell(2, 0)), tonnes);
     }
 };
 

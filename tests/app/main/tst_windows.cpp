@@ -27,9 +27,12 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QPrintDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 #include <vector>
@@ -155,11 +158,73 @@ private slots:
         QVERIFY(!f.messages[0].text.contains(QStringLiteral("Збіжність")));
         QVERIFY(std::isfinite(double(ThSystems[0]->Temperature)));
 
+        // The sample task gives no initial slag: the metal in equilibrium
+        // with it is refused, and a command that computed nothing leaves
+        // the status as it was.
+        const QString before = f.w->SBarPanels[2]->text();
+        QVERIFY(before.startsWith(" Mu: "));
+        int refused = 0;
         for (QAction* a : {f.w->EquiMetCurM, f.w->EquiMetTskM, f.w->EquiSlgCurM, f.w->EquiSlgTskM}) {
-            f.w->SBarPanels[2]->clear();
+            f.messages.clear();
+            f.w->SBarPanels[2]->setText(before);
             a->trigger();
-            QVERIFY2(f.w->SBarPanels[2]->text().startsWith(" Mu/RT: "), qPrintable(a->objectName()));
+            if (!f.messages.isEmpty() && f.messages[0].text.contains(QStringLiteral("не існує"))) {
+                ++refused;
+                QCOMPARE(f.w->SBarPanels[2]->text(), before);
+            } else {
+                QVERIFY2(f.w->SBarPanels[2]->text().startsWith(" Mu/RT: "), qPrintable(a->objectName()));
+            }
         }
+        QVERIFY(refused >= 1 && refused < 4);
+    }
+
+    void theGibbsDuhemReportWritesTheDesktopsDecimalSeparator()
+    {
+        const char kept = DisplayDecimalSeparator;
+        DisplayDecimalSeparator = ','; // as on a Ukrainian desktop
+        f.w->GibbsDuhemM->trigger();
+        DisplayDecimalSeparator = kept;
+        QCOMPARE(f.messages.size(), 1);
+        const QString text = f.messages[0].text;
+        QVERIFY2(text.contains(QStringLiteral("0,00001 т")), qPrintable(text));
+        QVERIFY2(!text.contains(QRegularExpression("\\d\\.\\d")), qPrintable(text));
+    }
+
+    void theReactionZoneWindowStaysInFrontAfterItsRefusal()
+    {
+        // The real box, answered by the user.
+        QtHost::SetMessageHook({});
+        f.w->ConstrRzM->trigger();
+        TRzForm& rz = *f.w->RzForm;
+        QVERIFY(QTest::qWaitForWindowExposed(&rz));
+        rz.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&rz));
+        // The window manager keeps a box over the window it is transient
+        // for, and brings that window up with it.
+        QPointer<QWidget> owner;
+        QWindow* transientFor = nullptr;
+        QString said;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                transientFor = box->windowHandle() ? box->windowHandle()->transientParent() : nullptr;
+                said = box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        answer.start(10);
+        QTest::mouseClick(rz.OxiEd, Qt::LeftButton);
+        const QString kept = rz.OxiEd->text();
+        rz.OxiEd->selectAll();
+        QTest::keyClicks(rz.OxiEd, "abc");
+        QTest::keyClick(rz.OxiEd, Qt::Key_Return);
+        QTRY_VERIFY(!said.isEmpty());
+        QVERIFY2(said.contains("m O2"), qPrintable(said));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(owner.data(), static_cast<QWidget*>(&rz));
+        QCOMPARE(transientFor, rz.windowHandle());
+        QCOMPARE(rz.OxiEd->text(), kept);
     }
 
     void aNewProjectLeavesNothingOfThePreviousOneOnScreen()

@@ -196,10 +196,7 @@ std::vector<THostileCase> NumberCases(Route route)
                 Replaced("metal limit of 1e4000", "95/105", "95/1e4000"),
                 Replaced("metal limit past long double", "95/105", "95/1e5000"),
                 Replaced("nan temperature", "1620/1660", "nan/1660"),
-                Replaced("negative charge amount", "~55 &80", "~-55 &80"),
-                Replaced("metal mass 105/95", "95/105", "105/95", "MASSMET: нижня межа 105 більша за верхню 95"),
-                Replaced("element bounds upside down", ".04/.12", ".12/.04", "C: нижня межа 0.12 більша за верхню 0.04"),
-                Replaced("charge bounds upside down", "&1/4", "&4/1", "Вапно: нижня межа 4 більша за верхню 1")};
+                Replaced("negative charge amount", "~55 &80", "~-55 &80")};
     default:
         return {};
     }

@@ -195,6 +195,61 @@ TEST_F(ProjectFile, FailedSaveKeepsTheOldFileAndTheData)
     EXPECT_EQ(Settings.LastProject, "Test.FWP");
 }
 
+TEST_F(ProjectFile, TheProjectAndItsTaskFileAreWrittenTogetherOrNotAtAll)
+{
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
+    const auto project = Read("Test.FWP");
+    const auto tasks = Read("Test.TSK");
+
+    // The task file cannot be written: neither is the project.
+    SetProjectValue("HeaFile", "Changed.HEA");
+    const std::string name = TaskList.Items[1].Name;
+    TaskList.Items[1].Name = "名"; // no code page 1251 character for it
+    EXPECT_FALSE(SaveProject(0));
+    EXPECT_TRUE(host.warned("Неможливо зберегти файл Test.TSK"));
+    EXPECT_EQ(Read("Test.FWP"), project);
+    EXPECT_EQ(Read("Test.TSK"), tasks);
+    TaskList.Items[1].Name = name;
+
+    // The project cannot be written: the task file is put back.
+    SetProjectValue("HeaFile", "名.HEA");
+    TaskList.Items[1].MaxMet = 120;
+    host.warnings.clear();
+    EXPECT_FALSE(SaveProject(0));
+    EXPECT_TRUE(host.warned("Неможливо зберегти файл"));
+    EXPECT_EQ(Read("Test.FWP"), project);
+    EXPECT_EQ(Read("Test.TSK"), tasks);
+    // ... or removed, when it is new.
+    TaskList.FileName = "New.TSK";
+    EXPECT_FALSE(SaveProject(0));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "New.TSK"));
+    EXPECT_EQ(Read("Test.FWP"), project);
+
+    SetProjectValue("HeaFile", "Changed.HEA");
+    EXPECT_TRUE(SaveProject(0));
+    EXPECT_NE(Read("Test.FWP"), project);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "New.TSK"));
+}
+
+TEST_F(ProjectFile, ATaskFileWithABoundUpsideDownOpensWithOneWarning)
+{
+    // As earlier versions wrote it; the project still opens and saves.
+    auto lines = Read("Test.TSK");
+    ASSERT_EQ(lines[6], "MASSMET | 100/110 90/95");
+    lines[6] = "MASSMET | 105/95 90/95";
+    Write("Test.TSK", lines);
+    host.warnings.clear();
+    ASSERT_TRUE(LoadProject((dir_ / "Test.FWP").string()));
+    EXPECT_EQ(TaskList.Count, 2);
+    const auto said = std::count_if(host.warnings.begin(), host.warnings.end(), [](const std::string& w) {
+        return w.find("Файл Test.TSK, рядок 7: MASSMET: нижня межа 105 більша за верхню 95") != std::string::npos;
+    });
+    EXPECT_EQ(said, 1) << ::testing::PrintToString(host.warnings);
+    EXPECT_EQ(TaskList.InvertedBound(0), "MASSMET: нижня межа 105 більша за верхню 95");
+    EXPECT_TRUE(SaveProject(0));
+    EXPECT_EQ(Read("Test.TSK")[6], "MASSMET | 105/95 90/95");
+}
+
 TEST_F(ProjectFile, ChoosingABrokenTaskFileKeepsTheTasksAndTheEntry)
 {
     WriteTextFile1251(dir_ / "Broken.TSK", {"*heat", "C", "0.1/1e308"});

@@ -351,9 +351,10 @@ TEST_F(TaskFile, SaveFailureKeepsTheOldFileAndTheTasks)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-// The reader refuses a bound upside down, so the writer never writes one:
-// the file on disk stays one the program can open.
-TEST_F(TaskFile, TasksWithABoundUpsideDownAreNotWritten)
+// Earlier versions wrote bounds upside down: such a file is written and read
+// back as it stands, with one warning naming the file, the line and the
+// first limit, and the task names the limit until it is mended.
+TEST_F(TaskFile, TasksWithABoundUpsideDownAreWrittenAndReadBackWithOneWarning)
 {
     ScratchFolder dir;
     std::filesystem::current_path(dir.path());
@@ -362,28 +363,47 @@ TEST_F(TaskFile, TasksWithABoundUpsideDownAreNotWritten)
     list->Add(FullTask("Good"), false, false);
     list->Add(FullTask("Typo"), false, false);
     list->FileName = "Keep.TSK";
-    ASSERT_TRUE(list->SaveToFile());
-    const auto before = ReadTextFile1251((dir / "Keep.TSK").string());
     const struct {
         std::function<void(TTaskRecord&)> change;
-        const char* says;
+        const char* says; // on line `line` of the file
+        int line;
     } cases[] = {
-        {[](TTaskRecord& t) { t.MinMet = 105, t.MaxMet = 95; }, "MASSMET: нижня межа 105 більша за верхню 95"},
-        {[](TTaskRecord& t) { t.MinTemp = 1700; }, "TEMP: нижня межа 1700"},
-        {[](TTaskRecord& t) { t.MetalMin[2] = 0.22L, t.MetalMax[2] = 0.17L; }, "C: нижня межа 0.22"},
-        {[](TTaskRecord& t) { t.Materials[1].MinPercent = 95; }, "Брухт: нижня межа 95 більша за верхню 90"},
+        {[](TTaskRecord& t) { t.MinMet = 105, t.MaxMet = 95; }, "MASSMET: нижня межа 105 більша за верхню 95", 23},
+        {[](TTaskRecord& t) { t.MinTemp = 1700; }, "TEMP: нижня межа 1700", 27},
+        {[](TTaskRecord& t) { t.MetalMin[2] = 0.22L, t.MetalMax[2] = 0.17L; }, "C: нижня межа 0.22", 20},
+        {[](TTaskRecord& t) { t.Materials[1].MinPercent = 95; }, "Брухт: нижня межа 95 більша за верхню 90", 31},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
         auto edited = std::make_unique<TTaskList>();
         edited->Assign(*list);
         c.change(edited->Items[2]);
+        EXPECT_EQ(edited->InvertedBound(0), "");
+        EXPECT_EQ(edited->InvertedBound(1).rfind(c.says, 0), 0u) << edited->InvertedBound(1);
         host.warnings.clear();
-        EXPECT_FALSE(edited->SaveToFile()) << c.says;
+        ASSERT_TRUE(edited->SaveToFile());
+        EXPECT_TRUE(host.warnings.empty());
+
+        auto back = std::make_unique<TTaskList>();
+        ASSERT_TRUE(back->LoadFromFile("Keep.TSK", 1));
+        ASSERT_EQ(back->Count, 2);
         ASSERT_EQ(host.warnings.size(), 1u);
-        EXPECT_TRUE(host.warned("Неможливо зберегти файл Keep.TSK\nзавдання \"Typo\": ")) << host.warnings[0];
-        EXPECT_TRUE(host.warned(c.says)) << host.warnings[0];
-        EXPECT_EQ(ReadTextFile1251((dir / "Keep.TSK").string()), before);
+        EXPECT_TRUE(host.warned("Файл Keep.TSK, рядок " + std::to_string(c.line) + ": " + c.says))
+            << host.warnings[0];
+        EXPECT_EQ(back->FileLines(), edited->FileLines());
+        EXPECT_EQ(back->InvertedBound(1), edited->InvertedBound(1));
     }
+    // Every pair upside down is counted, the first named.
+    auto edited = std::make_unique<TTaskList>();
+    edited->Assign(*list);
+    for (const auto& c : cases)
+        c.change(edited->Items[2]);
+    ASSERT_TRUE(edited->SaveToFile());
+    host.warnings.clear();
+    auto back = std::make_unique<TTaskList>();
+    ASSERT_TRUE(back->LoadFromFile("Keep.TSK", 0));
+    ASSERT_EQ(host.warnings.size(), 1u);
+    EXPECT_TRUE(host.warned("рядок 20: C: нижня межа 0.22 більша за верхню 0.17 (і ще меж: 3)")) << host.warnings[0];
 }
 
 class TaskListOperations : public LoaderTestBase {};

@@ -275,6 +275,19 @@ TEST_F(GibbsDuhemStudy, DifferencesAreFiniteAndSmall)
     EXPECT_NEAR(D(charged - MaterialTable[GibbsDuhemMaterial].Amount), 1e-5, 1e-12);
 }
 
+TEST_F(GibbsDuhemStudy, TheReportWritesItsNumbersWithTheScreensSeparator)
+{
+    const TGibbsDuhemResult r = GibbsDuhemCheck();
+    ASSERT_TRUE(r.Done);
+    MaterialTable[GibbsDuhemMaterial].Name = "ФС 1.5"; // a name keeps its point
+    const std::string text = GibbsDuhemReport(r, ',');
+    EXPECT_NE(text.find("додавання 0,00001 т матеріалу \"ФС 1.5\""), std::string::npos) << text;
+    const std::string sums = text.substr(text.find('\n'));
+    EXPECT_EQ(sums.find('.'), std::string::npos) << sums;
+    EXPECT_NE(sums.find(','), std::string::npos) << sums;
+    EXPECT_NE(GibbsDuhemReport(r).find("додавання 0.00001 т"), std::string::npos);
+}
+
 TEST_F(GibbsDuhemStudy, FewerThanSevenMaterialsLeaveEverythingAlone)
 {
     MaterialCount = GibbsDuhemMaterial - 1;
@@ -297,6 +310,26 @@ TEST_F(OnePhaseCommands, StatusShowsBothPotentials)
                                      + FormatTwoDecimals(ThSystems[1]->SlagPotential);
         EXPECT_EQ(r.StatusText, expected);
         EXPECT_EQ(host_.status[2], expected);
+    }
+}
+
+TEST_F(OnePhaseCommands, ARefusedCommandLeavesTheStatusAsItWas)
+{
+    // Neither system holds the initial phase the command starts from.
+    const std::pair<bool, long double TElementRecord::*> commands[] = {
+        {true, &TElementRecord::InputSlagMass}, {false, &TElementRecord::InputMetalMass}};
+    for (const auto& [metalWithSlag, given] : commands) {
+        SCOPED_TRACE(metalWithSlag ? "metal with slag" : "slag with metal");
+        PrepareSystems();
+        for (const auto& sys : ThSystems)
+            for (int i = 0; i <= SystemElemLast; ++i)
+                sys->El(i).*given = 0;
+        host_.status[2] = " Mu: 3.1..3.2";
+        host_.warnings.clear();
+        const TOnePhaseResult r = EquilibrateBothSystems(metalWithSlag, true);
+        EXPECT_TRUE(r.Refused);
+        EXPECT_EQ(host_.warnings.size(), 1u); // the lower system's refusal
+        EXPECT_EQ(host_.status[2], " Mu: 3.1..3.2");
     }
 }
 
