@@ -72,7 +72,7 @@ inline void LoadSmallDatabase()
                             "C  CO     0 12 4" + f.substr(9), "Si SiO2   0 28 4" + f.substr(9),
                             "Ca CaO    0 40 2" + f.substr(9), "Mn MnO    0 55 2" + f.substr(9)},
                            "base.CON");
-    LoadInteractionParamsFromLines({"t", "O 1.5", "C 2 0.1", "Si 1.2 0.1 0.2", "Ca 1.1", "Mn 1.3"}, "base.EPS");
+    LoadInteractionParamsFromLines({"t", "O 1.5", "C 2 0.1", "Si 1.2 0.1 0.2", "Ca 1.1 -", "Mn 1.3 -"}, "base.EPS");
     LoadGasesFromLines({"t", "1 2 3 4 5 6 7 8 0 0 1 O  1 Fe 0 Fe 0 Fe 0 O      ",
                         "1 2 3 4 5 6 7 8 0 0 1 O  2 Fe 0 Fe 0 Fe 0 O2     ",
                         "1 2 3 4 5 6 7 8 0 0 2 C  1 O  1 Fe 0 Fe 0 CO     "},

@@ -39,6 +39,11 @@ std::string Utf8FileText(const std::string& fileName);
 // (which the project loader sets to the project's folder) and, when it is
 // not found there, against the program folder.
 std::filesystem::path ResolveProjectFile(const std::string& name);
+// How the messages about a file name it: the name as given, or the full
+// path of the file read when the name alone would not tell which file it
+// was (it lies in the program folder, or both folders hold a file of that
+// name).
+std::string ShownFileName(const std::string& name, const std::filesystem::path& file);
 
 // Reads a data file into UTF-8 lines (ReadTextFile1251: regular files of
 // at most MaxDataFileBytes). A file of which more than one byte in twenty

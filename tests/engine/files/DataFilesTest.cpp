@@ -73,7 +73,7 @@ TEST_F(ConstantsFile, RefusesMoreThan41ElementsNamingFileLineAndLimit)
 {
     std::vector<std::string> lines{"title"};
     for (int k = 0; k < 1000; ++k)
-        lines.push_back("X" + std::to_string(k % 10) + " Lab   " + Fields);
+        lines.push_back(std::string{char('A' + k / 26 % 26), char('a' + k % 26), ' '} + "Lab   " + Fields);
     RecordingHost host;
     EXPECT_FALSE(LoadConstantsFromLines(lines, "big.CON"));
     ASSERT_EQ(host.warnings.size(), 1u);
