@@ -13,6 +13,7 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <system_error>
 
@@ -63,6 +64,11 @@ public:
             if (pos_ < s.size())
                 break;
             if (!crossLines)
+                return false;
+            // The next element's line ends this element's fields: a field
+            // left out is named on its own element's line, never taken from
+            // the next element.
+            if (line_ + 1 < lines_.size() && StartsWithCapital(lines_[line_ + 1]))
                 return false;
             ++line_;
             pos_ = 0;
@@ -134,37 +140,57 @@ std::string ColumnElement(std::size_t column)
 // own element (the lower triangle), or those and its own. A row that ends
 // early at "-" says so and is exempt. Any other length is a value left out
 // or one too many, which would move the row's later values onto the wrong
-// partners.
+// partners. The shape most rows fit is the table's, so that the row named
+// is the odd one.
 class TRowShapes {
 public:
-    // Empty when the row fits a shape that every earlier row fits;
-    // otherwise the reason.
-    std::string Accept(std::size_t row, std::size_t count, std::size_t line)
+    void Add(std::size_t row, std::size_t count, std::size_t line, const std::string& symbol)
     {
-        const bool full = full_ && (firstCount_ == std::string::npos || count == firstCount_);
-        const bool lower = lower_ && count == row;
-        const bool withOwn = withOwn_ && count == row + 1;
-        if (!full && !lower && !withOwn)
-            return "у рядку " + std::to_string(count) + " значень, а в рядку " + std::to_string(firstLine_ + 1) +
-                   " — " + std::to_string(firstCount_) +
-                   " (рядки таблиці однакові або трикутні; рядок, у якому далі значень немає, закінчують знаком "
-                   "\"-\")";
-        if (firstCount_ == std::string::npos) {
-            firstCount_ = count;
-            firstLine_ = line;
+        rows_.push_back({row, count, line, symbol});
+    }
+
+    // Empty when every row fits one shape; otherwise the line (0-based)
+    // of the first row that does not, and the reason.
+    std::pair<std::size_t, std::string> Check() const
+    {
+        std::map<std::size_t, std::size_t> lengths;
+        std::size_t lower = 0;
+        std::size_t withOwn = 0;
+        for (const TRow& r : rows_) {
+            ++lengths[r.Count];
+            lower += r.Count == r.Row;
+            withOwn += r.Count == r.Row + 1;
         }
-        full_ = full;
-        lower_ = lower;
-        withOwn_ = withOwn;
-        return {};
+        std::size_t length = 0;
+        std::size_t full = 0;
+        for (const auto& [count, times] : lengths)
+            if (times > full) {
+                length = count;
+                full = times;
+            }
+        // The table's shape: the full length most rows have, or the
+        // triangle (with or without the row's own column).
+        const bool triangle = lower > full || withOwn > full;
+        const std::size_t own = withOwn > lower ? 1 : 0;
+        for (const TRow& r : rows_) {
+            const std::size_t expected = triangle ? r.Row + own : length;
+            if (r.Count != expected)
+                return {r.Line, r.Symbol + ": " + std::to_string(r.Count) + " значень, а " +
+                                    (triangle ? "у трикутній таблиці — " : "в інших рядках таблиці — ") +
+                                    std::to_string(expected) +
+                                    " (рядок, у якому далі значень немає, закінчують знаком \"-\")"};
+        }
+        return {0, {}};
     }
 
 private:
-    bool full_ = true;
-    bool lower_ = true;
-    bool withOwn_ = true;
-    std::size_t firstCount_ = std::string::npos;
-    std::size_t firstLine_ = 0;
+    struct TRow {
+        std::size_t Row;
+        std::size_t Count;
+        std::size_t Line;
+        std::string Symbol;
+    };
+    std::vector<TRow> rows_;
 };
 
 // Refusal of a file's content, carried to the loader's single exit.
@@ -318,6 +344,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
 {
     auto base = std::make_unique<TElems>();
     std::vector<std::size_t> elementLines; // where each element was described
+    std::vector<bool> givesH298;           // whether its line gives field 28
     std::size_t i = 1; // the title line
     while (i < lines.size()) {
         const std::string& line = lines[i];
@@ -378,6 +405,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             ++field;
             return v;
         };
+        bool h298 = false;
         try {
             int32_t b = 0;
             readInt(b);
@@ -410,6 +438,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             // as a number there is the field all the same: it must be one,
             // in its range, and nothing that starts as a number may follow.
             if (std::string next; cursor.Peek(next) && StartsAsNumber(next)) {
+                h298 = true;
                 rec.ChargeEnthalpy = readReal(FieldRange::Enthalpy);
                 if (cursor.Peek(next) && StartsAsNumber(next))
                     throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": зайве поле " + std::to_string(field) +
@@ -426,6 +455,7 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             return Fail(fileName, {i, "елемент " + rec.Symbol + " уже описано в рядку " +
                                           std::to_string(elementLines[static_cast<std::size_t>(earlier)] + 1)});
         elementLines.push_back(i);
+        givesH298.push_back(h298);
         rec.Index = static_cast<uint16_t>(base->Count);
         if (rec.Valence > 0 && rec.Symbol != "C")
             rec.CompoundFactor = 7.9997L * rec.Valence / rec.MolarMass + 1.0L;
@@ -434,6 +464,17 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
         base->Add(rec);
         i = cursor.Line() + 1; // the rest of the last line is ignored
     }
+    // Field 28 is a column of the file: given for every element or for
+    // none. An element without it where the others have it has most
+    // likely lost a field before it, and its last fields moved up one.
+    const auto withH298 = static_cast<std::size_t>(std::count(givesH298.begin(), givesH298.end(), true));
+    const bool h298Column = withH298 * 2 >= givesH298.size();
+    for (std::size_t k = 0; k < givesH298.size(); ++k)
+        if (givesH298[k] != h298Column)
+            return Fail(fileName, {elementLines[k], "елемент " + base->Items[k].Symbol +
+                                                        (h298Column ? ": немає поля 28 (h298), яке мають інші елементи"
+                                                                    : ": поле 28 (h298) є лише в деяких елементів") +
+                                                        " (дайте його всім елементам файлу або жодному)"});
     if (base->Count == 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного елемента")});
     ElementBase.Assign(*base);
@@ -494,9 +535,10 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
             (*wagner)[k][static_cast<std::size_t>(r)] = static_cast<double>(v);
         }
         if (k == values.size())
-            if (const std::string refusal = shapes.Accept(static_cast<std::size_t>(r), k, i); !refusal.empty())
-                return Fail(fileName, {i, "параметри взаємодії " + symbol + ": " + refusal});
+            shapes.Add(static_cast<std::size_t>(r), k, i, symbol);
     }
+    if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
+        return Fail(fileName, {line, "параметри взаємодії " + refusal});
 
     if (r == 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
@@ -576,9 +618,10 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
                 (*table)[static_cast<std::size_t>(r)][c] = static_cast<int32_t>(std::rint(v));
         }
         if (c == values.size())
-            if (const std::string refusal = shapes.Accept(static_cast<std::size_t>(r), c, i); !refusal.empty())
-                return Fail(fileName, {i, "енергії пар " + symbol + ": " + refusal});
+            shapes.Add(static_cast<std::size_t>(r), c, i, symbol);
     }
+    if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
+        return Fail(fileName, {line, "енергії пар " + refusal});
     if (r < 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
     SlagMatrix = *table;

@@ -637,10 +637,33 @@ std::string TTaskList::InvertedBound() const
     return {};
 }
 
+std::string TTaskList::RepeatedName() const
+{
+    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
+        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
+        const int nEl = std::min(std::max(t.NEl, 0), MaxTaskElements);
+        for (int e = 2; e <= nEl; ++e)
+            for (int f = 1; f < e; ++f)
+                if (UpperCase1251(t.Symbols[e]) == UpperCase1251(t.Symbols[f]))
+                    return "завдання \"" + t.Name + "\": елемент " + t.Symbols[e] + " указано двічі";
+        const int nMat = std::min(std::max(t.NMat, 0), MaxTaskMaterials);
+        for (int j = 2; j <= nMat; ++j)
+            for (int i = 1; i < j; ++i)
+                if (t.Materials[j].TableIndex == t.Materials[i].TableIndex)
+                    return "завдання \"" + t.Name + "\": матеріал " + t.Materials[j].Name + " указано двічі";
+    }
+    return {};
+}
+
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
+    // Nor one that names an element or a material twice in a task.
+    if (const std::string repeated = RepeatedName(); !repeated.empty()) {
+        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + repeated);
+        return false;
+    }
     // A file the program would refuse to read back is not written.
     if (const std::string inverted = InvertedBound(); !inverted.empty()) {
         ShowWarning("Неможливо зберегти файл " + FileName + "\n" + inverted);

@@ -120,6 +120,10 @@ public:
     // "name": MASSMET: ..."), empty when there is none. The reader refuses
     // such a file, so SaveToFile does not write one.
     std::string InvertedBound() const;
+    // The first element or material named twice in one task, with its
+    // task ("task "name": матеріал ... указано двічі"); empty when there is
+    // none. The reader refuses such a file too.
+    std::string RepeatedName() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };

@@ -57,8 +57,8 @@ TEST_F(ConstantsFile, ChargeEnthalpyIsAnOptionalLastFieldOnTheSameLine)
     RecordingHost host;
     // Older files end after the surface coefficient, or carry text there
     // that was always ignored; a value on the next line is another element's.
-    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields + " -272040", "O        " + Fields,
-                                        "S        " + Fields + " sulphide", "Ca CaO   " + Fields,
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields + " -272040", "O        " + Fields + " 0",
+                                        "S        " + Fields + " 0 sulphide", "Ca CaO   " + Fields + " 0",
                                         "-634920"},
                                        "h.CON"));
     EXPECT_TRUE(host.warnings.empty());
