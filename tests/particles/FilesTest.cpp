@@ -1,11 +1,13 @@
 #include "ParticleFiles.h"
 #include "ParticleModel.h"
 #include "ParticleTestUtil.h"
+#include "TextFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sys/stat.h>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -292,3 +294,76 @@ TEST(Files, ShippedParameterFilesAndTheDefaultsStaySaneForAHundredThousandFrames
             EXPECT_LT(o.kT, 0.02);
     }
 }
+
+// One value of a shipped parameter file damaged at a time: the file reads
+// to the very same numbers or is refused naming that value's key; the
+// decimal comma the window writes ("R1=0,5") is a decimal point here as in
+// every data file.
+TEST(Files, OneValueDamagedReadsTheSameNumbersOrIsRefusedByItsKey)
+{
+    TempDir dir;
+    const std::vector<std::string> good = ferrolyt::ReadTextFile1251(ShippedFolder / "SoftNVT.dat");
+    auto numbers = [](const ParticleParams& p) {
+        std::vector<double> v;
+        auto add = [&](const std::string& text) {
+            double x = -1;
+            ParseNumber(text, x);
+            v.push_back(x);
+        };
+        for (int t = 0; t < 3; ++t) {
+            add(p.Radius[t]);
+            add(p.Mass[t]);
+            add(p.Box[t]);
+            v.push_back(p.N[t]);
+            for (const std::string& e : p.Eps[t])
+                add(e);
+        }
+        for (const std::string* text : {&p.Step, &p.SysE, &p.SysT})
+            add(*text);
+        v.push_back(double(p.Ensemble));
+        v.push_back(double(p.Lattice));
+        return v;
+    };
+    auto load = [&](const std::vector<std::string>& lines, ParticleParams& p, std::string& error) {
+        ferrolyt::WriteTextFile1251(dir.path() / "damaged.dat", lines);
+        NameValueList list;
+        return LoadParameterFile(dir.path(), "damaged.dat", p, list, &error);
+    };
+    ParticleParams original;
+    std::string error;
+    ASSERT_TRUE(load(good, original, error)) << error;
+    const std::vector<double> before = numbers(original);
+    std::mt19937 random(34);
+    int same = 0;
+    int refused = 0;
+    for (int k = 0; k < 120; ++k) {
+        std::vector<std::string> lines = good;
+        std::string& line = lines[random() % lines.size()];
+        const std::size_t eq = line.find('=');
+        const std::string key = line.substr(0, eq);
+        const std::string value = line.substr(eq + 1);
+        static const char* const Typos[] = {"abc", "0x10", "--1", "nan", "inf", "1,5,2", "1.5.2", "1e400", "+"};
+        std::string damaged;
+        switch (random() % 4) {
+        case 0: damaged = value + " " + value; break;
+        case 1: damaged = Typos[random() % std::size(Typos)]; break;
+        case 2: damaged = value + std::string(70, '0'); break;
+        default: damaged = value.find('.') != std::string::npos ? value.substr(0, value.find('.')) + "," +
+                                                                      value.substr(value.find('.') + 1)
+                                                                : value + " "; // a blank after it: the same
+        }
+        line = key + "=" + damaged;
+        SCOPED_TRACE(line);
+        ParticleParams p;
+        if (load(lines, p, error)) {
+            ++same;
+            EXPECT_EQ(numbers(p), before);
+        } else {
+            ++refused;
+            EXPECT_NE(error.find("параметр " + key + ":"), std::string::npos) << error;
+        }
+    }
+    EXPECT_GT(same, 0);
+    EXPECT_GT(refused, 0);
+}
+
