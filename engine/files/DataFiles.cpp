@@ -698,6 +698,12 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 ++field;
                 part.Nu = nu;
                 if (k < rec.Count) {
+                    // A species of an element the constants file lacks is
+                    // dropped; text that is no symbol at all is a field
+                    // moved out of its column.
+                    if (!StartsWithCapital(part.Symbol))
+                        throw ContentError{i, "\"" + part.Symbol + "\" на місці елемента " + std::to_string(k + 1) +
+                                                  " не є символом елемента"};
                     const int index = ElementBase.IndexOfSymbol(part.Symbol);
                     if (index < 0)
                         dropped = true;
