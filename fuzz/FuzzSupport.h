@@ -45,14 +45,33 @@ inline std::vector<std::string> Lines(const uint8_t* data, std::size_t size)
 // own: a reader given its path opens it as it opens any file, through the
 // checks of size, line count, final line break, control bytes and
 // encoding that split lines would never reach.
+// The folder goes with the process: libFuzzer ends a run through exit(),
+// which runs the destructor of the static below.
+class ProcessFolder {
+public:
+    explicit ProcessFolder(const std::string& tag = "")
+        : path_(std::filesystem::temp_directory_path() /
+                ("ferrolyt-fuzz-" + (tag.empty() ? tag : tag + "-") + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(path_);
+    }
+    ~ProcessFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    ProcessFolder(const ProcessFolder&) = delete;
+    ProcessFolder& operator=(const ProcessFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 inline std::string AsFile(const uint8_t* data, std::size_t size, const char* name)
 {
-    static const std::filesystem::path folder = [] {
-        const auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
-    const std::filesystem::path path = folder / name;
+    static const ProcessFolder folder;
+    const std::filesystem::path path = folder.path() / name;
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return path.string();
@@ -72,7 +91,7 @@ inline void LoadSmallDatabase()
                             "C  CO     0 12 4" + f.substr(9), "Si SiO2   0 28 4" + f.substr(9),
                             "Ca CaO    0 40 2" + f.substr(9), "Mn MnO    0 55 2" + f.substr(9)},
                            "base.CON");
-    LoadInteractionParamsFromLines({"t", "O 1.5", "C 2 0.1", "Si 1.2 0.1 0.2", "Ca 1.1", "Mn 1.3"}, "base.EPS");
+    LoadInteractionParamsFromLines({"t", "O 1.5", "C 2 0.1", "Si 1.2 0.1 0.2", "Ca 1.1 -", "Mn 1.3 -"}, "base.EPS");
     LoadGasesFromLines({"t", "1 2 3 4 5 6 7 8 0 0 1 O  1 Fe 0 Fe 0 Fe 0 O      ",
                         "1 2 3 4 5 6 7 8 0 0 1 O  2 Fe 0 Fe 0 Fe 0 O2     ",
                         "1 2 3 4 5 6 7 8 0 0 2 C  1 O  1 Fe 0 Fe 0 CO     "},

@@ -2,6 +2,7 @@
 // table, which decides where the run appends: a table it reads has no more
 // non-empty lines than line breaks plus one nor than the compositions and
 // the header, and a refusal comes with a message.
+#include "FuzzSupport.h"
 #include "ParticleBatch.h"
 
 #include <algorithm>
@@ -16,8 +17,8 @@ using namespace ferrolyt::particles;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::filesystem::path table =
-        std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-table-" + std::to_string(getpid()) + ".tdf");
+    static const ferrolyt::fuzz::ProcessFolder folder("table");
+    static const std::filesystem::path table = folder.path() / "fuzz.tdf";
     {
         std::ofstream out(table, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -1,6 +1,7 @@
 // Feeds any bytes to the heat batch's report counter "NUM.TXT": it is either
 // refused with a message or gives a report number that no existing report
 // holds.
+#include "FuzzSupport.h"
 #include "HeatBatch.h"
 
 #include <cstdint>
@@ -14,11 +15,8 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::filesystem::path folder = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-heatbatch-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
+    static const fuzz::ProcessFolder own("heatbatch");
+    const std::filesystem::path& folder = own.path();
     {
         std::ofstream out(folder / "NUM.TXT", std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -2,6 +2,7 @@
 // the program's folder: reading never throws and stays within the value
 // limit, and a value written into any such file reads back as written while
 // the file's other keys keep their values.
+#include "FuzzSupport.h"
 #include "KeyStore.h"
 
 #include <cstdint>
@@ -15,11 +16,10 @@ using namespace ferrolyt;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    static const fuzz::ProcessFolder dir("keystore");
     static const std::filesystem::path file = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-keystore-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        SetKeyStoreFile(dir / "registry.ini");
-        return dir / "registry.ini";
+        SetKeyStoreFile(dir.path() / "registry.ini");
+        return dir.path() / "registry.ini";
     }();
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -2,6 +2,7 @@
 // the parameter file it names. A parameter file that loads either gives a
 // model or is refused with a message, and saving it and loading it again
 // gives the same fields.
+#include "FuzzSupport.h"
 #include "ParticleFiles.h"
 #include "ParticleModel.h"
 
@@ -50,11 +51,8 @@ bool SameFields(const ParticleParams& a, const ParticleParams& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::filesystem::path folder = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-particles-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir;
-    }();
+    static const ferrolyt::fuzz::ProcessFolder own("particles");
+    const std::filesystem::path& folder = own.path();
     static const auto model = std::make_unique<ParticleModel>();
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (const char* name : {"DezOzevev.ini", "fuzz.dat"}) {

@@ -14,12 +14,11 @@ using namespace ferrolyt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static fuzz::QuietHost host;
+    static const fuzz::ProcessFolder own("project");
     static const std::filesystem::path folder = [] {
         ResetModel();
-        auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-project-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        SetProgramDir(dir.string());
-        return dir;
+        SetProgramDir(own.path().string());
+        return own.path();
     }();
     const auto file = folder / "fuzz.FWP";
     {

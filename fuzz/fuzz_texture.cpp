@@ -1,6 +1,7 @@
 // Feeds any bytes, as a file, to the particle view's texture reader, plain
 // and scrambled: a texture it reads has exactly width x height RGB pixels
 // within the bitmap's size limit, and one it refuses says why.
+#include "FuzzSupport.h"
 #include "BmpImage.h"
 
 #include <cstdint>
@@ -14,11 +15,8 @@ using namespace ferrolyt::particles;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::filesystem::path file = [] {
-        const auto dir = std::filesystem::temp_directory_path() / ("ferrolyt-fuzz-texture-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        return dir / "Back.bmp";
-    }();
+    static const ferrolyt::fuzz::ProcessFolder folder("texture");
+    static const std::filesystem::path file = folder.path() / "Back.bmp";
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     for (const bool scrambled : {false, true}) {

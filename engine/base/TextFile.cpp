@@ -339,6 +339,41 @@ bool LooksLikeUtf8(std::string_view bytes)
     return cyrillic || bytes.starts_with(Utf8Bom);
 }
 
+// 1-based line of the byte at pos.
+std::size_t LineOf(std::string_view bytes, std::size_t pos)
+{
+    return static_cast<std::size_t>(std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(pos), '\n')) + 1;
+}
+
+// Where a file that is not UTF-8 still holds some: two Cyrillic letters in
+// a row, each a well-formed two-byte UTF-8 sequence. A single pair occurs
+// in genuine code page 1251 text ("Сі" is the bytes of U+0473), two such
+// pairs in a row practically never.
+std::size_t FirstUtf8Cyrillic(std::string_view bytes)
+{
+    auto cyrillicAt = [&](std::size_t pos) {
+        char32_t cp = 0;
+        return pos < bytes.size() && DecodeUtf8(bytes, pos, cp) == 2 && cp >= 0x400 && cp <= 0x4FF;
+    };
+    for (std::size_t pos = 0; pos + 4 <= bytes.size(); ++pos)
+        if (cyrillicAt(pos) && cyrillicAt(pos + 2))
+            return pos;
+    return std::string_view::npos;
+}
+
+// The first byte that does not start a well-formed UTF-8 sequence.
+std::size_t FirstNonUtf8(std::string_view bytes)
+{
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t len = DecodeUtf8(bytes, pos, cp);
+        if (len == 0)
+            return pos;
+        pos += len;
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
 std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTextReadNotes* notes)
@@ -349,16 +384,26 @@ std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTe
         throw TextFileError("не вдалося прочитати файл " + Quoted(path) + ": більше " +
                             std::to_string(MaxDataFileLines) + " рядків");
     const bool utf8 = LooksLikeUtf8(bytes);
+    if (notes) {
+        notes->Utf8 = utf8;
+        notes->LastLineEnded = !bytes.empty() && bytes.back() == '\n';
+        notes->Bytes = bytes.size();
+        notes->ControlBytes = static_cast<std::size_t>(std::count_if(
+            bytes.begin(), bytes.end(), [](char c) { return IsForeignControl(static_cast<unsigned char>(c)); }));
+        const std::size_t nul = bytes.find('\0');
+        notes->NulLine = nul == std::string::npos ? 0 : LineOf(bytes, nul);
+        notes->Utf8LineIn1251 = 0;
+        notes->BomBeforeNonUtf8Line = 0;
+        if (!utf8) {
+            const std::size_t mixed = FirstUtf8Cyrillic(bytes);
+            notes->Utf8LineIn1251 = mixed == std::string::npos ? 0 : LineOf(bytes, mixed);
+            if (bytes.starts_with(Utf8Bom))
+                notes->BomBeforeNonUtf8Line = LineOf(bytes, FirstNonUtf8(bytes));
+        }
+    }
     const std::string text = !utf8 ? FromCp1251(bytes) : bytes.substr(bytes.starts_with(Utf8Bom) ? Utf8Bom.size() : 0);
     bytes.clear();
     bytes.shrink_to_fit();
-    if (notes) {
-        notes->Utf8 = utf8;
-        notes->LastLineEnded = !text.empty() && text.back() == '\n';
-        notes->Bytes = text.size();
-        notes->ControlBytes = static_cast<std::size_t>(std::count_if(
-            text.begin(), text.end(), [](char c) { return IsForeignControl(static_cast<unsigned char>(c)); }));
-    }
     std::vector<std::string> lines;
     lines.reserve(lineBreaks + 1);
     std::size_t pos = 0;

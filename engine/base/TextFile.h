@@ -79,8 +79,18 @@ struct TTextReadNotes {
     // The size of the text and its control characters other than tab, line
     // feed, form feed, carriage return and the old end-of-file mark 0x1A.
     // Text holds next to none; random or binary data about one byte in ten.
+    // Both counted on the file's own bytes.
     std::size_t Bytes = 0;
     std::size_t ControlBytes = 0;
+    // The first line (1-based; 0 when none) holding a NUL byte.
+    std::size_t NulLine = 0;
+    // The first line of a file read as code page 1251 that holds UTF-8
+    // (two Cyrillic letters in a row encoded as UTF-8): a file of two
+    // encodings, whose UTF-8 part would be read as mojibake.
+    std::size_t Utf8LineIn1251 = 0;
+    // The file starts with the UTF-8 byte-order mark but is no valid UTF-8:
+    // the first line (1-based) holding a byte that UTF-8 cannot have.
+    std::size_t BomBeforeNonUtf8Line = 0;
 };
 
 // Reads a whole file in code page 1251 into UTF-8 lines. Lines end at LF; a

@@ -164,7 +164,7 @@ bool NextToken(std::string& line, std::string& token, std::size_t start, int cou
     return i > tokenStart;
 }
 
-bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::string& token)
+bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::string& token, std::size_t capacity)
 {
     std::size_t start = 1;
     if (marker != '\0') {
@@ -173,7 +173,7 @@ bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::
             return false;
         start = p + 1;
     }
-    return NextToken(line, token, start, 1, delims + BlankSet);
+    return NextToken(line, token, start, 1, delims + BlankSet, capacity);
 }
 
 bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi)

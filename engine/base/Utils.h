@@ -148,9 +148,11 @@ bool NextToken(std::string& line, std::string& token, std::size_t start, int cou
 // through DecimalDot and TryParseReal; a part that does not read stays
 // -1e20. True only when every part was read.
 bool ReadValueOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi);
-// Its first step alone: cuts the field's text into token; false (and Line
-// unchanged when the marker is absent) when there is no field.
-bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::string& token);
+// Its first step alone: cuts the field's text into token (cut to
+// `capacity` characters); false (and Line unchanged when the marker is
+// absent) when there is no field.
+bool CutValueField(std::string& line, char marker, const TCharSet& delims, std::string& token,
+                   std::size_t capacity = ShortStringCapacity);
 
 // The strict real conversion: the whole text must be a number:
 //   [+|-] (digits [. [digits]] | . digits) [(e|E) [+|-] digits]

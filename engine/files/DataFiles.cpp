@@ -9,9 +9,11 @@
 #include "TextFile.h"
 #include "Utils.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <system_error>
 
@@ -26,6 +28,19 @@ constexpr long double Ln10 = 2.302585093L;
 // -R x 1873.15 K: the interaction energies are referred to 1600 °C.
 constexpr long double EnergyFactor = -15574.2532268L;
 
+
+// A token that starts as a number is meant as one ("0x10", "nan" and
+// "1,5,2" included), unlike a note after a row's last field.
+bool StartsAsNumber(std::string_view token)
+{
+    if (token.empty())
+        return false;
+    const char c = token[0];
+    if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == ',')
+        return true;
+    const std::string word = UpperCase1251(token.substr(0, 3));
+    return word == "NAN" || word == "INF";
+}
 
 bool StartsWithCapital(const std::string& line) { return !line.empty() && line[0] >= 'A' && line[0] <= 'Z'; }
 
@@ -50,6 +65,11 @@ public:
                 break;
             if (!crossLines)
                 return false;
+            // The next element's line ends this element's fields: a field
+            // left out is named on its own element's line, never taken from
+            // the next element.
+            if (line_ + 1 < lines_.size() && StartsWithCapital(lines_[line_ + 1]))
+                return false;
             ++line_;
             pos_ = 0;
         }
@@ -59,6 +79,13 @@ public:
             ++pos_;
         token = s.substr(start, pos_ - start);
         return true;
+    }
+
+    // The next token of the current line, left to be read.
+    bool Peek(std::string& token)
+    {
+        TokenCursor copy = *this;
+        return copy.Next(token, false);
     }
 
     // The next n characters of the current line as they stand (fewer at its end).
@@ -79,6 +106,91 @@ private:
     const std::vector<std::string>& lines_;
     std::size_t line_;
     std::size_t pos_;
+};
+
+// The values of an interaction or slag row, after the symbol that starts
+// it: separated by blanks, tabs or other control characters.
+std::vector<std::string> RowValues(const std::string& line, std::string& symbol)
+{
+    std::string rest = line;
+    NextToken(rest, symbol, 1, 1, BlankSet);
+    std::vector<std::string> values;
+    std::size_t pos = 0;
+    while (pos < rest.size()) {
+        while (pos < rest.size() && IsBlankOrControl(rest[pos]))
+            ++pos;
+        const std::size_t start = pos;
+        while (pos < rest.size() && !IsBlankOrControl(rest[pos]))
+            ++pos;
+        if (pos > start)
+            values.emplace_back(rest, start, pos - start);
+    }
+    return values;
+}
+
+// " (Si)": the database element of a row's column, for messages.
+std::string ColumnElement(std::size_t column)
+{
+    return column < static_cast<std::size_t>(ElementBase.Count) ? " (" + ElementBase.Items[column].Symbol + ")"
+                                                                 : std::string();
+}
+
+// The shapes an interaction or slag table may have: every row as long as
+// the others (a full table), or row r holding the r columns before its
+// own element (the lower triangle), or those and its own. A row that ends
+// early at "-" says so and is exempt. Any other length is a value left out
+// or one too many, which would move the row's later values onto the wrong
+// partners. The shape most rows fit is the table's, so that the row named
+// is the odd one.
+class TRowShapes {
+public:
+    void Add(std::size_t row, std::size_t count, std::size_t line, const std::string& symbol)
+    {
+        rows_.push_back({row, count, line, symbol});
+    }
+
+    // Empty when every row fits one shape; otherwise the line (0-based)
+    // of the first row that does not, and the reason.
+    std::pair<std::size_t, std::string> Check() const
+    {
+        std::map<std::size_t, std::size_t> lengths;
+        std::size_t lower = 0;
+        std::size_t withOwn = 0;
+        for (const TRow& r : rows_) {
+            ++lengths[r.Count];
+            lower += r.Count == r.Row;
+            withOwn += r.Count == r.Row + 1;
+        }
+        std::size_t length = 0;
+        std::size_t full = 0;
+        for (const auto& [count, times] : lengths)
+            if (times > full) {
+                length = count;
+                full = times;
+            }
+        // The table's shape: the full length most rows have, or the
+        // triangle (with or without the row's own column).
+        const bool triangle = lower > full || withOwn > full;
+        const std::size_t own = withOwn > lower ? 1 : 0;
+        for (const TRow& r : rows_) {
+            const std::size_t expected = triangle ? r.Row + own : length;
+            if (r.Count != expected)
+                return {r.Line, r.Symbol + ": " + std::to_string(r.Count) + " значень, а " +
+                                    (triangle ? "у трикутній таблиці — " : "в інших рядках таблиці — ") +
+                                    std::to_string(expected) +
+                                    " (рядок, у якому далі значень немає, закінчують знаком \"-\")"};
+        }
+        return {0, {}};
+    }
+
+private:
+    struct TRow {
+        std::size_t Row;
+        std::size_t Count;
+        std::size_t Line;
+        std::string Symbol;
+    };
+    std::vector<TRow> rows_;
 };
 
 // Refusal of a file's content, carried to the loader's single exit.
@@ -117,6 +229,19 @@ fs::path ResolveProjectFile(const std::string& name)
     return here;
 }
 
+std::string ShownFileName(const std::string& name, const fs::path& file)
+{
+    std::error_code ec;
+    const fs::path here = ResolveDataPath(fs::path(), name);
+    const fs::path inProgram = ResolveDataPath(fs::path(ProgramDir()), name);
+    const bool fromProgramFolder = file != here;
+    const bool twins = fs::exists(here, ec) && fs::exists(inProgram, ec) && !fs::equivalent(here, inProgram, ec);
+    if (!fromProgramFolder && !twins)
+        return name;
+    const fs::path full = fs::absolute(file, ec);
+    return ec ? name : full.lexically_normal().string();
+}
+
 bool ReadDataFileLines(const fs::path& path, const std::string& fileName, std::vector<std::string>& lines,
                        std::string& message, bool* utf8)
 {
@@ -134,6 +259,22 @@ bool ReadDataFileLines(const fs::path& path, const std::string& fileName, std::v
         lines.clear();
         return false;
     }
+    // A NUL is no character of either encoding: an editor put it there,
+    // and a reader would take it for a blank between two values.
+    // A file of two encodings has one part read as mojibake.
+    auto refuse = [&](std::size_t line, const char* reason) {
+        message = LoadFailedText(fileName, line, reason);
+        lines.clear();
+        return false;
+    };
+    if (notes.NulLine)
+        return refuse(notes.NulLine, "нульовий байт (NUL), якого в текстовому файлі не буває");
+    if (notes.BomBeforeNonUtf8Line)
+        return refuse(notes.BomBeforeNonUtf8Line,
+                      "файл починається з позначки UTF-8 (BOM), а цей рядок записано не в UTF-8");
+    if (notes.Utf8LineIn1251)
+        return refuse(notes.Utf8LineIn1251,
+                      "рядок записано в UTF-8, а файл — у Windows-1251 (два кодування в одному файлі)");
     // Every file of ours ends its lines with CR LF: a last line with text
     // and no line break is most likely a file cut short, and its last value
     // a number cut in two.
@@ -191,15 +332,19 @@ std::string Utf8FileText(const std::string& fileName)
 
 bool LoadConstants(const std::string& fileName)
 {
+    const fs::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadConstantsFromLines(lines, fileName);
+    return LoadConstantsFromLines(lines, shown);
 }
 
 bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::string& fileName)
 {
     auto base = std::make_unique<TElems>();
+    std::vector<std::size_t> elementLines; // where each element was described
+    std::vector<bool> givesH298;           // whether its line gives field 28
     std::size_t i = 1; // the title line
     while (i < lines.size()) {
         const std::string& line = lines[i];
@@ -254,12 +399,13 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             if (!cursor.Next(token, true))
                 throw missing();
             long double v = 0;
-            if (!TryParseReal(token, v))
-                throw bad();
-            outOfRange(range, v);
+            std::string refusal;
+            if (ReadFileNumber(token, v, range, refusal, false) != TFileNumber::Number)
+                throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": " + fieldName() + ": " + refusal};
             ++field;
             return v;
         };
+        bool h298 = false;
         try {
             int32_t b = 0;
             readInt(b);
@@ -287,18 +433,29 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             }
             rec.NmiSurfaceCoef = readReal(FieldRange::SurfaceTension);
             // Optional, on the line of the last field only: older files end
-            // there (or carry text that was always ignored), and their
-            // elements then stand at the standard state. A number there is
-            // the field all the same, and held to its range.
-            long double h = 0;
-            if (cursor.Next(token, false) && TryParseReal(token, h)) {
-                outOfRange(FieldRange::Enthalpy, h);
-                rec.ChargeEnthalpy = h;
+            // there (or carry a note that was always ignored), and their
+            // elements then stand at the standard state. Whatever starts
+            // as a number there is the field all the same: it must be one,
+            // in its range, and nothing that starts as a number may follow.
+            if (std::string next; cursor.Peek(next) && StartsAsNumber(next)) {
+                h298 = true;
+                rec.ChargeEnthalpy = readReal(FieldRange::Enthalpy);
+                if (cursor.Peek(next) && StartsAsNumber(next))
+                    throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": зайве поле " + std::to_string(field) +
+                                                          " \"" + Utf8Left(next, 20) + "\" (полів у рядку елемента " +
+                                                          std::to_string(field - 1) + ")"};
             }
             rec.SlagEnergy = std::sqrt(e2);
         } catch (const ContentError& e) {
             return Fail(fileName, e);
         }
+        // Every later table and look-up finds an element by its symbol:
+        // a second line of the same symbol could never be reached.
+        if (const int earlier = base->IndexOfSymbol(rec.Symbol); earlier >= 0)
+            return Fail(fileName, {i, "елемент " + rec.Symbol + " уже описано в рядку " +
+                                          std::to_string(elementLines[static_cast<std::size_t>(earlier)] + 1)});
+        elementLines.push_back(i);
+        givesH298.push_back(h298);
         rec.Index = static_cast<uint16_t>(base->Count);
         if (rec.Valence > 0 && rec.Symbol != "C")
             rec.CompoundFactor = 7.9997L * rec.Valence / rec.MolarMass + 1.0L;
@@ -307,6 +464,17 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
         base->Add(rec);
         i = cursor.Line() + 1; // the rest of the last line is ignored
     }
+    // Field 28 is a column of the file: given for every element or for
+    // none. An element without it where the others have it has most
+    // likely lost a field before it, and its last fields moved up one.
+    const auto withH298 = static_cast<std::size_t>(std::count(givesH298.begin(), givesH298.end(), true));
+    const bool h298Column = withH298 * 2 >= givesH298.size();
+    for (std::size_t k = 0; k < givesH298.size(); ++k)
+        if (givesH298[k] != h298Column)
+            return Fail(fileName, {elementLines[k], "елемент " + base->Items[k].Symbol +
+                                                        (h298Column ? ": немає поля 28 (h298), яке мають інші елементи"
+                                                                    : ": поле 28 (h298) є лише в деяких елементів") +
+                                                        " (дайте його всім елементам файлу або жодному)"});
     if (base->Count == 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного елемента")});
     ElementBase.Assign(*base);
@@ -319,10 +487,12 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
 
 bool LoadInteractionParams(const std::string& fileName)
 {
+    const fs::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadInteractionParamsFromLines(lines, fileName);
+    return LoadInteractionParamsFromLines(lines, shown);
 }
 
 bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const std::string& fileName)
@@ -332,7 +502,7 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
     std::array<bool, MaxElements> eRead{};
     e[0] = 1.0L;
     eRead[0] = true;
-    const TCharSet noDelims;
+    TRowShapes shapes;
     int r = 0;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!StartsWithCapital(lines[i]))
@@ -341,36 +511,34 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
         if (r > MaxEpsRows)
             return Fail(fileName, {i, "більше " + std::to_string(MaxEpsRows) + " рядків даних (межа " +
                                           std::to_string(MaxEpsRows) + ")"});
-        std::string line = lines[i];
         std::string symbol;
-        NextToken(line, symbol, 1, 1, BlankSet);
-        long double lo = 0;
-        long double hi = 0;
-        // A value that is no finite number refuses the file instead of
-        // ending the row.
-        std::string refusal;
-        std::string field = "e";
-        auto readValue = [&](const TFieldRange& range) {
-            return ReadFieldOrRange(line, '\0', noDelims, lo, hi, range, refusal, false) && refusal.empty();
-        };
-        if (readValue(FieldRange::InteractionE)) {
-            e[static_cast<std::size_t>(r)] = lo;
-            eRead[static_cast<std::size_t>(r)] = true;
-        }
-        for (int c = 1; refusal.empty(); ++c) {
-            field = "ε" + std::to_string(c);
-            if (!readValue(FieldRange::Interaction))
-                break;
-            if (c >= MaxTableColumns)
+        const std::vector<std::string> values = RowValues(lines[i], symbol);
+        // e, then ε for the columns 1, 2, ...; "-" ends the row.
+        std::size_t k = 0;
+        for (; k < values.size() && values[k] != "-"; ++k) {
+            if (k >= static_cast<std::size_t>(MaxTableColumns))
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns - 1) +
                                               " параметрів взаємодії (межа " +
                                               std::to_string(MaxTableColumns - 1) + ")"});
-            (*wagner)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<double>(lo);
-            (*wagner)[static_cast<std::size_t>(c)][static_cast<std::size_t>(r)] = static_cast<double>(lo);
+            const std::string field = k == 0 ? std::string("e") : "ε" + std::to_string(k) + ColumnElement(k);
+            long double v = 0;
+            std::string refusal;
+            if (ReadFileNumber(values[k], v, k == 0 ? FieldRange::InteractionE : FieldRange::Interaction, refusal,
+                               false) != TFileNumber::Number)
+                return Fail(fileName, {i, "параметр взаємодії " + symbol + " " + field + ": " + refusal});
+            if (k == 0) {
+                e[static_cast<std::size_t>(r)] = v;
+                eRead[static_cast<std::size_t>(r)] = true;
+                continue;
+            }
+            (*wagner)[static_cast<std::size_t>(r)][k] = static_cast<double>(v);
+            (*wagner)[k][static_cast<std::size_t>(r)] = static_cast<double>(v);
         }
-        if (!refusal.empty())
-            return Fail(fileName, {i, "параметр взаємодії " + symbol + " " + field + ": " + refusal});
+        if (k == values.size())
+            shapes.Add(static_cast<std::size_t>(r), k, i, symbol);
     }
+    if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
+        return Fail(fileName, {line, "параметри взаємодії " + refusal});
 
     if (r == 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
@@ -413,16 +581,18 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
 
 bool LoadSlagData(const std::string& fileName)
 {
+    const fs::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadSlagDataFromLines(lines, fileName);
+    return LoadSlagDataFromLines(lines, shown);
 }
 
 bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::string& fileName)
 {
     auto table = std::make_unique<std::array<std::array<int32_t, MaxElements>, MaxElements>>();
-    const TCharSet noDelims;
+    TRowShapes shapes;
     int r = -1;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!StartsWithCapital(lines[i]))
@@ -431,26 +601,27 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
         if (r >= MaxSlgRows)
             return Fail(fileName, {i, "більше " + std::to_string(MaxSlgRows) + " рядків даних (межа " +
                                           std::to_string(MaxSlgRows) + ")"});
-        std::string line = lines[i];
         std::string symbol;
-        NextToken(line, symbol, 1, 1, BlankSet);
-        long double lo = 0;
-        long double hi = 0;
-        std::string refusal;
-        int c = 0;
-        for (; ReadFieldOrRange(line, '\0', noDelims, lo, hi, FieldRange::SlagEnergy, refusal, false) &&
-                refusal.empty();
-             ++c) {
-            if (c >= MaxTableColumns)
+        const std::vector<std::string> values = RowValues(lines[i], symbol);
+        // Columns 0, 1, ...; "-" ends the row.
+        std::size_t c = 0;
+        for (; c < values.size() && values[c] != "-"; ++c) {
+            if (c >= static_cast<std::size_t>(MaxTableColumns))
                 return Fail(fileName, {i, "більше " + std::to_string(MaxTableColumns) + " значень (межа " +
                                               std::to_string(MaxTableColumns) + ")"});
-            if (c == r)
-                continue; // the diagonal is read and discarded
-            (*table)[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = static_cast<int32_t>(std::rint(lo));
+            long double v = 0;
+            std::string refusal;
+            if (ReadFileNumber(values[c], v, FieldRange::SlagEnergy, refusal, false) != TFileNumber::Number)
+                return Fail(fileName, {i, "енергія пари " + symbol + ", значення " + std::to_string(c + 1) +
+                                              ColumnElement(c) + ": " + refusal});
+            if (c != static_cast<std::size_t>(r)) // the diagonal is read and discarded
+                (*table)[static_cast<std::size_t>(r)][c] = static_cast<int32_t>(std::rint(v));
         }
-        if (!refusal.empty())
-            return Fail(fileName, {i, "енергія пари " + symbol + ", значення " + std::to_string(c + 1) + ": " + refusal});
+        if (c == values.size())
+            shapes.Add(static_cast<std::size_t>(r), c, i, symbol);
     }
+    if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
+        return Fail(fileName, {line, "енергії пар " + refusal});
     if (r < 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
     SlagMatrix = *table;
@@ -462,10 +633,12 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
 
 bool LoadGases(const std::string& fileName)
 {
+    const fs::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(ResolveProjectFile(fileName), fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadGasesFromLines(lines, fileName);
+    return LoadGasesFromLines(lines, shown);
 }
 
 bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string& fileName)
@@ -490,10 +663,8 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
             TGasSpeciesRecord rec;
             for (auto& c : rec.Coef) {
                 next();
-                if (!TryParseReal(token, c))
-                    throw bad();
                 const TFieldRange& range = field <= 7 ? FieldRange::GibbsCoefficient : FieldRange::GasFormationEnthalpy;
-                if (const std::string refusal = OutOfRange(range, c, false); !refusal.empty())
+                if (std::string refusal; ReadFileNumber(token, c, range, refusal, false) != TFileNumber::Number)
                     throw ContentError{i, "поле " + std::to_string(field) +
                                               (field <= 7 ? " (φ" + std::to_string(field) + ")" : std::string(" (H0)")) +
                                               ": " + refusal};
@@ -527,6 +698,12 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 ++field;
                 part.Nu = nu;
                 if (k < rec.Count) {
+                    // A species of an element the constants file lacks is
+                    // dropped; text that is no symbol at all is a field
+                    // moved out of its column.
+                    if (!StartsWithCapital(part.Symbol))
+                        throw ContentError{i, "\"" + part.Symbol + "\" на місці елемента " + std::to_string(k + 1) +
+                                                  " не є символом елемента"};
                     const int index = ElementBase.IndexOfSymbol(part.Symbol);
                     if (index < 0)
                         dropped = true;
@@ -537,6 +714,13 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 }
             }
             rec.Name = TrimBlanks(cursor.Chars(8));
+            // Without its name a species cannot be told from the others,
+            // and text after the name is a field this line cannot have.
+            if (rec.Name.empty())
+                throw ContentError{i, "немає назви частинки (8 символів після останньої кількості атомів)"};
+            if (std::string extra; cursor.Next(extra, false))
+                throw ContentError{i, "зайвий текст \"" + Utf8Left(extra, 20) + "\" після назви частинки " + rec.Name +
+                                          " (назва — 8 символів)"};
             if (dropped)
                 continue;
             if (count >= MaxGasSpecies)

@@ -39,11 +39,18 @@ std::string Utf8FileText(const std::string& fileName);
 // (which the project loader sets to the project's folder) and, when it is
 // not found there, against the program folder.
 std::filesystem::path ResolveProjectFile(const std::string& name);
+// How the messages about a file name it: the name as given, or the full
+// path of the file read when the name alone would not tell which file it
+// was (it lies in the program folder, or both folders hold a file of that
+// name).
+std::string ShownFileName(const std::string& name, const std::filesystem::path& file);
 
 // Reads a data file into UTF-8 lines (ReadTextFile1251: regular files of
 // at most MaxDataFileBytes). A file of which more than one byte in twenty
-// is a control character is not text and is refused, and so is a last line
-// with text but no line break (a file cut short). On failure it shows
+// is a control character is not text and is refused, and so is, by its
+// line, a NUL byte, a UTF-8 line in a code page 1251 file, a UTF-8
+// byte-order mark before text that is not UTF-8, and a last line with
+// text but no line break (a file cut short). On failure it shows
 // LoadFailedText(fileName) with the reason and returns false; a UTF-8 file
 // is read with a note saying so.
 bool ReadDataFile(const std::filesystem::path& path, const std::string& fileName, std::vector<std::string>& lines);
@@ -67,22 +74,37 @@ std::string ReadOnlyQuestion(const std::string& fileName);
 // the whole file was accepted: a refused file leaves the model as it was.
 // A file without a single record (element, row, species) is refused.
 
-// Fills ElementBase (and BaseElemLast) from the file.
+// Every number is read by one rule (ReadFileNumber, FieldRanges.h: a
+// decimal point or a decimal comma), and a row is taken whole: a value left
+// out or one too many refuses the file by its line, as does a name given
+// twice.
+
+// Fills ElementBase (and BaseElemLast) from the file. An element's fields
+// may continue on the lines after it, never into the next element's line;
+// the enthalpy field 28 (h298), after the surface coefficient on the same
+// line, is given for every element of the file or for none; a symbol
+// given twice is refused.
 bool LoadConstants(const std::string& fileName);
 bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 
 // Fills WagnerMatrix and WagnerE, then derives InteractionEnergy for the
 // elements of ElementBase. The tables stay as they were when the file is
-// refused.
+// refused. A row's values end at "-" (what follows is a note) or at the
+// end of the line; the rows that end at the line's end all hold as many
+// values as each other, or form the lower triangle (with or without the
+// row's own column): any other length refuses the file by that row, and
+// so does a value that is no number.
 bool LoadInteractionParams(const std::string& fileName);
 bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 
-// Fills SlagMatrix; it stays as it was when the file is refused.
+// Fills SlagMatrix; it stays as it was when the file is refused. Rows as
+// in the interaction file.
 bool LoadSlagData(const std::string& fileName);
 bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 
 // Fills GasBase with the species whose elements are all in ElementBase;
-// a file that leaves no species is refused.
+// a file that leaves no species is refused, and so is a line without the
+// species' name or with text after it.
 bool LoadGases(const std::string& fileName);
 bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 

@@ -53,25 +53,57 @@ std::string InvertedRange(long double lo, long double hi)
     return "нижня межа " + Number(lo) + " більша за верхню " + Number(hi);
 }
 
+TFileNumber ReadFileNumber(std::string_view text, long double& value, const TFieldRange& range,
+                           std::string& refusal, bool unsetAllowed)
+{
+    refusal.clear();
+    value = UnsetValue;
+    if (const std::size_t length = Utf8Length(text); length > ShortStringCapacity) {
+        refusal = "значення з " + std::to_string(length) + " символів довше за " +
+                  std::to_string(ShortStringCapacity) + ", що вміщує поле";
+        return TFileNumber::Refused;
+    }
+    if (unsetAllowed && text == "-")
+        return TFileNumber::Unset;
+    long double v = 0;
+    if (TryParseReal(DecimalDot(text), v)) {
+        refusal = OutOfRange(range, v, unsetAllowed);
+        if (!refusal.empty())
+            return TFileNumber::Refused;
+        value = v;
+        return TFileNumber::Number;
+    }
+    if (text.empty())
+        refusal = "немає значення";
+    else if (MeansANumber(text))
+        refusal = "\"" + Utf8Left(text, 24) + "\" не є скінченним числом";
+    else
+        refusal = "\"" + Utf8Left(text, 24) + "\" не є числом (" + DecimalSeparatorNote + ")";
+    return TFileNumber::Refused;
+}
+
 bool ReadFieldOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi,
                       const TFieldRange& range, std::string& refusal, bool unsetAllowed)
 {
     refusal.clear();
     lo = hi = UnsetValue;
     std::string token;
-    if (!CutValueField(line, marker, delims, token))
+    // Cut without the short string's capacity: a longer field is refused,
+    // never cut into another number.
+    if (!CutValueField(line, marker, delims, token, std::string::npos))
         return false;
     auto readPart = [&](std::string_view text, long double& value) {
-        if (TryParseReal(DecimalDot(text), value)) {
-            if (refusal.empty())
-                refusal = OutOfRange(range, value, unsetAllowed);
-            return true;
-        }
-        value = UnsetValue;
-        if (refusal.empty() && MeansANumber(text))
-            refusal = "\"" + Utf8Left(text, 24) + "\" не є скінченним числом";
-        return false;
+        std::string reason;
+        const TFileNumber read = ReadFileNumber(text, value, range, reason, unsetAllowed);
+        if (refusal.empty())
+            refusal = reason;
+        return read == TFileNumber::Number;
     };
+    if (Utf8Length(token) > ShortStringCapacity) {
+        long double ignored = 0;
+        readPart(token, ignored);
+        return false;
+    }
     const std::size_t slash = token.find('/');
     if (slash == std::string::npos) {
         const bool ok = readPart(token, lo);

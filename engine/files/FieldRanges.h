@@ -115,10 +115,26 @@ std::string InvertedRange(long double lo, long double hi);
 // false) the value -1e20 written out is out of range like any other.
 std::string OutOfRange(const TFieldRange& range, long double v, bool unsetAllowed = true);
 
-// ReadValueOrRange (Utils.h) holding each part to range. Returns what
-// ReadValueOrRange returns; when a part is "nan", "inf", a number too large
-// to read, or a value outside range, *refusal gets the reason (empty
-// otherwise) and the parts keep what was read.
+// The one rule for a number in every data file the program reads: an
+// optional sign, digits with at most one decimal separator, a point or a
+// comma ("1,5" is 1.5), and an optional exponent; nothing else. "-" is
+// "not given" where a file may leave a value out (unsetAllowed).
+inline constexpr const char* DecimalSeparatorNote = "десятковий знак — крапка або кома";
+
+enum class TFileNumber { Number, Unset, Refused };
+
+// Reads one value by that rule and holds it to range. Refused (with the
+// reason in refusal) for a text that is no number, "nan", "inf", a number
+// too large to read, a value outside range, and a text longer than the
+// 255 characters a field may hold.
+TFileNumber ReadFileNumber(std::string_view text, long double& value, const TFieldRange& range,
+                           std::string& refusal, bool unsetAllowed = true);
+
+// ReadValueOrRange (Utils.h) with every part read by ReadFileNumber.
+// Returns true when every part is a number; a part "-" stays UnsetValue
+// (returns false, no refusal); any other part that is no number in range,
+// an empty part, and a field longer than 255 characters set *refusal to
+// the reason (empty otherwise).
 bool ReadFieldOrRange(std::string& line, char marker, const TCharSet& delims, long double& lo, long double& hi,
                       const TFieldRange& range, std::string& refusal, bool unsetAllowed = true);
 

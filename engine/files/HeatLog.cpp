@@ -127,9 +127,10 @@ float ReadSingle(TNumberReader& in, const char* what, bool allowNegative)
     if (!token)
         throw TLoadError{"рядок " + std::to_string(in.LineNumber()) + ": бракує значення (" + what + ")"};
     long double v = 0;
-    if (!TryParseReal(*token, v) || !std::isfinite(static_cast<float>(v)))
+    // The decimal comma of every data file ("1,5" is 1.5) holds here too.
+    if (!TryParseReal(DecimalDot(*token), v) || !std::isfinite(static_cast<float>(v)))
         throw TLoadError{"рядок " + std::to_string(in.LineNumber()) + ": «" + *token + "» не є числом (" + what +
-                         ")"};
+                         "; десятковий знак — крапка або кома)"};
     if (!allowNegative && v < 0)
         throw TLoadError{"рядок " + std::to_string(in.LineNumber()) + ": від'ємне значення (" + what + ")"};
     return static_cast<float>(v);
@@ -168,7 +169,7 @@ void ReadSample(std::string text, THeatSample& sample)
         if (eq == std::string::npos || lower == nullptr)
             continue;
         long double value = 0;
-        if (!TryParseReal(Trim(item.substr(eq + 1)), value))
+        if (!TryParseReal(DecimalDot(Trim(item.substr(eq + 1))), value))
             continue;
         const int e = lower->IndexOfSymbol(symbol);
         // A share outside 0..100 % cannot be a metal's analysis and would

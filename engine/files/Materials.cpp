@@ -105,6 +105,8 @@ struct LoadState {
     int Columns = 0;
     bool HasBalance = false;
     Section Kind = Section::Ordinary;
+    // Upper-cased names (as MaterialIndexByName compares them) and their lines.
+    std::vector<std::pair<std::string, std::size_t>> Names;
 };
 
 void ParseColumnFormula(LoadState& st, const std::string& formulaText, int column, std::size_t line)
@@ -177,6 +179,13 @@ void ReadHeaderLine(LoadState& st, const std::string& line, std::size_t lineNo)
         throw ContentError{lineNo, Limit("стовпців", MaxMaterialColumns)};
     for (auto& f : st.Formula)
         f.clear();
+    // A column given twice would take two values of one analysis, and the
+    // second would stand in for whatever column it pushed aside.
+    for (int j = 1; j <= columns; ++j)
+        for (int k = 0; k < j; ++k)
+            if (Utf8Left(tokens[static_cast<std::size_t>(j)], MaxFormulaLength) ==
+                Utf8Left(tokens[static_cast<std::size_t>(k)], MaxFormulaLength))
+                throw ContentError{lineNo, "стовпець " + tokens[static_cast<std::size_t>(j)] + " указано двічі"};
     st.Columns = columns;
     st.HasBalance = !first.empty();
     if (st.HasBalance)
@@ -208,14 +217,37 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
         rest.erase(0, bar + 1);
     }
 
+    // Materials are found by name: a second one of the same name could
+    // never be charged, and a task naming it would get the first.
+    if (!rec.Name.empty()) {
+        const std::string key = UpperCase1251(rec.Name);
+        for (const auto& [name, line] : st.Names)
+            if (name == key)
+                throw ContentError{lineNo, "матеріал " + rec.Name + " уже є в рядку " + std::to_string(line + 1)};
+        st.Names.emplace_back(key, lineNo);
+    }
+
     const int last = st.Elems.Count - 1;
     long double sumLo = 0;
     long double sumHi = 0;
     const TCharSet valueDelims{'$'};
-    for (int j = 1; j <= st.Columns; ++j) {
+    // An energy or charge section carries no composition: its materials
+    // hold no column values, whatever header came before.
+    const int columns = st.Kind == Section::Energy || st.Kind == Section::ChargePlus ||
+                                st.Kind == Section::ChargeMinus
+                            ? 0
+                            : st.Columns;
+    for (int j = 1; j <= columns; ++j) {
         long double lo = 0;
         long double hi = 0;
-        if (!ReadChecked(rest, '\0', valueDelims, lo, hi, FieldRange::Percent, lineNo, "аналіз"))
+        const std::string field = "аналіз " + st.Formula[static_cast<std::size_t>(j)];
+        // Every column has its value ("-" for none): a value left out would
+        // move the ones after it into the wrong columns.
+        const std::size_t at = rest.find_first_not_of(" \t");
+        if (at == std::string::npos || std::string_view("$#@~*{").find(rest[at]) != std::string_view::npos)
+            throw ContentError{lineNo, "матеріал " + rec.Name + ": немає значення стовпця " + std::to_string(j) + " (" +
+                                           st.Formula[static_cast<std::size_t>(j)] + "; \"-\", коли його немає)"};
+        if (!ReadChecked(rest, '\0', valueDelims, lo, hi, FieldRange::Percent, lineNo, field.c_str()))
             continue;
         if (Settings.WidenFerroalloys)
             CompleteFerroalloyComposition(rec.Name, st.Formula[static_cast<std::size_t>(j)], lo, hi);
@@ -311,6 +343,20 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     rec.Temperature =
         ReadChecked(rest, '@', MarkerDelims, lo, hi, FieldRange::Temperature, lineNo, "температура") ? lo : UnsetValue;
     rec.Molten = rest.find('*') != std::string::npos;
+    // What the markers leave is the markers themselves and a note after
+    // '{'; a value beyond the columns would be a value of no column.
+    const std::string checked = rest.substr(0, rest.find('{'));
+    for (std::size_t pos = 0; pos < checked.size();) {
+        pos = checked.find_first_not_of(" \t", pos);
+        if (pos == std::string::npos)
+            break;
+        const std::size_t end = std::min(checked.find_first_of(" \t", pos), checked.size());
+        const std::string word = checked.substr(pos, end - pos);
+        if (word.find_first_not_of("$#@~*") != std::string::npos)
+            throw ContentError{lineNo, "матеріал " + rec.Name + ": зайве значення \"" + Utf8Left(word, 24) +
+                                           "\" (стовпців " + std::to_string(columns) + ")"};
+        pos = end;
+    }
     if (rec.Type == mtEnergy && rec.Molten)
         setEnergyHeat(-3600.0L);
 }
@@ -320,10 +366,11 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
 bool LoadMaterials(const std::string& fileName, bool keepAmounts)
 {
     const std::filesystem::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(file, fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadMaterialsFromLines(lines, fileName, keepAmounts, file);
+    return LoadMaterialsFromLines(lines, shown, keepAmounts, file);
 }
 
 bool LoadMaterialsFromLines(const std::vector<std::string>& lines, const std::string& fileName, bool keepAmounts,

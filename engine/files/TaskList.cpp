@@ -300,10 +300,11 @@ std::string UnknownMaterialsText(const std::string& fileName, const std::vector<
 bool TTaskList::LoadFromFile(const std::string& fileName, int currentIndex)
 {
     const std::filesystem::path file = ResolveProjectFile(fileName);
+    const std::string shown = ShownFileName(fileName, file);
     std::vector<std::string> lines;
-    if (!ReadDataFile(file, fileName, lines))
+    if (!ReadDataFile(file, shown, lines))
         return false;
-    return LoadFromLines(lines, fileName, currentIndex, file);
+    return LoadFromLines(lines, shown, currentIndex, file);
 }
 
 bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::string& fileName, int currentIndex,
@@ -365,6 +366,11 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                     tooManyElements = true;
                     break;
                 }
+                // The value lines give one pair per symbol: an element given
+                // twice would get two sets of limits, of which one is lost.
+                for (int e = 1; e <= task.NEl; ++e)
+                    if (UpperCase1251(task.Symbols[e]) == UpperCase1251(symbol))
+                        throw Refusal{n - 1, "елемент " + symbol + " указано двічі"};
                 task.Symbols[++task.NEl] = symbol;
             }
             if (tooManyElements)
@@ -388,12 +394,36 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                         firstInverted = {n - 1, what + ": " + inverted};
                 }
             };
+            // A line holds its values as a whole: one for each field, none
+            // left out (a line the block lacks altogether leaves them unset).
+            auto requireValue = [&](const std::string& text, char marker, const std::string& what) {
+                const std::size_t from = marker == '\0' ? 0 : text.find(marker) + 1;
+                if (text.find_first_not_of(" \t", from) == std::string::npos)
+                    throw Refusal{n - 1, what + ": немає значення (\"-\", коли його немає)"};
+            };
+            auto refuseSurplus = [&](const std::string& text, std::string_view markers) {
+                for (std::size_t pos = 0; pos < text.size();) {
+                    pos = text.find_first_not_of(" \t", pos);
+                    if (pos == std::string::npos)
+                        break;
+                    const std::size_t end = std::min(text.find_first_of(" \t", pos), text.size());
+                    const std::string word = text.substr(pos, end - pos);
+                    if (word.find_first_not_of(markers) != std::string::npos)
+                        throw Refusal{n - 1, "зайве значення \"" + Utf8Left(word, 24) + "\""};
+                    pos = end;
+                }
+            };
             auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
                                  OffsetArray<long double, 1, MaxTaskElements>& hi, bool bounds) {
                 std::string values;
-                nextLine(values);
-                for (int e = 1; e <= task.NEl; ++e)
+                if (!nextLine(values))
+                    return;
+                for (int e = 1; e <= task.NEl; ++e) {
+                    requireValue(values, '\0', task.Symbols[e]);
                     read(values, '\0', noDelims, lo[e], hi[e], FieldRange::Percent, task.Symbols[e], bounds);
+                }
+                if (!tooManyElements) // the values of the elements left out go with them
+                    refuseSurplus(values, "");
             };
             readPairs(task.MetalMin, task.MetalMax, true);
             readPairs(task.SlagMin, task.SlagMax, true);
@@ -408,9 +438,11 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 long double a = 0;
                 long double b = 0;
                 auto pair = [&](long double& lo, long double& hi, const TFieldRange& range) {
+                    requireValue(line, '|', key);
                     read(line, '|', noDelims, lo, hi, range, key);
                 };
                 auto single = [&](long double& v, const TFieldRange& range) {
+                    requireValue(line, '|', key);
                     read(line, '|', noDelims, a, b, range, key, false);
                     v = a;
                 };
@@ -428,13 +460,17 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 } else if (name == "TEMP") {
                     pair(task.MinTemp, task.MaxTemp, FieldRange::Temperature);
                     single(task.IniTemp, FieldRange::Temperature);
+                    requireValue(line, '|', key);
                     read(line, '|', noDelims, task.Energy, task.Losses, FieldRange::Energy, key, false);
                     single(task.AmbTemp, FieldRange::Temperature);
                 } else if (name == "EXTP") {
                     single(task.ExtP, FieldRange::Pressure);
                 } else if (name == "CHARGE") {
                     single(task.Charge, FieldRange::Charge);
+                } else {
+                    continue; // a line of another name is skipped whole
                 }
+                refuseSurplus(line.substr(bar + 1), "");
             }
 
             // Material lines, up to the next task.
@@ -452,6 +488,11 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                         unknownMaterials.push_back(matName);
                     continue;
                 }
+                // F8 and the optimiser would take one of the two rows and
+                // drop the other's limits without a word.
+                for (int j = 1; j <= task.NMat; ++j)
+                    if (task.Materials[j].TableIndex == index)
+                        throw Refusal{n - 1, "матеріал " + matName + " указано в завданні двічі"};
                 if (task.NMat >= MaxTaskMaterials) {
                     if (!tooManyMaterials)
                         ShowWarning(limitText(n - 1, "матеріалів у завданні", MaxTaskMaterials));
@@ -472,6 +513,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 m.Fixed = a;
                 read(rest, '&', materialDelims, m.MinT, m.MaxT, FieldRange::Mass, matName);
                 read(rest, '%', materialDelims, m.MinPercent, m.MaxPercent, FieldRange::Percent, matName);
+                refuseSurplus(rest, "~!&%");
                 if (m.MinT == m.MaxT)
                     m.MinT = UnsetValue;
             }
@@ -582,7 +624,7 @@ std::string TTaskList::InvertedBound() const
 std::string TTaskList::InvertedBound(int k) const
 {
     if (k < 0 || k >= Count || k >= MaxTasks)
-    return {};
+        return {};
     const TTaskRecord& t = Items[static_cast<std::size_t>(k) + 1];
     std::string found;
     auto check = [&](long double lo, long double hi, const std::string& what) {
@@ -616,12 +658,36 @@ std::string InvertedPairsText(const std::string& fileName, std::size_t line, con
     return text + ". Завдання з такою межею не розраховується, доки її не виправлено.";
 }
 
+std::string TTaskList::RepeatedName() const
+{
+    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
+        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
+        const int nEl = std::min(std::max(t.NEl, 0), MaxTaskElements);
+        for (int e = 2; e <= nEl; ++e)
+            for (int f = 1; f < e; ++f)
+                if (UpperCase1251(t.Symbols[e]) == UpperCase1251(t.Symbols[f]))
+                    return "завдання \"" + t.Name + "\": елемент " + t.Symbols[e] + " указано двічі";
+        const int nMat = std::min(std::max(t.NMat, 0), MaxTaskMaterials);
+        for (int j = 2; j <= nMat; ++j)
+            for (int i = 1; i < j; ++i)
+                if (t.Materials[j].TableIndex == t.Materials[i].TableIndex)
+                    return "завдання \"" + t.Name + "\": матеріал " + t.Materials[j].Name + " указано двічі";
+    }
+    return {};
+}
+
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
     // A pair upside down is written as it stands: the reader takes it back
-    // (and says where it is), and the task stays the user's to mend.
+    // (and says where it is), and the task stays the user's to mend. A task
+    // that names an element or a material twice is not written: the reader
+    // would refuse the whole file.
+    if (const std::string repeated = RepeatedName(); !repeated.empty()) {
+        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + repeated);
+        return false;
+    }
     return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 

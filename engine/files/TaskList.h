@@ -123,6 +123,10 @@ public:
     std::string InvertedBound() const;
     // The same for task k (0-based) alone, without its name ("MASSMET: ...").
     std::string InvertedBound(int k) const;
+    // The first element or material named twice in one task, with its
+    // task ("task "name": матеріал ... указано двічі"); empty when there is
+    // none. The reader refuses such a file too.
+    std::string RepeatedName() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };

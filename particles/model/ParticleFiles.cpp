@@ -187,8 +187,10 @@ std::string FieldText(std::string_view key, const std::string& value)
 std::string NumberProblem(std::string_view key, const std::string& text, const ParticleRange& range)
 {
     double v;
+    if (Trim(text).size() > 64)
+        return FieldText(key, text) + "довше за 64 символи, які вміщує поле";
     if (!ParseNumber(text, v))
-        return FieldText(key, text) + "не є числом";
+        return FieldText(key, text) + "не є числом (десятковий знак — крапка або кома)";
     if (range.MinOpen ? !(v > range.Min) : !(v >= range.Min))
         return FieldText(key, text) + (range.MinOpen ? "має бути більшим за " : "має бути не меншим за ") +
                FormatGeneral(range.Min, 15);

@@ -1,11 +1,13 @@
 #include "ParticleFiles.h"
 #include "ParticleModel.h"
 #include "ParticleTestUtil.h"
+#include "TextFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sys/stat.h>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -291,4 +293,52 @@ TEST(Files, ShippedParameterFilesAndTheDefaultsStaySaneForAHundredThousandFrames
         else
             EXPECT_LT(o.kT, 0.02);
     }
+}
+
+// One value of a shipped parameter file damaged at a time reads to the very
+// same numbers or is refused naming that value's key; the window's decimal
+// comma ("R1=0,5") is a decimal point, as in every data file.
+TEST(Files, OneValueDamagedReadsTheSameNumbersOrIsRefusedByItsKey)
+{
+    TempDir dir;
+    const std::vector<std::string> good = ferrolyt::ReadTextFile1251(ShippedFolder / "SoftNVT.dat");
+    auto load = [&](const std::vector<std::string>& lines, std::vector<double>& numbers, std::string& error) {
+        ferrolyt::WriteTextFile1251(dir.path() / "damaged.dat", lines);
+        ParticleParams p;
+        NameValueList list;
+        if (!LoadParameterFile(dir.path(), "damaged.dat", p, list, &error))
+            return false;
+        ParamsToList(p, list);
+        for (const std::string& line : list.Lines) {
+            double x = -1;
+            numbers.push_back(ParseNumber(line.substr(line.find('=') + 1), x) ? x : double(line.size()));
+        }
+        return true;
+    };
+    std::vector<double> before;
+    std::string error;
+    ASSERT_TRUE(load(good, before, error)) << error;
+    static const char* const Typos[] = {"abc", "0x10", "--1", "nan", "inf", "1,5,2", "1.5.2", "1e400", "+"};
+    std::mt19937 random(34);
+    int refused = 0;
+    for (int k = 0; k < 100; ++k) {
+        std::vector<std::string> lines = good;
+        std::string& line = lines[random() % lines.size()];
+        const std::string key = line.substr(0, line.find('='));
+        const std::string value = line.substr(key.size() + 1);
+        const std::string damaged[] = {value + " " + value, Typos[random() % std::size(Typos)],
+                                       value + std::string(70, '0'),
+                                       value.find('.') == std::string::npos ? "+" + value
+                                                                            : std::string(value).replace(value.find('.'), 1, ",")};
+        line = key + "=" + damaged[random() % 4];
+        SCOPED_TRACE(line);
+        std::vector<double> after;
+        if (load(lines, after, error)) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        ++refused;
+        EXPECT_NE(error.find("параметр " + key + ":"), std::string::npos) << error;
+    }
+    EXPECT_GT(refused, 30);
 }

@@ -87,7 +87,10 @@ private slots:
             QCOMPARE(t.TaskTabs->count(), count + 2);
             QVERIFY(t.Edit(TTaskEditorView::MinMetEd)->text().isEmpty());
             t.Edit(TTaskEditorView::IniTempEd)->setText("1590");
+            // Swapped with the second row: a material listed twice in one
+            // task would not load back.
             t.SetMaterialCell(1, 1, QString::fromStdString(MaterialTable[2].Name).toStdString());
+            t.SetMaterialCell(1, 2, QString::fromStdString(MaterialTable[1].Name).toStdString());
             t.SetMaterialCell(2, 1, "12.5");
             // Rename the second task, delete the first.
             t.TaskTabs->setCurrentIndex(1);

@@ -57,8 +57,8 @@ TEST_F(ConstantsFile, ChargeEnthalpyIsAnOptionalLastFieldOnTheSameLine)
     RecordingHost host;
     // Older files end after the surface coefficient, or carry text there
     // that was always ignored; a value on the next line is another element's.
-    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields + " -272040", "O        " + Fields,
-                                        "S        " + Fields + " sulphide", "Ca CaO   " + Fields,
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields + " -272040", "O        " + Fields + " 0",
+                                        "S        " + Fields + " 0 sulphide", "Ca CaO   " + Fields + " 0",
                                         "-634920"},
                                        "h.CON"));
     EXPECT_TRUE(host.warnings.empty());
@@ -73,7 +73,7 @@ TEST_F(ConstantsFile, RefusesMoreThan41ElementsNamingFileLineAndLimit)
 {
     std::vector<std::string> lines{"title"};
     for (int k = 0; k < 1000; ++k)
-        lines.push_back("X" + std::to_string(k % 10) + " Lab   " + Fields);
+        lines.push_back(std::string{char('A' + k / 26 % 26), char('a' + k % 26), ' '} + "Lab   " + Fields);
     RecordingHost host;
     EXPECT_FALSE(LoadConstantsFromLines(lines, "big.CON"));
     ASSERT_EQ(host.warnings.size(), 1u);

@@ -120,6 +120,19 @@ TEST_F(HeatLogSamples, ItemsAreStoredByElement)
     EXPECT_EQ(HeatKeyElements.C, el.IndexOfSymbol("C"));
 }
 
+// The rule of every data file: a decimal comma is a decimal point, and a
+// number with two separators is refused by its line, saying the rule.
+TEST_F(HeatLogSamples, ADecimalCommaReadsAsInEveryDataFile)
+{
+    ASSERT_TRUE(LoadHeatFromLines(Log({"2 1000,4 100.2 40 50 0 10 20 30 40 5 /C=0,31"}), "x.HEA"));
+    EXPECT_FLOAT_EQ(HeatLog[1].ElectricEnergy, 3601.0f);
+    EXPECT_DOUBLE_EQ(HeatSamples[1].Percent[static_cast<std::size_t>(ThSystems[0]->Elems->IndexOfSymbol("C"))], 0.31);
+    RecordingHost host;
+    EXPECT_FALSE(LoadHeatFromLines(Log({"2 1000,4,1 100.2 40 50 0 10 20 30 40 5"}), "y.HEA"));
+    EXPECT_TRUE(host.warned("«1000,4,1» не є числом")) << host.warnings.at(0);
+    EXPECT_TRUE(host.warned("десятковий знак — крапка або кома"));
+}
+
 TEST_F(HeatLogSamples, BlanksAfterTheNumbersAreNoSample)
 {
     ASSERT_TRUE(LoadHeatFromLines(Log({"0 0 0 0 0 0 0 0 0 0 0 \t  "}), "x.HEA"));

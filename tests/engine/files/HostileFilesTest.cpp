@@ -170,13 +170,13 @@ std::vector<THostileCase> NumberCases(Route route)
                  }}};
     case Route::Interaction:
         return {Replaced("nan parameter e", "0.173642", "nan"), Replaced("e past double", "0.173642", "1e4000"),
-                Replaced("interaction parameter of 1e308", "-10.4878", "1e308", "параметр взаємодії O ε1: 1e+308"),
+                Replaced("interaction parameter of 1e308", "-10.4878", "1e308", "параметр взаємодії O ε1 (O): 1e+308"),
                 Replaced("parameter e of 1e300", "0.173642", "1e300", "параметр взаємодії O e: 1e+300")};
     case Route::Slag:
         return {Replaced("nan energy", "Fe  0 0 0 -8", "Fe  0 0 0 nan"),
                 Replaced("energy past 32 bits", "Fe  0 0 0 -8", "Fe  0 0 0 -1e12"),
                 Replaced("pair energy of a million kJ/mol", "Fe  0 0 0 -8", "Fe  0 0 0 1e6",
-                         "енергія пари Fe, значення 4: 1e+06")};
+                         "енергія пари Fe, значення 4 (Si): 1e+06")};
     case Route::Gas:
         return {Replaced("inf coefficient", "2.1395351011e+02", "inf"),
                 Replaced("coefficient past double", "2.1395351011e+02", "1e4000"),
@@ -190,7 +190,7 @@ std::vector<THostileCase> NumberCases(Route route)
                 Replaced("lower ends adding up to 270 %", "4.0/4.4 0.6/0.8 0.4/0.6", "90/95 90/95 90/95",
                          "Рядок 10: матеріал Чавун переробний: нижні межі аналізу дають разом 270.1 %"),
                 Replaced("lower end above the upper", "0.15/0.25", "0.22/0.17",
-                         "Рядок 5: аналіз: нижня межа 0.22 більша за верхню 0.17")};
+                         "Рядок 5: аналіз C: нижня межа 0.22 більша за верхню 0.17")};
     case Route::Tasks:
         return {Replaced("metal limit of 1e308", "95/105", "95/1e308"),
                 Replaced("metal limit of 1e4000", "95/105", "95/1e4000"),

@@ -123,7 +123,7 @@ TEST_F(MaterialsFile, ActiveSpeciesAndTheirReferenceSpecies)
 
 TEST_F(MaterialsFile, HeaderEdgeCases)
 {
-    ASSERT_TRUE(LoadMaterialsFromLines({"@ CaO SiO2", "Lime | 90 5", "@Fe C Si {comment Mn", "Steel | 1 2 3"},
+    ASSERT_TRUE(LoadMaterialsFromLines({"@ CaO SiO2", "Lime | 90 5", "@Fe C Si {comment Mn", "Steel | 1 2"},
                                        "h.MAT", false, "h.MAT"));
     // Bare '@': no balance, so 95 % of the lime is all there is.
     EXPECT_NEAR(Min("Ca", 1) + Min("O", 1) + Min("Si", 1), 0.95, 1e-6);

@@ -273,17 +273,28 @@ TEST_F(TaskFile, EqualMinAndMaxTonnesComeBackAsMaxOnly)
 
 TEST_F(TaskFile, OversizedFilesKeepTheFirstTasksElementsAndMaterials)
 {
+    // Forty materials of their own names, and sixty symbols of their own.
+    std::vector<std::string> materials{"@Fe C"};
+    for (int j = 0; j < 40; ++j)
+        materials.push_back("Брухт " + std::to_string(j) + " | 0.1");
+    ASSERT_TRUE(LoadMaterialsFromLines(materials, "big.MAT", false, "big.MAT"));
     std::vector<std::string> lines;
     for (int k = 0; k < 70; ++k) {
         lines.push_back("*T" + std::to_string(k));
         std::string symbols;
-        for (int e = 0; e < (k == 0 ? 60 : 1); ++e)
-            symbols += "   Fe";
+        std::string values;
+        for (int e = 0; e < (k == 0 ? 60 : 1); ++e) {
+            symbols += std::string("   X") + char('a' + e / 26) + char('a' + e % 26);
+            values += " 1/2";
+        }
         lines.push_back(symbols);
-        lines.insert(lines.end(), {"1/2", "-", "-", ""});
+        if (k == 0)
+            lines.insert(lines.end(), {values, values, values, ""});
+        else
+            lines.insert(lines.end(), {"1/2", "-", "-", ""});
         if (k == 0)
             for (int j = 0; j < 40; ++j)
-                lines.push_back("Брухт | ~1");
+                lines.push_back("Брухт " + std::to_string(j) + " | ~1");
     }
     RecordingHost host;
     auto list = std::make_unique<TTaskList>();
