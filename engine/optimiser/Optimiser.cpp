@@ -492,6 +492,9 @@ class TRun {
 public:
     TRun(int32_t released, TRowsUnmet unmet) : released_(released), unmet_(unmet) {}
 
+    // Whether a pass's rows could be met only with one more block released.
+    bool ReleasedMore() const { return releasedMore_; }
+
     int32_t Go()
     {
         Start();
@@ -519,6 +522,7 @@ public:
 private:
     int32_t released_;
     TRowsUnmet unmet_;
+    bool releasedMore_ = false;
     bool fromTargets_ = false;
     long double tolerance_ = 0;
     TRelaxation relaxation_;
@@ -527,6 +531,13 @@ private:
 
     void Start()
     {
+        // Tables kept from an earlier run would be handed back where this
+        // run computes them afresh, and the last bits of a pass steer which
+        // vertex the rows pick: a run starts clean so it does not depend on
+        // the runs before it.
+        for (const auto& sys : ThSystems)
+            if (sys)
+                sys->InteractionTables.Clear();
         fromTargets_ = Settings.AutoInitialEstimate;
         if (fromTargets_)
             InitialEstimateFromTargets();
@@ -556,9 +567,10 @@ private:
         BuildLinearRows();
         backOff_.Apply();
         const int32_t status = SolveLP(released_);
-        if (status == lpMetReleased && released_ > 0 && unmet_ == TRowsUnmet::LeastViolation)
-            return SolveLeastViolation(released_);
-        return status;
+        if (status != lpMetReleased)
+            return status;
+        releasedMore_ = true;
+        return unmet_ == TRowsUnmet::LeastViolation ? SolveLeastViolation(released_) : status;
     }
 
     // The passes until the moves settle: the status of the last programme,
@@ -645,23 +657,17 @@ int32_t Optimise(int32_t released)
     // listed; never run on a table that was not.
     if (!TableauFits())
         return lpNotMet;
-    // Tables kept from an earlier run would be handed back where this run
-    // computes them afresh, and the last bits of a pass steer which vertex
-    // the rows pick: a run starts clean so it does not depend on the runs
-    // before it.
-    for (const auto& sys : ThSystems)
-        if (sys)
-            sys->InteractionTables.Clear();
 
     const TLiftedAbsence lifted = LiftAbsence(released);
-    int32_t status = TRun(released, TRowsUnmet::ReleaseOneMore).Go();
-    // A release is listed only when met as it stands. Rows linearised
-    // far from the charges that meet the rest can lead the passes into a
-    // corner where they cannot all be met, and the cheapest way out, one
-    // more block released, keeps the run there: the run is made once more,
-    // each such pass moving instead towards the charge that breaks the
-    // limits least.
-    if (released > 0 && status != lpMet && !StopRequested)
+    TRun run(released, TRowsUnmet::ReleaseOneMore);
+    int32_t status = run.Go();
+    // A release is listed only when met as it stands. Rows linearised far
+    // from the charges that meet the rest can lead the passes into a corner
+    // where they cannot all be met, and the cheapest way out, one more block
+    // released, keeps the run there: the run is made once more, each such
+    // pass moving instead towards the charge that breaks the limits least.
+    // A run that never took that way out would only be made again as it was.
+    if (released > 0 && status != lpMet && run.ReleasedMore() && !StopRequested)
         status = TRun(released, TRowsUnmet::LeastViolation).Go();
     HandBack(status);
     if (lifted.Slot > 0) {
