@@ -312,8 +312,12 @@ TFirstPassKey FirstPassKey()
     TDigest d;
     const int elements = std::min(SystemElemLast, MaxElements - 1);
     d.Add(static_cast<int64_t>(elements));
+    const TTaskRecord& task = TaskList.CurrentTask();
+    for (const long double v : {task.IniTemp, task.AmbTemp, task.Energy, task.Losses, task.ExtP, task.Charge})
+        d.Add(v);
     for (const auto& sys : {ThSystems[0].get(), ThSystems[1].get()}) {
         d.Add(sys->InitialTemperature);
+        d.Add(sys->BaseHeatInputs);
         d.Add(static_cast<int64_t>(sys->Kind));
         for (int i = 0; i <= elements; ++i)
             AddElement(d, sys->El(i));
@@ -325,6 +329,9 @@ TFirstPassKey FirstPassKey()
             d.Add(v);
         d.Add(static_cast<int64_t>(m.Type) | static_cast<int64_t>(m.Molten) << 8 |
               static_cast<int64_t>(m.Disabled) << 9);
+        d.Add(m.HeatA);
+        d.Add(m.HeatB);
+        d.Add(m.ChargeSign);
         for (const TCompositionTable* table : {&CompositionMin, &CompositionMax})
             for (int i = 0; i <= elements + 1; ++i)
                 d.Add(static_cast<long double>((*table)[static_cast<std::size_t>(i)][j]));
@@ -355,6 +362,8 @@ public:
         solvedSystems_.PutBack();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             MaterialTable[MaterialCount + 1 + p] = pseudo_[static_cast<std::size_t>(p)];
+        for (int j = 1; j <= MaterialCount; ++j)
+            MaterialTable[j].TempEffect = tempEffects_[static_cast<std::size_t>(j)];
         solved.Mark();
         return true;
     }
@@ -364,6 +373,8 @@ public:
         solvedSystems_.Take();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             pseudo_[static_cast<std::size_t>(p)] = MaterialTable[MaterialCount + 1 + p];
+        for (int j = 1; j <= MaterialCount; ++j)
+            tempEffects_[static_cast<std::size_t>(j)] = MaterialTable[j].TempEffect;
         kept_ = true;
     }
 
@@ -372,6 +383,9 @@ private:
     TFirstPassKey key_;
     TSolvedSystems solvedSystems_;
     std::array<TMaterialRecord, 3> pseudo_{};
+    // The materials' temperature effects, which the solves write beside
+    // the systems.
+    std::array<std::array<long double, 2>, LpMaxColumns + 1> tempEffects_{};
 };
 
 TFirstPass FirstPass;
