@@ -228,6 +228,24 @@ TEST_F(SampleTasksOptimiser, EveryTaskForbidsThePureElements)
     }
 }
 
+// The runs of one F10 (the task as stated, then the releases) start from
+// the same first pass: with the heat balance on, the materials' temperature
+// effects belong to it too, so a run finds the same charge whatever ran
+// before it.
+TEST_F(SampleTasksOptimiser, RunsOfOneListingFindTheSameChargeWithTheHeatBalanceOn)
+{
+    Settings.FinalTempMode = 1;
+    SelectTask(EafTask);
+    ASSERT_TRUE(PrepareOptimisation());
+    ASSERT_EQ(Optimise(-1), 0);
+    const std::vector<long double> first = KeptCharge();
+    const int32_t passes = SlpPass;
+    Optimise(BlockNamed("[C] мін"));
+    ASSERT_EQ(Optimise(-1), 0);
+    EXPECT_EQ(KeptCharge(), first);
+    EXPECT_EQ(SlpPass, passes);
+}
+
 TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRest)
 {
     // Every scrap grade carries more copper than the limit and no slag takes
