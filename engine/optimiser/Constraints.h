@@ -67,9 +67,10 @@ bool AddConstraintBlock(const std::string& name, uint8_t kind, int32_t index, in
 bool BuildConstraintBlocks();
 
 // Rebuilds the cost row and the rows of every listed block from the current
-// charge, the two systems' equilibria and their effect tables. When the
-// current task lists materials, a material it does not list counts in no
-// row, so the programme never buys it.
+// charge, the two systems' equilibria and their effect tables. Every
+// material of the table has its column, the ones the current task does not
+// list too: the programme may buy any material that no block bounds, so a
+// task keeps a material out with a maximum of 0 t.
 void BuildLinearRows();
 
 // Starting metal and slag fractions and target phase masses of every

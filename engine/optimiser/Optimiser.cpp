@@ -67,6 +67,10 @@ long double RoundAmount(long double amount)
 
 namespace {
 
+// Rows of the least-violation programme are never given less room than
+// this, so a row without terms at the current charge still has a column.
+constexpr long double LeastRowSize = 1e-9L;
+
 long double Settled(long double amount) { return amount < NegligibleAmount ? 0 : amount; }
 
 } // namespace
@@ -237,46 +241,151 @@ private:
     std::vector<long double> amounts_;
 };
 
+// What the first pass of a run is solved from, as a digest: the elements'
+// constants and given initial phases, each system's starting temperature,
+// the charge with the materials' analyses and kinds, the interaction and
+// gas tables and the pressure; with the options and the listing of blocks
+// beside it. What the solves themselves write (the phases' amounts, the
+// materials' heats) is left out: the first pass starts from the same
+// equilibria whatever a run before it left there.
+class TDigest {
+public:
+    void Add(long double v)
+    {
+        int exponent = 0;
+        const long double mantissa = std::frexp(v, &exponent);
+        Add(static_cast<int64_t>(std::ldexp(mantissa, 62)));
+        Add(static_cast<int64_t>(exponent));
+    }
+    void Add(int64_t v)
+    {
+        for (int b = 0; b < 8; ++b)
+            Byte(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * b)));
+    }
+    void Add(const std::string& text)
+    {
+        Add(static_cast<int64_t>(text.size()));
+        for (const char c : text)
+            Byte(static_cast<uint8_t>(c));
+    }
+    template <typename T, std::size_t N>
+    void Add(const std::array<T, N>& values)
+    {
+        for (const T& v : values)
+            Add(static_cast<long double>(v));
+    }
+    uint64_t Value() const { return hash_; }
+
+private:
+    uint64_t hash_ = 14695981039346656037ull; // FNV-1a
+    void Byte(uint8_t b)
+    {
+        hash_ ^= b;
+        hash_ *= 1099511628211ull;
+    }
+};
+
+struct TFirstPassKey {
+    uint64_t Listing = 0;
+    TSettingsRecord Options;
+    uint64_t Data = 0;
+    std::vector<long double> Charge;
+    bool operator==(const TFirstPassKey&) const = default;
+};
+
+void AddElement(TDigest& d, const TElementRecord& e)
+{
+    d.Add(e.Symbol);
+    for (const long double v : {e.Valence, e.MolarMass, e.CompoundFactor, e.SlagA1, e.SlagB1, e.SlagA2, e.SlagB2,
+                                e.SlagEnergy, e.MetalH, e.MetalS, e.Tolerance, e.ChargeEnthalpy, e.NmiSurfaceCoef,
+                                e.InputMetalMass, e.InputSlagMass, e.InputNmiMass, e.MetalLimit, e.SlagLimit})
+        d.Add(v);
+    d.Add(static_cast<int64_t>(e.DirectStandard) | static_cast<int64_t>(e.MetalLimitGiven) << 1 |
+          static_cast<int64_t>(e.SlagLimitGiven) << 2 | static_cast<int64_t>(e.GasLinks[0]) << 8 |
+          static_cast<int64_t>(e.GasLinks[1]) << 24);
+    d.Add(e.SolidEnthalpy);
+    d.Add(e.LiquidEnthalpy);
+}
+
+TFirstPassKey FirstPassKey()
+{
+    TDigest d;
+    const int elements = std::min(SystemElemLast, MaxElements - 1);
+    d.Add(static_cast<int64_t>(elements));
+    const TTaskRecord& task = TaskList.CurrentTask();
+    for (const long double v : {task.IniTemp, task.AmbTemp, task.Energy, task.Losses, task.ExtP, task.Charge})
+        d.Add(v);
+    for (const auto& sys : {ThSystems[0].get(), ThSystems[1].get()}) {
+        d.Add(sys->InitialTemperature);
+        d.Add(sys->BaseHeatInputs);
+        d.Add(static_cast<int64_t>(sys->Kind));
+        for (int i = 0; i <= elements; ++i)
+            AddElement(d, sys->El(i));
+    }
+    d.Add(static_cast<int64_t>(MaterialCount));
+    for (int j = 1; j <= MaterialCount; ++j) {
+        const TMaterialRecord& m = MaterialTable[j];
+        for (const long double v : {m.Temperature, m.RecoveryLo, m.RecoveryHi})
+            d.Add(v);
+        d.Add(static_cast<int64_t>(m.Type) | static_cast<int64_t>(m.Molten) << 8 |
+              static_cast<int64_t>(m.Disabled) << 9);
+        d.Add(m.HeatA);
+        d.Add(m.HeatB);
+        d.Add(m.ChargeSign);
+        for (const TCompositionTable* table : {&CompositionMin, &CompositionMax})
+            for (int i = 0; i <= elements + 1; ++i)
+                d.Add(static_cast<long double>((*table)[static_cast<std::size_t>(i)][j]));
+    }
+    for (int i = 0; i < MaxElements; ++i) {
+        d.Add(InteractionEnergy[static_cast<std::size_t>(i)]);
+        d.Add(WagnerMatrix[static_cast<std::size_t>(i)]);
+        d.Add(SlagMatrix[static_cast<std::size_t>(i)]);
+    }
+    d.Add(static_cast<int64_t>(ActiveGasCount));
+    for (int g = 1; g <= ActiveGasCount && g <= MaxGasSpecies; ++g)
+        d.Add(ActiveGases[g].Coef);
+    d.Add(TotalPressure);
+    return {ConstraintListing, Settings, d.Value(), KeptCharge()};
+}
+
 // The equilibria of the first pass of a run, kept for the later runs of the
 // same listing of blocks: the scan of the alternatives starts every run from
 // the task's starting charge, so each run after the first starts from the
 // same equilibria instead of solving them again (and from where the run
-// before it happened to end).
+// before it happened to end). They are handed back only for the same key.
 class TFirstPass {
 public:
-    bool Restore(TSolvedCharge& solved)
+    bool Restore(const TFirstPassKey& key, TSolvedCharge& solved)
     {
-        if (!Fits())
+        if (!kept_ || !(key == key_))
             return false;
         solvedSystems_.PutBack();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             MaterialTable[MaterialCount + 1 + p] = pseudo_[static_cast<std::size_t>(p)];
+        for (int j = 1; j <= MaterialCount; ++j)
+            MaterialTable[j].TempEffect = tempEffects_[static_cast<std::size_t>(j)];
         solved.Mark();
         return true;
     }
-    void Store()
+    void Store(const TFirstPassKey& key)
     {
-        listing_ = ConstraintListing;
-        finalTempMode_ = Settings.FinalTempMode;
-        charge_ = KeptCharge();
+        key_ = key;
         solvedSystems_.Take();
         for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p)
             pseudo_[static_cast<std::size_t>(p)] = MaterialTable[MaterialCount + 1 + p];
+        for (int j = 1; j <= MaterialCount; ++j)
+            tempEffects_[static_cast<std::size_t>(j)] = MaterialTable[j].TempEffect;
         kept_ = true;
     }
 
 private:
-    bool Fits() const
-    {
-        return kept_ && listing_ == ConstraintListing && finalTempMode_ == Settings.FinalTempMode &&
-            charge_ == KeptCharge();
-    }
     bool kept_ = false;
-    uint64_t listing_ = 0;
-    uint8_t finalTempMode_ = 0;
-    std::vector<long double> charge_;
+    TFirstPassKey key_;
     TSolvedSystems solvedSystems_;
     std::array<TMaterialRecord, 3> pseudo_{};
+    // The materials' temperature effects, which the solves write beside
+    // the systems.
+    std::array<std::array<long double, 2>, LpMaxColumns + 1> tempEffects_{};
 };
 
 TFirstPass FirstPass;
@@ -343,18 +452,215 @@ bool TakeLpSolution()
     return moved;
 }
 
-// Melts the final charge as the window shows it and checks it against the
-// task. A run met with an automatic release may break that one block.
-bool MeltMeetsTask(TSolvedCharge& solved, int32_t released, int32_t status)
+// The rows of every limit but the released one, each allowed to give way
+// by v times its size at the current charge, with v the programme's only
+// price: its solution is the charge that breaks the linearised limits
+// least, the largest break measured against each row's own terms. The
+// material rows stay as they are. lpMet when v is 0, lpMetReleased when
+// the rows cannot all be met; the plain programme's status when even these
+// cannot be met.
+int32_t SolveLeastViolation(int32_t released)
 {
-    if (!solved.Holds())
-        solved.Solve(true, false);
-    // A charge whose heat balance ends with solid metal, or far above any
-    // tapping temperature, meets no task.
-    if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
+    if (MaterialCount >= LpMaxColumns)
+        return SolveLP(released); // no room for the column of v
+    const auto extra = static_cast<std::size_t>(MaterialCount + 1);
+    std::array<long double, LpMaxColumns + 1> prices{};
+    for (int j = 1; j <= MaterialCount; ++j) {
+        prices[static_cast<std::size_t>(j)] = LpTableau[0][static_cast<std::size_t>(j)];
+        LpTableau[0][static_cast<std::size_t>(j)] = 0;
+    }
+    LpTableau[0][extra] = 1;
+    for (int r = 1; r <= LpRowCount; ++r)
+        LpTableau[static_cast<std::size_t>(r)][extra] = 0;
+    for (int k = 1; k <= ConstraintBlockCount; ++k) {
+        const TConstraintBlockRecord& b = ConstraintBlocks[k];
+        if (k == released || b.Kind > ckTemperature)
+            continue;
+        for (int r = b.FirstRow; r <= b.LastRow && r <= LpRowCount; ++r) {
+            auto& row = LpTableau[static_cast<std::size_t>(r)];
+            long double size = 0;
+            for (int j = 1; j <= MaterialCount; ++j)
+                size += std::fabs(row[static_cast<std::size_t>(j)] * MaterialTable[j].Amount);
+            row[extra] = -std::max(size, LeastRowSize);
+        }
+    }
+    long double violation = 0;
+    const int32_t status = SolveLPWithExtraColumn(released, violation);
+    for (int j = 1; j <= MaterialCount; ++j)
+        LpTableau[0][static_cast<std::size_t>(j)] = prices[static_cast<std::size_t>(j)];
+    if (status != lpMet)
+        return SolveLP(released);
+    return violation <= LpTolerance ? lpMet : lpMetReleased;
+}
+
+// How the passes of a run answer rows that cannot all be met without
+// releasing a block the caller did not name.
+enum class TRowsUnmet {
+    ReleaseOneMore, // the cheapest charge with one more block released
+    LeastViolation  // the charge that breaks the limits least
+};
+
+// One run from the task's starting charge: the passes, and the melts of the
+// charges they settle at, until a melt meets the task or the run gives up.
+class TRun {
+public:
+    TRun(int32_t released, TRowsUnmet unmet) : released_(released), unmet_(unmet) {}
+
+    // Whether a pass's rows could be met only with one more block released.
+    bool ReleasedMore() const { return releasedMore_; }
+
+    int32_t Go()
+    {
+        Start();
+        for (int verdicts = 0;; ++verdicts) {
+            const int32_t status = Passes();
+            if (status == lpNotMet)
+                return status;
+            SettleFinalAmounts();
+            // The linear rows only approximate the task around the charge
+            // of each pass: the verdict is the melt of the charge handed
+            // back. A stopped run has no verdict and meets nothing.
+            if (StopRequested)
+                return lpNotMet;
+            if (SettledChargeMeetsTask(status))
+                return status;
+            // The passes go on from the settled charge, a few times before
+            // the charge is given up, with the rows of each broken limit
+            // moved in by what the melt broke it by.
+            if (verdicts + 1 >= MaxMeltVerdicts || SlpPass >= MaxSlpPasses)
+                return lpNotMet;
+            MoveBrokenRowsIn();
+        }
+    }
+
+private:
+    int32_t released_;
+    TRowsUnmet unmet_;
+    bool releasedMore_ = false;
+    bool fromTargets_ = false;
+    long double tolerance_ = 0;
+    TRelaxation relaxation_;
+    TSolvedCharge solved_;
+    TBackOff backOff_;
+
+    void Start()
+    {
+        // Tables kept from an earlier run would be handed back where this
+        // run computes them afresh, and the last bits of a pass steer which
+        // vertex the rows pick: a run starts clean so it does not depend on
+        // the runs before it.
+        for (const auto& sys : ThSystems)
+            if (sys)
+                sys->InteractionTables.Clear();
+        fromTargets_ = Settings.AutoInitialEstimate;
+        if (fromTargets_)
+            InitialEstimateFromTargets();
+        else
+            InitialChargeFromTask();
+        tolerance_ = OptimiserTolerance();
+        SlpPass = 0;
+    }
+
+    // Both systems for the pass's charge: the first pass of a run from the
+    // task's charge reads what the first run of the listing solved.
+    void SolveSystems()
+    {
+        if (SlpPass == 0 && !fromTargets_) {
+            const TFirstPassKey key = FirstPassKey();
+            if (!FirstPass.Restore(key, solved_)) {
+                solved_.Solve(true, false);
+                FirstPass.Store(key);
+            }
+        } else if (!solved_.Holds()) {
+            solved_.Solve(SlpPass % 10 == 0, fromTargets_ && SlpPass == 0);
+        }
+    }
+
+    int32_t SolveRows()
+    {
+        BuildLinearRows();
+        backOff_.Apply();
+        const int32_t status = SolveLP(released_);
+        if (status != lpMetReleased)
+            return status;
+        releasedMore_ = true;
+        return unmet_ == TRowsUnmet::LeastViolation ? SolveLeastViolation(released_) : status;
+    }
+
+    // The passes until the moves settle: the status of the last programme,
+    // lpNotMet when its rows could not be met even after the last move was
+    // stepped back, or past the pass limit.
+    int32_t Passes()
+    {
+        for (;;) {
+            SolveSystems();
+            int32_t status = SolveRows();
+            ++SlpPass;
+            if (SlpPass > MaxSlpPasses)
+                status = lpNotMet;
+            CurrentHost().ProcessMessages();
+            if (status == lpNotMet) {
+                if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation_.StepBack())
+                    continue;
+                return status;
+            }
+            if (relaxation_.Step(tolerance_) || StopRequested)
+                return status;
+        }
+    }
+
+    // Melts the settled charge as the window shows it and checks it against
+    // the task; passes that settle between two vertices of the rows can end
+    // at a charge neither of them stands for, so the last programme's own
+    // solution is tried too. A run met with an automatic release may break
+    // that one block.
+    bool SettledChargeMeetsTask(int32_t status)
+    {
+        if (MeltMeetsTask(status))
+            return true;
+        const std::vector<long double> settled = KeptCharge();
+        if (TakeLpSolution() && MeltMeetsTask(status))
+            return true;
+        RestoreCharge(settled);
         return false;
-    const std::size_t allowed = status == lpMetReleased ? 1 : 0;
-    return BrokenBlocks(released).size() <= allowed;
+    }
+
+    bool MeltMeetsTask(int32_t status)
+    {
+        if (!solved_.Holds())
+            solved_.Solve(true, false);
+        // A charge whose heat balance ends with solid metal, or far above
+        // any tapping temperature, meets no task.
+        if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
+            return false;
+        const std::size_t allowed = status == lpMetReleased ? 1 : 0;
+        return BrokenBlocks(released_).size() <= allowed;
+    }
+
+    void MoveBrokenRowsIn()
+    {
+        if (!solved_.Holds())
+            solved_.Solve(true, false);
+        BuildLinearRows();
+        backOff_.Widen(BrokenBlocks(released_));
+    }
+};
+
+// The amounts and LP amounts a run hands back.
+void HandBack(int32_t status)
+{
+    if (status == lpNotMet)
+        SettleFinalAmounts();
+    for (int j = 1; j <= MaterialCount; ++j) {
+        TMaterialRecord& m = MaterialTable[j];
+        m.LpAmount = status == lpNotMet ? 0 : m.Amount;
+    }
+}
+
+bool TableauFits()
+{
+    return MaterialCount <= LpMaxColumns && ConstraintBlockCount <= MaxConstraintBlocks && LpRowCount <= LpMaxRows &&
+        ThSystems[0] && ThSystems[1];
 }
 
 } // namespace
@@ -363,95 +669,21 @@ int32_t Optimise(int32_t released)
 {
     // Tasks that do not fit the tableau are refused when the blocks are
     // listed; never run on a table that was not.
-    if (MaterialCount > LpMaxColumns || ConstraintBlockCount > MaxConstraintBlocks || LpRowCount > LpMaxRows ||
-        !ThSystems[0] || !ThSystems[1])
+    if (!TableauFits())
         return lpNotMet;
 
-    // Tables kept from an earlier run would be handed back where this run
-    // computes them afresh, and the last bits of a pass steer which vertex
-    // the rows pick: a run starts clean so it does not depend on the runs
-    // before it.
-    for (const auto& sys : ThSystems)
-        if (sys)
-            sys->InteractionTables.Clear();
-
     const TLiftedAbsence lifted = LiftAbsence(released);
-    const bool fromTargets = Settings.AutoInitialEstimate;
-    if (fromTargets)
-        InitialEstimateFromTargets();
-    else
-        InitialChargeFromTask();
-    const long double tolerance = OptimiserTolerance();
-    SlpPass = 0;
-
-    int32_t status = lpNotMet;
-    TRelaxation relaxation;
-    TSolvedCharge solved;
-    TBackOff backOff;
-    for (int verdicts = 0;; ++verdicts) {
-        for (;;) {
-            if (SlpPass == 0 && !fromTargets) {
-                if (!FirstPass.Restore(solved)) {
-                    solved.Solve(true, false);
-                    FirstPass.Store();
-                }
-            } else if (!solved.Holds()) {
-                solved.Solve(SlpPass % 10 == 0, fromTargets && SlpPass == 0);
-            }
-            BuildLinearRows();
-            backOff.Apply();
-            status = SolveLP(released);
-            ++SlpPass;
-            if (SlpPass > MaxSlpPasses)
-                status = lpNotMet;
-            CurrentHost().ProcessMessages();
-            if (status == lpNotMet) {
-                if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation.StepBack())
-                    continue;
-                break;
-            }
-            if (relaxation.Step(tolerance) || StopRequested)
-                break;
-        }
-        if (status == lpNotMet)
-            break;
-        SettleFinalAmounts();
-        // The linear rows only approximate the task around the charge of
-        // each pass: the verdict is the melt of the charge handed back. A
-        // stopped run has no verdict and meets nothing.
-        if (StopRequested) {
-            status = lpNotMet;
-            break;
-        }
-        if (MeltMeetsTask(solved, released, status))
-            break;
-        // Passes that settle between two vertices of the rows can end at a
-        // charge neither of them stands for: the last programme's own
-        // solution is the other candidate.
-        const std::vector<long double> settled = KeptCharge();
-        if (TakeLpSolution() && MeltMeetsTask(solved, released, status))
-            break;
-        RestoreCharge(settled);
-        // The passes go on from the settled charge, a few times before the
-        // charge is given up, with the rows of each broken limit moved in by
-        // what the melt broke it by.
-        if (verdicts + 1 >= MaxMeltVerdicts || SlpPass >= MaxSlpPasses) {
-            status = lpNotMet;
-            break;
-        }
-        if (!solved.Holds())
-            solved.Solve(true, false);
-        BuildLinearRows();
-        backOff.Widen(BrokenBlocks(released));
-    }
-
-    if (status == lpNotMet)
-        SettleFinalAmounts();
-    for (int j = 1; j <= MaterialCount; ++j) {
-        TMaterialRecord& m = MaterialTable[j];
-        m.LpAmount = status == lpNotMet ? 0 : m.Amount;
-    }
-
+    TRun run(released, TRowsUnmet::ReleaseOneMore);
+    int32_t status = run.Go();
+    // A release is listed only when met as it stands. Rows linearised far
+    // from the charges that meet the rest can lead the passes into a corner
+    // where they cannot all be met, and the cheapest way out, one more block
+    // released, keeps the run there: the run is made once more, each such
+    // pass moving instead towards the charge that breaks the limits least.
+    // A run that never took that way out would only be made again as it was.
+    if (released > 0 && status != lpMet && run.ReleasedMore() && !StopRequested)
+        status = TRun(released, TRowsUnmet::LeastViolation).Go();
+    HandBack(status);
     if (lifted.Slot > 0) {
         TaskList.CurrentTask().Materials[lifted.TaskMaterial].Fixed = 0;
         MaterialTable[lifted.Slot].Fixed = 0;

@@ -27,8 +27,12 @@ inline constexpr int MaxMeltVerdicts = 3;
 // leaves its material at 0 t. A run is met only when the melt of its final
 // charge meets every listed limit but the released block (and, with status
 // 1, one other block) within the margins of Constraints.h; the systems then
-// hold that melt. A stopped run ends with 2. Every material ends with its
-// new amount and LP amount. The caller has listed the blocks
+// hold that melt. A run with a released block that ends not met, after
+// passes whose rows could be met only with one more block released, is
+// made once more from the task's charge, those passes then moving towards
+// the charge that breaks the linearised limits least; the second run's
+// outcome is the answer. A stopped run ends with 2. Every material ends
+// with its new amount and LP amount. The caller has listed the blocks
 // (BuildConstraintBlocks).
 int32_t Optimise(int32_t released);
 

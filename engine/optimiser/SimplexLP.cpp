@@ -241,7 +241,7 @@ void ResetAttempt(TLpLabels& labels, int32_t release, int rows, int columns)
         labels.Row[static_cast<std::size_t>(r)] = -r;
     for (int j = 0; j <= columns; ++j)
         labels.Column[static_cast<std::size_t>(j)] = j;
-    for (int j = 1; j <= columns; ++j)
+    for (int j = 1; j <= std::min(columns, MaterialCount); ++j)
         MaterialTable[j].LpAmount = 0;
     Released.fill(0);
     EdgeWeights.fill(1); // the slack basis is its own inverse
@@ -638,39 +638,52 @@ bool ProofUsesBlock(const TLpProof& y, int32_t block, int rows)
     return false;
 }
 
-void StoreSolution(const TLpLabels& labels, const TLpScaling& sc, int rows)
+// The materials' LP amounts, and the value of the column past them when
+// there is one.
+void StoreSolution(const TLpLabels& labels, const TLpScaling& sc, int rows, long double& extra)
 {
+    extra = 0;
     for (int r = 1; r <= rows; ++r) {
         const int32_t slot = labels.Row[static_cast<std::size_t>(r)];
-        if (slot > 0)
-            MaterialTable[slot].LpAmount =
-                Work[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
+        if (slot <= 0)
+            continue;
+        const long double value = Work[static_cast<std::size_t>(r)][0] * sc.Column[static_cast<std::size_t>(slot)];
+        if (slot <= MaterialCount)
+            MaterialTable[slot].LpAmount = value;
+        else
+            extra = value;
     }
 }
 
-void ClearLpAmounts(int columns)
+void ClearLpAmounts()
 {
-    for (int j = 1; j <= std::min(columns, MaterialSlotLast); ++j)
+    for (int j = 1; j <= std::min(MaterialCount, MaterialSlotLast); ++j)
         MaterialTable[j].LpAmount = 0;
 }
 
 } // namespace
 
-int32_t SolveLP(int32_t release)
+namespace {
+
+// SolveLP over the material columns and, with `extraColumn`, the column
+// after them, whose value goes to `extra`.
+int32_t SolveProgramme(int32_t release, bool extraColumn, long double& extra)
 {
+    extra = 0;
     const int rows = LpRowCount;
-    const int columns = MaterialCount;
+    const int columns = MaterialCount + (extraColumn ? 1 : 0);
     // A tableau that does not fit is never solved (BuildConstraintBlocks
     // refuses such tasks before they get here).
-    if (rows < 0 || rows > LpMaxRows || columns < 0 || columns > LpMaxColumns || columns > MaterialSlotLast) {
-        ClearLpAmounts(columns);
+    if (rows < 0 || rows > LpMaxRows || MaterialCount < 0 || columns > LpMaxColumns ||
+        MaterialCount > MaterialSlotLast) {
+        ClearLpAmounts();
         return lpNotMet;
     }
     // The dual simplex starts from prices of at least 0; with a negative one
     // the programme may have no lowest cost at all.
     for (int j = 1; j <= columns; ++j)
         if (!(LpTableau[0][static_cast<std::size_t>(j)] >= 0)) {
-            ClearLpAmounts(columns);
+            ClearLpAmounts();
             return lpNotMet;
         }
 
@@ -692,9 +705,9 @@ int32_t SolveLP(int32_t release)
             p = RunAttempt(rows, columns, labels);
         }
         if (p == 0) {
-            StoreSolution(labels, scaling, rows);
-            long double cost = 0;
-            for (int j = 1; j <= columns; ++j)
+            StoreSolution(labels, scaling, rows, extra);
+            long double cost = extraColumn ? LpTableau[0][static_cast<std::size_t>(columns)] * extra : 0;
+            for (int j = 1; j <= MaterialCount; ++j)
                 cost += LpTableau[0][static_cast<std::size_t>(j)] * MaterialTable[j].LpAmount;
             LpTableau[0][0] -= cost;
             return status;
@@ -719,6 +732,19 @@ int32_t SolveLP(int32_t release)
     }
     ResetAttempt(labels, 0, rows, columns);
     return lpNotMet;
+}
+
+} // namespace
+
+int32_t SolveLP(int32_t release)
+{
+    long double unused = 0;
+    return SolveProgramme(release, false, unused);
+}
+
+int32_t SolveLPWithExtraColumn(int32_t release, long double& value)
+{
+    return SolveProgramme(release, true, value);
 }
 
 } // namespace ferrolyt

@@ -50,4 +50,9 @@ int32_t LpExchangeLimit();
 // work on a copy: the rest of LpTableau stays as it was given.
 int32_t SolveLP(int32_t release);
 
+// SolveLP over one more column, MaterialCount + 1, which the caller has
+// written into LpTableau (its price in row 0): a variable of the programme
+// that is no material. Its value goes to `value`, 0 unless met.
+int32_t SolveLPWithExtraColumn(int32_t release, long double& value);
+
 } // namespace ferrolyt

@@ -590,3 +590,71 @@ TEST_F(OptimiserRun, ATaskListedAgainIsSolvedAfresh)
     }
     EXPECT_GT(apart, 0.1L);
 }
+
+TEST_F(OptimiserRun, AFirstPassAfterADataChangeIsSolvedAfresh)
+{
+    // Richer pig iron without the blocks listed again: the first pass of
+    // the next run must not start from the plain pig iron's equilibria, so
+    // its programme (the charge a run stopped after it keeps) is that of a
+    // fresh set-up.
+    StopAtFirstPass stopping;
+    const auto richer = [](const FeCOHeat& h) {
+        CompositionMin[2][h.Pig] = CompositionMax[2][h.Pig] = 0.045f;
+    };
+    FeCOHeat h = SetUpFeCOHeat();
+    ASSERT_TRUE(BuildConstraintBlocks());
+    Optimise(-1);
+    richer(h);
+    StopRequested = false;
+    Optimise(-1);
+    const std::vector<long double> changed = KeptCharge();
+
+    h = SetUpFeCOHeat();
+    richer(h);
+    ASSERT_TRUE(BuildConstraintBlocks());
+    Optimise(-1);
+    EXPECT_EQ(KeptCharge(), changed);
+}
+
+// ---------------------------------------------------------------------------
+// A release whose first run stalls in a corner
+
+TEST_F(OptimiserRun, AReleaseIsFoundWhereItsFirstRunStallsInACorner)
+{
+    // At most 0.047 % oxygen in the bath wants carbon beside it, so pig
+    // iron; with the carbon limit released the cheapest metal is scrap
+    // alone. The first run, started with mill scale in the charge, takes
+    // one more block (the oxygen limit) whenever its rows cannot all be
+    // met, and so ends at scrap alone, where the rows of the oxygen limit
+    // cannot be met any more. Pig iron and scrap together meet every limit
+    // but the carbon one: the release must be found.
+    const FeCOHeat h = SetUpFeCOHeat();
+    MaterialTable[h.Pig].Price = 340;
+    MaterialTable[h.Scale].Price = 800;
+    TTaskRecord& task = TaskList.CurrentTask();
+    task.MinMet = 10.5L;
+    task.MaxMet = 13;
+    for (int m = 1; m <= 3; ++m)
+        task.Materials[m].Recommended = std::array{5.25L, 4.5L, 2.4L}[static_cast<std::size_t>(m - 1)];
+    const int c = ElementBase.IndexOfSymbol("C"), o = ElementBase.IndexOfSymbol("O");
+    Sys(1).El(c).MetalLimit = 0.018L;
+    Sys(1).El(o).MetalLimitGiven = true;
+    Sys(1).El(o).MetalLimit = 0.00047L;
+    ASSERT_TRUE(BuildConstraintBlocks());
+    const int carbon = BlockNamed("[C] макс");
+    ASSERT_GT(carbon, 0);
+
+    ASSERT_EQ(Optimise(carbon), lpMet);
+    EXPECT_LT(SlpPass, MaxSlpPasses);
+    EXPECT_GT(MaterialTable[h.Pig].Amount, 1);
+    // Melted again, within the rounding to 0.001 t.
+    SlpPass = 0;
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE("system " + std::to_string(k));
+        TThSys& s = Sys(k);
+        ASSERT_TRUE(test::Solve(s));
+        EXPECT_GE(s.MetalMass, 10.5L - 0.002L);
+        EXPECT_LE(s.MetalMass, 13 + 0.002L);
+        EXPECT_LE(s.El(o).MetalMass / s.MetalMass, 0.00047L * (1 + MeltCheckRelative));
+    }
+}
