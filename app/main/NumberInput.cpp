@@ -1,6 +1,6 @@
 #include "NumberInput.h"
 
-#include "Host.h"
+#include "LaterWarning.h"
 #include "Utils.h"
 
 #include <QLineEdit>
@@ -43,15 +43,9 @@ std::optional<std::string> NumberRefusal(const std::string& field, const std::st
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed)
 {
     const auto refusal = NumberRefusal(field, typed);
-    if (!refusal)
-        return false;
-    static bool showing = false;
-    if (!showing) {
-        showing = true;
-        ShowWarning(*refusal);
-        showing = false;
-    }
-    return true;
+    if (refusal)
+        WarnWhenIdle(*refusal);
+    return refusal.has_value();
 }
 
 void KeepNumbersIn(QLineEdit& edit, const QString& field)
@@ -75,8 +69,8 @@ bool CheckNumberEdit(QLineEdit& edit)
         keeper->Kept = typed;
         return true;
     }
-    // The old text goes back first: the box takes the focus, which ends the
-    // editing again.
+    // The old text goes back at once: the box comes later and takes the
+    // focus, which ends the editing again.
     edit.setText(keeper->Kept);
     RefuseIfNotNumber(keeper->Field.toStdString(), typed.toStdString());
     return false;

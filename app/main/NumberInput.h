@@ -15,9 +15,9 @@ class QLineEdit;
 // is empty or a number with either decimal separator.
 std::optional<std::string> NumberRefusal(const std::string& field, const std::string& typed);
 
-// Shows the refusal for `typed` unless a refusal is already on screen: the
-// box takes the focus from the cell editor, whose closing offers the same
-// text again.
+// True when `typed` is refused. The refusal is told once the event loop is
+// back (WarnWhenIdle): the callers are a grid's commit, a delegate's
+// setModelData and an edit's editingFinished, where a box must not run.
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed);
 
 // Makes `edit` keep the last number it held: when editing ends on a text that

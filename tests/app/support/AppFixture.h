@@ -32,6 +32,11 @@ inline bool UseSampleCopy(const QTemporaryDir& dir)
     return true;
 }
 
+// How long a test waits for a state before it gives up, in ms: long, as the
+// machines that run the tests are busy and run them under AddressSanitizer.
+// A test that passes waits only as long as the state takes to come.
+inline constexpr int StateWaitMs = 60000;
+
 struct TAppFixture {
     QList<QtHost::Message> messages;
     QMessageBox::StandardButton answer = QMessageBox::No;
@@ -82,6 +87,9 @@ struct TAppFixture {
 
     void Stop()
     {
+        // A refusal told once the event loop is back comes to this test's
+        // stand-in, not to the next test's.
+        QCoreApplication::sendPostedEvents();
         ferrolyt::CalcBusy = false;
         dialog = nullptr;
         w->close();

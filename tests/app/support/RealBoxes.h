@@ -1,0 +1,44 @@
+#pragma once
+// Message boxes as the user meets them: the program's boxes are shown for
+// real (no message hook), and each one is closed with its OK button once it
+// is up, as the user would, its text kept. The closer looks for the box
+// itself rather than waiting a while, so a slow machine only makes it later.
+
+#include "QtHost.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QObject>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+class TBoxCloser : public QObject {
+public:
+    TBoxCloser()
+    {
+        QtHost::SetMessageHook({});
+        connect(&timer_, &QTimer::timeout, this, [this] { CloseShownBox(); });
+        timer_.start(10);
+    }
+
+    QStringList texts;
+    // Runs as each box is found on screen, before it is closed.
+    std::function<void()> whenShown;
+
+private:
+    void CloseShownBox()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || !box->button(QMessageBox::Ok))
+            return;
+        texts << box->text();
+        if (whenShown)
+            whenShown();
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    }
+
+    QTimer timer_;
+};
