@@ -10,10 +10,12 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
 #include <functional>
+#include <utility>
 
 class TBoxCloser : public QObject {
 public:
@@ -32,8 +34,15 @@ private:
     void CloseShownBox()
     {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || !box->button(QMessageBox::Ok))
+        // The user answers a box that is up and has the keyboard, and reads
+        // it first: the box's own event loop runs its queued work meanwhile.
+        if (!box || !box->isVisible() || !box->isActiveWindow() || !box->button(QMessageBox::Ok)) {
+            seen_ = nullptr;
             return;
+        }
+        if (std::exchange(seen_, box) != box)
+            return;
+        seen_ = nullptr;
         texts << box->text();
         if (whenShown)
             whenShown();
@@ -41,4 +50,5 @@ private:
     }
 
     QTimer timer_;
+    QPointer<QMessageBox> seen_;
 };
