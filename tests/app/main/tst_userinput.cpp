@@ -260,8 +260,9 @@ private slots:
         f.w->EditIniT->setFocus();
         f.w->EditIniT->selectAll();
         QTest::keyClicks(f.w->EditIniT, "15-");
+        QSignalSpy ticks(f.w->Timer1, &QTimer::timeout);
         f.w->Timer1->start(1);
-        QTest::qWait(50);
+        QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), StateWaitMs);
         f.w->Timer1->stop();
         QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
         QCOMPARE(f.w->EditIniT->text(), QString("15-"));

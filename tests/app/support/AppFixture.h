@@ -10,6 +10,7 @@
 #include "QtHost.h"
 #include "RunState.h"
 #include "Settings.h"
+#include "StateWait.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,11 +32,6 @@ inline bool UseSampleCopy(const QTemporaryDir& dir)
     ferrolyt::SetProgramDir(dir.path().toStdString());
     return true;
 }
-
-// How long a test waits for a state before it gives up, in ms: long, as the
-// machines that run the tests are busy and run them under AddressSanitizer.
-// A test that passes waits only as long as the state takes to come.
-inline constexpr int StateWaitMs = 60000;
 
 struct TAppFixture {
     QList<QtHost::Message> messages;
