@@ -3,7 +3,7 @@
 #include "Utils.h"
 
 #include <QCoreApplication>
-#include <QTimer>
+#include <QMetaObject>
 
 #include <set>
 
@@ -24,8 +24,11 @@ void WarnWhenIdle(const std::string& text)
     }
     if (!Waiting().insert(text).second)
         return;
-    QTimer::singleShot(0, app, [text] {
-        ferrolyt::ShowWarning(text);
-        Waiting().erase(text);
-    });
+    QMetaObject::invokeMethod(
+        app,
+        [text] {
+            ferrolyt::ShowWarning(text);
+            Waiting().erase(text);
+        },
+        Qt::QueuedConnection);
 }
