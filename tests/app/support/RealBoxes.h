@@ -25,6 +25,10 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] { CloseShownBox(); });
         timer_.start(10);
     }
+    // A box still queued comes up, and is answered, while the closer is here.
+    ~TBoxCloser() override { QCoreApplication::sendPostedEvents(); }
+    TBoxCloser(const TBoxCloser&) = delete;
+    TBoxCloser& operator=(const TBoxCloser&) = delete;
 
     QStringList texts;
     // Runs as each box is found on screen, before it is closed.
