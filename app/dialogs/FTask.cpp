@@ -2,6 +2,7 @@
 
 #include "CutTextTips.h"
 #include "GridEdits.h"
+#include "LaterWarning.h"
 #include "NumberInput.h"
 #include "ModalDialog.h"
 #include "Project.h"
@@ -419,7 +420,7 @@ void TFTask::done(int result)
                 TaskTabs->setCurrentIndex(k);
             // OK may come from the Enter that ends a cell's editing: the box
             // waits until the grid has done with it.
-            WarnWhenIdle(*this, InvertedBoundRefusal(TaskListEdit.Items[static_cast<std::size_t>(k) + 1].Name, inverted));
+            WarnWhenIdle(InvertedBoundRefusal(TaskListEdit.Items[static_cast<std::size_t>(k) + 1].Name, inverted));
             return;
         }
     }

@@ -6,6 +6,7 @@
 #include "FHeat.h"
 #include "GridEdits.h"
 #include "Optimiser.h"
+#include "LaterWarning.h"
 #include "NumberInput.h"
 #include "ResultDisplay.h"
 #include "SimplexLP.h"
@@ -99,8 +100,8 @@ bool TFForw::RefuseInvertedTask(bool tell)
     if (inverted.empty())
         return false;
     if (tell)
-        WarnWhenIdle(*this, "Завдання \"" + TaskList.CurrentTask().Name + "\" не розраховується: " +
-                                WithDisplaySeparatorInText(inverted) + ". Виправте межу в завданні на плавку.");
+        WarnWhenIdle("Завдання \"" + TaskList.CurrentTask().Name + "\" не розраховується: " +
+                     WithDisplaySeparatorInText(inverted) + ". Виправте межу в завданні на плавку.");
     return true;
 }
 

@@ -1,11 +1,10 @@
 #include "NumberInput.h"
 
-#include "Host.h"
+#include "LaterWarning.h"
 #include "Utils.h"
 
 #include <QLineEdit>
 #include <QObject>
-#include <QTimer>
 
 using namespace ferrolyt;
 
@@ -30,9 +29,6 @@ TKeptNumber* KeeperOf(QLineEdit& edit)
         edit.findChild<QObject*>(QString::fromLatin1(TKeptNumber::Name), Qt::FindDirectChildrenOnly));
 }
 
-// CheckNumberEdit; with warnWhenIdle the box waits (WarnWhenIdle).
-bool CheckEdit(QLineEdit& edit, bool warnWhenIdle);
-
 } // namespace
 
 std::optional<std::string> NumberRefusal(const std::string& field, const std::string& typed)
@@ -47,15 +43,9 @@ std::optional<std::string> NumberRefusal(const std::string& field, const std::st
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed)
 {
     const auto refusal = NumberRefusal(field, typed);
-    if (!refusal)
-        return false;
-    static bool showing = false;
-    if (!showing) {
-        showing = true;
-        ShowWarning(*refusal);
-        showing = false;
-    }
-    return true;
+    if (refusal)
+        WarnWhenIdle(*refusal);
+    return refusal.has_value();
 }
 
 void KeepNumbersIn(QLineEdit& edit, const QString& field)
@@ -66,14 +56,10 @@ void KeepNumbersIn(QLineEdit& edit, const QString& field)
         if (!edit.isModified())
             keeper->Kept = text;
     });
-    QObject::connect(&edit, &QLineEdit::editingFinished, keeper, [&edit] { CheckEdit(edit, true); });
+    QObject::connect(&edit, &QLineEdit::editingFinished, keeper, [&edit] { CheckNumberEdit(edit); });
 }
 
-bool CheckNumberEdit(QLineEdit& edit) { return CheckEdit(edit, false); }
-
-namespace {
-
-bool CheckEdit(QLineEdit& edit, bool warnWhenIdle)
+bool CheckNumberEdit(QLineEdit& edit)
 {
     TKeptNumber* keeper = KeeperOf(edit);
     if (!keeper)
@@ -84,19 +70,9 @@ bool CheckEdit(QLineEdit& edit, bool warnWhenIdle)
         keeper->Kept = typed;
         return true;
     }
-    // The old text goes back first: the box takes the focus, which ends the
-    // editing again.
+    // The old text goes back at once: the box comes later and takes the
+    // focus, which ends the editing again.
     edit.setText(keeper->Kept);
-    if (warnWhenIdle)
-        WarnWhenIdle(*edit.window(), *refusal);
-    else
-        RefuseIfNotNumber(keeper->Field.toStdString(), typed.toStdString());
+    WarnWhenIdle(*refusal);
     return false;
-}
-
-} // namespace
-
-void WarnWhenIdle(QObject& context, const std::string& text)
-{
-    QTimer::singleShot(0, &context, [text] { ShowWarning(text); });
 }

@@ -16,9 +16,9 @@ class QObject;
 // is empty or a number with either decimal separator.
 std::optional<std::string> NumberRefusal(const std::string& field, const std::string& typed);
 
-// Shows the refusal for `typed` unless a refusal is already on screen: the
-// box takes the focus from the cell editor, whose closing offers the same
-// text again.
+// True when `typed` is refused. The refusal is told once the event loop is
+// back (WarnWhenIdle): the callers are a grid's commit, a delegate's
+// setModelData and an edit's editingFinished, where a box must not run.
 bool RefuseIfNotNumber(const std::string& field, const std::string& typed);
 
 // Makes `edit` keep the last number it held: when editing ends on a text that
@@ -31,8 +31,3 @@ void KeepNumbersIn(QLineEdit& edit, const QString& field);
 // Commands call it for the edits they read before the edit loses the focus.
 bool CheckNumberEdit(QLineEdit& edit);
 
-// Shows the warning once the event being handled is done with: for a
-// refusal made inside a widget's own handling (the end of an edit, a
-// dialog's OK reached by the Enter of a cell), whose box would otherwise
-// run under it. Nothing is shown when `context` is gone by then.
-void WarnWhenIdle(QObject& context, const std::string& text);

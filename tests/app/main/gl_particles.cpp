@@ -8,6 +8,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "StateWait.h"
 
 #include <QFile>
 #include <QLabel>
@@ -70,7 +71,7 @@ private:
         if (!QTest::qWaitForWindowExposed(view) || !view->ViewStarted())
             return nullptr;
         const auto frames = view->TotalFrames();
-        if (!QTest::qWaitFor([&] { return view->TotalFrames() > frames + 5; }, 10000))
+        if (!QTest::qWaitFor([&] { return view->TotalFrames() > frames + 5; }, StateWaitMs))
             return nullptr;
         return view;
     }
@@ -79,7 +80,7 @@ private:
     static void Settle(TFormGL* view, int frames)
     {
         const auto target = view->TotalFrames() + std::uint64_t(frames);
-        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() >= target, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->TotalFrames() >= target, StateWaitMs);
         view->Timer2Timer();
     }
 
@@ -218,7 +219,7 @@ private slots:
         QTest::keyClick(view, 'x');
         QVERIFY(view->NoGraphicsRunning());
         const auto frameCount = view->Model().FrameCounter;
-        QTRY_VERIFY_WITH_TIMEOUT(view->Model().FrameCounter > frameCount + 20, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(view->Model().FrameCounter > frameCount + 20, StateWaitMs);
         view->Timer2Timer();
         QVERIFY(StatusHasNoNan(view));
         // Closing during the loop without drawing only ends the loop.
@@ -241,7 +242,7 @@ private slots:
         QVERIFY(StatusHasNoNan(view));
         QTest::keyClick(view, 'c');
         QVERIFY(FChart);
-        QTRY_VERIFY(FChart->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(FChart->isVisible(), StateWaitMs);
         QVERIFY(FChart->TimerActive());
     }
 
@@ -335,7 +336,7 @@ private slots:
         QCOMPARE(view->Model().NBalls, 120);
         control_->findChild<QLineEdit*>("EdRad1")->setText("0.3");
         view->close();
-        QTRY_VERIFY(!FormGL);
+        QTRY_VERIFY_WITH_TIMEOUT(!FormGL, StateWaitMs);
     }
 
     void calculateGivesTheSmallestBox()
@@ -367,9 +368,9 @@ private slots:
         QSignalSpy ended(control_, &TMaxF::BatchEnded);
         control_->TDFloopButClick();
         QVERIFY(control_->BatchRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(Bytes("HardSpheres.tdf").count('\n') >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(Bytes("HardSpheres.tdf").count('\n') >= 2, StateWaitMs);
         control_->TDFloopButClick();  // second click: stop
-        QVERIFY(ended.wait(20000));
+        QVERIFY(ended.wait(StateWaitMs));
         QVERIFY(!control_->BatchRunning());
         QVERIFY2(Bytes("HardSpheres.tdf").count('\n') < 26, "the batch ran to its end before the stop");
         control_->TDFloopButClick();  // resumes after the finished lines

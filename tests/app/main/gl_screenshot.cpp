@@ -14,6 +14,7 @@
 #include "QtHost.h"
 #include "RunState.h"
 #include "Settings.h"
+#include "StateWait.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -73,7 +74,7 @@ private slots:
         QVERIFY(view);
         QVERIFY(QTest::qWaitForWindowExposed(view.data()));
         QVERIFY(window.close());
-        QTRY_VERIFY(!view || !view->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!view || !view->isVisible(), StateWaitMs);
         QtHost::SetMessageHook({});
     }
 };

@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QCursor>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QTimer>
 
@@ -123,14 +124,25 @@ private slots:
         int whilePaused = 0;
         bool pausedOnce = false;
         // In the first step the user pauses; the pause is resumed from the
-        // event loop the paused replay waits in.
+        // event loop the paused replay waits in, once the replay has reached
+        // its pause and dropped the busy cursor. The step the pause comes in
+        // ends first, which takes long under AddressSanitizer on a busy
+        // machine: the look goes on until the arrow is back, and gives up
+        // (the cursor still busy) only after a long wait.
+        QTimer look;
+        QDeadlineTimer giveUp;
+        connect(&look, &QTimer::timeout, &heat, [&] {
+            if ((CursorNow() != -1 || !heat.Paused()) && !giveUp.hasExpired())
+                return;
+            look.stop();
+            whilePaused = CursorNow();
+            heat.RunButClick(0); // go on
+        });
         watch.atFirst = [&] {
             pausedOnce = true;
             heat.RunButClick(0); // pause
-            QTimer::singleShot(200, &heat, [&] {
-                whilePaused = CursorNow();
-                heat.RunButClick(0); // go on
-            });
+            giveUp.setRemainingTime(StateWaitMs);
+            look.start(10);
         };
         heat.RunButClick(0);
         QCOMPARE(heat.LastRun(), THeatRunResult::Completed);

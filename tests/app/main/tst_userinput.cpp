@@ -260,7 +260,7 @@ private slots:
     {
         QCOMPARE(QString::fromStdString(f.w->MatGridCells.Cell(2, 1)), QString("55"));
         TypeMass(1, "abc");
-        QCOMPARE(f.Texts().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.Texts().size(), 1, StateWaitMs);
         QVERIFY2(f.Texts()[0].contains("Брухт важкий, т") && f.Texts()[0].contains("\"abc\""),
                  qPrintable(f.Texts()[0]));
         QCOMPARE(QString::fromStdString(f.w->MatGridCells.Cell(2, 1)), QString("55"));
@@ -290,7 +290,7 @@ private slots:
             f.messages.clear();
             edit->setText(edit == f.w->EditIniT ? "1600" : "1");
             TypeAndLeave(*edit, "abc");
-            QCOMPARE(f.Texts().size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(f.Texts().size(), 1, StateWaitMs);
             QVERIFY2(f.Texts()[0].contains(name) && f.Texts()[0].contains("\"abc\""), qPrintable(f.Texts()[0]));
             QCOMPARE(edit->text(), edit == f.w->EditIniT ? QString("1600") : QString("1"));
 
@@ -300,7 +300,7 @@ private slots:
             edit->selectAll();
             QTest::keyClicks(edit, "1x5");
             QTest::keyClick(edit, Qt::Key_Return);
-            QTRY_COMPARE(f.Texts().size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(f.Texts().size(), 1, StateWaitMs);
             QCOMPARE(edit->text(), edit == f.w->EditIniT ? QString("1600") : QString("1"));
             QVERIFY(ResultsShown);
         }
@@ -309,8 +309,9 @@ private slots:
         f.w->EditIniT->setFocus();
         f.w->EditIniT->selectAll();
         QTest::keyClicks(f.w->EditIniT, "15-");
+        QSignalSpy ticks(f.w->Timer1, &QTimer::timeout);
         f.w->Timer1->start(1);
-        QTest::qWait(50);
+        QTRY_VERIFY_WITH_TIMEOUT(!ticks.isEmpty(), StateWaitMs);
         f.w->Timer1->stop();
         QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
         QCOMPARE(f.w->EditIniT->text(), QString("15-"));
@@ -339,7 +340,8 @@ private slots:
             f.messages.clear();
             const QString kept = edit->text();
             TypeAndFinish(*edit, "1-2");
-            QVERIFY2(f.Texts().size() == 1, qPrintable(edit->objectName() + " holds " + edit->text()));
+            QTRY_VERIFY2_WITH_TIMEOUT(f.Texts().size() == 1, qPrintable(edit->objectName() + " holds " + edit->text()),
+                                      StateWaitMs);
             QVERIFY2(f.Texts()[0].contains("\"1-2\""), qPrintable(edit->objectName()));
             QCOMPARE(edit->text(), kept);
         }
@@ -362,7 +364,8 @@ private slots:
                 QTest::keyClicks(editor, "2,,5");
                 QTest::keyClick(editor, Qt::Key_Tab);
                 const QString where = grid->objectName() + " " + QString::number(col);
-                QVERIFY2(f.Texts().size() == 1, qPrintable(where + ": " + f.Texts().join("; ")));
+                QTRY_VERIFY2_WITH_TIMEOUT(f.Texts().size() == 1, qPrintable(where + ": " + f.Texts().join("; ")),
+                                          StateWaitMs);
                 QVERIFY2(f.Texts()[0].contains(row) && f.Texts()[0].contains("\"2,,5\""), qPrintable(f.Texts()[0]));
                 QCOMPARE(grid->item(0, col) ? grid->item(0, col)->text() : QString(), kept);
             }
@@ -401,7 +404,7 @@ private slots:
             f.messages.clear();
             const QString kept = edit->text();
             TypeAndFinish(*edit, "abc");
-            QVERIFY2(f.Texts().size() == 1, e.Name);
+            QTRY_VERIFY2_WITH_TIMEOUT(f.Texts().size() == 1, e.Name, StateWaitMs);
             QCOMPARE(edit->text(), kept);
             ++checked;
         }
@@ -416,7 +419,7 @@ private slots:
         f.w->RzForm->OxiEdEnter(); // as the focus entering it: the typed mass is then fixed
         const QString kept = oxygen->text();
         TypeAndFinish(*oxygen, "abc");
-        QCOMPARE(f.Texts().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.Texts().size(), 1, StateWaitMs);
         QVERIFY2(f.Texts()[0].contains("m O2"), qPrintable(f.Texts()[0]));
         QCOMPARE(oxygen->text(), kept);
 
@@ -426,7 +429,7 @@ private slots:
             edit->setText("5");
             f.messages.clear();
             TypeAndFinish(*edit, "5..");
-            QVERIFY2(f.Texts().size() == 1, name);
+            QTRY_VERIFY2_WITH_TIMEOUT(f.Texts().size() == 1, name, StateWaitMs);
             QCOMPARE(edit->text(), QString("5"));
         }
     }

@@ -338,14 +338,14 @@ private slots:
             bool mainCameUp = false;
             f.dialog = [&](QDialog&) {
                 f.w->activateWindow();
-                mainCameUp = QTest::qWaitFor([&] { return QApplication::activeWindow() == f.w.get(); });
+                mainCameUp = QTest::qWaitFor([&] { return QApplication::activeWindow() == f.w.get(); }, StateWaitMs);
                 return answer;
             };
             f.w->FHeat->activateWindow();
-            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat));
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat), StateWaitMs);
             f.w->FHeat->OptionsM->trigger();
             QVERIFY(mainCameUp);
-            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat));
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget*>(f.w->FHeat), StateWaitMs);
         }
     }
 
@@ -433,8 +433,7 @@ private slots:
         f.w->KinA->trigger();
         QVERIFY(f.w->KinF->KinRunning);
         const QStringList kineticsMelt = Redisplayed();
-        QTest::qWait(50);
-        QVERIFY(f.w->KinF->Kinetics()->StepCount() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(f.w->KinF->Kinetics()->StepCount() > 0, StateWaitMs);
         QCOMPARE(Redisplayed(), kineticsMelt);
         f.w->KinF->close();
         QTest::qWait(10);

@@ -19,6 +19,7 @@
 #include "support/AppFixture.h"
 #include "support/SavedWorkbook.h"
 #include "support/ShownNumber.h"
+#include "support/StateWait.h"
 
 #include <QAction>
 #include <QDir>
@@ -430,7 +431,7 @@ private slots:
             editor->setText(text);
             QTest::keyClick(editor, Qt::Key_Return);
             // The view commits and closes the editor after the key press.
-            QTRY_VERIFY(!w->DKMGrid->indexWidget(index));
+            QTRY_VERIFY_WITH_TIMEOUT(!w->DKMGrid->indexWidget(index), StateWaitMs);
         };
         edit(2, 1, " 1234,5 ");
         QCOMPARE(MaterialTable[1].Temperature, 1234.5L);

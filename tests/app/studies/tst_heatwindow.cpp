@@ -15,8 +15,10 @@
 
 #include "../../engine/support/SampleProjectSupport.h"
 #include "support/ShownNumber.h"
+#include "support/StateWait.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -132,6 +134,8 @@ private slots:
         OpenSample(w);
         int pausedAt = -1, stillAt = -1, resumedTo = -1;
         bool wasPaused = false, stopEnabled = false, boxDisabled = false;
+        QTimer look;
+        QDeadlineTimer giveUp;
         // The first click during the run pauses it ...
         QTimer::singleShot(0, &w, [&] {
             stopEnabled = w.StopBut->isEnabled();
@@ -143,12 +147,19 @@ private slots:
             QTimer::singleShot(200, &w, [&] {
                 stillAt = Points(w, "Метал, т х10");
                 w.RunBut->click(); // resume
-                QTimer::singleShot(100, &w, [&] {
-                    resumedTo = Points(w, "Метал, т х10");
-                    w.RunBut->click(); // pause again
-                    QTimer::singleShot(0, &w, [&] { w.StopBut->click(); }); // stop while paused
-                });
+                giveUp.setRemainingTime(StateWaitMs);
+                look.start(10);
             });
+        });
+        // ... and the replay goes on from there: once its next point is
+        // drawn (however long a step takes) it is paused again and stopped.
+        connect(&look, &QTimer::timeout, &w, [&] {
+            if (Points(w, "Метал, т х10") <= stillAt && !giveUp.hasExpired())
+                return;
+            look.stop();
+            resumedTo = Points(w, "Метал, т х10");
+            w.RunBut->click(); // pause again
+            QTimer::singleShot(0, &w, [&] { w.StopBut->click(); }); // stop while paused
         });
         w.RunButClick(0);
         QVERIFY(stopEnabled);

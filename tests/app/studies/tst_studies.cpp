@@ -18,6 +18,7 @@
 #include "ThSys.h"
 
 #include "../../engine/support/SampleProjectSupport.h"
+#include "support/StateWait.h"
 
 #include <QAction>
 #include <QFile>
@@ -103,7 +104,7 @@ private slots:
         w.KineMClick([] { MeltForward(); });
         QVERIFY(w.KinRunning);
         QVERIFY(w.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() >= 30, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() >= 30, StateWaitMs);
 
         // Every element's curve has a colour of its own, and time is named.
         QSet<QRgb> colours;
@@ -120,7 +121,7 @@ private slots:
 
         // Stop pauses after the current step; the phase can change while paused.
         w.StopButClick();
-        QTRY_VERIFY(w.Paused());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Paused(), StateWaitMs);
         QCOMPARE(w.StopContA->text(), QStringLiteral("Continue"));
         const int64_t steps = w.Kinetics()->StepCount();
         QTest::qWait(50);
@@ -132,7 +133,7 @@ private slots:
 
         w.StopButClick();
         QCOMPARE(w.StopContA->text(), QStringLiteral("Stop"));
-        QTRY_VERIFY(w.Kinetics()->StepCount() > steps);
+        QTRY_VERIFY_WITH_TIMEOUT(w.Kinetics()->StepCount() > steps, StateWaitMs);
 
         // Save through the menu: the name's extension becomes ".bmp".
         const QString asked = dir->filePath("kin.png");

@@ -10,6 +10,7 @@
 #include "QtHost.h"
 #include "RunState.h"
 #include "Settings.h"
+#include "StateWait.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,6 +83,9 @@ struct TAppFixture {
 
     void Stop()
     {
+        // A refusal told once the event loop is back comes to this test's
+        // stand-in, not to the next test's.
+        QCoreApplication::sendPostedEvents();
         ferrolyt::CalcBusy = false;
         dialog = nullptr;
         w->close();
