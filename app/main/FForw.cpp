@@ -25,6 +25,7 @@
 #include "Project.h"
 #include "Utils.h"
 
+#include <QMetaObject>
 #include <QActionGroup>
 #include <QComboBox>
 #include <QHeaderView>
@@ -840,7 +841,14 @@ bool TFForw::eventFilter(QObject* watched, QEvent* event)
         // While a cell is edited its editor has the keys, not the grid.
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            RunCommand([this] { MeltButClick(0); });
+            // The Enter that ends a cell's editing reaches the grid after the
+            // editor has queued its own commit: the melt waits for it, so
+            // the cell is stored once and its editor closed by its owner.
+            if (MatGrid->indexWidget(MatGrid->currentIndex()))
+                QMetaObject::invokeMethod(this, [this] { RunCommand([this] { MeltButClick(0); }); },
+                                          Qt::QueuedConnection);
+            else
+                RunCommand([this] { MeltButClick(0); });
             return true;
         }
     } else if (event->type() == QEvent::Resize && ResultsShown) {

@@ -8,6 +8,7 @@
 #include "support/RealBoxes.h"
 
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -65,6 +66,9 @@ private slots:
         QFETCH(bool, doubleClick);
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        // The cell is stored once: the melt that Enter starts must not close
+        // the editor under the commit the editor queued itself.
+        QTest::failOnWarning(QRegularExpression("does not belong to this view"));
         TBoxCloser closer;
         f.w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
