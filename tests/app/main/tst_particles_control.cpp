@@ -201,12 +201,14 @@ private slots:
         QVERIFY(!w.LoadDataFile("Cut.dat"));
         QVERIFY(!w.LoadDataFile("Far.dat"));
         const QStringList expected = {"Забагато частинок: N1 + N2 + N3 = 1260, можна не більше 1241",
-                                      "параметр E11: \"\" не є числом",
+                                      "Параметр E11: \"\" не є числом",
                                       "рядок не закінчується розривом рядка",
-                                      "параметр E11: \"1e308\" має бути не більшим за 10000"};
+                                      "Параметр E11: \"1e308\" має бути не більшим за 10000"};
         QCOMPARE(messages_.size(), expected.size());
         for (int k = 0; k < expected.size(); ++k)
             QVERIFY2(messages_[k].contains(expected[k]), qPrintable(messages_[k]));
+        // A refusal of the window's own fields is a sentence of its own.
+        QVERIFY2(messages_[1].startsWith(expected[1]), qPrintable(messages_[1]));
         QVERIFY(!FormGL);
         QVERIFY(!w.BatchRunning());
     }
