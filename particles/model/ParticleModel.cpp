@@ -388,6 +388,7 @@ void ParticleModel::ResetStatistics()
     FrameCounter = 0;
     EnergyUnit = Nan;
     EnergyHistogram.fill(0);
+    fast_->DiscardHistogram();
     for (auto& row : PairHistogram)
         for (auto& cell : row)
             cell.fill(0);
@@ -649,8 +650,10 @@ void ParticleModel::RunPairLoop()
     StepVirial = 0;
     if (!InteractionOn)
         events_->BeginCandidates();
-    if (kernel_ == Kernel::Fast && fast_->Run())
+    if (kernel_ == Kernel::Fast) {
+        fast_->Run();
         return;
+    }
     if (!InteractionOn)
         events_->WatchEveryPair();
     for (int i = 1; i < NBalls; ++i)
@@ -827,9 +830,12 @@ bool ParticleModel::DoSteps()
 {
     if (Halted || NBalls <= 0)
         return false;
-    for (int s = 0; s < StepsPerFrame; ++s)
-        if (!Step())
-            return false;
+    bool stepped = true;
+    for (int s = 0; s < StepsPerFrame && stepped; ++s)
+        stepped = Step();
+    fast_->FlushHistogram();
+    if (!stepped)
+        return false;
 
     double K = FrameKinetic();
     double U = 0;

@@ -264,7 +264,8 @@ public:
     // The pair loop of one step on the current state (after walls and the
     // zeroing of U and F): exposed for the tests of the two kernels. With
     // hard spheres it counts the histogram and hands the pairs within reach
-    // to the collision flight.
+    // to the collision flight. The fast kernel adds its histogram counts at
+    // the end of the frame (DoSteps).
     void RunPairLoop();
     // The virial of the current step's pairs (sum of f r), added to
     // VirialSum at the end of the step.
