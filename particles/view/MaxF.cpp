@@ -107,10 +107,12 @@ TMaxF::TMaxF(QWidget* parent) : QWidget(parent, Qt::Window)
     epsGrid_->verticalHeader()->setDefaultAlignment(Qt::AlignHCenter | Qt::AlignTop);
     epsGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     epsGrid_->setSelectionMode(QAbstractItemView::NoSelection);
-    epsGrid_->setMaximumHeight(120);
+    epsGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    epsGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
             epsGrid_->setItem(r, c, new QTableWidgetItem());
+    FitEpsGridHeight();
     epsBox->addWidget(epsGrid_);
     middle->addLayout(epsBox, 2);
 
@@ -304,8 +306,19 @@ bool TMaxF::SaveDataFile(const std::string& name)
     return true;
 }
 
+void TMaxF::FitEpsGridHeight()
+{
+    // As tall as its header and three rows in the font it shows: a shorter
+    // screen shrinks the window's other parts, never the grid into a
+    // scrolled one.
+    epsGrid_->ensurePolished();
+    epsGrid_->setFixedHeight(epsGrid_->horizontalHeader()->sizeHint().height() + epsGrid_->verticalHeader()->length() +
+                             2 * epsGrid_->frameWidth());
+}
+
 void TMaxF::showEvent(QShowEvent* e)
 {
+    FitEpsGridHeight();
     QWidget::showEvent(e);
     if (!shownOnce_) {
         shownOnce_ = true;

@@ -85,6 +85,7 @@ protected:
 private:
     void FormShow();
     void SetCaption();
+    void FitEpsGridHeight();
     void BatchFinished(const BatchResult& result);
     bool CheckNumberFields(const ParticleParams& params, std::string& error) const;
     std::filesystem::path Folder() const;
