@@ -4,7 +4,9 @@
 #include "FormGL.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "ScreenFit.h"
 #include "ScreenText.h"
+#include "WindowPlace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,12 +25,14 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <chrono>
 
@@ -417,7 +421,21 @@ void TMaxF::StartButClick()
     }
     auto* view = new TFormGL(std::move(model));
     view->setWindowTitle(windowTitle());
+    PlaceBeside(*view);
     view->show();
+}
+
+void TMaxF::PlaceBeside(QWidget& view) const
+{
+    // Beside this window, so that the user sees the parameters the run was
+    // started with and the run itself.
+    if (!isVisible() || !screen())
+        return;
+    const QWindow* handle = windowHandle();
+    const QMargins margins =
+        handle && !handle->frameMargins().isNull() ? handle->frameMargins() : ferrolyt::AssumedFrame;
+    const QRect frame = BesideWindow(frameGeometry(), view.size().grownBy(margins), screen()->availableGeometry());
+    view.setGeometry(frame.marginsRemoved(margins));
 }
 
 void TMaxF::IniVButClick()

@@ -86,6 +86,7 @@ private:
     void FormShow();
     void SetCaption();
     void FitEpsGridHeight();
+    void PlaceBeside(QWidget& view) const;
     void BatchFinished(const BatchResult& result);
     bool CheckNumberFields(const ParticleParams& params, std::string& error) const;
     std::filesystem::path Folder() const;

@@ -5,6 +5,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "WindowPlace.h"
 #include "support/ShownNumber.h"
 
 #include <QButtonGroup>
@@ -206,6 +207,23 @@ private slots:
                                     .arg(shown)));
             QCOMPARE(grid->verticalScrollBar()->maximum(), 0);
         }
+    }
+
+    void theViewOpensBesideTheControlWindow()
+    {
+        // A laptop's free area; the view's frame is 808 × 634.
+        const QRect area(0, 0, 1366, 728);
+        const QSize view(808, 634);
+        // Room on the right (all but 2 pixels): there, a little smaller.
+        QCOMPARE(BesideWindow(QRect(0, 0, 560, 700), view, area), QRect(560, 0, 806, 632));
+        // On the right of the screen: on its left, at full size.
+        QCOMPARE(BesideWindow(QRect(900, 20, 460, 700), view, area), QRect(92, 20, 808, 634));
+        // Room only below a wide, low window.
+        QCOMPARE(BesideWindow(QRect(0, 0, 1366, 90), view, area), QRect(0, 90, 808, 634));
+        // No room anywhere: inside the screen all the same.
+        const QRect covered = BesideWindow(QRect(0, 0, 1366, 728), view, area);
+        QVERIFY(area.contains(covered));
+        QCOMPARE(covered.size(), view);
     }
 
     void itsOwnMessagesAreUkrainian()
