@@ -15,10 +15,12 @@ constexpr double DegreesPerRadian = 180.0 / 3.14159265358979323846;
 constexpr int HeapCapacity = 1 << 17;
 // Overlaps deeper than this share of sigma^2 come from outside the flight.
 constexpr double OverlapTolerance = 1e-9;
-// Sweeps of the parting of overlapping spheres in one step: a box made
-// smaller around a dense fluid needs a few dozen; what is left goes on in
-// the next step.
-constexpr int MaxSeparationSweeps = 64;
+// The parting of overlapping spheres in one step tries at most this many
+// times N^2 pairs: a dense fluid whose box was made 1 % smaller needs about
+// 3 N^2 (some 40 sweeps over the moved spheres); a box too small for its
+// spheres never comes apart, and its frames must not stall. What is left
+// goes on in the next step.
+constexpr std::int64_t SeparationTries = 4;
 
 float AxisLengthDegrees(const float a[3])
 {
@@ -387,8 +389,13 @@ void CollisionEvents::SeparateOverlaps()
         for (int k = 0; k < candidateCount_; ++k)
             Separate(s.candidates[k][0], s.candidates[k][1]);
     }
-    for (int sweep = 0; sweep < MaxSeparationSweeps && s.queueCount > 0; ++sweep) {
+    // After a step that could not part them all, the box is likely too
+    // small for its spheres: a smaller share then, so that frames go on.
+    const std::int64_t budget = (stuck_ ? 1 : 2 * SeparationTries) * std::int64_t(n) * n / 2;
+    std::int64_t tries = everyPair_ ? std::int64_t(n) * (n - 1) / 2 : candidateCount_;
+    while (s.queueCount > 0 && tries + std::int64_t(s.queueCount) * n <= budget) {
         const int count = s.queueCount;
+        tries += std::int64_t(count) * n;
         std::copy_n(s.queue.begin(), count, s.sweep.begin());
         for (int k = 0; k < count; ++k)
             s.queued[s.sweep[k]] = 0;
@@ -396,6 +403,16 @@ void CollisionEvents::SeparateOverlaps()
         for (int k = 0; k < count; ++k)
             for (int q = 0; q < n; ++q)
                 Separate(s.sweep[k], q);
+    }
+    stuck_ = s.queueCount > 0;
+    if (stuck_) {
+        // Not yet apart: this step's flight watches only the candidates (a
+        // sphere watched against every other costs a pass over all of them
+        // at each of its events); what it misses overlaps, and the next
+        // step's parting takes it.
+        for (int k = 0; k < s.fastCount; ++k)
+            s.fast[s.fastList[k]] = 0;
+        s.fastCount = 0;
     }
 }
 

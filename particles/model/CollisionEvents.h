@@ -93,6 +93,7 @@ private:
     int candidateCount_ = 0;
     double bound_ = 0;
     double now_ = 0;
+    bool stuck_ = false;  // the last step's parting left spheres in one another
     struct Store;
     std::unique_ptr<Store> s_;
 };
