@@ -15,6 +15,12 @@ constexpr double DegreesPerRadian = 180.0 / 3.14159265358979323846;
 constexpr int HeapCapacity = 1 << 17;
 // Overlaps deeper than this share of sigma^2 come from outside the flight.
 constexpr double OverlapTolerance = 1e-9;
+// The parting of overlapping spheres in one step tries at most this many
+// times N^2 pairs: a dense fluid whose box was made 1 % smaller needs about
+// 3 N^2 (some 40 sweeps over the moved spheres); a box too small for its
+// spheres never comes apart, and its frames must not stall. What is left
+// goes on in the next step.
+constexpr std::int64_t SeparationTries = 4;
 
 float AxisLengthDegrees(const float a[3])
 {
@@ -33,6 +39,11 @@ struct CollisionEvents::Store {
     std::array<std::uint8_t, MaxBalls> fast;       // faster than the bound the candidates assume
     std::array<std::int32_t, MaxBalls> fastList;
     int fastCount = 0;
+    // Spheres moved by the parting of overlaps, to be tried against every
+    // other in the next sweep.
+    std::array<std::uint8_t, MaxBalls> queued;
+    std::array<std::int32_t, MaxBalls> queue, sweep;
+    int queueCount = 0;
     std::array<Event, HeapCapacity> heap;
     int heapSize = 0;
 };
@@ -137,11 +148,10 @@ void CollisionEvents::PredictPair(int p, int q)
         return;
     const double sig = a.TypeData.Radius + b.TypeData.Radius;
     const double gap = ((dx * dx + dy * dy) + dz * dz) - sig * sig;
-    // Spheres that a command put into one another (a smaller box, a
-    // flattened layer, a particle added at the centre) pass through until
-    // they are apart: turning them at every touch would take ever more
-    // collisions and never part them. Spheres at contact, up to rounding,
-    // collide at once.
+    // Spheres still in one another after the parting before the flight
+    // pass through until they are apart: turning them at every touch would
+    // take ever more collisions and never part them. Spheres at contact, up
+    // to rounding, collide at once.
     if (gap < -OverlapTolerance * sig * sig)
         return;
     double t = now_;
@@ -230,6 +240,46 @@ void CollisionEvents::Advance(int p, double t)
     s_->since[p] = t;
 }
 
+void CollisionEvents::Bounce(TBall& a, TBall& b, double dx, double dy, double dz, double r2)
+{
+    const double gx = a.Vh[0] - b.Vh[0], gy = a.Vh[1] - b.Vh[1], gz = a.Vh[2] - b.Vh[2];
+    const double approach = (gx * dx + gy * dy) + gz * dz;
+    if (!(approach < 0 && r2 > 0))
+        return;
+    // The elastic impulse along the line of centres at contact (95 % of
+    // the velocities kept with gravity on).
+    const double ma = a.TypeData.Mass, mb = b.TypeData.Mass;
+    const double J = 2 * approach / (ma + mb) / r2;
+    const double e = m_.GravityOn ? 0.95 : 1.0;
+    const double d[3] = {dx, dy, dz};
+    for (int k = 0; k < 3; ++k) {
+        a.Vh[k] = (a.Vh[k] - J * mb * d[k]) * e;
+        b.Vh[k] = (b.Vh[k] + J * ma * d[k]) * e;
+    }
+    // The collision's virial: the impulse on a along the contact vector,
+    // d . dp, spread over the step as the f r of a force would be.
+    const double virial = -J * ma * mb * r2 / m_.Dt;
+    m_.StepVirial += virial;
+    a.PairVirial += 0.5 * virial;
+    b.PairVirial += 0.5 * virial;
+    const double r = std::sqrt(r2);
+    const double w[3] = {0.5 * (dy * gz - dz * gy) / r, 0.5 * (dz * gx - dx * gz) / r, 0.5 * (dx * gy - dy * gx) / r};
+    for (TBall* ball : {&a, &b}) {
+        for (int k = 0; k < 3; ++k)
+            ball->SpinAxis[k] = float(0.5 * ball->SpinAxis[k] + w[k]);
+        ball->SpinRate = AxisLengthDegrees(ball->SpinAxis);
+    }
+}
+
+void CollisionEvents::Watch(int p)
+{
+    Store& s = *s_;
+    if (!s.fast[p]) {
+        s.fast[p] = 1;
+        s.fastList[s.fastCount++] = p;
+    }
+}
+
 void CollisionEvents::Collide(int p, int q)
 {
     Advance(p, now_);
@@ -238,47 +288,132 @@ void CollisionEvents::Collide(int p, int q)
     TBall& b = m_.Balls[q];
     double dx, dy, dz;
     m_.PairDelta(a, b, dx, dy, dz);
-    const double r2 = (dx * dx + dy * dy) + dz * dz;
-    const double gx = a.Vh[0] - b.Vh[0], gy = a.Vh[1] - b.Vh[1], gz = a.Vh[2] - b.Vh[2];
-    const double approach = (gx * dx + gy * dy) + gz * dz;
-    if (approach < 0 && r2 > 0) {
-        // The elastic impulse along the line of centres at contact (95 % of
-        // the velocities kept with gravity on).
-        const double ma = a.TypeData.Mass, mb = b.TypeData.Mass;
-        const double J = 2 * approach / (ma + mb) / r2;
-        const double e = m_.GravityOn ? 0.95 : 1.0;
-        const double d[3] = {dx, dy, dz};
-        for (int k = 0; k < 3; ++k) {
-            a.Vh[k] = (a.Vh[k] - J * mb * d[k]) * e;
-            b.Vh[k] = (b.Vh[k] + J * ma * d[k]) * e;
-        }
-        // The collision's virial: the impulse on a along the contact vector,
-        // d . dp, spread over the step as the f r of a force would be.
-        const double virial = -J * ma * mb * r2 / m_.Dt;
-        m_.StepVirial += virial;
-        a.PairVirial += 0.5 * virial;
-        b.PairVirial += 0.5 * virial;
-        const double r = std::sqrt(r2);
-        const double w[3] = {0.5 * (dy * gz - dz * gy) / r, 0.5 * (dz * gx - dx * gz) / r,
-                             0.5 * (dx * gy - dy * gx) / r};
-        for (TBall* ball : {&a, &b}) {
-            for (int k = 0; k < 3; ++k)
-                ball->SpinAxis[k] = float(0.5 * ball->SpinAxis[k] + w[k]);
-            ball->SpinRate = AxisLengthDegrees(ball->SpinAxis);
-        }
-    }
+    Bounce(a, b, dx, dy, dz, (dx * dx + dy * dy) + dz * dz);
     Store& s = *s_;
     for (int x : {p, q}) {
         ++s.changes[x];
+        // Faster than the bound, it can reach spheres beyond its candidates.
         const double* v = m_.Balls[x].Vh;
-        const double speed2 = (v[0] * v[0] + v[1] * v[1]) + v[2] * v[2];
-        if (!s.fast[x] && !(speed2 <= bound_ * bound_)) {
-            s.fast[x] = 1;
-            s.fastList[s.fastCount++] = x;
-        }
+        if (!(((v[0] * v[0] + v[1] * v[1]) + v[2] * v[2]) <= bound_ * bound_))
+            Watch(x);
     }
     Predict(p);
     Predict(q);
+}
+
+void CollisionEvents::MarkMoved(int p)
+{
+    // A moved sphere may now touch spheres beyond its candidates: the
+    // flight watches it against every other.
+    Watch(p);
+    Store& s = *s_;
+    if (!s.queued[p]) {
+        s.queued[p] = 1;
+        s.queue[s.queueCount++] = p;
+    }
+}
+
+bool CollisionEvents::Separate(int p, int q)
+{
+    if (p == q)
+        return false;
+    TBall& a = m_.Balls[p];
+    TBall& b = m_.Balls[q];
+    double dx, dy, dz;
+    m_.PairDelta(a, b, dx, dy, dz);
+    const double r2 = (dx * dx + dy * dy) + dz * dz;
+    const double sig = a.TypeData.Radius + b.TypeData.Radius;
+    if (!(r2 - sig * sig < -OverlapTolerance * sig * sig))
+        return false;
+    // The line of centres; two spheres at one point part along their
+    // relative velocity (along x when they have none).
+    double u[3] = {dx, dy, dz};
+    double r = std::sqrt(r2);
+    if (!(r > 1e-9 * sig)) {
+        for (int k = 0; k < 3; ++k)
+            u[k] = a.Vh[k] - b.Vh[k];
+        r = std::sqrt((u[0] * u[0] + u[1] * u[1]) + u[2] * u[2]);
+        if (!(r > 0)) {
+            u[0] = r = 1;
+            u[1] = u[2] = 0;
+        }
+    }
+    const double ma = a.TypeData.Mass, mb = b.TypeData.Mass;
+    const double gap = sig - std::sqrt(r2);
+    const double sa = gap * mb / (ma + mb) / r, sb = gap * ma / (ma + mb) / r;
+    double* pa[3] = {&a.X, &a.Y, &a.Z};
+    double* pb[3] = {&b.X, &b.Y, &b.Z};
+    for (int k = 0; k < 3; ++k) {
+        *pa[k] += sa * u[k];
+        *pb[k] -= sb * u[k];
+        if (!m_.Periodic) {
+            // Not through a wall: what the wall holds back is parted in a
+            // later sweep.
+            ParticleModel::ClampCoordinate(*pa[k], std::max(0.0, m_.BoxL[k] - a.TypeData.Radius));
+            ParticleModel::ClampCoordinate(*pb[k], std::max(0.0, m_.BoxL[k] - b.TypeData.Radius));
+        }
+    }
+    m_.PairDelta(a, b, dx, dy, dz);
+    Bounce(a, b, dx, dy, dz, (dx * dx + dy * dy) + dz * dz);
+    MarkMoved(p);
+    MarkMoved(q);
+    return true;
+}
+
+void CollisionEvents::SeparateOverlaps()
+{
+    Store& s = *s_;
+    const int n = m_.NBalls;
+    std::fill_n(s.queued.begin(), n, 0);
+    s.queueCount = 0;
+    // A sphere that a smaller box left outside its walls comes in first.
+    if (!m_.Periodic)
+        for (int p = 0; p < n; ++p) {
+            TBall& b = m_.Balls[p];
+            double* c[3] = {&b.X, &b.Y, &b.Z};
+            bool moved = false;
+            for (int k = 0; k < 3; ++k) {
+                const double was = *c[k];
+                ParticleModel::ClampCoordinate(*c[k], std::max(0.0, m_.BoxL[k] - b.TypeData.Radius));
+                moved = moved || *c[k] != was;
+            }
+            if (moved)
+                MarkMoved(p);
+        }
+    // The pairs within reach hold every overlap of spheres not yet moved.
+    if (everyPair_) {
+        for (int i = 1; i < n; ++i)
+            for (int j = 0; j < i; ++j)
+                Separate(i, j);
+    } else {
+        for (int k = 0; k < candidateCount_; ++k)
+            Separate(s.candidates[k][0], s.candidates[k][1]);
+    }
+    // After a step that could not part them all, the box is likely too
+    // small for its spheres: a smaller share then, so that frames go on.
+    const std::int64_t budget = (stuck_ ? 1 : 2 * SeparationTries) * std::int64_t(n) * n / 2;
+    std::int64_t tries = everyPair_ ? std::int64_t(n) * (n - 1) / 2 : candidateCount_;
+    while (s.queueCount > 0 && tries + std::int64_t(s.queueCount) * n <= budget) {
+        const int count = s.queueCount;
+        tries += std::int64_t(count) * n;
+        std::copy_n(s.queue.begin(), count, s.sweep.begin());
+        for (int k = 0; k < count; ++k)
+            s.queued[s.sweep[k]] = 0;
+        s.queueCount = 0;
+        for (int k = 0; k < count; ++k)
+            for (int q = 0; q < n; ++q)
+                Separate(s.sweep[k], q);
+    }
+    stuck_ = s.queueCount > 0;
+    if (stuck_) {
+        // Not yet apart: this step's flight watches only the candidates (a
+        // sphere watched against every other costs a pass over all of them
+        // at each of its events); what it misses overlaps, and the next
+        // step's parting takes it.
+        for (int k = 0; k < s.fastCount; ++k)
+            s.fast[s.fastList[k]] = 0;
+        s.fastCount = 0;
+    }
 }
 
 void CollisionEvents::HitWall(int p, int axis)
@@ -324,6 +459,7 @@ void CollisionEvents::Fly()
             s.first[p] = s.first[p - 1];
         s.first[0] = 0;
     }
+    SeparateOverlaps();
     s.heapSize = 0;
     PredictAll();
     // A bound on the work of one step: spheres that lose energy at every

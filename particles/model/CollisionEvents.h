@@ -7,9 +7,16 @@
 // reaches a wall; it then takes the events in time order: the two spheres
 // (or the one at the wall) are brought to that moment, turned, and only
 // their own events are predicted again. Spheres therefore meet at contact
-// and never pass into each other, at any density and speed. Spheres that
-// already overlap (put so by a command, not by the flight) pass through one
-// another until they are apart.
+// and never pass into each other, at any density and speed.
+//
+// Spheres that already overlap (put so by a command: a smaller box, a
+// particle added at the centre) are parted before the flight: each such
+// pair is moved apart along its line of centres to contact, the centre of
+// mass kept, and a pair that approaches is given the elastic impulse there,
+// once. A parted sphere may be pushed into a third one; that pair is parted
+// in the next sweep, until none overlaps (or the sweeps of this step run
+// out, and the next step goes on). Within the flight an overlapping pair is
+// left alone: turning it at every touch would never part it.
 //
 // Which pairs to watch: either every pair, or the pairs that the step's
 // pair pass found within reach (closer than sigma + 2 vmax Dt at the start,
@@ -25,6 +32,7 @@
 namespace ferrolyt::particles {
 
 class ParticleModel;
+struct TBall;
 
 class CollisionEvents {
 public:
@@ -69,6 +77,14 @@ private:
     void PredictAll();
     void Advance(int p, double t);
     void Collide(int p, int q);
+    // The elastic impulse of two spheres at contact that approach (with
+    // gravity on, 95 % of their velocities kept), its virial and spin.
+    void Bounce(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
+    // Parts the spheres that overlap at the start of the flight.
+    void SeparateOverlaps();
+    bool Separate(int p, int q);
+    void MarkMoved(int p);
+    void Watch(int p);
     void HitWall(int p, int axis);
     void Compact();
 
@@ -77,6 +93,7 @@ private:
     int candidateCount_ = 0;
     double bound_ = 0;
     double now_ = 0;
+    bool stuck_ = false;  // the last step's parting left spheres in one another
     struct Store;
     std::unique_ptr<Store> s_;
 };

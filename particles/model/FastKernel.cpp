@@ -366,6 +366,7 @@ void FastKernel::SetThreadCount(int threads)
     threads = std::min(threads, 64);
     if (threads == threads_ && !bufs_.empty())
         return;
+    FlushHistogram();
     pool_.reset();  // made again by the next set-up (or step) that needs it
     threads_ = threads;
     const int blocks = threads_ > 1 ? std::min(MaxBlocks, threads_ * BlocksPerThread) : 1;
@@ -388,7 +389,13 @@ void FastKernel::PairJob(void* self, int block) { static_cast<FastKernel*>(self)
 void FastKernel::MergeJob(void* self, int part)
 {
     auto* k = static_cast<FastKernel*>(self);
-    k->MergeSlice(part, k->mergeParts_);
+    k->MergeForces(part, k->mergeParts_);
+}
+
+void FastKernel::HistogramJob(void* self, int part)
+{
+    auto* k = static_cast<FastKernel*>(self);
+    k->MergeHistogram(part, k->mergeParts_);
 }
 
 void FastKernel::Block(int block)
@@ -402,19 +409,20 @@ void FastKernel::Block(int block)
         std::fill_n(b.u.begin(), b.rowEnd, 0.0);
         std::fill_n(b.vir.begin(), b.rowEnd, 0.0);
     }
-    // The histogram needs no clearing: the merge empties every slot it reads.
+    // The histogram counts on over the frame's steps: the merge at the end
+    // of the frame empties every slot it reads.
     b.virial = 0;
     b.pairCount = 0;
     b.overflow = false;
     rows_(*ctx_, b, b.rowBegin, b.rowEnd);
 }
 
-bool FastKernel::Run()
+void FastKernel::Run()
 {
     ParticleModel& m = m_;
     const int n = m.NBalls;
     if (n < 2)
-        return true;
+        return;
     Context& c = *ctx_;
     c.n = n;
     for (int k = 0; k < 3; ++k) {
@@ -468,14 +476,8 @@ bool FastKernel::Run()
     } else {
         Block(0);
     }
-    if (soft_) {
-        for (int k = 0; k < blocks_; ++k)
-            if (bufs_[k]->overflow) {
-                for (int j = 0; j < blocks_; ++j)  // the plain loop counts again
-                    bufs_[j]->hist.fill(0);
-                return false;
-            }
-    } else {
+    histPending_ = histPending_ || hist_;
+    if (!soft_) {
         // The pairs within reach, in row order, for the collision flight.
         CollisionEvents& events = *m.events_;
         for (int k = 0; k < blocks_; ++k) {
@@ -487,13 +489,14 @@ bool FastKernel::Run()
                     break;
         }
     }
-    if (parallel) {
-        mergeParts_ = 2 * threads_;
-        pool_->Run(&FastKernel::MergeJob, this, mergeParts_);
-    } else {
-        MergeSlice(0, 1);
-    }
     if (soft_) {
+        // One thread's buffer is the result itself, bar the copy.
+        if (parallel) {
+            mergeParts_ = 2 * threads_;
+            pool_->Run(&FastKernel::MergeJob, this, mergeParts_);
+        } else {
+            MergeForces(0, 1);
+        }
         double virial = 0;
         for (int k = 0; k < blocks_; ++k)
             virial += bufs_[k]->virial;
@@ -501,14 +504,35 @@ bool FastKernel::Run()
         if (spin)
             SpinPairs();
     }
-    return true;
 }
 
-void FastKernel::MergeSlice(int part, int parts)
+void FastKernel::FlushHistogram()
+{
+    if (!histPending_)
+        return;
+    histPending_ = false;
+    if (blocks_ > 1 && pool_) {
+        mergeParts_ = 2 * threads_;
+        pool_->Run(&FastKernel::HistogramJob, this, mergeParts_);
+    } else {
+        MergeHistogram(0, 1);
+    }
+}
+
+void FastKernel::DiscardHistogram()
+{
+    if (!histPending_)
+        return;
+    histPending_ = false;
+    for (auto& b : bufs_)
+        b->hist.fill(0);
+}
+
+void FastKernel::MergeForces(int part, int parts)
 {
     ParticleModel& m = m_;
     const int n = ctx_->n;
-    if (soft_) {
+    {
         const int from = static_cast<int>(std::int64_t(n) * part / parts);
         const int to = static_cast<int>(std::int64_t(n) * (part + 1) / parts);
         for (int p = from; p < to; ++p) {
@@ -531,7 +555,12 @@ void FastKernel::MergeSlice(int part, int parts)
             ball.PairVirial = vir;
         }
     }
-    if (hist_) {
+}
+
+void FastKernel::MergeHistogram(int part, int parts)
+{
+    ParticleModel& m = m_;
+    {
         // Units: the six unordered type pairs times the bins; each unit
         // writes its own two cells ([a][c] and [c][a]).
         constexpr int Units = 6 * PairBins;
@@ -561,6 +590,25 @@ void FastKernel::MergeSlice(int part, int parts)
 void FastKernel::SpinPairs()
 {
     ParticleModel& m = m_;
+    for (int k = 0; k < blocks_; ++k)
+        if (bufs_[k]->overflow) {
+            // More overlapping pairs than a block could list: all of them,
+            // in the same order, from the positions.
+            for (int i = 1; i < ctx_->n; ++i)
+                for (int j = 0; j < i; ++j) {
+                    TBall& a = m.Balls[i];
+                    TBall& c = m.Balls[j];
+                    double dx, dy, dz;
+                    m.PairDelta(a, c, dx, dy, dz);
+                    const double r2 = (dx * dx + dy * dy) + dz * dz;
+                    const double sig = a.TypeData.Radius + c.TypeData.Radius;
+                    if (r2 > 0 && r2 <= sig * sig) {
+                        const double r = std::sqrt(r2);
+                        m.SoftOverlapSpin(a, c, dx / r, dy / r, dz / r);
+                    }
+                }
+            return;
+        }
     for (int k = 0; k < blocks_; ++k) {
         const Buffer& b = *bufs_[k];
         for (int q = 0; q < b.pairCount; ++q) {

@@ -178,7 +178,7 @@ namespace {
 
 std::string FieldText(std::string_view key, const std::string& value)
 {
-    return "параметр " + std::string(key) + ": \"" + ferrolyt::Utf8Left(value, 40) + "\" ";
+    return "Параметр " + std::string(key) + ": \"" + ferrolyt::Utf8Left(value, 40) + "\" ";
 }
 
 // A number field of a file or a control: empty when `text` is a number in

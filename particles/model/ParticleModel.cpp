@@ -324,9 +324,11 @@ bool ParticleModel::SetupParticles()
                 std::snprintf(given, sizeof given, "E = 3/2 N kT = %.6g", TotalEnergy);
             else
                 std::snprintf(given, sizeof given, "E = %.6g", TotalEnergy);
+            // The placement is random: another start may need less, or more.
             std::snprintf(text, sizeof text,
-                          "Енергія системи %s менша за потенціальну енергію початкового розташування частинок "
-                          "U = %.6g: частинки не могли б рухатися. Найменша допустима енергія: %.6g.",
+                          "Енергія системи %s менша за потенціальну енергію цього, випадкового, розташування "
+                          "частинок U = %.6g: частинки не могли б рухатися. Найменша допустима енергія для цього "
+                          "розташування: %.6g; інше розташування (новий запуск) потребує іншої.",
                           given, lowest, lowest);
             Halt(text);
             return false;
@@ -386,6 +388,7 @@ void ParticleModel::ResetStatistics()
     FrameCounter = 0;
     EnergyUnit = Nan;
     EnergyHistogram.fill(0);
+    fast_->DiscardHistogram();
     for (auto& row : PairHistogram)
         for (auto& cell : row)
             cell.fill(0);
@@ -647,8 +650,10 @@ void ParticleModel::RunPairLoop()
     StepVirial = 0;
     if (!InteractionOn)
         events_->BeginCandidates();
-    if (kernel_ == Kernel::Fast && fast_->Run())
+    if (kernel_ == Kernel::Fast) {
+        fast_->Run();
         return;
+    }
     if (!InteractionOn)
         events_->WatchEveryPair();
     for (int i = 1; i < NBalls; ++i)
@@ -825,9 +830,12 @@ bool ParticleModel::DoSteps()
 {
     if (Halted || NBalls <= 0)
         return false;
-    for (int s = 0; s < StepsPerFrame; ++s)
-        if (!Step())
-            return false;
+    bool stepped = true;
+    for (int s = 0; s < StepsPerFrame && stepped; ++s)
+        stepped = Step();
+    fast_->FlushHistogram();
+    if (!stepped)
+        return false;
 
     double K = FrameKinetic();
     double U = 0;
@@ -977,21 +985,48 @@ void ParticleModel::ChangeVolume(bool larger)
     BoxVolume = 8 * BoxL[0] * BoxL[1] * BoxL[2];
 }
 
-void ParticleModel::FlattenToXY()
+void ParticleModel::FlattenOnto(int axis, double level)
 {
+    // Spheres that the plane has no room for where they stand rest on the
+    // ones before them, stacked towards the box's centre: pressed into one
+    // plane, a dense layer could never come apart, as every push between
+    // its spheres lies in the plane.
+    const double towards = level > 0 ? -1.0 : 1.0;
+    double* along[3];
     for (int i = 0; i < NBalls; ++i) {
-        Balls[i].Y = -2.0;
-        Balls[i].Vh[1] = 0;
+        TBall& b = Balls[i];
+        along[0] = &b.X;
+        along[1] = &b.Y;
+        along[2] = &b.Z;
+        *along[axis] = level;
+        b.Vh[axis] = 0;
+        // Heights above the plane (towards the centre) that the spheres
+        // placed before hold for this one: open intervals.
+        int count = 0;
+        for (int j = 0; j < i; ++j) {
+            const TBall& o = Balls[j];
+            double d[3];
+            PairDelta(b, o, d[0], d[1], d[2]);
+            d[axis] = 0;
+            const double h2 = (d[0] * d[0] + d[1] * d[1]) + d[2] * d[2];
+            const double sig = b.TypeData.Radius + o.TypeData.Radius;
+            if (!(h2 < sig * sig))
+                continue;
+            const double height = towards * ((axis == 0 ? o.X : axis == 1 ? o.Y : o.Z) - level);
+            const double half = std::sqrt(sig * sig - h2);
+            held_[count++] = {height - half, height + half};
+        }
+        std::sort(held_.begin(), held_.begin() + count);
+        double height = 0;
+        for (int k = 0; k < count && held_[k][0] < height; ++k)
+            height = std::max(height, held_[k][1]);
+        *along[axis] = level + towards * height;
     }
 }
 
-void ParticleModel::FlattenToXZ()
-{
-    for (int i = 0; i < NBalls; ++i) {
-        Balls[i].Z = 2.0;
-        Balls[i].Vh[2] = 0;
-    }
-}
+void ParticleModel::FlattenToXY() { FlattenOnto(1, -2.0); }
+
+void ParticleModel::FlattenToXZ() { FlattenOnto(2, 2.0); }
 
 bool ParticleModel::RemoveLastParticle()
 {

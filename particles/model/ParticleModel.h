@@ -227,8 +227,11 @@ public:
     // Every half-length divided (larger) or multiplied (smaller) by 0.99;
     // the particles stay where they are and the walls clamp them.
     void ChangeVolume(bool larger);
-    void FlattenToXY();  // Y := -2, Vh y := 0
-    void FlattenToXZ();  // Z := 2, Vh z := 0
+    // Onto the plane Y = -2 (XY) or Z = 2 (XZ), that velocity component
+    // := 0. Where the plane has no room for a sphere it rests on the spheres
+    // already there, towards the box's centre.
+    void FlattenToXY();
+    void FlattenToXZ();
     // Remove the last particle / add one of type 1 at the origin; the type
     // counts follow. False when there is no room (1 left / 1241 reached).
     bool RemoveLastParticle();
@@ -261,7 +264,8 @@ public:
     // The pair loop of one step on the current state (after walls and the
     // zeroing of U and F): exposed for the tests of the two kernels. With
     // hard spheres it counts the histogram and hands the pairs within reach
-    // to the collision flight.
+    // to the collision flight. The fast kernel adds its histogram counts at
+    // the end of the frame (DoSteps).
     void RunPairLoop();
     // The virial of the current step's pairs (sum of f r), added to
     // VirialSum at the end of the step.
@@ -277,6 +281,7 @@ private:
     void SoftPair(TBall& a, TBall& b, double dx, double dy, double dz, double r2);
     void SoftOverlapSpin(TBall& a, TBall& b, double ux, double uy, double uz);
     void HardSpheresStep();
+    void FlattenOnto(int axis, double level);
     // Periodic wrap, or the clamp inside the walls, at the end of a move.
     void FoldIntoBox(TBall& ball);
     // The start's potential energy (soft runs), before any particle moved.
@@ -303,6 +308,8 @@ private:
     // The velocity change of each particle's kick in a hard-sphere step.
     std::array<std::array<double, 3>, MaxBalls> kick_;
     MessageSink sink_;
+    // Heights a flattened sphere cannot take (fixed size: no allocation).
+    std::array<std::array<double, 2>, MaxBalls> held_;
     // Site numbers taken during placement (open addressing; fixed size).
     std::array<std::uint64_t, 4096> taken_;
 };

@@ -5,6 +5,7 @@
 #include "ParticleFiles.h"
 #include "ParticleKeys.h"
 #include "ParticleMessages.h"
+#include "PanelRows.h"
 #include "ParticleStats.h"
 #include "ProgramDir.h"
 #include "ScreenText.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -168,22 +168,19 @@ TFormGL::TFormGL(std::unique_ptr<ParticleModel> model, QWidget* parent)
     layout->setSpacing(0);
     area_ = new TGLArea(this);
     layout->addWidget(area_, 1);
-    // Panel widths follow the length of the texts they hold.
+    // Every panel is as wide as its text at least; the spare width goes by
+    // the usual length of the texts, and a narrow window wraps a bar.
     constexpr std::array<int, 9> Bar1Stretch = {2, 7, 3, 3, 3, 2, 6, 6, 2};
     constexpr std::array<int, 9> Bar2Stretch = {2, 6, 4, 4, 3, 1, 3, 3, 1};
     auto makeBar = [&](const char* name, std::array<QLabel*, 9>& panels, const std::array<int, 9>& stretch) {
         auto* bar = new QWidget(this);
         bar->setObjectName(name);
-        bar->setFixedHeight(BarHeight);
-        auto* h = new QHBoxLayout(bar);
-        h->setContentsMargins(0, 0, 0, 0);
-        h->setSpacing(2);
+        auto* rows = new TPanelRows(bar, BarHeight);
         for (int k = 0; k < 9; ++k) {
             panels[k] = new QLabel(bar);
             panels[k]->setObjectName(QString("%1Panel%2").arg(name).arg(k));
             panels[k]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            panels[k]->setMinimumWidth(1);
-            h->addWidget(panels[k], stretch[k]);
+            rows->AddPanel(panels[k], stretch[k]);
         }
         return bar;
     };

@@ -4,7 +4,9 @@
 #include "FormGL.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "ScreenFit.h"
 #include "ScreenText.h"
+#include "WindowPlace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,12 +25,14 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <chrono>
 
@@ -107,10 +111,12 @@ TMaxF::TMaxF(QWidget* parent) : QWidget(parent, Qt::Window)
     epsGrid_->verticalHeader()->setDefaultAlignment(Qt::AlignHCenter | Qt::AlignTop);
     epsGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     epsGrid_->setSelectionMode(QAbstractItemView::NoSelection);
-    epsGrid_->setMaximumHeight(120);
+    epsGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    epsGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
             epsGrid_->setItem(r, c, new QTableWidgetItem());
+    FitEpsGridHeight();
     epsBox->addWidget(epsGrid_);
     middle->addLayout(epsBox, 2);
 
@@ -304,8 +310,19 @@ bool TMaxF::SaveDataFile(const std::string& name)
     return true;
 }
 
+void TMaxF::FitEpsGridHeight()
+{
+    // As tall as its header and three rows in the font it shows: a shorter
+    // screen shrinks the window's other parts, never the grid into a
+    // scrolled one.
+    epsGrid_->ensurePolished();
+    epsGrid_->setFixedHeight(epsGrid_->horizontalHeader()->sizeHint().height() + epsGrid_->verticalHeader()->length() +
+                             2 * epsGrid_->frameWidth());
+}
+
 void TMaxF::showEvent(QShowEvent* e)
 {
+    FitEpsGridHeight();
     QWidget::showEvent(e);
     if (!shownOnce_) {
         shownOnce_ = true;
@@ -404,7 +421,21 @@ void TMaxF::StartButClick()
     }
     auto* view = new TFormGL(std::move(model));
     view->setWindowTitle(windowTitle());
+    PlaceBeside(*view);
     view->show();
+}
+
+void TMaxF::PlaceBeside(QWidget& view) const
+{
+    // Beside this window, so that the user sees the parameters the run was
+    // started with and the run itself.
+    if (!isVisible() || !screen())
+        return;
+    const QWindow* handle = windowHandle();
+    const QMargins margins =
+        handle && !handle->frameMargins().isNull() ? handle->frameMargins() : ferrolyt::AssumedFrame;
+    const QRect frame = BesideWindow(frameGeometry(), view.size().grownBy(margins), screen()->availableGeometry());
+    view.setGeometry(frame.marginsRemoved(margins));
 }
 
 void TMaxF::IniVButClick()

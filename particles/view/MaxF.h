@@ -85,6 +85,8 @@ protected:
 private:
     void FormShow();
     void SetCaption();
+    void FitEpsGridHeight();
+    void PlaceBeside(QWidget& view) const;
     void BatchFinished(const BatchResult& result);
     bool CheckNumberFields(const ParticleParams& params, std::string& error) const;
     std::filesystem::path Folder() const;

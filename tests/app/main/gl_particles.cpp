@@ -17,6 +17,7 @@
 #include <QOpenGLWidget>
 #include <QScopeGuard>
 #include <QScatterSeries>
+#include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -294,6 +295,37 @@ private slots:
         view->resize(size);
         Settle(view, 3);
         QVERIFY(view->Viewport().W > 0 && view->Viewport().H > 0);
+    }
+
+    void viewOpensBesideTheControlWindowWithEveryPanelWhole()
+    {
+        control_->move(0, 0);
+        control_->StartButClick();
+        TFormGL* view = FormGL;
+        QVERIFY(view);
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        const QRect area = view->screen()->availableGeometry();
+        QVERIFY2(!view->frameGeometry().intersects(control_->frameGeometry()),
+                 qPrintable(QString("view at %1,%2").arg(view->x()).arg(view->y())));
+        QVERIFY(area.contains(view->frameGeometry()));
+
+        // The size the window is made with: every text of both bars whole,
+        // in the window, with a running measurement in every panel.
+        view->resize(800, 600);
+        Settle(view, 5);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);  // the new texts laid out
+        for (int bar : {1, 2})
+            for (int k = 0; k < 9; ++k) {
+                const QLabel* panel = view->Panel(bar, k);
+                const QString where = QString("panel %1 of bar %2: \"%3\"").arg(k).arg(bar).arg(panel->text());
+                QVERIFY2(panel->isVisible(), qPrintable(where));
+                QVERIFY2(panel->width() >= panel->sizeHint().width(), qPrintable(where));
+                const QRect inView(panel->mapTo(view, QPoint(0, 0)), panel->size());
+                QVERIFY2(view->rect().contains(inView), qPrintable(where));
+                QVERIFY2(inView.top() >= view->GLArea()->geometry().bottom(), qPrintable(where));
+            }
+        QVERIFY(view->Panel(1, 0)->text().startsWith(" Fps "));
+        QVERIFY(view->Panel(2, 1)->text().startsWith(" Pi = "));
     }
 
     void chartsShowTheirPoints()

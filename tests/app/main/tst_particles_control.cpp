@@ -5,6 +5,7 @@
 #include "MaxF.h"
 #include "ParticleMessages.h"
 #include "ProgramDir.h"
+#include "WindowPlace.h"
 #include "support/ShownNumber.h"
 
 #include <QButtonGroup>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -186,6 +188,44 @@ private slots:
 
     // What the window composes itself speaks the user's language; the
     // captions given word for word stay as they are.
+    void theInteractionMatrixShowsAllItsRows()
+    {
+        // On a laptop's 1366×768 screen, at the window's size and at the
+        // smallest the window allows.
+        TMaxF w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* grid = w.findChild<QTableWidget*>("EpsGrid");
+        for (const QSize size : {w.size(), w.minimumSizeHint()}) {
+            w.resize(size);
+            QTest::qWait(1);
+            QVERIFY2(w.frameGeometry().height() <= 768, qPrintable(QString::number(w.frameGeometry().height())));
+            const int shown = grid->viewport()->height();
+            QVERIFY2(grid->rowViewportPosition(2) + grid->rowHeight(2) <= shown,
+                     qPrintable(QString("rows end at %1, %2 shown")
+                                    .arg(grid->rowViewportPosition(2) + grid->rowHeight(2))
+                                    .arg(shown)));
+            QCOMPARE(grid->verticalScrollBar()->maximum(), 0);
+        }
+    }
+
+    void theViewOpensBesideTheControlWindow()
+    {
+        // A laptop's free area; the view's frame is 808 × 634.
+        const QRect area(0, 0, 1366, 728);
+        const QSize view(808, 634);
+        // Room on the right (all but 2 pixels): there, a little smaller.
+        QCOMPARE(BesideWindow(QRect(0, 0, 560, 700), view, area), QRect(560, 0, 806, 632));
+        // On the right of the screen: on its left, at full size.
+        QCOMPARE(BesideWindow(QRect(900, 20, 460, 700), view, area), QRect(92, 20, 808, 634));
+        // Room only below a wide, low window.
+        QCOMPARE(BesideWindow(QRect(0, 0, 1366, 90), view, area), QRect(0, 90, 808, 634));
+        // No room anywhere: inside the screen all the same.
+        const QRect covered = BesideWindow(QRect(0, 0, 1366, 728), view, area);
+        QVERIFY(area.contains(covered));
+        QCOMPARE(covered.size(), view);
+    }
+
     void itsOwnMessagesAreUkrainian()
     {
         WriteFile(Folder() + "/Many.dat", QByteArray(SampleFile).replace("N1=60", "N1=1200"));
@@ -201,12 +241,15 @@ private slots:
         QVERIFY(!w.LoadDataFile("Cut.dat"));
         QVERIFY(!w.LoadDataFile("Far.dat"));
         const QStringList expected = {"Забагато частинок: N1 + N2 + N3 = 1260, можна не більше 1241",
-                                      "параметр E11: \"\" не є числом",
+                                      "Параметр E11: \"\" не є числом",
                                       "рядок не закінчується розривом рядка",
-                                      "параметр E11: \"1e308\" має бути не більшим за 10000"};
+                                      "Параметр E11: \"1e308\" має бути не більшим за 10000"};
         QCOMPARE(messages_.size(), expected.size());
         for (int k = 0; k < expected.size(); ++k)
             QVERIFY2(messages_[k].contains(expected[k]), qPrintable(messages_[k]));
+        // A refusal of the window's own fields is a sentence of its own.
+        const QString text = messages_[1].mid(messages_[1].indexOf(": ") + 2);  // after the caption
+        QVERIFY2(text.startsWith(expected[1]), qPrintable(messages_[1]));
         QVERIFY(!FormGL);
         QVERIFY(!w.BatchRunning());
     }
