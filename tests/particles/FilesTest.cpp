@@ -338,7 +338,7 @@ TEST(Files, OneValueDamagedReadsTheSameNumbersOrIsRefusedByItsKey)
             continue;
         }
         ++refused;
-        EXPECT_NE(error.find("параметр " + key + ":"), std::string::npos) << error;
+        EXPECT_NE(error.find("Параметр " + key + ":"), std::string::npos) << error;
     }
     EXPECT_GT(refused, 30);
 }

@@ -3,6 +3,7 @@
 // that every outcome is reached fast.
 
 #include "AppFixture.h"
+#include "support/StateWait.h"
 
 #include "Constraints.h"
 #include "GridModel.h"
@@ -162,7 +163,7 @@ private slots:
         QTest::keyClicks(editor, "20");
         ResultsShown = false;
         QTest::keyClick(editor, Qt::Key(key));
-        QVERIFY(ResultsShown);
+        QTRY_VERIFY_WITH_TIMEOUT(ResultsShown, StateWaitMs);
         QCOMPARE(double(MaterialTable[1].Amount), 20.0);
         QVERIFY(!f.w->MatGrid->indexWidget(mass)); // the editor is closed
     }

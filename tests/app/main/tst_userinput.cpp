@@ -101,6 +101,10 @@ class TstUserInput : public QObject {
         QTest::keyClick(editor, Qt::Key_Delete);
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
+        // The editor stores the cell once the key is handled, and the melt
+        // that Enter asked for comes right behind it.
+        QTRY_VERIFY_WITH_TIMEOUT(!grid.indexWidget(grid.currentIndex()), StateWaitMs);
+        QCoreApplication::processEvents();
     }
 
     // Types `text` over an edit's text and leaves it with Tab.
