@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace ferrolyt {
 
@@ -84,6 +85,9 @@ long double TThSys::GibbsPolynomial(const std::array<long double, 8>& coef) cons
 
 namespace {
 
+// to = from, bit for bit, without loading the value into the x87 unit.
+void CopyExtended(long double& to, const long double& from) { std::memcpy(&to, &from, sizeof to); }
+
 // Largest exponent change for which a table is derived from the source
 // instead of computed: the series below is then exact to the last place.
 constexpr long double MaxDerivedExponent = 1e-3L;
@@ -131,19 +135,22 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalScale.size()));
             source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(groups->SlagScale.size()));
         }
+        // The entries are copied as bytes: moving an extended value through
+        // the x87 unit costs far more than an ordinary copy of its bytes.
+        const long double one = 1.0L;
         std::size_t k = 0;
         for (int i = 0; i <= last; ++i) {
-            sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
+            CopyExtended(sys.MetalInteraction[Idx(i)][Idx(i)], one);
             if (withSlag)
-                sys.SlagInteraction[Idx(i)][Idx(i)] = 1.0L;
+                CopyExtended(sys.SlagInteraction[Idx(i)][Idx(i)], one);
             for (int j = 0; j < i; ++j, ++k) {
-                const long double v = metal[static_cast<std::size_t>(groups->MetalGroup[k])];
-                sys.MetalInteraction[Idx(i)][Idx(j)] = v;
-                sys.MetalInteraction[Idx(j)][Idx(i)] = v;
+                const long double& v = metal[static_cast<std::size_t>(groups->MetalGroup[k])];
+                CopyExtended(sys.MetalInteraction[Idx(i)][Idx(j)], v);
+                CopyExtended(sys.MetalInteraction[Idx(j)][Idx(i)], v);
                 if (withSlag) {
-                    const long double w = slag[static_cast<std::size_t>(groups->SlagGroup[k])];
-                    sys.SlagInteraction[Idx(i)][Idx(j)] = w;
-                    sys.SlagInteraction[Idx(j)][Idx(i)] = w;
+                    const long double& w = slag[static_cast<std::size_t>(groups->SlagGroup[k])];
+                    CopyExtended(sys.SlagInteraction[Idx(i)][Idx(j)], w);
+                    CopyExtended(sys.SlagInteraction[Idx(j)][Idx(i)], w);
                 }
             }
         }
@@ -491,8 +498,6 @@ void TThSys::CalcGasEquilibrium()
     CalcMoleFractions();
     CalcStandardGibbs();
     CalcMetalActivity();
-    for (int i = 0; i <= last; ++i)
-        El(i).GasAmountTerm = AmountFloor;
     CalcGasActivities();
 
     // Scale the activities so that the partial pressures add up to the total
@@ -547,18 +552,29 @@ void TThSys::CalcGasEquilibrium()
         y = DivisorFloor;
     PressureScale = y;
 
+    // The sums are kept in a compact array while the species add to them:
+    // the element records are large, and an extended value stored and
+    // loaded again at once stalls the x87 unit.
+    std::array<long double, MaxElements> gasAmountTerm{};
+    for (int i = 0; i <= last; ++i)
+        gasAmountTerm[Idx(i)] = AmountFloor;
     for (int s = 1; s <= ActiveGasCount; ++s) {
-        TGasSpeciesRecord& sp = ActiveGases[s];
-        SpeciesPressures[s] *= IntPower(y, sp.Atoms);
+        const TGasSpeciesRecord& sp = ActiveGases[s];
+        const long double p = SpeciesPressures[s] * IntPower(y, sp.Atoms);
+        SpeciesPressures[s] = p;
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
-            if (part.Elem >= 0)
-                El(part.Elem).GasAmountTerm += part.Nu * SpeciesPressures[s];
+            if (part.Elem >= 0 && part.Elem <= last)
+                gasAmountTerm[Idx(part.Elem)] += part.Nu * p;
+            else if (part.Elem > last)
+                El(part.Elem).GasAmountTerm += part.Nu * p;
         }
     }
     GasElementSum = 0;
-    for (int i = 0; i <= last; ++i)
-        GasElementSum += El(i).GasAmountTerm;
+    for (int i = 0; i <= last; ++i) {
+        El(i).GasAmountTerm = gasAmountTerm[Idx(i)];
+        GasElementSum += gasAmountTerm[Idx(i)];
+    }
 
     CalcSlagActivity();
 
