@@ -284,7 +284,7 @@ void TThSys::CalcGasActivities()
         long double t = e.MetalStdTerm + e.LnGammaMetal;
         ClampAbs(t, 300.0L);
         ElementGasTerms[Idx(i)] = e.MetalMoleFraction * ExpL(t);
-        e.LnActivity = LogL(e.MetalMoleFraction) + t;
+        e.LnActivity = InteractionTables.KeptFractionLog(i, e.MetalMoleFraction) + t;
     }
     long double pressureSum = 0;
     for (int s = 1; s <= ActiveGasCount; ++s) {
