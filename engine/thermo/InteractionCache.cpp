@@ -3,12 +3,28 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace ferrolyt {
 
 namespace {
 std::size_t Idx(int i) { return static_cast<std::size_t>(i); }
+
+// a and b hold the same value bit for bit. Compared as integers: the x87
+// unit loads extended values slowly, and the check runs at every build of
+// the tables. (Unlike ==, equal NaNs match and the zeros of two signs do not;
+// neither changes what is built from them.)
+bool SameBits(const long double& a, const long double& b)
+{
+    uint64_t ma = 0, mb = 0;
+    uint16_t ea = 0, eb = 0;
+    std::memcpy(&ma, &a, sizeof ma);
+    std::memcpy(&mb, &b, sizeof mb);
+    std::memcpy(&ea, reinterpret_cast<const unsigned char*>(&a) + sizeof ma, sizeof ea);
+    std::memcpy(&eb, reinterpret_cast<const unsigned char*>(&b) + sizeof mb, sizeof eb);
+    return ma == mb && ea == eb;
+}
 } // namespace
 
 long double EntropyShare(const TElementRecord& e)
@@ -127,7 +143,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
         const std::size_t di = elems.Items[Idx(i)].Index;
         for (int j = 0; j < i && same; ++j, ++k) {
             const std::size_t dj = elems.Items[Idx(j)].Index;
-            same = InteractionEnergy[di][dj] == key.PairEnergy[k] && SlagMatrix[di][dj] == key.PairSlag[k];
+            same = SlagMatrix[di][dj] == key.PairSlag[k] && SameBits(InteractionEnergy[di][dj], key.PairEnergy[k]);
         }
     }
     if (same)
@@ -210,18 +226,18 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
     return &groups_;
 }
 
-long double TInteractionCache::KeptLog(int i, long double argument)
+long double TInteractionCache::TKeptLogs::Get(int i, long double argument)
 {
     if (i < 0 || i >= static_cast<int>(MaxElements))
         return LogL(argument);
     const std::size_t k = Idx(i);
     // A NaN argument never compares equal and is simply recomputed.
-    if (!logKept_[k] || logArgument_[k] != argument) {
-        logArgument_[k] = argument;
-        logValue_[k] = LogL(argument);
-        logKept_[k] = true;
+    if (!kept_[k] || argument_[k] != argument) {
+        argument_[k] = argument;
+        value_[k] = LogL(argument);
+        kept_[k] = true;
     }
-    return logValue_[k];
+    return value_[k];
 }
 
 void TInteractionCache::Clear()
@@ -230,7 +246,8 @@ void TInteractionCache::Clear()
         e.Used = false;
     next_ = 0;
     lastHit_ = 0;
-    logKept_.fill(false);
+    percentLogs_.Clear();
+    fractionLogs_.Clear();
     groupKey_.Used = false;
     source_.Valid = false;
 }

@@ -85,7 +85,10 @@ public:
 
     // std::log(argument) for slot i (an element index), computed again only
     // when the slot last saw another argument.
-    long double KeptLog(int i, long double argument);
+    long double KeptLog(int i, long double argument) { return percentLogs_.Get(i, argument); }
+    // The same for the logarithm of element i's mole fraction in the metal,
+    // which the heat balance's three evaluations share.
+    long double KeptFractionLog(int i, long double argument) { return fractionLogs_.Get(i, argument); }
 
     // Forgets every entry.
     void Clear();
@@ -116,9 +119,17 @@ private:
     std::size_t next_ = 0;
     std::size_t lastHit_ = 0; // looked at first: runs of calls at one temperature
 
-    std::array<long double, MaxElements> logArgument_{};
-    std::array<long double, MaxElements> logValue_{};
-    std::array<bool, MaxElements> logKept_{};
+    class TKeptLogs {
+    public:
+        long double Get(int i, long double argument);
+        void Clear() { kept_.fill(false); }
+
+    private:
+        std::array<long double, MaxElements> argument_{};
+        std::array<long double, MaxElements> value_{};
+        std::array<bool, MaxElements> kept_{};
+    };
+    TKeptLogs percentLogs_, fractionLogs_;
 
     // The inputs the groups were formed for.
     struct TGroupKey {

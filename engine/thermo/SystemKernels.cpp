@@ -42,22 +42,31 @@ long double TThSys::EstimatePotential() const
 
 void TThSys::DistributePhases()
 {
-    MetalMoles = SlagMoles = GasMoles = 0;
+    // The totals are summed in locals: stores into the element records
+    // would otherwise make the compiler store and reload them each time.
+    long double metalMoles = 0, slagMoles = 0, gasMoles = 0;
+    const long double lnMetalSlag = LnMetalSlag, lnMetalGas = LnMetalGas, potential = SlagPotential;
     for (int i = 0; i <= SystemElemLast; ++i) {
         TElementRecord& e = El(i);
-        long double a = e.KMS - LnMetalSlag - e.Valence * SlagPotential;
+        long double a = e.KMS - lnMetalSlag - e.Valence * potential;
         ClampAbs(a, 1000.0L);
         const long double eS = ExpL(a);
-        long double b = e.KMG - LnMetalGas;
+        long double b = e.KMG - lnMetalGas;
         ClampAbs(b, 1000.0L);
         const long double eG = ExpL(b);
-        e.MetalAmount = std::max(AmountFloor, e.Amount / (eS + 1.0L + eG));
-        e.SlagAmount = std::max(AmountFloor, e.MetalAmount * eS);
-        e.GasAmount = std::max(AmountFloor, e.MetalAmount * eG);
-        MetalMoles += e.MetalAmount;
-        SlagMoles += e.SlagAmount;
-        GasMoles += e.GasAmount;
+        const long double metal = std::max(AmountFloor, e.Amount / (eS + 1.0L + eG));
+        const long double slag = std::max(AmountFloor, metal * eS);
+        const long double gas = std::max(AmountFloor, metal * eG);
+        e.MetalAmount = metal;
+        e.SlagAmount = slag;
+        e.GasAmount = gas;
+        metalMoles += metal;
+        slagMoles += slag;
+        gasMoles += gas;
     }
+    MetalMoles = metalMoles;
+    SlagMoles = slagMoles;
+    GasMoles = gasMoles;
 }
 
 void TThSys::BuildNewtonMatrix()

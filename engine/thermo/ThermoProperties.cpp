@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace ferrolyt {
 
@@ -84,6 +85,9 @@ long double TThSys::GibbsPolynomial(const std::array<long double, 8>& coef) cons
 
 namespace {
 
+// to = from, bit for bit, without loading the value into the x87 unit.
+void CopyExtended(long double& to, const long double& from) { std::memcpy(&to, &from, sizeof to); }
+
 // Largest exponent change for which a table is derived from the source
 // instead of computed: the series below is then exact to the last place.
 constexpr long double MaxDerivedExponent = 1e-3L;
@@ -131,19 +135,22 @@ bool BuildInteractionTables(TThSys& sys, long double T, uint8_t slagModel, TElem
             source.Metal.assign(metal.begin(), metal.begin() + static_cast<std::ptrdiff_t>(groups->MetalScale.size()));
             source.Slag.assign(slag.begin(), slag.begin() + static_cast<std::ptrdiff_t>(groups->SlagScale.size()));
         }
+        // The entries are copied as bytes: moving an extended value through
+        // the x87 unit costs far more than an ordinary copy of its bytes.
+        const long double one = 1.0L;
         std::size_t k = 0;
         for (int i = 0; i <= last; ++i) {
-            sys.MetalInteraction[Idx(i)][Idx(i)] = 1.0L;
+            CopyExtended(sys.MetalInteraction[Idx(i)][Idx(i)], one);
             if (withSlag)
-                sys.SlagInteraction[Idx(i)][Idx(i)] = 1.0L;
+                CopyExtended(sys.SlagInteraction[Idx(i)][Idx(i)], one);
             for (int j = 0; j < i; ++j, ++k) {
-                const long double v = metal[static_cast<std::size_t>(groups->MetalGroup[k])];
-                sys.MetalInteraction[Idx(i)][Idx(j)] = v;
-                sys.MetalInteraction[Idx(j)][Idx(i)] = v;
+                const long double& v = metal[static_cast<std::size_t>(groups->MetalGroup[k])];
+                CopyExtended(sys.MetalInteraction[Idx(i)][Idx(j)], v);
+                CopyExtended(sys.MetalInteraction[Idx(j)][Idx(i)], v);
                 if (withSlag) {
-                    const long double w = slag[static_cast<std::size_t>(groups->SlagGroup[k])];
-                    sys.SlagInteraction[Idx(i)][Idx(j)] = w;
-                    sys.SlagInteraction[Idx(j)][Idx(i)] = w;
+                    const long double& w = slag[static_cast<std::size_t>(groups->SlagGroup[k])];
+                    CopyExtended(sys.SlagInteraction[Idx(i)][Idx(j)], w);
+                    CopyExtended(sys.SlagInteraction[Idx(j)][Idx(i)], w);
                 }
             }
         }
@@ -277,9 +284,9 @@ void TThSys::CalcGasActivities()
         long double t = e.MetalStdTerm + e.LnGammaMetal;
         ClampAbs(t, 300.0L);
         ElementGasTerms[Idx(i)] = e.MetalMoleFraction * ExpL(t);
-        e.LnActivity = LogL(e.MetalMoleFraction) + t;
+        e.LnActivity = InteractionTables.KeptFractionLog(i, e.MetalMoleFraction) + t;
     }
-    GasPressureSum = 0;
+    long double pressureSum = 0;
     for (int s = 1; s <= ActiveGasCount; ++s) {
         const TGasSpeciesRecord& sp = ActiveGases[s];
         long double p;
@@ -297,20 +304,23 @@ void TThSys::CalcGasActivities()
             p = el >= 0 ? ElementGasTerms[Idx(el)] : 0.0L;
         }
         SpeciesPressures[s] = p;
-        GasPressureSum += p;
+        pressureSum += p;
     }
+    GasPressureSum = pressureSum;
 }
 
 void TThSys::CalcMoleFractions()
 {
     const int last = LastElement();
+    const long double total = TotalMoles + AmountFloor, metal = MetalMoles + AmountFloor,
+                      slag = SlagMoles + AmountFloor, nmi = NmiMoles + AmountFloor, gas = GasMoles + AmountFloor;
     for (int i = 0; i <= last; ++i) {
         TElementRecord& e = El(i);
-        e.MoleFraction = e.Amount / (TotalMoles + AmountFloor);
-        e.MetalMoleFraction = e.MetalAmount / (MetalMoles + AmountFloor);
-        e.SlagMoleFraction = e.SlagAmount / (SlagMoles + AmountFloor);
-        e.NmiMoleFraction = e.NmiAmount / (NmiMoles + AmountFloor);
-        e.GasMoleFraction = e.GasAmount / (GasMoles + AmountFloor);
+        e.MoleFraction = e.Amount / total;
+        e.MetalMoleFraction = e.MetalAmount / metal;
+        e.SlagMoleFraction = e.SlagAmount / slag;
+        e.NmiMoleFraction = e.NmiAmount / nmi;
+        e.GasMoleFraction = e.GasAmount / gas;
     }
 }
 
@@ -491,8 +501,6 @@ void TThSys::CalcGasEquilibrium()
     CalcMoleFractions();
     CalcStandardGibbs();
     CalcMetalActivity();
-    for (int i = 0; i <= last; ++i)
-        El(i).GasAmountTerm = AmountFloor;
     CalcGasActivities();
 
     // Scale the activities so that the partial pressures add up to the total
@@ -504,16 +512,22 @@ void TThSys::CalcGasEquilibrium()
     // iteration goes over the few counts present instead of every species.
     // Counts beyond KeptPowers (or below 0) stay single terms.
     constexpr int32_t KeptPowers = 16;
+    // Each sum is formed in a register over the species of its count, in
+    // the species' order: an extended value added to in memory waits for
+    // its own store every time.
     std::array<long double, KeptPowers + 1> byAtoms{};
     std::array<bool, KeptPowers + 1> present{};
-    std::array<long double, MaxGasSpecies + 1> oddPressure{};
-    std::array<int32_t, MaxGasSpecies + 1> oddAtoms{};
+    // Only the first `odd` entries are ever read: left uninitialised.
+    std::array<long double, MaxGasSpecies + 1> oddPressure;
+    std::array<int32_t, MaxGasSpecies + 1> oddAtoms;
+    std::array<int32_t, MaxGasSpecies> bySpeciesCount;
+    std::array<int32_t, KeptPowers + 2> countStart{};
     std::size_t odd = 0;
     int32_t maxAtoms = 0;
     for (int s = 1; s <= ActiveGasCount; ++s) {
         const int32_t atoms = ActiveGases[s].Atoms;
         if (atoms >= 0 && atoms <= KeptPowers) {
-            byAtoms[Idx(atoms)] += SpeciesPressures[s];
+            ++countStart[Idx(atoms) + 1];
             present[Idx(atoms)] = true;
             maxAtoms = std::max(maxAtoms, atoms);
         } else {
@@ -521,6 +535,22 @@ void TThSys::CalcGasEquilibrium()
             oddAtoms[odd] = atoms;
             ++odd;
         }
+    }
+    for (std::size_t n = 1; n < countStart.size(); ++n)
+        countStart[n] += countStart[n - 1];
+    {
+        std::array<int32_t, KeptPowers + 2> fill = countStart;
+        for (int s = 1; s <= ActiveGasCount; ++s) {
+            const int32_t atoms = ActiveGases[s].Atoms;
+            if (atoms >= 0 && atoms <= KeptPowers)
+                bySpeciesCount[Idx(fill[Idx(atoms)]++)] = s;
+        }
+    }
+    for (int32_t n = 0; n <= maxAtoms; ++n) {
+        long double sum = 0;
+        for (int32_t k = countStart[Idx(n)]; k < countStart[Idx(n) + 1]; ++k)
+            sum += SpeciesPressures[bySpeciesCount[Idx(k)]];
+        byAtoms[Idx(n)] = sum;
     }
     for (int it = 0; it < 21; ++it) {
         // f and y f'(y) = sum_n n A_n y^n.
@@ -547,18 +577,49 @@ void TThSys::CalcGasEquilibrium()
         y = DivisorFloor;
     PressureScale = y;
 
+    // The sums are kept in a compact array while the species add to them:
+    // the element records are large, and an extended value stored and
+    // loaded again at once stalls the x87 unit.
+    // Each element's sum is then formed in a register over the parts that
+    // name it, in the species' order.
+    struct TPartRef {
+        int32_t Species, Nu;
+    };
+    std::array<TPartRef, 4 * MaxGasSpecies> parts;
+    std::array<int32_t, MaxElements + 1> partStart{};
     for (int s = 1; s <= ActiveGasCount; ++s) {
-        TGasSpeciesRecord& sp = ActiveGases[s];
+        const TGasSpeciesRecord& sp = ActiveGases[s];
         SpeciesPressures[s] *= IntPower(y, sp.Atoms);
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
-            if (part.Elem >= 0)
-                El(part.Elem).GasAmountTerm += part.Nu * SpeciesPressures[s];
+            if (part.Elem >= 0 && part.Elem <= last)
+                ++partStart[Idx(part.Elem) + 1];
         }
     }
-    GasElementSum = 0;
-    for (int i = 0; i <= last; ++i)
-        GasElementSum += El(i).GasAmountTerm;
+    for (int i = 1; i <= last + 1; ++i)
+        partStart[Idx(i)] += partStart[Idx(i - 1)];
+    {
+        std::array<int32_t, MaxElements + 1> fill = partStart;
+        for (int s = 1; s <= ActiveGasCount; ++s) {
+            const TGasSpeciesRecord& sp = ActiveGases[s];
+            for (int k = 0; k < sp.Count && k < 4; ++k) {
+                const TGasSpeciesPart& part = sp.Parts[Idx(k)];
+                if (part.Elem >= 0 && part.Elem <= last)
+                    parts[Idx(fill[Idx(part.Elem)]++)] = {s, part.Nu};
+                else if (part.Elem > last)
+                    El(part.Elem).GasAmountTerm += part.Nu * SpeciesPressures[s];
+            }
+        }
+    }
+    long double elementSum = 0;
+    for (int i = 0; i <= last; ++i) {
+        long double term = AmountFloor;
+        for (int32_t k = partStart[Idx(i)]; k < partStart[Idx(i) + 1]; ++k)
+            term += parts[Idx(k)].Nu * SpeciesPressures[parts[Idx(k)].Species];
+        El(i).GasAmountTerm = term;
+        elementSum += term;
+    }
+    GasElementSum = elementSum;
 
     CalcSlagActivity();
 
@@ -596,18 +657,27 @@ void TThSys::CalcNmiActivity(bool withCapillarity)
 void TThSys::SumPhaseEnthalpies(std::array<long double, 4>& sums)
 {
     const long double RT = GasConstant * Temperature;
+    const long double potential = SlagPotential;
     const int last = LastElement();
-    sums = {};
+    // Summed in locals: the stores into the element records would otherwise
+    // make the compiler store and reload the sums each time.
+    long double metal = 0, slag = 0, gas = 0;
     for (int i = 0; i <= last; ++i) {
         TElementRecord& e = El(i);
-        e.PotMetal = RT * e.LnGammaMetal;
-        e.PotSlag = RT * (SlagPotential * e.Valence + e.LnGammaSlag - e.SlagStdTerm);
-        e.PotGas = RT * (e.GasTerm - e.MetalStdTerm);
-        sums[phMetal] += e.MetalAmount * e.PotMetal;
-        sums[phSlag] += e.SlagAmount * e.PotSlag;
-        sums[phGas] += e.GasAmount * e.PotGas;
+        const long double potMetal = RT * e.LnGammaMetal;
+        const long double potSlag = RT * (potential * e.Valence + e.LnGammaSlag - e.SlagStdTerm);
+        const long double potGas = RT * (e.GasTerm - e.MetalStdTerm);
+        e.PotMetal = potMetal;
+        e.PotSlag = potSlag;
+        e.PotGas = potGas;
+        metal += e.MetalAmount * potMetal;
+        slag += e.SlagAmount * potSlag;
+        gas += e.GasAmount * potGas;
     }
-    sums[phTotal] = sums[phMetal] + sums[phSlag] + sums[phGas];
+    sums[phMetal] = metal;
+    sums[phSlag] = slag;
+    sums[phGas] = gas;
+    sums[phTotal] = metal + slag + gas;
 }
 
 void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)

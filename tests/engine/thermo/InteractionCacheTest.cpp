@@ -6,6 +6,7 @@
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 #include "ThSys.h"
+#include "Utils.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,29 @@ TEST_F(InteractionCacheSample, ChangedInputsReachTheTermsAtAKeptTemperature)
     sys.CalcStandardGibbs();
     ExpectTableEntry(sys.MetalInteraction[1][0], ExpL(-InteractionEnergy[d1][d0] / (GasConstant * sys.Temperature)), 1,
                      0);
+}
+
+// The heat balance's evaluations share the logarithms of the metal's mole
+// fractions; a fraction that has changed must not keep its former one.
+TEST_F(InteractionCacheSample, ChangedMetalFractionsReachTheElementActivities)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.CalcStandardGibbs();
+    const auto lnActivity = [&sys](int i) {
+        long double t = sys.El(i).MetalStdTerm + sys.El(i).LnGammaMetal;
+        ClampAbs(t, 300.0L);
+        return LogL(sys.El(i).MetalMoleFraction) + t;
+    };
+    for (int i = 0; i <= SystemElemLast; ++i)
+        sys.El(i).MetalMoleFraction = 0.01L * (i + 1);
+    sys.CalcGasActivities();
+    EXPECT_EQ(sys.El(1).LnActivity, lnActivity(1));
+
+    sys.El(1).MetalMoleFraction = 0.5L;
+    sys.CalcGasActivities();
+    EXPECT_EQ(sys.El(1).LnActivity, lnActivity(1));
+    EXPECT_EQ(sys.El(2).LnActivity, lnActivity(2)); // its neighbour keeps its own
 }
 
 TEST_F(InteractionCacheSample, TablesAtOtherTemperaturesAreTheirExponentialsToo)
