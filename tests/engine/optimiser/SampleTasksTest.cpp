@@ -246,6 +246,23 @@ TEST_F(SampleTasksOptimiser, RunsOfOneListingFindTheSameChargeWithTheHeatBalance
     EXPECT_EQ(SlpPass, passes);
 }
 
+// The same with the heat balance off under slag model 1, where the task is
+// met only by the run on melted slopes: the melts that give its slopes
+// leave nothing behind that a later run would start from.
+TEST_F(SampleTasksOptimiser, RunsOfOneListingFindTheSameChargeOnMeltedSlopes)
+{
+    Settings.SlagModel = 1;
+    SelectTask(EafTask);
+    ASSERT_TRUE(PrepareOptimisation());
+    ASSERT_EQ(Optimise(-1), 0);
+    const std::vector<long double> first = KeptCharge();
+    const int32_t passes = SlpPass;
+    Optimise(BlockNamed("[S] макс"));
+    ASSERT_EQ(Optimise(-1), 0);
+    EXPECT_EQ(KeptCharge(), first);
+    EXPECT_EQ(SlpPass, passes);
+}
+
 TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRest)
 {
     // Every scrap grade carries more copper than the limit and no slag takes
