@@ -475,12 +475,13 @@ TEST_F(SampleTasksModelPairs, OptimiserMeetsEveryTaskUnderEveryPairOfModels)
 }
 
 // And with the heat balance off, at the tasks' own temperatures. Under slag
-// model 1 the EAF task is met only on the edge of three limits at once:
+// model 1 the EAF task is met only on the edge of several limits at once:
 // the upper system's [S] 0.04 %, which needs lime and doloma, and the lower
-// system's basicity 2.8 and metal mass, which hold them back (heavy scrap 50,
-// mixed 15, shredded 25, DRI 10, lime 2.0 and doloma 1.0 t melt inside every
-// limit). The solver's effect tables see lime put its own sulphur into the
-// metal where the melt takes sulphur out; the run on those rows gave up [S].
+// system's basicity 2.8 and metal mass, which hold them back (heavy scrap
+// 50, mixed 15, shredded 25, DRI 10, lime 2.0 and doloma 1.0 t melt inside
+// every limit under metal model 0). The solver's effect tables see lime put
+// its own sulphur into the metal where the melt takes sulphur out; the run
+// on those rows gave up [S].
 TEST_F(SampleTasksModelPairs, OptimiserMeetsEveryTaskUnderEveryPairOfModelsWithTheHeatBalanceOff)
 {
     for (const TModels& models : Pairs) {
