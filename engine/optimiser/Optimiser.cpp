@@ -828,10 +828,12 @@ int32_t Optimise(int32_t released)
     // A run that never took that way out would only be made again as it was.
     if (released > 0 && status != lpMet && run.ReleasedMore() && !StopRequested)
         status = TRun(released, TRowsUnmet::LeastViolation).Go();
-    // The task as stated that the solver's slopes do not meet may still be
-    // met where they point the wrong way: it is run once more on melted
-    // slopes, and that run's outcome is the answer.
-    else if (released <= 0 && status != lpMet && !StopRequested)
+    // The task as stated that the solver's slopes meet only by dropping one
+    // limit may still be met in full where they point the wrong way: it is
+    // run once more on melted slopes, and that run's outcome is the answer.
+    // A task they cannot meet even so is far from any charge, and is left
+    // to the scan of releases.
+    else if (released <= 0 && status == lpMetReleased && !StopRequested)
         status = TRun(released, TRowsUnmet::ReleaseOneMore, TSlopes::Melted).Go();
     HandBack(status);
     if (lifted.Slot > 0) {
