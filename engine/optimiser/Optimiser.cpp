@@ -206,14 +206,19 @@ TLiftedAbsence LiftAbsence(int32_t released)
     return lifted;
 }
 
-void SolveBothSystems(bool display, bool fromTargets)
+// True when both solves converged.
+bool SolveBothSystems(bool display, bool fromTargets)
 {
+    bool converged = true;
     for (int kind = 0; kind < 2; ++kind) {
         const auto k = static_cast<std::size_t>(kind);
-        ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
-                                       kind == 0 ? CompositionMin : CompositionMax, ElementEffectsOnMetal[k],
-                                       ElementEffectsOnSlag[k], display, false, fromTargets, false);
+        converged = ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
+                                                   kind == 0 ? CompositionMin : CompositionMax,
+                                                   ElementEffectsOnMetal[k], ElementEffectsOnSlag[k], display, false,
+                                                   fromTargets, false) &&
+            converged;
     }
+    return converged;
 }
 
 // The charge both systems were last solved for in this run: a pass whose
@@ -500,11 +505,144 @@ enum class TRowsUnmet {
     LeastViolation  // the charge that breaks the limits least
 };
 
+// How a run's rows see a material's effect on the bath.
+enum class TSlopes {
+    Solver, // the solver's effect tables at the pass's melt
+    Melted  // the melt of the charge with a little more of the material
+};
+
+// The step of a melted slope: a tenth of a tonne, a small share of a flux
+// and a hair of a scrap charge, well above the solver's convergence.
+constexpr long double MeltedSlopeStep = 0.1L;
+
+// Whether the programme may move a material's amount: set by no Fixed and
+// not held out by a maximum of 0 t. Charge carriers keep the solver's rows,
+// whose metal part leaves their amounts out of its base point.
+bool Movable(const TMaterialRecord& m)
+{
+    return !IsSet(m.Fixed) && !(IsSet(m.MaxT) && m.MaxT <= 0) && m.Type != mtChargeCarrier;
+}
+
+// The solver's effect tables hold each material's effect at the activity
+// coefficients of the solved melt. Where the slag's composition moves an
+// element's distribution strongly, rows built from them can point the wrong
+// way: under the pair-energy slag model lime raises the sulphide capacity
+// so much that it takes sulphur out of the metal, while the tables, which
+// see only lime's own sulphur and the larger slag, put it in. Here every
+// movable material is melted once more with MeltedSlopeStep more of it, and
+// its columns of the effect tables (element masses in metal and slag, and
+// the final temperature) become the differences to the pass's melt while
+// the rows are built. The systems, the solver's tables and what the solves
+// write beside them are as before afterwards.
+class TMeltedRows {
+public:
+    void Build()
+    {
+        Keep();
+        const TBath base = Bath();
+        std::vector<std::pair<int, TBath>> slopes;
+        for (int j = 1; j <= MaterialCount && j <= LpMaxColumns && !StopRequested; ++j) {
+            TMaterialRecord& m = MaterialTable[j];
+            if (!Movable(m))
+                continue;
+            const long double amount = m.Amount;
+            m.Amount = amount + MeltedSlopeStep;
+            const bool solved = SolveBothSystems(false, false);
+            m.Amount = amount;
+            if (solved)
+                slopes.emplace_back(j, Slope(Bath(), base));
+            solved_.PutBack();
+        }
+        PutBack();
+        for (const auto& [j, slope] : slopes)
+            for (std::size_t k = 0; k < 2; ++k) {
+                for (int i = 0; i <= SystemElemLast && i < MaxElements; ++i) {
+                    const auto row = static_cast<std::size_t>(i + 1);
+                    MaterialEffectsOnMetal[k][row][j] = static_cast<float>(slope.Metal[k][static_cast<std::size_t>(i)]);
+                    MaterialEffectsOnSlag[k][row][j] = static_cast<float>(slope.Slag[k][static_cast<std::size_t>(i)]);
+                }
+                MaterialTable[j].TempEffect[k] = slope.Temperature[k];
+            }
+        BuildLinearRows();
+        PutBack();
+    }
+
+private:
+    // Element masses in metal and slag and the temperature of both systems.
+    struct TBath {
+        std::array<std::array<long double, MaxElements>, 2> Metal{}, Slag{};
+        std::array<long double, 2> Temperature{};
+    };
+    TSolvedSystems solved_;
+    std::array<TMaterialRecord, 3> pseudo_{};
+    std::array<std::array<std::array<float, 3>, MaxElements + 1>, 2> pseudoColumns_{};
+    std::array<std::array<long double, 2>, LpMaxColumns + 1> tempEffects_{};
+
+    static TBath Bath()
+    {
+        TBath b;
+        for (std::size_t k = 0; k < 2; ++k) {
+            const TThSys& sys = *ThSystems[k];
+            for (int i = 0; i <= SystemElemLast && i < MaxElements; ++i) {
+                b.Metal[k][static_cast<std::size_t>(i)] = sys.El(i).MetalMass;
+                b.Slag[k][static_cast<std::size_t>(i)] = sys.El(i).SlagMass;
+            }
+            b.Temperature[k] = sys.Temperature;
+        }
+        return b;
+    }
+    static TBath Slope(const TBath& more, const TBath& base)
+    {
+        TBath d;
+        for (std::size_t k = 0; k < 2; ++k) {
+            for (std::size_t i = 0; i < MaxElements; ++i) {
+                d.Metal[k][i] = (more.Metal[k][i] - base.Metal[k][i]) / MeltedSlopeStep;
+                d.Slag[k][i] = (more.Slag[k][i] - base.Slag[k][i]) / MeltedSlopeStep;
+            }
+            d.Temperature[k] = (more.Temperature[k] - base.Temperature[k]) / MeltedSlopeStep;
+        }
+        return d;
+    }
+    // The systems and tables of the pass's melt, and what a solve writes
+    // beside them: the pseudo-materials and the temperature effects.
+    void Keep()
+    {
+        solved_.Take();
+        for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p) {
+            const auto sp = static_cast<std::size_t>(p);
+            pseudo_[sp] = MaterialTable[MaterialCount + 1 + p];
+            for (std::size_t row = 0; row <= MaxElements; ++row) {
+                pseudoColumns_[0][row][sp] = CompositionMin[row][MaterialCount + 1 + p];
+                pseudoColumns_[1][row][sp] = CompositionMax[row][MaterialCount + 1 + p];
+            }
+        }
+        for (int j = 1; j <= MaterialCount && j <= LpMaxColumns; ++j)
+            tempEffects_[static_cast<std::size_t>(j)] = MaterialTable[j].TempEffect;
+    }
+    void PutBack() const
+    {
+        solved_.PutBack();
+        for (int p = 0; p < 3 && MaterialCount + 1 + p <= MaterialSlotLast; ++p) {
+            const auto sp = static_cast<std::size_t>(p);
+            MaterialTable[MaterialCount + 1 + p] = pseudo_[sp];
+            for (std::size_t row = 0; row <= MaxElements; ++row) {
+                CompositionMin[row][MaterialCount + 1 + p] = pseudoColumns_[0][row][sp];
+                CompositionMax[row][MaterialCount + 1 + p] = pseudoColumns_[1][row][sp];
+            }
+        }
+        for (int j = 1; j <= MaterialCount && j <= LpMaxColumns; ++j)
+            MaterialTable[j].TempEffect = tempEffects_[static_cast<std::size_t>(j)];
+    }
+};
+
 // One run from the task's starting charge: the passes, and the melts of the
 // charges they settle at, until a melt meets the task or the run gives up.
 class TRun {
 public:
-    TRun(int32_t released, TRowsUnmet unmet) : released_(released), unmet_(unmet) {}
+    TRun(int32_t released, TRowsUnmet unmet, TSlopes slopes = TSlopes::Solver)
+        : released_(released), unmet_(unmet), slopes_(slopes)
+    {
+    }
 
     // Whether a pass's rows could be met only with one more block released.
     bool ReleasedMore() const { return releasedMore_; }
@@ -536,12 +674,14 @@ public:
 private:
     int32_t released_;
     TRowsUnmet unmet_;
+    TSlopes slopes_;
     bool releasedMore_ = false;
     bool fromTargets_ = false;
     long double tolerance_ = 0;
     TRelaxation relaxation_;
     TSolvedCharge solved_;
     TBackOff backOff_;
+    TMeltedRows meltedRows_;
 
     void Start()
     {
@@ -578,7 +718,12 @@ private:
 
     int32_t SolveRows()
     {
-        BuildLinearRows();
+        // A first pass solved from the targets holds no melt of the charge
+        // to difference.
+        if (slopes_ == TSlopes::Melted && solved_.Holds())
+            meltedRows_.Build();
+        else
+            BuildLinearRows();
         backOff_.Apply();
         const int32_t status = SolveLP(released_);
         if (status != lpMetReleased)
@@ -683,6 +828,13 @@ int32_t Optimise(int32_t released)
     // A run that never took that way out would only be made again as it was.
     if (released > 0 && status != lpMet && run.ReleasedMore() && !StopRequested)
         status = TRun(released, TRowsUnmet::LeastViolation).Go();
+    // The task as stated that the solver's slopes meet only by dropping one
+    // limit may still be met in full where they point the wrong way: it is
+    // run once more on melted slopes, and that run's outcome is the answer.
+    // A task they cannot meet even so is far from any charge, and is left
+    // to the scan of releases.
+    else if (released <= 0 && status == lpMetReleased && !StopRequested)
+        status = TRun(released, TRowsUnmet::ReleaseOneMore, TSlopes::Melted).Go();
     HandBack(status);
     if (lifted.Slot > 0) {
         TaskList.CurrentTask().Materials[lifted.TaskMaterial].Fixed = 0;

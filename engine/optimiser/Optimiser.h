@@ -31,7 +31,12 @@ inline constexpr int MaxMeltVerdicts = 3;
 // passes whose rows could be met only with one more block released, is
 // made once more from the task's charge, those passes then moving towards
 // the charge that breaks the linearised limits least; the second run's
-// outcome is the answer. A stopped run ends with 2. Every material ends
+// outcome is the answer. A run of the task as stated (no block released)
+// that ends met only with one block released automatically is made once
+// more the same way, its rows taking every
+// movable material's slopes from melts of the charge with a little more of
+// it instead of from the solver's effect tables; that run's outcome is the
+// answer. A stopped run ends with 2. Every material ends
 // with its new amount and LP amount. The caller has listed the blocks
 // (BuildConstraintBlocks).
 int32_t Optimise(int32_t released);
