@@ -206,15 +206,7 @@ TLiftedAbsence LiftAbsence(int32_t released)
     return lifted;
 }
 
-void SolveBothSystems(bool display, bool fromTargets)
-{
-    for (int kind = 0; kind < 2; ++kind) {
-        const auto k = static_cast<std::size_t>(kind);
-        ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
-                                       kind == 0 ? CompositionMin : CompositionMax, ElementEffectsOnMetal[k],
-                                       ElementEffectsOnSlag[k], display, false, fromTargets, false);
-    }
-}
+void SolveBothSystems(bool display, bool fromTargets) { SolveBoundSystems(display, fromTargets); }
 
 // The charge both systems were last solved for in this run: a pass whose
 // charge has not moved since reads the equilibria it already has.

@@ -220,19 +220,20 @@ void TThSys::CalcStandardGibbs()
     // Gibbs energies first: a species' formation term refers to reference
     // species that may come later in the list.
     const TGibbsPowers powers = GibbsPowersAt(T);
+    OffsetArray<long double, 1, MaxGasSpecies> gibbs;
     for (int s = 1; s <= ActiveGasCount; ++s)
-        ActiveGases[s].Gibbs = GibbsAt(ActiveGases[s].Coef, powers);
+        gibbs[s] = GibbsAt(ActiveGases[s].Coef, powers);
     for (int s = 1; s <= ActiveGasCount; ++s) {
-        TGasSpeciesRecord& sp = ActiveGases[s];
+        const TGasSpeciesRecord& sp = ActiveGases[s];
         if (sp.Atoms <= 1)
             continue;
         long double ref = 0;
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
-            if (TGasSpeciesTable::Contains(part.RefSpecies) && part.RefSpecies >= 1)
-                ref += part.Nu * ActiveGases[part.RefSpecies].Gibbs;
+            if (TGasSpeciesTable::Contains(part.RefSpecies) && part.RefSpecies >= 1 && part.RefSpecies <= ActiveGasCount)
+                ref += part.Nu * gibbs[part.RefSpecies];
         }
-        sp.Formation = (sp.Gibbs - ref) / RT;
+        SpeciesFormation[s] = (gibbs[s] - ref) / RT;
     }
 
     // Pair tables, from the cache when this temperature was seen with the
@@ -267,7 +268,7 @@ void TThSys::CalcStandardGibbs()
         } else {
             const int g = e.GasLinks[1];
             const long double halfFormation =
-                (g >= 1 && g <= ActiveGasCount) ? 0.5L * ActiveGases[g].Formation : 0.0L;
+                (g >= 1 && g <= ActiveGasCount) ? 0.5L * SpeciesFormation[g] : 0.0L;
             e.MetalStdTerm = (e.MetalH + T * e.MetalS) / RT + halfFormation + percentScale - e.LnGammaInf;
         }
         if (i == carbon)
@@ -291,7 +292,7 @@ void TThSys::CalcGasActivities()
         const TGasSpeciesRecord& sp = ActiveGases[s];
         long double p;
         if (sp.Atoms > 1) {
-            long double t = -sp.Formation;
+            long double t = -SpeciesFormation[s];
             for (int k = 0; k < sp.Count && k < 4; ++k) {
                 const TGasSpeciesPart& part = sp.Parts[Idx(k)];
                 if (part.Elem >= 0)

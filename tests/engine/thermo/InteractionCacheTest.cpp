@@ -48,7 +48,7 @@ protected:
             s.SlagStdTerm.push_back(sys.El(i).SlagStdTerm);
         }
         for (int g = 1; g <= ActiveGasCount; ++g)
-            s.Formation.push_back(ActiveGases[g].Formation);
+            s.Formation.push_back(sys.SpeciesFormation[g]);
         return s;
     }
 
