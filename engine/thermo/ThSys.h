@@ -208,6 +208,8 @@ private:
 
     // The notes of a solve running beside another one, while it runs.
     TSolveNotes* beside_ = nullptr;
+    // CalcGasEquilibrium for the mole fractions the system holds.
+    void GasEquilibriumAtFractions();
     // Shows the system in the element grid, or notes that a step asked to.
     void ShowInGrid();
     // The pseudo-materials' temperature: the system's.

@@ -498,8 +498,13 @@ void TThSys::CalcSlagActivity()
 
 void TThSys::CalcGasEquilibrium()
 {
-    const int last = LastElement();
     CalcMoleFractions();
+    GasEquilibriumAtFractions();
+}
+
+void TThSys::GasEquilibriumAtFractions()
+{
+    const int last = LastElement();
     CalcStandardGibbs();
     CalcMetalActivity();
     CalcGasActivities();
@@ -694,8 +699,11 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     // rounding of R T ln gamma, shown as a number of its own.
     std::array<bool, MaxElements> athermal{};
 
+    // The amounts stay as they are through the three evaluations: so do
+    // their mole fractions.
+    CalcMoleFractions();
     Temperature = T0 - d;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
     SumPhaseEnthalpies(gMinus);
     for (int i = 0; i <= last; ++i) {
         uMetal[Idx(i)] = El(i).PotMetal;
@@ -705,7 +713,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     }
 
     Temperature = T0 + d;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
     SumPhaseEnthalpies(gPlus);
     for (int i = 0; i <= last; ++i) {
         uMetal[Idx(i)] -= El(i).PotMetal;
@@ -715,7 +723,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     }
 
     Temperature = T0;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
     SumPhaseEnthalpies(result.G);
     bool metalAthermal = true;
     for (int i = 0; i <= last; ++i) {
