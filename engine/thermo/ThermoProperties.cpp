@@ -593,9 +593,14 @@ void TThSys::GasEquilibriumAtFractions()
     };
     std::array<TPartRef, 4 * MaxGasSpecies> parts;
     std::array<int32_t, MaxElements + 1> partStart{};
+    // y^n by the same products IntPower forms, once for every species.
+    std::array<long double, KeptPowers + 1> powers;
+    powers[0] = 1.0L;
+    for (int32_t n = 1; n <= maxAtoms; ++n)
+        powers[Idx(n)] = powers[Idx(n - 1)] * y;
     for (int s = 1; s <= ActiveGasCount; ++s) {
         const TGasSpeciesRecord& sp = ActiveGases[s];
-        SpeciesPressures[s] *= IntPower(y, sp.Atoms);
+        SpeciesPressures[s] *= sp.Atoms >= 0 && sp.Atoms <= KeptPowers ? powers[Idx(sp.Atoms)] : IntPower(y, sp.Atoms);
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
             if (part.Elem >= 0 && part.Elem <= last)
