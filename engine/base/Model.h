@@ -230,8 +230,6 @@ struct TGasSpeciesPart {
 struct TGasSpeciesRecord {
     std::string Name; // up to 8 characters
     std::array<long double, 8> Coef{}; // φ1..φ7, H0 (J/mol)
-    long double Gibbs = 0;     // J/mol at the current temperature
-    long double Formation = 0; // ΔG/RT of formation from the reference species
     int32_t Count = 0;         // constituents used
     int32_t Atoms = 0;         // Σν of the constituents found
     std::array<TGasSpeciesPart, 4> Parts{};

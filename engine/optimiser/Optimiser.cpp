@@ -209,16 +209,8 @@ TLiftedAbsence LiftAbsence(int32_t released)
 // True when both solves converged.
 bool SolveBothSystems(bool display, bool fromTargets)
 {
-    bool converged = true;
-    for (int kind = 0; kind < 2; ++kind) {
-        const auto k = static_cast<std::size_t>(kind);
-        converged = ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
-                                                   kind == 0 ? CompositionMin : CompositionMax,
-                                                   ElementEffectsOnMetal[k], ElementEffectsOnSlag[k], display, false,
-                                                   fromTargets, false) &&
-            converged;
-    }
-    return converged;
+    const auto notes = SolveBoundSystems(display, fromTargets);
+    return notes[0].Converged && notes[1].Converged;
 }
 
 // The charge both systems were last solved for in this run: a pass whose

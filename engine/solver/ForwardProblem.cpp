@@ -9,6 +9,8 @@
 #include "Utils.h"
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 
 namespace ferrolyt {
 
@@ -36,18 +38,41 @@ bool HeatBalanceClosesInLiquid(const TThSys& sys)
     return Settings.FinalTempMode == 0 || (sys.Temperature >= MetalLiquidus(sys) && sys.Temperature <= HottestMelt);
 }
 
-TForwardResult SolveForwardProblem()
+std::array<TThSys::TSolveNotes, 2> SolveBoundSystems(bool display, bool fromGivenPhases)
 {
     CreateSystems();
+    std::array<TThSys::TSolveNotes, 2> notes;
+    const auto solve = [&](std::size_t k) {
+        ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
+                                       k == 0 ? CompositionMin : CompositionMax, ElementEffectsOnMetal[k],
+                                       ElementEffectsOnSlag[k], display, false, fromGivenPhases, false, &notes[k]);
+    };
+    std::exception_ptr lowerFailed;
+    {
+        std::jthread lower([&] {
+            try {
+                solve(0);
+            } catch (...) {
+                lowerFailed = std::current_exception();
+            }
+        });
+        solve(1);
+    }
+    if (lowerFailed)
+        std::rethrow_exception(lowerFailed);
+    for (std::size_t k = 0; k < 2; ++k)
+        ThSystems[k]->PassOnSolve(notes[k], display, false);
+    return notes;
+}
+
+TForwardResult SolveForwardProblem()
+{
     TForwardResult result;
-    result.LowerConverged =
-        ThSystems[0]->SolveEquilibrium(MaterialEffectsOnMetal[0], MaterialEffectsOnSlag[0], CompositionMin,
-                                       ElementEffectsOnMetal[0], ElementEffectsOnSlag[0], true, false, false, false);
-    result.LowerPasses = SolverPass;
-    result.UpperConverged =
-        ThSystems[1]->SolveEquilibrium(MaterialEffectsOnMetal[1], MaterialEffectsOnSlag[1], CompositionMax,
-                                       ElementEffectsOnMetal[1], ElementEffectsOnSlag[1], true, false, false, false);
-    result.UpperPasses = SolverPass;
+    const auto notes = SolveBoundSystems(true, false);
+    result.LowerConverged = notes[0].Converged;
+    result.LowerPasses = notes[0].Passes;
+    result.UpperConverged = notes[1].Converged;
+    result.UpperPasses = notes[1].Passes;
     result.StopCounter = PerfCounter();
     result.BothConverged = result.LowerConverged && result.UpperConverged;
     BothConverged = result.BothConverged;

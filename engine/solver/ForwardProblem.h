@@ -4,12 +4,13 @@
 // table and the kind-0 effect tables, the upper-bound one with the upper
 // table and the kind-1 tables.
 
+#include "ThSys.h"
+
+#include <array>
 #include <cstdint>
 #include <string>
 
 namespace ferrolyt {
-
-class TThSys;
 
 struct TForwardResult {
     bool LowerConverged = false; // ThSystems[0]
@@ -36,7 +37,16 @@ bool HeatBalanceClosesInLiquid(const TThSys& sys);
 extern const std::string HeatBalanceOpenText;
 extern const std::string HeatBalanceOpenStatus;
 
-// Solves ThSystems[0] and then ThSystems[1] as displayed results (each solve
+// Solves ThSystems[0] (lower composition table, kind-0 effect tables) and
+// ThSystems[1] (upper table, kind-1 tables) for the current charge, from the
+// charge or from the given phases, at the same time: the lower one on a
+// thread of its own. Neither solve reads what the other writes, so each ends
+// exactly as it would alone. What they show and count reaches the host and
+// the run state afterwards on the calling thread, the lower system first,
+// as if solved one after the other. Returns the notes of each.
+std::array<TThSys::TSolveNotes, 2> SolveBoundSystems(bool display, bool fromGivenPhases);
+
+// Solves both systems (SolveBoundSystems) as displayed results (each solve
 // hands its system to the host's grid). Sets BothConverged and, unless
 // SuppressConvergenceWarning, warns when either system did not converge;
 // warns also when a heat-balanced melt ends outside the liquid range.

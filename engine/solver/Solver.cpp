@@ -315,8 +315,18 @@ void TThSys::SolveOnePotential()
 bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable& matEffSlag,
                               TCompositionTable& composition, TElementEffectTable& elemEffMetal,
                               TElementEffectTable& elemEffSlag, bool display, bool quick, bool fromGivenPhases,
-                              bool withPseudoMaterials)
+                              bool withPseudoMaterials, TSolveNotes* beside)
 {
+    // Set for the solve only: a later solve of this system may run alone.
+    struct TBeside {
+        TSolveNotes*& Kept;
+        TBeside(TSolveNotes*& kept, TSolveNotes* notes) : Kept(kept) { Kept = notes; }
+        TBeside(const TBeside&) = delete;
+        TBeside& operator=(const TBeside&) = delete;
+        ~TBeside() { Kept = nullptr; }
+    } const besideForTheSolve(beside_, beside);
+    if (beside)
+        *beside = {};
     const TTaskRecord& task = CurrentTaskRecord();
     const std::size_t kind = Kind == 1 ? 1 : 0;
     const int lastSlot = MaterialCount + (withPseudoMaterials ? 3 : 0);
@@ -450,7 +460,10 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         eps = CalcBusy ? 1e-6L : 1e-9L;
     }
     GasPressureSum = TotalPressure;
-    SolverPass = 0;
+    // The run state counts the passes of a solve that runs alone as it goes.
+    int32_t passes = 0;
+    if (!beside)
+        SolverPass = passes;
 
     // 7. Outer loop.
     const uint8_t tempMode = Settings.FinalTempMode;
@@ -482,14 +495,18 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
                 SolveOnePotential();
             }
         }
-        ++SolverPass;
+        ++passes;
+        if (!beside)
+            SolverPass = passes;
         if (CalcBusy && SlpPass > 0) {
-            CurrentHost().ProcessMessages();
+            // Solves side by side let the window messages run after both.
+            if (!beside)
+                CurrentHost().ProcessMessages();
             if (StopRequested)
                 break;
         }
         const long double x = GasPressureSum;
-        if (SolverPass > SolverPassLimit - 1)
+        if (passes > SolverPassLimit - 1)
             break;
         if (std::fabs(xOld - x) / xOld < eps && x <= eps + TotalPressure)
             break;
@@ -503,7 +520,7 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         finite = std::isfinite(e.MetalAmount) && std::isfinite(e.SlagAmount) && std::isfinite(e.GasAmount) &&
             std::isfinite(e.NmiAmount);
     }
-    const bool result = SolverPass <= SolverPassLimit - 1 && finite;
+    const bool result = passes <= SolverPassLimit - 1 && finite;
 
     HoldInputInclusionsApart(*this);
 
@@ -514,7 +531,10 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
     SlagPresent = LnMetalSlag <= 10;
     if (!SlagPresent)
         EquilibrateSlagWithMetal(false, false);
-    CurrentHost().SetStatusText(6, lastNewtonOk ? " Newton" : " Chain");
+    if (beside)
+        beside->Newton = lastNewtonOk;
+    else
+        CurrentHost().SetStatusText(6, lastNewtonOk ? " Newton" : " Chain");
     HeatBalance(Heat, true, false);
     HeatDerivatives();
     CalcPhaseMasses();
@@ -535,7 +555,6 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
                 }
                 TMaterialRecord& mat = MaterialTable[j];
                 const long double mass = phaseMass[static_cast<std::size_t>(p)];
-                mat.Temperature = Temperature - KelvinOffset;
                 // An empty phase (every amount at its floor) has no heat per tonne.
                 mat.HeatA[kind] = mass > 0 ? sensible / mass : 0;
                 mat.HeatB[kind] = mass > 0 ? Heat.H[static_cast<std::size_t>(p)] / mass : 0;
@@ -647,12 +666,44 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         ? GasMoles * 1e6L * GasConstant * 293.15L * GasPressureSum / (GasElementSum * 101325.0L)
         : 0;
 
+    if (beside) {
+        beside->Converged = result;
+        beside->Passes = passes;
+    } else {
+        if (!quick)
+            MarkPseudoMaterials();
+        if (display && !quick) {
+            if (Settings.CalcNmi && !CalcBusy)
+                CalcInclusions();
+            CurrentHost().ShowInGrid(*this);
+        }
+    }
+    return result;
+}
+
+void TThSys::MarkPseudoMaterials()
+{
+    // The pseudo-materials are shared by both systems: the one solved last
+    // gives them its temperature.
+    if (MaterialCount + 3 > MaterialSlotLast)
+        return;
+    for (int p = 0; p < 3; ++p)
+        MaterialTable[MaterialCount + 1 + p].Temperature = Temperature - KelvinOffset;
+}
+
+void TThSys::PassOnSolve(const TSolveNotes& notes, bool display, bool quick)
+{
+    SolverPass = notes.Passes;
+    CurrentHost().SetStatusText(6, notes.Newton ? " Newton" : " Chain");
+    if (!quick)
+        MarkPseudoMaterials();
     if (display && !quick) {
         if (Settings.CalcNmi && !CalcBusy)
             CalcInclusions();
         CurrentHost().ShowInGrid(*this);
+    } else if (notes.GridAsked) {
+        CurrentHost().ShowInGrid(*this);
     }
-    return result;
 }
 
 } // namespace ferrolyt

@@ -128,9 +128,11 @@ void TInteractionCache::Store(long double temperature, uint8_t slagModel, const 
 const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagModel, const TElems& elems,
                                                                  int count)
 {
+    if (groupsHeld_)
+        return groupsNone_ ? nullptr : &groups_;
     for (int i = 0; i < count; ++i)
         if (elems.Items[Idx(i)].Index >= MaxElements)
-            return nullptr;
+            return Answer(true);
     TGroupKey& key = groupKey_;
     bool same = key.Used && key.SlagModel == slagModel && key.Count == count;
     for (int i = 0; i < count && same; ++i) {
@@ -147,7 +149,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
         }
     }
     if (same)
-        return &groups_;
+        return Answer(false);
 
     source_.Valid = false;
     key.Used = true;
@@ -223,7 +225,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             largest = std::max(largest, std::fabs(b));
         }
     groups_.LargestScale = finite ? largest : std::numeric_limits<long double>::quiet_NaN();
-    return &groups_;
+    return Answer(false);
 }
 
 long double TInteractionCache::TKeptLogs::Get(int i, long double argument)
@@ -249,6 +251,7 @@ void TInteractionCache::Clear()
     percentLogs_.Clear();
     fractionLogs_.Clear();
     groupKey_.Used = false;
+    ReleaseGroups();
     source_.Valid = false;
 }
 

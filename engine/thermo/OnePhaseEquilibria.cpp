@@ -50,6 +50,14 @@ bool GivenPhase(TThSys& sys, long double TElementRecord::*mass)
 
 } // namespace
 
+void TThSys::ShowInGrid()
+{
+    if (beside_)
+        beside_->GridAsked = true;
+    else
+        CurrentHost().ShowInGrid(*this);
+}
+
 bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult, bool* refused)
 {
     if (refused)
@@ -142,7 +150,7 @@ bool TThSys::EquilibrateMetalWithSlag(bool fromInitial, bool showResult, bool* r
                 [](const TElementRecord& e) { return e.SlagMoleFraction; });
             if (fromInitial)
                 Temperature = keptT;
-            CurrentHost().ShowInGrid(*this);
+            ShowInGrid();
         }
     } else {
         // The slag cannot hold a metal that dilute.
@@ -249,7 +257,7 @@ bool TThSys::EquilibrateSlagWithMetal(bool fromInitial, bool showResult, bool* r
         [](const TElementRecord& e) { return e.SlagAmount; });
     if (fromInitial)
         Temperature = keptT;
-    CurrentHost().ShowInGrid(*this);
+    ShowInGrid();
     return converged;
 }
 

@@ -106,6 +106,10 @@ public:
     TInteractionCache InteractionTables;
     std::array<long double, MaxElements> ElementGasTerms{}; // a_i
     OffsetArray<long double, 1, MaxGasSpecies> SpeciesPressures{};
+    // ΔG/RT of formation of each active gas species from its reference
+    // species at the system's temperature. Each system keeps its own, so
+    // that the two bound systems can be solved at the same time.
+    OffsetArray<long double, 1, MaxGasSpecies> SpeciesFormation{};
 
     bool MetalPresent = true, SlagPresent = true, NmiSolved = false, GasPresent = true;
     int32_t Kind = 0; // 0 lower ends of the analyses, 1 upper ends
@@ -147,10 +151,23 @@ public:
     void CalcMoltenMaterialHeats(TCompositionTable& composition);
 
     // --- equilibrium solver
+    // What a solve run beside another one leaves for its caller: such a
+    // solve reaches neither the windows nor the run state, which the caller
+    // passes it on to afterwards (PassOnSolve), on its own thread.
+    struct TSolveNotes {
+        bool Converged = false;
+        int32_t Passes = 0;     // outer passes
+        bool Newton = false;    // the last pass converged by Newton's method
+        bool GridAsked = false; // a step of the solve asked to show the system
+    };
+    // With beside given, the solve writes only this system, the pieces of
+    // the tables that belong to its kind and the notes.
     bool SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable& matEffSlag,
                           TCompositionTable& composition, TElementEffectTable& elemEffMetal,
                           TElementEffectTable& elemEffSlag, bool display, bool quick,
-                          bool fromGivenPhases, bool withPseudoMaterials);
+                          bool fromGivenPhases, bool withPseudoMaterials, TSolveNotes* beside = nullptr);
+    // What the solve noted, passed on as it would have done itself.
+    void PassOnSolve(const TSolveNotes& notes, bool display, bool quick);
     // Pieces of the solve, also used by the studies and the effects window.
     void HeatDerivatives();
     bool SolveNewtonStepWithT(long double r1, long double r2, long double r3, long double r4);
@@ -188,6 +205,15 @@ public:
 private:
     // Only CopyWhole copies a system whole; everything else uses Assign.
     TThSys& operator=(const TThSys&) = default;
+
+    // The notes of a solve running beside another one, while it runs.
+    TSolveNotes* beside_ = nullptr;
+    // CalcGasEquilibrium for the mole fractions the system holds.
+    void GasEquilibriumAtFractions();
+    // Shows the system in the element grid, or notes that a step asked to.
+    void ShowInGrid();
+    // The pseudo-materials' temperature: the system's.
+    void MarkPseudoMaterials();
 };
 
 // [0] lower-bound system, [1] upper-bound system, [2] save-and-restore copy

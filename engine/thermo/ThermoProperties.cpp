@@ -220,19 +220,20 @@ void TThSys::CalcStandardGibbs()
     // Gibbs energies first: a species' formation term refers to reference
     // species that may come later in the list.
     const TGibbsPowers powers = GibbsPowersAt(T);
+    OffsetArray<long double, 1, MaxGasSpecies> gibbs;
     for (int s = 1; s <= ActiveGasCount; ++s)
-        ActiveGases[s].Gibbs = GibbsAt(ActiveGases[s].Coef, powers);
+        gibbs[s] = GibbsAt(ActiveGases[s].Coef, powers);
     for (int s = 1; s <= ActiveGasCount; ++s) {
-        TGasSpeciesRecord& sp = ActiveGases[s];
+        const TGasSpeciesRecord& sp = ActiveGases[s];
         if (sp.Atoms <= 1)
             continue;
         long double ref = 0;
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
-            if (TGasSpeciesTable::Contains(part.RefSpecies) && part.RefSpecies >= 1)
-                ref += part.Nu * ActiveGases[part.RefSpecies].Gibbs;
+            if (TGasSpeciesTable::Contains(part.RefSpecies) && part.RefSpecies >= 1 && part.RefSpecies <= ActiveGasCount)
+                ref += part.Nu * gibbs[part.RefSpecies];
         }
-        sp.Formation = (sp.Gibbs - ref) / RT;
+        SpeciesFormation[s] = (gibbs[s] - ref) / RT;
     }
 
     // Pair tables, from the cache when this temperature was seen with the
@@ -267,7 +268,7 @@ void TThSys::CalcStandardGibbs()
         } else {
             const int g = e.GasLinks[1];
             const long double halfFormation =
-                (g >= 1 && g <= ActiveGasCount) ? 0.5L * ActiveGases[g].Formation : 0.0L;
+                (g >= 1 && g <= ActiveGasCount) ? 0.5L * SpeciesFormation[g] : 0.0L;
             e.MetalStdTerm = (e.MetalH + T * e.MetalS) / RT + halfFormation + percentScale - e.LnGammaInf;
         }
         if (i == carbon)
@@ -291,7 +292,7 @@ void TThSys::CalcGasActivities()
         const TGasSpeciesRecord& sp = ActiveGases[s];
         long double p;
         if (sp.Atoms > 1) {
-            long double t = -sp.Formation;
+            long double t = -SpeciesFormation[s];
             for (int k = 0; k < sp.Count && k < 4; ++k) {
                 const TGasSpeciesPart& part = sp.Parts[Idx(k)];
                 if (part.Elem >= 0)
@@ -497,8 +498,13 @@ void TThSys::CalcSlagActivity()
 
 void TThSys::CalcGasEquilibrium()
 {
-    const int last = LastElement();
     CalcMoleFractions();
+    GasEquilibriumAtFractions();
+}
+
+void TThSys::GasEquilibriumAtFractions()
+{
+    const int last = LastElement();
     CalcStandardGibbs();
     CalcMetalActivity();
     CalcGasActivities();
@@ -587,9 +593,14 @@ void TThSys::CalcGasEquilibrium()
     };
     std::array<TPartRef, 4 * MaxGasSpecies> parts;
     std::array<int32_t, MaxElements + 1> partStart{};
+    // y^n by the same products IntPower forms, once for every species.
+    std::array<long double, KeptPowers + 1> powers;
+    powers[0] = 1.0L;
+    for (int32_t n = 1; n <= maxAtoms; ++n)
+        powers[Idx(n)] = powers[Idx(n - 1)] * y;
     for (int s = 1; s <= ActiveGasCount; ++s) {
         const TGasSpeciesRecord& sp = ActiveGases[s];
-        SpeciesPressures[s] *= IntPower(y, sp.Atoms);
+        SpeciesPressures[s] *= sp.Atoms >= 0 && sp.Atoms <= KeptPowers ? powers[Idx(sp.Atoms)] : IntPower(y, sp.Atoms);
         for (int k = 0; k < sp.Count && k < 4; ++k) {
             const TGasSpeciesPart& part = sp.Parts[Idx(k)];
             if (part.Elem >= 0 && part.Elem <= last)
@@ -693,8 +704,21 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     // rounding of R T ln gamma, shown as a number of its own.
     std::array<bool, MaxElements> athermal{};
 
+    // The amounts stay as they are through the three evaluations: so do
+    // their mole fractions.
+    CalcMoleFractions();
+    // Nor do the elements and the databases: the later evaluations group the
+    // pairs as the first one did.
+    struct THeldGroups {
+        TInteractionCache& Cache;
+        explicit THeldGroups(TInteractionCache& cache) : Cache(cache) { Cache.ReleaseGroups(); }
+        THeldGroups(const THeldGroups&) = delete;
+        THeldGroups& operator=(const THeldGroups&) = delete;
+        ~THeldGroups() { Cache.ReleaseGroups(); }
+    } const heldGroups(InteractionTables);
     Temperature = T0 - d;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
+    InteractionTables.HoldGroups();
     SumPhaseEnthalpies(gMinus);
     for (int i = 0; i <= last; ++i) {
         uMetal[Idx(i)] = El(i).PotMetal;
@@ -704,7 +728,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     }
 
     Temperature = T0 + d;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
     SumPhaseEnthalpies(gPlus);
     for (int i = 0; i <= last; ++i) {
         uMetal[Idx(i)] -= El(i).PotMetal;
@@ -714,7 +738,7 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     }
 
     Temperature = T0;
-    CalcGasEquilibrium();
+    GasEquilibriumAtFractions();
     SumPhaseEnthalpies(result.G);
     bool metalAthermal = true;
     for (int i = 0; i <= last; ++i) {

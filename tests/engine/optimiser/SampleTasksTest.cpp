@@ -11,6 +11,7 @@
 #include "RecordingHost.h"
 #include "RunState.h"
 #include "SampleProjectSupport.h"
+#include "SolvedSystems.h"
 #include "SystemSetup.h"
 #include "ThSys.h"
 
@@ -19,7 +20,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace ferrolyt::test {
@@ -348,6 +351,96 @@ TEST_F(SampleConverterTask, RecommendedBlowEndsInsideTheTemperatureWindow)
         EXPECT_LE(SlagCompoundPercent(sys, "Fe"), 25.0);
         EXPECT_LE(MetalPercent(sys, "P"), 0.02);
     }
+}
+
+// The optimiser and the melt solve the two systems on two threads. A solve
+// that wrote anything the other one reads (a table shared between them)
+// would end elsewhere than alone, now and then, and a host call from the
+// second thread would reach the windows from outside their thread.
+TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideEndAsSolvedOneAfterTheOther)
+{
+    struct TThreadHost : RecordingHost {
+        std::vector<std::thread::id> callers;
+        void SetStatusText(int panel, const std::string& text) override
+        {
+            callers.push_back(std::this_thread::get_id());
+            RecordingHost::SetStatusText(panel, text);
+        }
+        void ProcessMessages() override { callers.push_back(std::this_thread::get_id()); }
+        void ShowInGrid(const TThSys& system) override
+        {
+            callers.push_back(std::this_thread::get_id());
+            RecordingHost::ShowInGrid(system);
+        }
+    } host;
+    Settings.FinalTempMode = 1;
+    SelectTask(ConverterTask);
+    PrepareSystems();
+    TSolvedSystems prepared;
+    prepared.Take();
+    const TMaterialTable materials = MaterialTable;
+    const TCompositionTable lower = CompositionMin, upper = CompositionMax;
+
+    // Every value a solve leaves for its readers, the pseudo-materials and
+    // the effect tables of both kinds included.
+    const auto solved = [] {
+        std::vector<long double> v{static_cast<long double>(SolverPass)};
+        for (std::size_t k = 0; k < 2; ++k) {
+            const TThSys& sys = *ThSystems[k];
+            v.insert(v.end(), {sys.Temperature, sys.SlagPotential, sys.LnMetalSlag, sys.LnMetalGas, sys.MetalMass,
+                               sys.SlagMass, sys.GasVolume, sys.Basicity});
+            for (int i = 0; i <= SystemElemLast; ++i) {
+                const TElementRecord& e = sys.El(i);
+                v.insert(v.end(), {e.MetalAmount, e.SlagAmount, e.GasAmount, e.NmiAmount});
+                for (int m = 0; m <= SystemElemLast; ++m) {
+                    v.push_back(ElementEffectsOnMetal[k][static_cast<std::size_t>(i)][static_cast<std::size_t>(m)]);
+                    v.push_back(ElementEffectsOnSlag[k][static_cast<std::size_t>(i)][static_cast<std::size_t>(m)]);
+                }
+            }
+            for (int j = 1; j <= MaterialCount + 3; ++j) {
+                const TMaterialRecord& m = MaterialTable[j];
+                v.insert(v.end(), {m.TempEffect[k], m.HeatA[k], m.HeatB[k], m.Temperature});
+                for (int i = 0; i <= SystemElemLast + 1; ++i) {
+                    const auto row = static_cast<std::size_t>(i);
+                    v.insert(v.end(), {MaterialEffectsOnMetal[k][row][j], MaterialEffectsOnSlag[k][row][j],
+                                       (k == 0 ? CompositionMin : CompositionMax)[row][j]});
+                }
+            }
+        }
+        return v;
+    };
+
+    const bool lowerAlone =
+        ThSystems[0]->SolveEquilibrium(MaterialEffectsOnMetal[0], MaterialEffectsOnSlag[0], CompositionMin,
+                                       ElementEffectsOnMetal[0], ElementEffectsOnSlag[0], true, false, false, false);
+    const bool upperAlone =
+        ThSystems[1]->SolveEquilibrium(MaterialEffectsOnMetal[1], MaterialEffectsOnSlag[1], CompositionMax,
+                                       ElementEffectsOnMetal[1], ElementEffectsOnSlag[1], true, false, false, false);
+    ASSERT_TRUE(lowerAlone && upperAlone);
+    const std::vector<long double> alone = solved();
+    const int gridShowsAlone = host.gridShows;
+    const std::string statusAlone = host.status[6];
+
+    prepared.PutBack();
+    MaterialTable = materials;
+    CompositionMin = lower;
+    CompositionMax = upper;
+    host.gridShows = 0;
+    host.status.clear();
+    host.callers.clear();
+    const auto notes = SolveBoundSystems(true, false);
+    EXPECT_TRUE(notes[0].Converged && notes[1].Converged);
+    const std::vector<long double> together = solved();
+    ASSERT_EQ(alone.size(), together.size());
+    // The 80 significant bits of each value (the rest is padding).
+    for (std::size_t k = 0; k < alone.size(); ++k)
+        ASSERT_EQ(0, std::memcmp(&alone[k], &together[k], 10))
+            << "value " << k << ": " << static_cast<double>(alone[k]) << " vs " << static_cast<double>(together[k]);
+    EXPECT_EQ(host.gridShows, gridShowsAlone);
+    EXPECT_EQ(host.status[6], statusAlone);
+    ASSERT_FALSE(host.callers.empty());
+    for (const std::thread::id caller : host.callers)
+        EXPECT_EQ(caller, std::this_thread::get_id());
 }
 
 // The optimiser trims the fixed blow with bundles, lime and doloma; the

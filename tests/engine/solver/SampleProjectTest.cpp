@@ -344,11 +344,11 @@ protected:
         return static_cast<double>(inSlag - oxide.A * LnXGamma(alone, oxide.Metal) - oxide.B * LnXGamma(alone, "O"));
     }
 
-    static long double Formation(const std::string& name)
+    static long double Formation(const TThSys& sys, const std::string& name)
     {
         for (int s = 1; s <= ActiveGasCount; ++s)
             if (ActiveGases[s].Name == name)
-                return ActiveGases[s].Formation;
+                return sys.SpeciesFormation[s];
         ADD_FAILURE() << "no gas species " << name;
         return 0;
     }
@@ -365,7 +365,7 @@ protected:
         const long double lnPO = LnXGamma(sys, "O") - o.SlagStdTerm + o.MetalStdTerm;
         const long double lnPS = LnXGamma(sys, "S") - s.SlagStdTerm + s.MetalStdTerm;
         const long double lnCapacity =
-            std::log(100 * s.SlagFraction) + lnPO - lnPS - 0.5L * Formation("O2") + 0.5L * Formation("S2");
+            std::log(100 * s.SlagFraction) + lnPO - lnPS - 0.5L * Formation(sys, "O2") + 0.5L * Formation(sys, "S2");
         return static_cast<double>(lnCapacity / std::log(10.0L));
     }
 

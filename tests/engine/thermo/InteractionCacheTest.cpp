@@ -48,7 +48,7 @@ protected:
             s.SlagStdTerm.push_back(sys.El(i).SlagStdTerm);
         }
         for (int g = 1; g <= ActiveGasCount; ++g)
-            s.Formation.push_back(ActiveGases[g].Formation);
+            s.Formation.push_back(sys.SpeciesFormation[g]);
         return s;
     }
 
@@ -181,6 +181,22 @@ TEST_F(InteractionCacheSample, ChangedInputsReachTheTermsAtAKeptTemperature)
     sys.CalcStandardGibbs();
     ExpectTableEntry(sys.MetalInteraction[1][0], ExpL(-InteractionEnergy[d1][d0] / (GasConstant * sys.Temperature)), 1,
                      0);
+}
+
+// The heat balance's later evaluations take the pair groups of its first
+// one as they are; a pair energy changed between two heat balances must
+// reach the tables of the second.
+TEST_F(InteractionCacheSample, PairEnergyChangedBetweenHeatBalancesReachesTheTables)
+{
+    TThSys& sys = *ThSystems[0];
+    sys.Temperature = 1873.15L;
+    sys.HeatBalance(sys.Heat, false, false);
+    ExpectFreshTables(sys, 1e-16);
+    const std::size_t d0 = sys.El(0).Index, d1 = sys.El(1).Index;
+    InteractionEnergy[d0][d1] = InteractionEnergy[d1][d0] = InteractionEnergy[d0][d1] + 1000.0L;
+    sys.Temperature = 1873.4L;
+    sys.HeatBalance(sys.Heat, false, false);
+    ExpectFreshTables(sys, 1e-16);
 }
 
 // The heat balance's evaluations share the logarithms of the metal's mole

@@ -263,7 +263,7 @@ TEST(GasEquilibrium, PressuresAddUpAndFollowTheLawOfMassAction)
         long double sum = 0;
         for (int s = 1; s <= ActiveGasCount; ++s) {
             const TGasSpeciesRecord& sp = ActiveGases[s];
-            long double rhs = sp.Atoms > 1 ? -sp.Formation : 0.0L;
+            long double rhs = sp.Atoms > 1 ? -sys.SpeciesFormation[s] : 0.0L;
             for (int k = 0; k < sp.Count; ++k)
                 rhs += sp.Parts[Ix(k)].Nu * (sys.El(sp.Parts[Ix(k)].Elem).LnActivity + lnY);
             EXPECT_NEAR(D(std::log(P[s])), D(rhs), 1e-10) << sp.Name;
