@@ -670,15 +670,20 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         beside->Converged = result;
         beside->Passes = passes;
     } else {
-        if (!quick)
-            MarkPseudoMaterials();
-        if (display && !quick) {
-            if (Settings.CalcNmi && !CalcBusy)
-                CalcInclusions();
-            CurrentHost().ShowInGrid(*this);
-        }
+        ShowSolved(display, quick);
     }
     return result;
+}
+
+void TThSys::ShowSolved(bool display, bool quick)
+{
+    if (!quick)
+        MarkPseudoMaterials();
+    if (display && !quick) {
+        if (Settings.CalcNmi && !CalcBusy)
+            CalcInclusions();
+        CurrentHost().ShowInGrid(*this);
+    }
 }
 
 void TThSys::MarkPseudoMaterials()
@@ -695,15 +700,10 @@ void TThSys::PassOnSolve(const TSolveNotes& notes, bool display, bool quick)
 {
     SolverPass = notes.Passes;
     CurrentHost().SetStatusText(6, notes.Newton ? " Newton" : " Chain");
-    if (!quick)
-        MarkPseudoMaterials();
-    if (display && !quick) {
-        if (Settings.CalcNmi && !CalcBusy)
-            CalcInclusions();
+    ShowSolved(display, quick);
+    // A step of the solve asked for the grid where the solve itself shows none.
+    if (notes.GridAsked && !(display && !quick))
         CurrentHost().ShowInGrid(*this);
-    } else if (notes.GridAsked) {
-        CurrentHost().ShowInGrid(*this);
-    }
 }
 
 } // namespace ferrolyt

@@ -214,6 +214,9 @@ private:
     void ShowInGrid();
     // The pseudo-materials' temperature: the system's.
     void MarkPseudoMaterials();
+    // What a solve shows when it is done: the pseudo-materials' temperature
+    // and, on a displayed solve, the inclusions and the grid.
+    void ShowSolved(bool display, bool quick);
 };
 
 // [0] lower-bound system, [1] upper-bound system, [2] save-and-restore copy

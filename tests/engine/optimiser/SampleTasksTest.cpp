@@ -197,7 +197,24 @@ protected:
 
 // ---------------------------------------------------------------------------
 
-using SampleTasksOptimiser = SampleTasksBase;
+class SampleTasksOptimiser : public SampleTasksBase {
+protected:
+    // The runs of one F10 (the task as stated, then the releases) start from
+    // the same first pass: the EAF task met, a release run, and the task again
+    // give the same charge in the same passes.
+    void ExpectRunsOfOneListingFindTheSameCharge(const char* released)
+    {
+        SelectTask(EafTask);
+        ASSERT_TRUE(PrepareOptimisation());
+        ASSERT_EQ(Optimise(-1), 0);
+        const std::vector<long double> first = KeptCharge();
+        const int32_t passes = SlpPass;
+        Optimise(BlockNamed(released));
+        ASSERT_EQ(Optimise(-1), 0);
+        EXPECT_EQ(KeptCharge(), first);
+        EXPECT_EQ(SlpPass, passes);
+    }
+};
 
 TEST_F(SampleTasksOptimiser, EafTaskIsMetOnBothSystems)
 {
@@ -231,39 +248,21 @@ TEST_F(SampleTasksOptimiser, EveryTaskForbidsThePureElements)
     }
 }
 
-// The runs of one F10 (the task as stated, then the releases) start from
-// the same first pass: with the heat balance on, the materials' temperature
-// effects belong to it too, so a run finds the same charge whatever ran
-// before it.
+// With the heat balance on, the materials' temperature effects belong to
+// the first pass too.
 TEST_F(SampleTasksOptimiser, RunsOfOneListingFindTheSameChargeWithTheHeatBalanceOn)
 {
     Settings.FinalTempMode = 1;
-    SelectTask(EafTask);
-    ASSERT_TRUE(PrepareOptimisation());
-    ASSERT_EQ(Optimise(-1), 0);
-    const std::vector<long double> first = KeptCharge();
-    const int32_t passes = SlpPass;
-    Optimise(BlockNamed("[C] мін"));
-    ASSERT_EQ(Optimise(-1), 0);
-    EXPECT_EQ(KeptCharge(), first);
-    EXPECT_EQ(SlpPass, passes);
+    ExpectRunsOfOneListingFindTheSameCharge("[C] мін");
 }
 
-// The same with the heat balance off under slag model 1, where the task is
-// met only by the run on melted slopes: the melts that give its slopes
-// leave nothing behind that a later run would start from.
+// With the heat balance off under slag model 1, where the task is met only
+// by the run on melted slopes: the melts that give its slopes leave nothing
+// behind that a later run would start from.
 TEST_F(SampleTasksOptimiser, RunsOfOneListingFindTheSameChargeOnMeltedSlopes)
 {
     Settings.SlagModel = 1;
-    SelectTask(EafTask);
-    ASSERT_TRUE(PrepareOptimisation());
-    ASSERT_EQ(Optimise(-1), 0);
-    const std::vector<long double> first = KeptCharge();
-    const int32_t passes = SlpPass;
-    Optimise(BlockNamed("[S] макс"));
-    ASSERT_EQ(Optimise(-1), 0);
-    EXPECT_EQ(KeptCharge(), first);
-    EXPECT_EQ(SlpPass, passes);
+    ExpectRunsOfOneListingFindTheSameCharge("[S] макс");
 }
 
 TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRest)
@@ -518,6 +517,19 @@ protected:
     {
         return "metal model " + std::to_string(m.Metal) + ", slag model " + std::to_string(m.Slag);
     }
+    // F10 on the EAF, converter and ladle tasks under each pair of models.
+    void ExpectEveryTaskMetUnderEveryPair(uint8_t heatBalance)
+    {
+        for (const TModels& models : Pairs) {
+            SCOPED_TRACE(Named(models));
+            Settings.MetalModel = models.Metal;
+            Settings.SlagModel = models.Slag;
+            for (const char* name : {EafTask, ConverterTask, LadleTask}) {
+                SCOPED_TRACE(name);
+                EXPECT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(name, heatBalance, 30));
+            }
+        }
+    }
 };
 
 TEST_F(SampleTasksModelPairs, RecommendedChargesEndAtTheSameTemperatureUnderEveryPairOfModels)
@@ -556,15 +568,7 @@ TEST_F(SampleTasksModelPairs, RecommendedChargesEndAtTheSameTemperatureUnderEver
 // leaves [S] of the upper system at the task's limit.)
 TEST_F(SampleTasksModelPairs, OptimiserMeetsEveryTaskUnderEveryPairOfModels)
 {
-    for (const TModels& models : Pairs) {
-        SCOPED_TRACE(Named(models));
-        Settings.MetalModel = models.Metal;
-        Settings.SlagModel = models.Slag;
-        for (const char* name : {EafTask, ConverterTask, LadleTask}) {
-            SCOPED_TRACE(name);
-            EXPECT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(name, 1, 30));
-        }
-    }
+    ExpectEveryTaskMetUnderEveryPair(1);
 }
 
 // And with the heat balance off, at the tasks' own temperatures. Under slag
@@ -577,15 +581,7 @@ TEST_F(SampleTasksModelPairs, OptimiserMeetsEveryTaskUnderEveryPairOfModels)
 // on those rows gave up [S].
 TEST_F(SampleTasksModelPairs, OptimiserMeetsEveryTaskUnderEveryPairOfModelsWithTheHeatBalanceOff)
 {
-    for (const TModels& models : Pairs) {
-        SCOPED_TRACE(Named(models));
-        Settings.MetalModel = models.Metal;
-        Settings.SlagModel = models.Slag;
-        for (const char* name : {EafTask, ConverterTask, LadleTask}) {
-            SCOPED_TRACE(name);
-            EXPECT_NO_FATAL_FAILURE(ExpectOptimisedTaskMet(name, 0, 30));
-        }
-    }
+    ExpectEveryTaskMetUnderEveryPair(0);
 }
 
 } // namespace
