@@ -128,11 +128,9 @@ void TInteractionCache::Store(long double temperature, uint8_t slagModel, const 
 const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagModel, const TElems& elems,
                                                                  int count)
 {
-    if (groupsHeld_)
-        return groupsNone_ ? nullptr : &groups_;
     for (int i = 0; i < count; ++i)
         if (elems.Items[Idx(i)].Index >= MaxElements)
-            return Answer(true);
+            return nullptr;
     TGroupKey& key = groupKey_;
     bool same = key.Used && key.SlagModel == slagModel && key.Count == count;
     for (int i = 0; i < count && same; ++i) {
@@ -149,7 +147,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
         }
     }
     if (same)
-        return Answer(false);
+        return &groups_;
 
     source_.Valid = false;
     key.Used = true;
@@ -225,7 +223,7 @@ const TInteractionCache::TPairGroups* TInteractionCache::Groups(uint8_t slagMode
             largest = std::max(largest, std::fabs(b));
         }
     groups_.LargestScale = finite ? largest : std::numeric_limits<long double>::quiet_NaN();
-    return Answer(false);
+    return &groups_;
 }
 
 long double TInteractionCache::TKeptLogs::Get(int i, long double argument)
@@ -251,7 +249,6 @@ void TInteractionCache::Clear()
     percentLogs_.Clear();
     fractionLogs_.Clear();
     groupKey_.Used = false;
-    ReleaseGroups();
     source_.Valid = false;
 }
 

@@ -69,13 +69,6 @@ public:
     // The groups of these elements, formed again only when an input they
     // depend on has changed; null when a database index is out of range.
     const TPairGroups* Groups(uint8_t slagModel, const TElems& elems, int count);
-    // From HoldGroups to ReleaseGroups, Groups answers as it last did without
-    // comparing its inputs again, when it has answered since the last
-    // ReleaseGroups: for a caller that changes neither the elements, the
-    // databases nor the slag model meanwhile (the heat balance's later
-    // evaluations).
-    void HoldGroups() { groupsHeld_ = groupsAnswered_; }
-    void ReleaseGroups() { groupsHeld_ = groupsAnswered_ = false; }
 
     // Every group value is exp(b/T + c) for constant b and c, so a table at T
     // follows from one at a nearby T0 as exp(b/T0) · exp(b (T0 - T)/(T T0)),
@@ -151,13 +144,6 @@ private:
     };
     TGroupKey groupKey_;
     TPairGroups groups_;
-    bool groupsAnswered_ = false, groupsHeld_ = false, groupsNone_ = false;
-    const TPairGroups* Answer(bool none)
-    {
-        groupsAnswered_ = true;
-        groupsNone_ = none;
-        return none ? nullptr : &groups_;
-    }
     TGroupSource source_;
 };
 

@@ -707,18 +707,8 @@ void TThSys::HeatBalance(THeatBlock& result, bool useSetting, bool force)
     // The amounts stay as they are through the three evaluations: so do
     // their mole fractions.
     CalcMoleFractions();
-    // Nor do the elements and the databases: the later evaluations group the
-    // pairs as the first one did.
-    struct THeldGroups {
-        TInteractionCache& Cache;
-        explicit THeldGroups(TInteractionCache& cache) : Cache(cache) { Cache.ReleaseGroups(); }
-        THeldGroups(const THeldGroups&) = delete;
-        THeldGroups& operator=(const THeldGroups&) = delete;
-        ~THeldGroups() { Cache.ReleaseGroups(); }
-    } const heldGroups(InteractionTables);
     Temperature = T0 - d;
     GasEquilibriumAtFractions();
-    InteractionTables.HoldGroups();
     SumPhaseEnthalpies(gMinus);
     for (int i = 0; i <= last; ++i) {
         uMetal[Idx(i)] = El(i).PotMetal;

@@ -183,9 +183,8 @@ TEST_F(InteractionCacheSample, ChangedInputsReachTheTermsAtAKeptTemperature)
                      0);
 }
 
-// The heat balance's later evaluations take the pair groups of its first
-// one as they are; a pair energy changed between two heat balances must
-// reach the tables of the second.
+// A pair energy changed between two heat balances must reach the tables of
+// the second, whatever the pair groups and tables kept from the first.
 TEST_F(InteractionCacheSample, PairEnergyChangedBetweenHeatBalancesReachesTheTables)
 {
     TThSys& sys = *ThSystems[0];
