@@ -673,7 +673,6 @@ private:
     TRelaxation relaxation_;
     TSolvedCharge solved_;
     TBackOff backOff_;
-    TMeltedRows meltedRows_;
 
     void Start()
     {
@@ -713,7 +712,7 @@ private:
         // A first pass solved from the targets holds no melt of the charge
         // to difference.
         if (slopes_ == TSlopes::Melted && solved_.Holds())
-            meltedRows_.Build();
+            TMeltedRows().Build();
         else
             BuildLinearRows();
         backOff_.Apply();
