@@ -136,6 +136,18 @@ std::string UpperCase1251(std::string_view utf8)
 // ---------------------------------------------------------------------------
 // Tokenizer and value parser
 
+std::string SurplusWord(std::string_view text, std::string_view markers)
+{
+    for (std::size_t pos = text.find_first_not_of(" \t"); pos != std::string_view::npos;) {
+        const std::size_t end = std::min(text.find_first_of(" \t", pos), text.size());
+        const std::string_view word = text.substr(pos, end - pos);
+        if (word.find_first_not_of(markers) != std::string_view::npos)
+            return std::string(word);
+        pos = text.find_first_not_of(" \t", end);
+    }
+    return {};
+}
+
 bool NextToken(std::string& line, std::string& token, std::size_t start, int count, const TCharSet& delims,
                std::size_t capacity)
 {

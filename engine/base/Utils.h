@@ -122,6 +122,11 @@ std::string UpperCase1251(std::string_view utf8);
 // ---------------------------------------------------------------------------
 // Tokenizer and value parser.
 
+// The first blank-separated word of text that holds a character other than
+// those of markers: what a reader refuses as a value beyond its columns.
+// Empty when every word is made of markers alone.
+std::string SurplusWord(std::string_view text, std::string_view markers);
+
 // Cuts one token from the front part of Line ("NextToken"):
 //   i := Start; Count times { skip tabs and spaces while i < Length(Line)
 //   (the last character is never skipped as a blank); TokenStart := i; scan

@@ -345,18 +345,10 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     rec.Molten = rest.find('*') != std::string::npos;
     // What the markers leave is the markers themselves and a note after
     // '{'; a value beyond the columns would be a value of no column.
-    const std::string checked = rest.substr(0, rest.find('{'));
-    for (std::size_t pos = 0; pos < checked.size();) {
-        pos = checked.find_first_not_of(" \t", pos);
-        if (pos == std::string::npos)
-            break;
-        const std::size_t end = std::min(checked.find_first_of(" \t", pos), checked.size());
-        const std::string word = checked.substr(pos, end - pos);
-        if (word.find_first_not_of("$#@~*") != std::string::npos)
-            throw ContentError{lineNo, "матеріал " + rec.Name + ": зайве значення \"" + Utf8Left(word, 24) +
-                                           "\" (стовпців " + std::to_string(columns) + ")"};
-        pos = end;
-    }
+    const std::string word = SurplusWord(std::string_view(rest).substr(0, rest.find('{')), "$#@~*");
+    if (!word.empty())
+        throw ContentError{lineNo, "матеріал " + rec.Name + ": зайве значення \"" + Utf8Left(word, 24) +
+                                       "\" (стовпців " + std::to_string(columns) + ")"};
     if (rec.Type == mtEnergy && rec.Molten)
         setEnergyHeat(-3600.0L);
 }

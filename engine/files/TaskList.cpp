@@ -402,16 +402,8 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                     throw Refusal{n - 1, what + ": немає значення (\"-\", коли його немає)"};
             };
             auto refuseSurplus = [&](const std::string& text, std::string_view markers) {
-                for (std::size_t pos = 0; pos < text.size();) {
-                    pos = text.find_first_not_of(" \t", pos);
-                    if (pos == std::string::npos)
-                        break;
-                    const std::size_t end = std::min(text.find_first_of(" \t", pos), text.size());
-                    const std::string word = text.substr(pos, end - pos);
-                    if (word.find_first_not_of(markers) != std::string::npos)
-                        throw Refusal{n - 1, "зайве значення \"" + Utf8Left(word, 24) + "\""};
-                    pos = end;
-                }
+                if (const std::string word = SurplusWord(text, markers); !word.empty())
+                    throw Refusal{n - 1, "зайве значення \"" + Utf8Left(word, 24) + "\""};
             };
             auto readPairs = [&](OffsetArray<long double, 1, MaxTaskElements>& lo,
                                  OffsetArray<long double, 1, MaxTaskElements>& hi, bool bounds) {
