@@ -135,6 +135,45 @@ std::string ColumnElement(std::size_t column)
                                                                  : std::string();
 }
 
+// "-" ends an interaction or slag row, and only a note may follow it. A
+// number there is a value meant for a later column, as "-" leaves a single
+// column empty in the materials and task files: read as a note it would be
+// lost without a word.
+std::string AfterRowEnd(const std::vector<std::string>& values, std::size_t end)
+{
+    if (end + 1 >= values.size() || !StartsAsNumber(values[end + 1]))
+        return {};
+    return "\"" + Utf8Left(values[end + 1], 20) +
+           "\" після \"-\", яким закінчується рядок (далі може бути лише примітка, що не починається з числа)";
+}
+
+// Where a row of an interaction or slag file stands, and the symbol it gives.
+struct TRowSymbol {
+    std::size_t Line; // 0-based index into the lines
+    std::string Symbol;
+};
+
+// A row belongs to the element of its place, and its symbol was never
+// compared with anything: a file of the past may hold any text there and
+// still be right, so a symbol that is not the element of its place is
+// told, and the file read as it always was. Rows past the constants'
+// elements belong to none and are not compared.
+void WarnRowsOutOfPlace(const std::string& fileName, const std::vector<TRowSymbol>& rows, std::size_t firstElement)
+{
+    std::string list;
+    for (std::size_t k = 0; k < rows.size() && firstElement + k < static_cast<std::size_t>(ElementBase.Count); ++k) {
+        const std::string& expected = ElementBase.Items[firstElement + k].Symbol;
+        if (UpperCase1251(rows[k].Symbol) != UpperCase1251(expected))
+            list += "\nРядок " + std::to_string(rows[k].Line + 1) + ": символ " + Utf8Left(rows[k].Symbol, 20) +
+                    ", а на цьому місці — " + expected;
+    }
+    if (!list.empty())
+        ShowWarning("Файл " + fileName +
+                    ": рядки належать елементам за порядком файлу констант, а символи цих рядків інші "
+                    "(значення віднесено до елементів за порядком):" +
+                    list);
+}
+
 // The shapes an interaction or slag table may have: every row as long as
 // the others (a full table), or row r holding the r columns before its
 // own element (the lower triangle), or those and its own. A row that ends
@@ -503,6 +542,7 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
     e[0] = 1.0L;
     eRead[0] = true;
     TRowShapes shapes;
+    std::vector<TRowSymbol> rows;
     int r = 0;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!StartsWithCapital(lines[i]))
@@ -534,8 +574,12 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
             (*wagner)[static_cast<std::size_t>(r)][k] = static_cast<double>(v);
             (*wagner)[k][static_cast<std::size_t>(r)] = static_cast<double>(v);
         }
+        if (const std::string after = AfterRowEnd(values, k); !after.empty())
+            return Fail(fileName, {i, "параметр взаємодії " + symbol + " ε" + std::to_string(k + 1) +
+                                          ColumnElement(k + 1) + ": " + after});
         if (k == values.size())
             shapes.Add(static_cast<std::size_t>(r), k, i, symbol);
+        rows.push_back({i, symbol});
     }
     if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
         return Fail(fileName, {line, "параметри взаємодії " + refusal});
@@ -545,6 +589,7 @@ bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const
     WagnerMatrix = *wagner;
     WagnerE = e;
     InteractionEnergy = {};
+    WarnRowsOutOfPlace(fileName, rows, 1); // the solvent has no row
     // An element without a row has no parameter e: its pairs get no energy,
     // and one warning says so instead of one per pair.
     for (int k = 1; k <= BaseElemLast && k < MaxElements; ++k)
@@ -593,6 +638,7 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
 {
     auto table = std::make_unique<std::array<std::array<int32_t, MaxElements>, MaxElements>>();
     TRowShapes shapes;
+    std::vector<TRowSymbol> rows;
     int r = -1;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!StartsWithCapital(lines[i]))
@@ -617,14 +663,19 @@ bool LoadSlagDataFromLines(const std::vector<std::string>& lines, const std::str
             if (c != static_cast<std::size_t>(r)) // the diagonal is read and discarded
                 (*table)[static_cast<std::size_t>(r)][c] = static_cast<int32_t>(std::rint(v));
         }
+        if (const std::string after = AfterRowEnd(values, c); !after.empty())
+            return Fail(fileName, {i, "енергія пари " + symbol + ", значення " + std::to_string(c + 2) +
+                                          ColumnElement(c + 1) + ": " + after});
         if (c == values.size())
             shapes.Add(static_cast<std::size_t>(r), c, i, symbol);
+        rows.push_back({i, symbol});
     }
     if (const auto [line, refusal] = shapes.Check(); !refusal.empty())
         return Fail(fileName, {line, "енергії пар " + refusal});
     if (r < 0)
         return Fail(fileName, {lines.empty() ? 0 : lines.size() - 1, NoRecordsText("жодного рядка даних")});
     SlagMatrix = *table;
+    WarnRowsOutOfPlace(fileName, rows, 0);
     return true;
 }
 

@@ -89,11 +89,14 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
 
 // Fills WagnerMatrix and WagnerE, then derives InteractionEnergy for the
 // elements of ElementBase. The tables stay as they were when the file is
-// refused. A row's values end at "-" (what follows is a note) or at the
-// end of the line; the rows that end at the line's end all hold as many
-// values as each other, or form the lower triangle (with or without the
-// row's own column): any other length refuses the file by that row, and
-// so does a value that is no number.
+// refused. A row's values end at "-" or at the end of the line; after "-"
+// only a note may follow, and a word there that starts as a number refuses
+// the file by that row. The rows that end at the line's end all hold as
+// many values as each other, or form the lower triangle (with or without
+// the row's own column): any other length refuses the file by that row,
+// and so does a value that is no number. Rows belong to elements by their
+// place; one whose symbol is not the element of its place is named in a
+// warning, and the file is read all the same.
 bool LoadInteractionParams(const std::string& fileName);
 bool LoadInteractionParamsFromLines(const std::vector<std::string>& lines, const std::string& fileName);
 

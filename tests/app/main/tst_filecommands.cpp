@@ -308,6 +308,29 @@ private slots:
         QCOMPARE(QString::fromStdString(ProjectFile.filename().string()), QString("FERROLYT.FWP"));
     }
 
+    // "-" ends a slag row: a value after it, as a user of the materials
+    // file may write one, refuses the project, and the open one stays.
+    void aProjectWithAValueAfterASlagRowsEndIsRefusedAndTheOpenOneStays()
+    {
+        QVERIFY(QDir(f.dir->path()).mkdir("broken"));
+        for (const QString& name : QDir(f.dir->path()).entryList(QDir::Files))
+            QVERIFY(QFile::copy(f.Path(name), f.Path("broken/" + name)));
+        QStringList slag = ReadLines(f.Path("broken/Ferrolyt.SLG"));
+        slag.replaceInStrings("Fe  0 0 0 9 ", "Fe  0 0 0 - 9 ");
+        WriteLines(f.Path("broken/Ferrolyt.SLG"), slag);
+        const auto slagMatrix = SlagMatrix;
+        const auto energies = InteractionEnergy;
+        const std::filesystem::path project = ProjectFile;
+        f.w->OpenFile(f.Path("broken/FERROLYT.FWP").toStdString());
+        QCOMPARE(f.messages.size(), 1);
+        QVERIFY2(f.Texts()[0].startsWith("Неможливо завантажити файл ") &&
+                     f.Texts()[0].contains("Ferrolyt.SLG\nРядок 3: енергія пари Fe, значення 5 (Mn): \"9\" після \"-\""),
+                 qPrintable(f.Texts()[0]));
+        QCOMPARE(QString::fromStdString(ProjectFile.string()), QString::fromStdString(project.string()));
+        QVERIFY(SlagMatrix == slagMatrix);
+        QVERIFY(InteractionEnergy == energies);
+    }
+
     void aLongProjectPathIsRememberedAndSavedWhole()
     {
         // The settings record keeps 105 characters: here the cut falls in

@@ -3,7 +3,9 @@
 #include "LoaderTestSupport.h"
 #include "RecordingHost.h"
 
+#include <algorithm>
 #include <array>
+#include <functional>
 
 namespace ferrolyt::test {
 namespace {
@@ -109,6 +111,37 @@ TEST_F(ConstantsFile, MissingFileWarnsAndKeepsTheBase)
     EXPECT_EQ(BaseElemLast, 9);
 }
 
+// A damaged interaction or slag file of the elements Fe, O and Si: refused
+// by the line it names, the tables left as they were, or read by the rows'
+// places with a warning naming each row out of place. Value is what the
+// tables then hold at one place.
+struct TDamagedRows {
+    std::vector<std::string> Lines;
+    bool Refused;
+    std::string Says;
+    double Value;
+};
+
+const std::vector<std::string> FeOSi{"t", "Fe FeO   " + Fields, "O        " + Fields, "Si SiO2  " + Fields};
+
+void ExpectDamagedRows(const TDamagedRows& c, const std::string& file,
+                       const std::function<bool(const std::vector<std::string>&)>& load,
+                       const std::function<long double()>& value)
+{
+    RecordingHost host;
+    EXPECT_EQ(load(c.Lines), !c.Refused);
+    if (c.Refused) {
+        ASSERT_EQ(host.warnings.size(), 1u);
+        EXPECT_EQ(host.warnings[0].rfind("Неможливо завантажити файл " + file + "\n" + c.Says, 0), 0u)
+            << host.warnings[0];
+    } else {
+        EXPECT_TRUE(std::any_of(host.warnings.begin(), host.warnings.end(), [&](const std::string& w) {
+            return w.rfind("Файл " + file + ": ", 0) == 0 && w.find(c.Says) != std::string::npos;
+        }));
+    }
+    EXPECT_DOUBLE_EQ(static_cast<double>(value()), c.Value);
+}
+
 // The interaction and gas files refer to the elements of the constants file.
 class ConstantsLoaded : public LoaderTestBase {
 protected:
@@ -131,7 +164,7 @@ TEST_F(InteractionFile, RowsFillTheMatrixSymmetricallyAndStopAtAnUnsetValue)
     EXPECT_DOUBLE_EQ(WagnerMatrix[3][1], 0.03);
     EXPECT_DOUBLE_EQ(WagnerMatrix[1][3], 0.03);
     EXPECT_DOUBLE_EQ(WagnerMatrix[3][2], 0.06);
-    // The "-" ends the row: the 7 after it is not read.
+    // The "-" ends the row: the note after it, a number in it too, is not read.
     EXPECT_EQ(WagnerMatrix[1][1], 0.0);
     EXPECT_EQ(WagnerMatrix[3][3], 0.0);
     // Energy -RT ln x at 1600 °C; with the solvent x = e_r (1.6), otherwise
@@ -192,6 +225,30 @@ TEST_F(InteractionFile, OversizedFilesAreRefusedAndTheTablesKept)
     }
 }
 
+TEST_F(InteractionFile, ValuesAfterTheRowsEndAreRefusedAndRowsOutOfPlaceNamed)
+{
+    ASSERT_TRUE(LoadConstantsFromLines(FeOSi, "three.CON"));
+    const std::vector<std::string> good{"t", "O 1.6 0.5 0.1", "Si 1.7 0.1 0.3"};
+    const TDamagedRows cases[] = {
+        // "-" for one column left empty, as in the materials file.
+        {{"t", "O 1.6 - 0.1", "Si 1.7 0.1 0.3"}, true, "Рядок 2: параметр взаємодії O ε2 (Si): \"0.1\" після \"-\"", 1.6},
+        {{"t", "O 1.6 0.5 0.1", "Si 1.7 - -"}, true, "Рядок 3: параметр взаємодії Si ε2 (Si): \"-\" після \"-\"", 1.6},
+        // Two rows swapped, or one left out.
+        {{"t", "Si 1.7 0.1 0.3", "O 1.6 0.5 0.1"}, false, "Рядок 3: символ O, а на цьому місці — Si", 1.7},
+        {{"t", "Si 1.7 0.1 0.3"}, false, "Рядок 2: символ Si, а на цьому місці — O", 1.7},
+    };
+    for (const TDamagedRows& c : cases) {
+        SCOPED_TRACE(c.Says);
+        ASSERT_TRUE(LoadInteractionParamsFromLines(good, "good.EPS"));
+        const auto energy = InteractionEnergy;
+        ExpectDamagedRows(c, "rows.EPS", [](const auto& l) { return LoadInteractionParamsFromLines(l, "rows.EPS"); },
+                          [] { return WagnerE[1]; });
+        if (c.Refused) {
+            EXPECT_EQ(InteractionEnergy, energy);
+        }
+    }
+}
+
 class SlagFile : public LoaderTestBase {};
 
 TEST_F(SlagFile, FirstRowIsElementZeroDiagonalDiscardedTiesToEven)
@@ -218,6 +275,24 @@ TEST_F(SlagFile, FixtureLoadsAndBadFilesKeepTheTable)
     EXPECT_EQ(SlagMatrix, before);
     EXPECT_FALSE(LoadSlagData("missing.SLG"));
     EXPECT_EQ(SlagMatrix, before);
+}
+
+TEST_F(SlagFile, ValuesAfterTheRowsEndAreRefusedAndRowsOutOfPlaceNamed)
+{
+    ASSERT_TRUE(LoadConstantsFromLines(FeOSi, "three.CON"));
+    const std::vector<std::string> good{"t", "Fe 0 1 2", "O 1 0 3", "Si 2 3 0"};
+    const TDamagedRows cases[] = {
+        {{"t", "Fe 0 - 1 2", "O 1 0 3", "Si 2 3 0"}, true, "Рядок 2: енергія пари Fe, значення 3 (Si): \"1\" після \"-\"", 1},
+        {{"t", "Fe 0 1 2", "O 1 - -", "Si 2 3 0"}, true, "Рядок 3: енергія пари O, значення 3 (Si): \"-\" після \"-\"", 1},
+        {{"t", "Fe 0 1 2", "Si 2 3 0", "O 1 0 3"}, false, "Рядок 3: символ Si, а на цьому місці — O", 2},
+        {{"t", "O 1 0 3", "Si 2 3 0"}, false, "Рядок 2: символ O, а на цьому місці — Fe", 2},
+    };
+    for (const TDamagedRows& c : cases) {
+        SCOPED_TRACE(c.Says);
+        ASSERT_TRUE(LoadSlagDataFromLines(good, "good.SLG"));
+        ExpectDamagedRows(c, "rows.SLG", [](const auto& l) { return LoadSlagDataFromLines(l, "rows.SLG"); },
+                          [] { return static_cast<long double>(SlagMatrix[1][0]); });
+    }
 }
 
 class GasFile : public ConstantsLoaded {};
