@@ -246,11 +246,16 @@ bool ReadDataFileLines(const fs::path& path, const std::string& fileName, std::v
                        std::string& message, bool* utf8)
 {
     TTextReadNotes notes;
-    std::string error;
     if (utf8)
         *utf8 = false;
-    if (!TryReadTextFile1251(path, lines, &error, &notes)) {
-        message = LoadFailedText(fileName) + "\n" + error;
+    try {
+        lines = ReadTextFile1251(path, &notes);
+    } catch (const LineEndError& e) {
+        message = LoadFailedText(fileName, e.line, e.reason);
+        lines.clear();
+        return false;
+    } catch (const std::exception& e) {
+        message = LoadFailedText(fileName) + "\n" + e.what();
         return false;
     }
     if (notes.ControlBytes * 20 > notes.Bytes) {

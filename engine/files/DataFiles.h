@@ -48,9 +48,10 @@ std::string ShownFileName(const std::string& name, const std::filesystem::path& 
 // Reads a data file into UTF-8 lines (ReadTextFile1251: regular files of
 // at most MaxDataFileBytes). A file of which more than one byte in twenty
 // is a control character is not text and is refused, and so is, by its
-// line, a NUL byte, a UTF-8 line in a code page 1251 file, a UTF-8
-// byte-order mark before text that is not UTF-8, and a last line with
-// text but no line break (a file cut short). On failure it shows
+// line, a carriage return that ends no line (LineEndError), a NUL byte, a
+// UTF-8 line in a code page 1251 file, a UTF-8 byte-order mark before text
+// that is not UTF-8, and a last line with text but no line break (a file
+// cut short). On failure it shows
 // LoadFailedText(fileName) with the reason and returns false; a UTF-8 file
 // is read with a note saying so.
 bool ReadDataFile(const std::filesystem::path& path, const std::string& fileName, std::vector<std::string>& lines);
