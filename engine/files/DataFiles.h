@@ -35,6 +35,27 @@ std::string NoRecordsText(const std::string& what);
 // The note shown when a data file turned out to be UTF-8 and was read so.
 std::string Utf8FileText(const std::string& fileName);
 
+// Names longer than the program keeps (materials and tasks: 25
+// characters). Such a name is read cut, not refused: stored files may hold
+// them (earlier versions cut them the same way, without a word), and they
+// stay usable; the load says so by the first such line.
+class TLongNames {
+public:
+    // name cut to limit characters; a cut is noted with its line (0-based).
+    std::string Cut(const std::string& name, std::size_t limit, std::size_t line);
+    // The one warning of a load (empty when no name was cut): "Файл F, рядок
+    // N: назву «...» довшу за 25 символів прочитано як «...»" and how many
+    // more there are.
+    std::string Text(const std::string& fileName) const;
+
+private:
+    std::size_t count_ = 0;
+    std::size_t line_ = 0; // 0-based
+    std::size_t limit_ = 0;
+    std::string name_;
+    std::string cut_;
+};
+
 // A name from a project or task file, resolved against the current folder
 // (which the project loader sets to the project's folder) and, when it is
 // not found there, against the program folder.
