@@ -608,14 +608,6 @@ std::vector<std::string> TTaskList::FileLines() const
     return out;
 }
 
-std::string TTaskList::InvertedBound() const
-{
-    for (int k = 0; k < Count && k < MaxTasks; ++k)
-        if (const std::string found = InvertedBound(k); !found.empty())
-            return "завдання \"" + Items[static_cast<std::size_t>(k) + 1].Name + "\": " + found;
-    return {};
-}
-
 std::string TTaskList::InvertedBound(int k) const
 {
     if (k < 0 || k >= Count || k >= MaxTasks)
