@@ -77,7 +77,10 @@ struct TElementRecord {
     long double Tolerance = 0;          // q: analysis tolerance used on metal samples
     bool DirectStandard = false;        // the metal standard term is S + H/T directly
     std::array<long double, 6> SolidEnthalpy{};  // h = [0] + [1] T + [2] T^2 (rest kept as read)
-    std::array<long double, 6> LiquidEnthalpy{}; // h = [0] + [1] T (rest kept as read)
+    // h = [0] + [1] T; [2] the share of the element's metal pair energies
+    // that is entropy, 0..1 (EntropyShare, InteractionCache.h); the rest
+    // kept as read.
+    std::array<long double, 6> LiquidEnthalpy{};
     long double NmiSurfaceCoef = 0;     // surface-tension coefficient of the inclusions
     // Standard enthalpy at 298.15 K, J per mol of the element, of the element
     // as it stands in a slag-forming charge material (its oxide, fluoride or

@@ -409,10 +409,17 @@ std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTe
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t lf = text.find('\n', pos);
-        std::size_t end = lf == std::string::npos ? text.size() : lf;
-        std::size_t cut = end;
-        if (cut > pos && text[cut - 1] == '\r')
+        std::size_t cut = lf == std::string::npos ? text.size() : lf;
+        for (int k = 0; k < 2 && lf != std::string::npos && cut > pos && text[cut - 1] == '\r'; ++k)
             --cut;
+        if (std::string_view(text).substr(pos, cut - pos).find('\r') != std::string_view::npos) {
+            const std::size_t line = lines.size() + 1;
+            std::string reason = "символ CR (повернення каретки) не в кінці рядка: рядок закінчують LF, CR LF або "
+                                 "CR CR LF, а CR усередині з'єднав би два рядки";
+            throw LineEndError("не вдалося прочитати файл " + Quoted(path) + ": рядок " + std::to_string(line) +
+                                   ": " + reason,
+                               line, std::move(reason));
+        }
         lines.emplace_back(text, pos, cut - pos);
         pos = lf == std::string::npos ? text.size() : lf + 1;
     }

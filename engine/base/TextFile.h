@@ -93,14 +93,28 @@ struct TTextReadNotes {
     std::size_t BomBeforeNonUtf8Line = 0;
 };
 
-// Reads a whole file in code page 1251 into UTF-8 lines. Lines end at LF; a
-// CR before the LF, and a CR at the very end of the file, are removed (a CR
-// elsewhere stays in its line). A final line break does not start another
-// line: "a\r\nb\r\n" and "a\r\nb" both give {"a", "b"}; an empty file gives
-// no lines. A UTF-8 file (see TTextReadNotes) is taken as it is; every
-// other byte is kept, control characters too. Throws TextFileError when the
-// file cannot be read (see ReadFileBytes) or holds more than
-// MaxDataFileLines lines.
+// A carriage return that ends no line: it would join two lines into one,
+// and whatever the second held would be read as part of the first (or lost
+// in its comment). line is 1-based; reason is the Ukrainian text without
+// the file's name.
+class LineEndError : public TextFileError {
+public:
+    LineEndError(const std::string& message, std::size_t line, std::string reason)
+        : TextFileError(message), line(line), reason(std::move(reason))
+    {
+    }
+    std::size_t line;
+    std::string reason;
+};
+
+// Reads a whole file in code page 1251 into UTF-8 lines. A line ends at LF,
+// CR LF, or CR CR LF (what a CR LF file becomes when converted once more);
+// a CR anywhere else throws LineEndError naming its line. A final line
+// break does not start another line: "a\r\nb\r\n" and "a\r\nb" both give
+// {"a", "b"}; an empty file gives no lines. A UTF-8 file (see
+// TTextReadNotes) is taken as it is; every other byte is kept, control
+// characters too. Throws TextFileError when the file cannot be read (see
+// ReadFileBytes) or holds more than MaxDataFileLines lines.
 std::vector<std::string> ReadTextFile1251(const std::filesystem::path& path, TTextReadNotes* notes = nullptr);
 
 // Non-throwing form for loaders (which report "Неможливо завантажити файл"

@@ -285,11 +285,16 @@ bool ReadDataFileLines(const fs::path& path, const std::string& fileName, std::v
                        std::string& message, bool* utf8)
 {
     TTextReadNotes notes;
-    std::string error;
     if (utf8)
         *utf8 = false;
-    if (!TryReadTextFile1251(path, lines, &error, &notes)) {
-        message = LoadFailedText(fileName) + "\n" + error;
+    try {
+        lines = ReadTextFile1251(path, &notes);
+    } catch (const LineEndError& e) {
+        message = LoadFailedText(fileName, e.line, e.reason);
+        lines.clear();
+        return false;
+    } catch (const std::exception& e) {
+        message = LoadFailedText(fileName) + "\n" + e.what();
         return false;
     }
     if (notes.ControlBytes * 20 > notes.Bytes) {
@@ -366,6 +371,29 @@ std::string Utf8FileText(const std::string& fileName)
     return "Файл " + fileName + " записано в кодуванні UTF-8, а не Windows-1251: його прочитано як UTF-8";
 }
 
+std::string TLongNames::Cut(const std::string& name, std::size_t limit, std::size_t line)
+{
+    std::string cut = Utf8Left(name, limit);
+    if (cut.size() != name.size() && count_++ == 0) {
+        line_ = line;
+        limit_ = limit;
+        name_ = name;
+        cut_ = cut;
+    }
+    return cut;
+}
+
+std::string TLongNames::Text(const std::string& fileName) const
+{
+    if (count_ == 0)
+        return {};
+    std::string text = "Файл " + fileName + ", рядок " + std::to_string(line_ + 1) + ": назву «" + name_ +
+                       "» довшу за " + std::to_string(limit_) + " символів прочитано як «" + cut_ + "»";
+    if (count_ > 1)
+        text += " (і ще довгих назв: " + std::to_string(count_ - 1) + ")";
+    return text + ". Під час збереження буде записано скорочену назву.";
+}
+
 // ---------------------------------------------------------------------------
 // Element constants
 
@@ -416,13 +444,13 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
             static constexpr const char* Names[] = {"b",       "M",       "z",       "A1",       "B1",       "A2",
                                                     "B2",      "e2",      "H",       "S",        "q",        "k",
                                                     "solid a", "solid b", "solid c", "solid 4",  "solid 5",  "solid 6",
-                                                    "liquid a", "liquid b", "liquid 3", "liquid 4", "liquid 5",
+                                                    "liquid a", "liquid b", "liquid s", "liquid 4", "liquid 5",
                                                     "liquid 6", "s",       "h298"};
             const std::size_t k = field - 3;
             return "поле " + std::to_string(field) + (k < std::size(Names) ? std::string(" (") + Names[k] + ")" : "");
         };
         auto outOfRange = [&](const TFieldRange& range, long double v) {
-            if (const std::string refusal = OutOfRange(range, v, false); !refusal.empty())
+            if (const std::string refusal = OutOfRange(range, v); !refusal.empty())
                 throw ContentError{cursor.Line(), "елемент " + rec.Symbol + ": " + fieldName() + ": " + refusal};
         };
         auto readInt = [&](int32_t& v) -> bool {
@@ -468,7 +496,8 @@ bool LoadConstantsFromLines(const std::vector<std::string>& lines, const std::st
                 (*set)[0] = readReal(FieldRange::Enthalpy);
                 (*set)[1] = readReal(FieldRange::HeatCapacity);
                 for (std::size_t c = 2; c < set->size(); ++c)
-                    (*set)[c] = readReal(FieldRange::HeatCapacitySlope);
+                    (*set)[c] = readReal(set == &rec.LiquidEnthalpy && c == 2 ? FieldRange::EntropyShare
+                                                                              : FieldRange::HeatCapacitySlope);
             }
             rec.NmiSurfaceCoef = readReal(FieldRange::SurfaceTension);
             // Optional, on the line of the last field only: older files end
@@ -727,7 +756,7 @@ bool LoadGasesFromLines(const std::vector<std::string>& lines, const std::string
                 next();
                 if (!TryParseInt32(token, ignored))
                     throw bad();
-                if (const std::string refusal = OutOfRange(FieldRange::FitTemperature, ignored, false);
+                if (const std::string refusal = OutOfRange(FieldRange::FitTemperature, ignored);
                     !refusal.empty())
                     throw ContentError{i, "поле " + std::to_string(field) + " (температура): " + refusal};
                 ++field;

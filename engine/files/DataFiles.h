@@ -35,6 +35,27 @@ std::string NoRecordsText(const std::string& what);
 // The note shown when a data file turned out to be UTF-8 and was read so.
 std::string Utf8FileText(const std::string& fileName);
 
+// Names longer than the program keeps (materials and tasks: 25
+// characters). Such a name is read cut, not refused: stored files may hold
+// them (earlier versions cut them the same way, without a word), and they
+// stay usable; the load says so by the first such line.
+class TLongNames {
+public:
+    // name cut to limit characters; a cut is noted with its line (0-based).
+    std::string Cut(const std::string& name, std::size_t limit, std::size_t line);
+    // The one warning of a load (empty when no name was cut): "Файл F, рядок
+    // N: назву «...» довшу за 25 символів прочитано як «...»" and how many
+    // more there are.
+    std::string Text(const std::string& fileName) const;
+
+private:
+    std::size_t count_ = 0;
+    std::size_t line_ = 0; // 0-based
+    std::size_t limit_ = 0;
+    std::string name_;
+    std::string cut_;
+};
+
 // A name from a project or task file, resolved against the current folder
 // (which the project loader sets to the project's folder) and, when it is
 // not found there, against the program folder.
@@ -48,9 +69,10 @@ std::string ShownFileName(const std::string& name, const std::filesystem::path& 
 // Reads a data file into UTF-8 lines (ReadTextFile1251: regular files of
 // at most MaxDataFileBytes). A file of which more than one byte in twenty
 // is a control character is not text and is refused, and so is, by its
-// line, a NUL byte, a UTF-8 line in a code page 1251 file, a UTF-8
-// byte-order mark before text that is not UTF-8, and a last line with
-// text but no line break (a file cut short). On failure it shows
+// line, a carriage return that ends no line (LineEndError), a NUL byte, a
+// UTF-8 line in a code page 1251 file, a UTF-8 byte-order mark before text
+// that is not UTF-8, and a last line with text but no line break (a file
+// cut short). On failure it shows
 // LoadFailedText(fileName) with the reason and returns false; a UTF-8 file
 // is read with a note saying so.
 bool ReadDataFile(const std::filesystem::path& path, const std::string& fileName, std::vector<std::string>& lines);

@@ -39,9 +39,9 @@ bool MeansANumber(std::string_view text)
 
 } // namespace
 
-std::string OutOfRange(const TFieldRange& range, long double v, bool unsetAllowed)
+std::string OutOfRange(const TFieldRange& range, long double v)
 {
-    if ((unsetAllowed && IsUnset(v)) || (v >= range.Min && v <= range.Max))
+    if (v >= range.Min && v <= range.Max)
         return {};
     return Number(v) + " поза межами " + Number(range.Min) + ".." + Number(range.Max);
 }
@@ -67,7 +67,7 @@ TFileNumber ReadFileNumber(std::string_view text, long double& value, const TFie
         return TFileNumber::Unset;
     long double v = 0;
     if (TryParseReal(DecimalDot(text), v)) {
-        refusal = OutOfRange(range, v, unsetAllowed);
+        refusal = OutOfRange(range, v);
         if (!refusal.empty())
             return TFileNumber::Refused;
         value = v;

@@ -1,9 +1,10 @@
 #pragma once
 // The physical range of every number the data and task files hold, in one
 // table, and the reader that holds the file's values to them. A value
-// outside its range, "nan", "inf" or a number too large for the program
-// refuses the file with a message; "-" (or any other text that is not a
-// number) still means "not given", as the files have always said.
+// outside its range, "nan", "inf", a number too large for the program or
+// text that is no number refuses the file with a message. Only "-" means
+// "not given": the program's own mark for it in memory, -1e20, is a number
+// like any other when a file holds it, and lies outside every range.
 
 #include "Utils.h"
 
@@ -65,10 +66,16 @@ inline constexpr TFieldRange SampleTolerance{-100, 100}; // mass %
 //   solid b, liquid b  heat capacities in J/(mol K): a mole of any
 //       substance of a heat holds less than 1 kJ/(mol K).
 inline constexpr TFieldRange HeatCapacity{-1e4L, 1e4L};  // J/(mol K)
-//   solid c and the higher terms, h = a + b T + c T²: real terms lie
-//       below 0.01; at 3000 K a |c| of 1000 would add 6e6 J/(mol K), a
-//       thousand times any heat capacity.
+//   solid c and the higher terms, h = a + b T + c T², and the liquid
+//       set's last three (kept as read): real terms lie below 0.01; at
+//       3000 K a |c| of 1000 would add 6e6 J/(mol K), a thousand times
+//       any heat capacity.
 inline constexpr TFieldRange HeatCapacitySlope{-1000, 1000}; // J/(mol K²)
+//   liquid s  the share of an element's metal pair energies that is
+//       entropy (the third value of the liquid set): 0 leaves the pair
+//       energies as they stand at 1600 °C, 1 makes them scale with the
+//       temperature; a share beyond either end has no meaning.
+inline constexpr TFieldRange EntropyShare{0, 1};
 //   s   the inclusions' surface-tension coefficient, mJ/m²: liquid oxides
 //       and metals lie between 100 and 5000.
 inline constexpr TFieldRange SurfaceTension{0, 1e6L};
@@ -108,12 +115,9 @@ inline constexpr long double AnalysisSumTolerance = 1.0L; // mass %
 // reason, such as "нижня межа 0.22 більша за верхню 0.17".
 std::string InvertedRange(long double lo, long double hi);
 
-// Empty when v lies in range (UnsetValue counts as in range: it is what a
-// writer puts for "not given"); otherwise the reason, such as
+// Empty when v lies in range; otherwise the reason, such as
 // "1e+308 поза межами 0..100000".
-// The database files have no "not given" number: there (unsetAllowed
-// false) the value -1e20 written out is out of range like any other.
-std::string OutOfRange(const TFieldRange& range, long double v, bool unsetAllowed = true);
+std::string OutOfRange(const TFieldRange& range, long double v);
 
 // The one rule for a number in every data file the program reads: an
 // optional sign, digits with at most one decimal separator, a point or a
@@ -125,8 +129,8 @@ enum class TFileNumber { Number, Unset, Refused };
 
 // Reads one value by that rule and holds it to range. Refused (with the
 // reason in refusal) for a text that is no number, "nan", "inf", a number
-// too large to read, a value outside range, and a text longer than the
-// 255 characters a field may hold.
+// too large to read, a value outside range (-1e20 written out among
+// them), and a text longer than the 255 characters a field may hold.
 TFileNumber ReadFileNumber(std::string_view text, long double& value, const TFieldRange& range,
                            std::string& refusal, bool unsetAllowed = true);
 

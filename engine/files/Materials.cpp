@@ -107,6 +107,7 @@ struct LoadState {
     Section Kind = Section::Ordinary;
     // Upper-cased names (as MaterialIndexByName compares them) and their lines.
     std::vector<std::pair<std::string, std::size_t>> Names;
+    TLongNames LongNames;
 };
 
 void ParseColumnFormula(LoadState& st, const std::string& formulaText, int column, std::size_t line)
@@ -213,7 +214,7 @@ void ReadMaterialLine(LoadState& st, const std::string& line, std::size_t lineNo
     std::string rest = line;
     const std::size_t bar = rest.find('|');
     if (bar != std::string::npos) {
-        rec.Name = Utf8Left(TrimBlanks(std::string_view(rest).substr(0, bar)), MaterialNameLength);
+        rec.Name = st.LongNames.Cut(TrimBlanks(std::string_view(rest).substr(0, bar)), MaterialNameLength, lineNo);
         rest.erase(0, bar + 1);
     }
 
@@ -389,6 +390,8 @@ bool LoadMaterialsFromLines(const std::vector<std::string>& lines, const std::st
         ShowWarning(LoadFailedText(fileName, lines.empty() ? 1 : lines.size(), NoRecordsText("жодного матеріалу")));
         return false;
     }
+    if (const std::string cut = st->LongNames.Text(fileName); !cut.empty())
+        ShowWarning(cut);
 
     Host& host = CurrentHost();
     host.ClearResults(keepAmounts, false, 1);

@@ -332,6 +332,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
     std::vector<std::string> unknownMaterials;
     Refusal firstInverted{0, {}};
     int invertedPairs = 0;
+    TLongNames longNames;
     // A line that begins with '*' always starts the next task, even inside
     // a block cut short, so one damaged block cannot swallow the next task.
     auto nextLine = [&](std::string& out) {
@@ -346,7 +347,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         while (n < lines.size()) {
             const std::size_t taskLine = n;
             TTaskRecord task = Items[0];
-            task.Name = Utf8Left(std::string_view(lines[n]).substr(1), TaskNameLength);
+            task.Name = longNames.Cut(lines[n].substr(1), TaskNameLength, n);
             ++n;
 
             std::string line;
@@ -493,7 +494,7 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
                 }
                 TMaterialRecord& m = task.Materials[++task.NMat];
                 m = TMaterialRecord{};
-                m.Name = Utf8Left(matName, TaskNameLength);
+                m.Name = longNames.Cut(matName, TaskNameLength, n - 1);
                 m.TableIndex = static_cast<uint16_t>(index);
                 // Markers are looked for after the '|' only: a name may hold them.
                 std::string rest = line.substr(bar + 1);
@@ -535,6 +536,8 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
         ShowWarning(UnknownMaterialsText(fileName, unknownMaterials));
     if (invertedPairs > 0)
         ShowWarning(InvertedPairsText(fileName, firstInverted.line + 1, firstInverted.reason, invertedPairs));
+    if (const std::string cut = longNames.Text(fileName); !cut.empty())
+        ShowWarning(cut);
 
     Clear();
     Description = std::move(description);
@@ -603,14 +606,6 @@ std::vector<std::string> TTaskList::FileLines() const
         out.emplace_back();
     }
     return out;
-}
-
-std::string TTaskList::InvertedBound() const
-{
-    for (int k = 0; k < Count && k < MaxTasks; ++k)
-        if (const std::string found = InvertedBound(k); !found.empty())
-            return "завдання \"" + Items[static_cast<std::size_t>(k) + 1].Name + "\": " + found;
-    return {};
 }
 
 std::string TTaskList::InvertedBound(int k) const

@@ -116,12 +116,10 @@ public:
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
-    // The first lower bound above its upper bound in the tasks ("завдання
-    // "name": MASSMET: ..."), empty when there is none. The reader takes such
-    // a pair with a warning (earlier versions wrote them); the editor does
-    // not accept one, and the melt and the optimisation refuse the task.
-    std::string InvertedBound() const;
-    // The same for task k (0-based) alone, without its name ("MASSMET: ...").
+    // The first lower bound above its upper bound in task k (0-based)
+    // ("MASSMET: ..."), empty when there is none. The reader takes such a
+    // pair with a warning (earlier versions wrote them); the editor does not
+    // accept one, and the melt and the optimisation refuse the task.
     std::string InvertedBound(int k) const;
     // The first element or material named twice in one task, with its
     // task ("task "name": матеріал ... указано двічі"); empty when there is

@@ -10,6 +10,8 @@
 #include "TextFile.h"
 #include "support/DesktopLocale.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -120,6 +122,51 @@ private slots:
         QCOMPARE(MaterialCount, count);
         QCOMPARE(MaterialTable[1].Name, first);
         QCOMPARE(QString::fromStdString(ProjectValue("MatFile")), QString("Ferrolyt.MAT"));
+    }
+
+    // A lone CR and -1e20 written as a number are refused by their line,
+    // and the project keeps its materials; a name too long is read cut,
+    // with a warning naming its line.
+    void aMaterialsFileIsReadAsItHoldsOrSaysSoByItsLine()
+    {
+        QFile file(f.Path("Ferrolyt.MAT"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const std::string good = file.readAll().toStdString();
+        const std::string scrap = ToCp1251("Брухт важкий");
+        const struct {
+            std::string From, To;
+            QString Says;
+        } cases[] = {
+            {" $335\r\n", " $335\r", "символ CR (повернення каретки) не в кінці рядка"},
+            {"0.17/0.22", "-1e20/0.22", "аналіз C: -1e+20 поза межами 0..100"},
+            {scrap + "  ", ToCp1251("Брухт важкий сортований для печей"), "назву «Брухт важкий сортований для печей»"},
+        };
+        const int count = MaterialCount;
+        const std::string first = MaterialTable[1].Name;
+        for (const auto& c : cases) {
+            std::string bytes = good;
+            const std::size_t at = bytes.find(c.From, bytes.find(scrap));
+            QVERIFY(at != std::string::npos);
+            bytes.replace(at, c.From.size(), c.To);
+            const QString line = QString::number(std::count(bytes.begin(), bytes.begin() + long(at), '\n') + 1);
+            QFile out(f.Path("damaged.MAT"));
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(bytes.data(), qint64(bytes.size()));
+            out.close();
+            f.messages.clear();
+            f.w->OpenFile(f.Path("damaged.MAT").toStdString());
+            // A material renamed is one the task file no longer finds: a
+            // second message says so.
+            const bool loads = c.Says.startsWith("назву");
+            QVERIFY2(f.Texts().size() == (loads ? 2 : 1), qPrintable(f.Texts().join("; ")));
+            QVERIFY2(f.Texts()[0].startsWith((loads ? "Файл " : "Неможливо завантажити файл ") + f.Path("damaged.MAT") +
+                                             (loads ? ", рядок " : "\nРядок ") + line + ": "),
+                     qPrintable(f.Texts()[0]));
+            QVERIFY2(f.Texts()[0].contains(c.Says), qPrintable(f.Texts()[0]));
+            QCOMPARE(MaterialCount, count);
+            QCOMPARE(QString::fromStdString(MaterialTable[1].Name),
+                     loads ? QString("Брухт важкий сортований д") : QString::fromStdString(first));
+        }
     }
 
     void aConstantsFileLoadsButTheProjectKeepsNamingItsOwn()

@@ -126,8 +126,6 @@ TEST(ReadTextFile1251, SplitsOnCrLfAndLfAndConverts)
         {"\xD1\xF2\xE0\xEB\xFC\r\nline2\nline3\r\n\r\nlast", {"Сталь", "line2", "line3", "", "last"}},
         {"a\r\nb\r\n", {"a", "b"}},
         {"a\nb", {"a", "b"}},
-        {"a\r\nb\r", {"a", "b"}}, // a lone trailing CR is removed
-        {"a\rb\r\n", {"a\rb"}},   // a CR inside a line stays
         {"\r\n\r\n", {"", ""}},
         {"", {}},
         {std::string("x\0y\n", 4), {std::string("x\0y", 3)}}, // NUL bytes are kept
@@ -135,6 +133,47 @@ TEST(ReadTextFile1251, SplitsOnCrLfAndLfAndConverts)
     for (const auto& [bytes, lines] : cases) {
         Spit(f, bytes);
         EXPECT_EQ(ReadTextFile1251(f), lines) << bytes;
+    }
+}
+
+// LF, CR LF and CR CR LF (a CR LF file converted once more) end a line;
+// any other CR would join two lines, and is refused by its line.
+TEST(ReadTextFile1251, EndsLinesAtLfCrLfOrCrCrLfAndRefusesAnyOtherCrByItsLine)
+{
+    ScratchFolder dir;
+    const fs::path f = dir.path() / "x.MAT";
+    const struct {
+        std::string Bytes;
+        std::vector<std::string> Lines;
+        std::size_t RefusedLine; // 0: read
+    } cases[] = {
+        {"a\r\r\nb\r\r\n", {"a", "b"}, 0},
+        {"a\r\r\n\r\r\nb\n", {"a", "", "b"}, 0},
+        {"a\rb\r\n", {}, 1},
+        {"a\r\nb\r", {}, 2},
+        {"a\r\n\rb\r\n", {}, 2},
+        {"a\r\nb\r\r\r\n", {}, 2},
+        {"# note\rBrukht | 1\r\n", {}, 1},
+        {"a\r\nb\r\nc\rd", {}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bytes);
+        Spit(f, c.Bytes);
+        if (c.RefusedLine == 0) {
+            EXPECT_EQ(ReadTextFile1251(f), c.Lines);
+            continue;
+        }
+        try {
+            ReadTextFile1251(f);
+            ADD_FAILURE() << "read";
+        } catch (const TextFileError& e) {
+            const std::string where = f.string() + "\": рядок " + std::to_string(c.RefusedLine) + ": ";
+            EXPECT_NE(std::string(e.what()).find(where), std::string::npos) << e.what();
+        }
+        std::vector<std::string> lines;
+        std::string message;
+        EXPECT_FALSE(ReadDataFileLines(f, "x.MAT", lines, message));
+        EXPECT_EQ(message.rfind(LoadFailedText("x.MAT", c.RefusedLine, "символ CR"), 0), 0u) << message;
     }
 }
 

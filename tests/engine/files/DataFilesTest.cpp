@@ -42,7 +42,7 @@ TEST_F(ConstantsFile, ReadsEveryElementLineWithItsDerivedFields)
     EXPECT_EQ(ElementBase.Items[9].Index, 9);
 }
 
-const std::string Fields = " 0 55.847 2 1 -0.5 0.8 -0.3 0.49 -20000 5.5 0.01 0 1 2 3 4 5 6 7 8 9 10 11 12 1.5";
+const std::string Fields = " 0 55.847 2 1 -0.5 0.8 -0.3 0.49 -20000 5.5 0.01 0 1 2 3 4 5 6 7 8 0.5 10 11 12 1.5";
 
 TEST_F(ConstantsFile, LowerCaseLinesAreNoElementsAndAFileWithoutElementsIsRefused)
 {

@@ -251,6 +251,158 @@ TEST_F(WholeRows, OneFieldDamagedLoadsTheSameTablesOrIsRefusedByItsLine)
 }
 
 // ---------------------------------------------------------------------------
+// What a file holds on disk is read exactly: its line ends, the unset mark
+// written as a number, and names longer than the program keeps
+
+bool LoadFile(const std::string& file, const fs::path& path)
+{
+    const std::string p = path.string();
+    if (file == "Ferrolyt.CON")
+        return LoadConstants(p);
+    if (file == "Ferrolyt.EPS")
+        return LoadInteractionParams(p);
+    if (file == "Ferrolyt.SLG")
+        return LoadSlagData(p);
+    if (file == "Ferrolyt.GAS")
+        return LoadGases(p);
+    if (file == "Ferrolyt.MAT")
+        return LoadMaterials(p, false);
+    return TaskList.LoadFromFile(p, 0);
+}
+
+// A CR that ends no line joined two lines, and what fell into a note was
+// lost; -1e20 written as a number was taken for "not given"; a name longer
+// than the program keeps was cut without a word. A refusal names the line
+// and leaves the tables; a name is read cut (as earlier versions did, so
+// stored files stay usable) with a warning naming its line.
+TEST_F(WholeRows, EachReaderReadsWhatTheFileHoldsOrSaysSoByLine)
+{
+    const std::string cr = "символ CR (повернення каретки) не в кінці рядка";
+    const std::string longName = "назву «Брухт важкий сортований для печей» довшу за 25 символів прочитано як «Брухт "
+                                 "важкий сортований д»";
+    // In the line starting with Line, the first From on or after it becomes To.
+    const TEdit edits[] = {
+        {"Ferrolyt.CON", "Fe ", "\r\n", "\r", cr}, // O's line fell into Fe's note
+        {"Ferrolyt.CON", "Fe ", " 46.024 0 ", " 46.024 1.5 ", "елемент Fe: поле 23 (liquid s): 1.5 поза межами 0..1"},
+        {"Ferrolyt.CON", "Fe ", " 46.024 0 ", " 46.024 -0.25 ", "поле 23 (liquid s): -0.25 поза межами 0..1"},
+        {"Ferrolyt.EPS", "Al ", "\r\n", "\r", cr},
+        {"Ferrolyt.SLG", "Ca ", " -27 ", " -27\r", cr},
+        {"Ferrolyt.GAS", "2.7030702606e+02", "\r\n", "\r", cr},
+        {"Ferrolyt.MAT", "Брухт важкий", "\r\n", "\r", cr},
+        {"Ferrolyt.MAT", "Брухт важкий", "0.15/0.25", "-1e20/0.22", "аналіз C: -1e+20 поза межами 0..100"},
+        {"Ferrolyt.MAT", "Брухт важкий", "0.15/0.25", "0.15/-1e20", "аналіз C: -1e+20 поза межами 0..100"},
+        {"Ferrolyt.MAT", "Брухт важкий", "$335", "$-1E20", "ціна: -1e+20 поза межами"},
+        {"Ferrolyt.MAT", "Чавун рідкий", "@1350", "@-100000000000000000000", "температура: -1e+20 поза межами"},
+        {"Ferrolyt.TSK", "*", "\r\n", "\r", cr}, // the first task's material lines went into its name
+        {"Ferrolyt.TSK", "TEMP", "1620/1660", "-1e20/1660", "TEMP: -1e+20 поза межами -273.15..5000"},
+        {"Ferrolyt.TSK", "TEMP", "42000/19000", "42000/-1e20", "TEMP: -1e+20 поза межами"},
+        {"Ferrolyt.TSK", ".04/.12", ".04/.12", "-1e+20/.12", "C: -1e+20 поза межами 0..100"},
+        {"Ferrolyt.TSK", "Брухт важкий", "~55", "~-1e20", "Брухт важкий: -1e+20 поза межами 0..100000"},
+        {"Ferrolyt.TSK", "*", "*ДСП-100, сталь 20", "*ДСП-100, сталь 20, плавка 4711 зміни Б",
+         "назву «ДСП-100, сталь 20, плавка 4711 зміни Б» довшу за 25 символів прочитано як «ДСП-100, сталь 20, плавка»"},
+        {"Ferrolyt.MAT", "Брухт важкий", "Брухт важкий", "Брухт важкий сортований для печей", longName},
+    };
+    ScratchFolder folder;
+    for (const TEdit& e : edits) {
+        SCOPED_TRACE(e.Says + " (" + e.File + ")");
+        std::string text;
+        for (const std::string& line : Sample(e.File))
+            text += line + "\r\n";
+        const std::size_t at = LineOf(Sample(e.File), e.Line);
+        std::size_t start = 0;
+        for (std::size_t k = 0; k < at; ++k)
+            start = text.find('\n', start) + 1;
+        text.replace(text.find(e.From, start), std::strlen(e.From), e.To);
+        const fs::path path = folder / e.File;
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << ToCp1251(text);
+        const TReader& reader = ReaderOf(e.File);
+        const std::string before = reader.Print();
+        const bool warning = e.Says.starts_with("назву");
+        RecordingHost host;
+        EXPECT_EQ(LoadFile(e.File, path), warning);
+        if (host.warnings.size() != 1u) {
+            ADD_FAILURE() << host.warnings.size() << " warnings";
+            continue;
+        }
+        const std::string where = warning ? "Файл " + path.string() + ", рядок " + std::to_string(at + 1) + ": "
+                                          : LoadFailedText(path.string(), at + 1, "");
+        EXPECT_EQ(host.warnings[0].rfind(where, 0), 0u) << host.warnings[0];
+        EXPECT_TRUE(host.warned(e.Says)) << host.warnings[0];
+        EXPECT_TRUE(warning || reader.Print() == before) << "the tables changed";
+        ASSERT_TRUE(reader.Load(Sample(e.File)));
+    }
+}
+
+// A CR LF file converted once more ends its lines in CR CR LF: it reads as
+// the file itself, with no CR left at the end of a name.
+TEST_F(WholeRows, EachReaderReadsCrCrLfAsTheFileItself)
+{
+    ScratchFolder folder;
+    for (const TReader& reader : Readers) {
+        SCOPED_TRACE(reader.File);
+        std::string text;
+        for (const std::string& line : Sample(reader.File))
+            text += line + "\r\r\n";
+        std::ofstream(folder / reader.File, std::ios::binary) << ToCp1251(text);
+        const std::string before = reader.Print();
+        RecordingHost host;
+        EXPECT_TRUE(LoadFile(reader.File, folder / reader.File));
+        EXPECT_TRUE(host.warnings.empty()) << host.warnings.at(0);
+        EXPECT_TRUE(reader.Print() == before) << "read other tables";
+    }
+}
+
+// The files the program writes, the task file and the project file, read
+// back to the model they were written from, without a message: the shipped
+// project and the sample, each with a task at the ends of the ranges and a
+// name of the full 25 characters.
+TEST_F(WholeRows, EveryFileTheProgramWritesReadsBackToTheSameModel)
+{
+    for (const fs::path& from : {fs::path(FERROLYT_DATA), fs::path(FERROLYT_FIXTURES) / "sample-melt"}) {
+        SCOPED_TRACE(from.string());
+        ScratchFolder folder;
+        for (const auto& file : fs::directory_iterator(from))
+            if (file.is_regular_file())
+                fs::copy_file(file.path(), folder / file.path().filename());
+        SetProgramDir(folder.path().string());
+        RecordingHost host;
+        ASSERT_TRUE(LoadProject((folder / "FERROLYT.FWP").string()));
+        EXPECT_TRUE(host.warnings.empty()) << host.warnings.at(0);
+
+        TTaskRecord edge = TaskList.Items[1];
+        edge.Name = "Плавка 4711, зміна Б  (1)";
+        const std::pair<long double TTaskRecord::*, long double> ends[] = {
+            {&TTaskRecord::MinTemp, -273.15L}, {&TTaskRecord::MaxTemp, 5000}, {&TTaskRecord::IniTemp, 1e-4L},
+            {&TTaskRecord::AmbTemp, -40},      {&TTaskRecord::Energy, -1e9L}, {&TTaskRecord::Losses, 1e9L},
+            {&TTaskRecord::ExtP, 1000},        {&TTaskRecord::Charge, -1e6L}, {&TTaskRecord::MinOsn, 0},
+            {&TTaskRecord::MaxOsn, 1000},      {&TTaskRecord::MinMet, 99999.5L}, {&TTaskRecord::MaxMet, 1e5L},
+        };
+        for (const auto& [field, value] : ends)
+            edge.*field = value;
+        edge.Materials[1].Fixed = 1e5L;
+        TaskList.Add(edge, true, false);
+        ASSERT_TRUE(SaveProject(0));
+        const std::vector<std::string> project = ProjectFileLines();
+        std::vector<std::string> tables;
+        for (const TReader& r : Readers)
+            tables.push_back(r.Print());
+
+        ClearProjectState();
+        TaskList.Clear();
+        ASSERT_TRUE(LoadProject((folder / "FERROLYT.FWP").string()));
+        EXPECT_TRUE(host.warnings.empty()) << host.warnings.at(0);
+        EXPECT_EQ(ProjectFileLines(), project);
+        for (std::size_t k = 0; k < std::size(Readers); ++k)
+            EXPECT_TRUE(Readers[k].Print() == tables[k]) << Readers[k].File;
+        const TTaskRecord& back = TaskList.Items[static_cast<std::size_t>(TaskList.Count)];
+        EXPECT_EQ(back.Name, edge.Name);
+        for (const auto& [field, value] : ends)
+            EXPECT_EQ(back.*field, value);
+        EXPECT_EQ(back.Materials[1].Fixed, 1e5L);
+    }
+}
+
+// ---------------------------------------------------------------------------
 // The bytes of any data file, and the name a refusal gives it
 
 TEST_F(WholeRows, NulBytesAndMixedEncodingsAreRefusedByLine)
