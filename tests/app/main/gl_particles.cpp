@@ -10,6 +10,7 @@
 #include "ProgramDir.h"
 #include "StateWait.h"
 
+#include <QChart>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -355,6 +356,29 @@ private slots:
         }
         FChart->hide();
         QVERIFY(!FChart->TimerActive());
+    }
+
+    void anEmptyTypeShowsADash()
+    {
+        control_->findChild<QSpinBox*>("SpinN3")->setValue(0);
+        TFormGL* view = OpenView();
+        QVERIFY(view);
+        Settle(view, 3);
+        QVERIFY2(view->Panel(1, 6)->text().endsWith(" –"), qPrintable(view->Panel(1, 6)->text()));
+        QVERIFY(StatusHasNoNan(view));
+        view->KeyCommand('C');
+        QVERIFY(FChart);
+        FChart->TabCtrl()->setCurrentIndex(1);
+        const struct {
+            int item;  // of the type-pair group
+            int points;
+            const char* title;
+        } charts[] = {{3, 116, ""}, {8, 0, "–"}, {2, 0, "–"}};  // "12", "33", "31"
+        for (const auto& c : charts) {
+            FChart->SelectTypePair(c.item);
+            QCOMPARE(FChart->Series1()->count(), c.points);
+            QCOMPARE(FChart->Chart()->title(), QString(c.title));
+        }
     }
 
     void startRestartsAnOpenView()
