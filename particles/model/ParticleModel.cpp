@@ -996,11 +996,11 @@ void ParticleModel::FlattenOnto(int axis, double level)
     // another or beyond a wall is pushed back by the next step onto others.
     // So each sphere moves along the axis only, towards the plane, to the
     // free height nearest it among the others where they stand: where it
-    // stood is always free, so no sphere comes inside another or leaves
-    // the box. Those nearest the plane move first, and the rounds repeat
-    // while the spheres move up into the room others left, from both sides.
-    // Soft particles only keep the potential's barrier apart (inside it
-    // they would fall together), as they do in their run.
+    // stood is free, so no sphere comes inside another or leaves the box.
+    // Those nearest the plane move first, and the rounds repeat while the
+    // spheres move up into the room others left, from both sides. Soft
+    // particles keep at least the potential's barrier apart: set into one
+    // plane, pairs would come inside it and fall together.
     const double barrier = SoftBarrier().R;
     auto height = [axis](const TBall& b) { return axis == 0 ? b.X : axis == 1 ? b.Y : b.Z; };
     // Where the plane lies for a sphere: within reach of its centre.
@@ -1037,16 +1037,18 @@ void ParticleModel::FlattenOnto(int axis, double level)
                 PairDelta(b, o, d[0], d[1], d[2]);
                 d[axis] = 0;
                 const double h2 = (d[0] * d[0] + d[1] * d[1]) + d[2] * d[2];
-                const double apart = InteractionOn ? barrier : b.TypeData.Radius + o.TypeData.Radius;
+                const double sigma = b.TypeData.Radius + o.TypeData.Radius;
+                const double apart = InteractionOn ? std::max(sigma, barrier) : sigma;
                 if (h2 < apart * apart)
                     held_[count++] = {height(o), std::sqrt(apart * apart - h2)};
             }
             // Between the plane and where the sphere stands, the nearest
             // free height is the plane or lies just beyond the reach of one
-            // in the way. A sphere already inside another (a smaller box,
-            // an added particle) finds none in the first round: it goes as
-            // near the plane as the box allows, and the steps part them.
-            double best = round == 0 ? target : height(b), bestDistance = Inf;
+            // in the way. A sphere that already stood inside another (a
+            // smaller box, an added particle, soft spheres) may find none:
+            // it stays until the others make room, and comes no nearer to
+            // any than it was.
+            double best = height(b), bestDistance = Inf;
             auto consider = [&](double c) {
                 if (Periodic)
                     c = MinImage(c, axis);

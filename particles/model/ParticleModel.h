@@ -227,10 +227,10 @@ public:
     // Every half-length divided (larger) or multiplied (smaller) by 0.99;
     // the particles stay where they are and the walls clamp them.
     void ChangeVolume(bool larger);
-    // Onto the plane Y = -2 (XY) or Z = 2 (XZ), that velocity component
-    // := 0. Where the plane has no room for a sphere it rests against the
-    // spheres there, on either side, inside the box; a box too full for it
-    // keeps it as near the plane as the box allows.
+    // Towards the plane Y = -2 (XY) or Z = 2 (XZ), that velocity component
+    // := 0: each sphere as near the plane as the box and the others leave
+    // room, on either side of it; no sphere comes inside another (soft
+    // particles: nearer than the potential's barrier) or leaves the box.
     void FlattenToXY();
     void FlattenToXZ();
     // Remove the last particle / add one of type 1 at the origin; the type
