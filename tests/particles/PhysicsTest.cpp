@@ -479,35 +479,6 @@ TEST(Physics, DISABLED_TheShippedMicrocanonicalExampleRunsOnLong)
     ShippedMicrocanonicalRuns(200, 100000);
 }
 
-TEST(Physics, AFlattenedSoftRunGoesOn)
-{
-    // Soft particles set into one plane would come inside the potential's
-    // barrier and fall together: they stack as hard spheres do, at least
-    // the barrier apart, and the run goes on.
-    ParticleParams p;
-    NameValueList lines;
-    std::string error;
-    ASSERT_TRUE(LoadParameterFile(std::filesystem::path(FERROLYT_DATA) / "DezOzevev", "SoftNVK.dat", p, lines, &error))
-        << error;
-    for (bool xy : {true, false}) {
-        SCOPED_TRACE(xy ? "H" : "V");
-        Model m;
-        ASSERT_TRUE(ReadModelParams(p, *m, &error)) << error;
-        ASSERT_TRUE(m->SetupParticles());
-        for (int f = 0; f < 50; ++f)
-            ASSERT_TRUE(m->DoSteps());
-        xy ? m->FlattenToXY() : m->FlattenToXZ();
-        for (int i = 1; i < m->NBalls; ++i)
-            for (int j = 0; j < i; ++j) {
-                const TBall &a = m->Balls[i], &b = m->Balls[j];
-                const double r = std::hypot(a.X - b.X, a.Y - b.Y, a.Z - b.Z);
-                ASSERT_GE(r, std::max(a.TypeData.Radius + b.TypeData.Radius, SoftBarrier().R) - 1e-9) << i << " " << j;
-            }
-        for (int f = 0; f < 200; ++f)
-            ASSERT_TRUE(m->DoSteps()) << m->HaltMessage;
-    }
-}
-
 TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)
 {
     // Periodic NVK gas at kT 0.005. The dynamics sees the potential shifted

@@ -66,37 +66,24 @@ TEST(Statistics, StatusTextsOfATick)
 
 TEST(Statistics, QuantitiesWithoutAValueShowADash)
 {
-    // Type 3 has no particles; before the first frame no quotient has a
-    // value yet.
-    const struct {
-        int frames;
-        const char* mui;  // panel 6 of the first bar
-        std::vector<std::pair<int, int>> drawn, undrawn;  // type pairs of the g(r) chart
-    } cases[] = {
-        {5, "    –", {{1, 1}, {1, 2}, {2, 1}, {2, 2}}, {{1, 3}, {3, 1}, {2, 3}, {3, 3}}},
-        {0, " Mui =    –    –    –", {{1, 2}}, {{3, 3}}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.frames << " frames");
+    // Type 3 has no particles; before the first frame no quotient has a value.
+    for (auto [frames, mui] : {std::pair{5, "    –"}, {0, " Mui =    –    –    –"}}) {
+        SCOPED_TRACE(::testing::Message() << frames << " frames");
         Model m;
         SoftGas(*m, TEnsemble::NVK);
         ASSERT_TRUE(m->SetupParticles());
-        for (int f = 0; f < c.frames; ++f)
+        for (int f = 0; f < frames; ++f)
             ASSERT_TRUE(m->DoSteps());
         const TStatusTexts t = StatisticsTick(*m, 0);
         std::vector<std::string> texts(t.Bar1.begin(), t.Bar1.end());
         texts.insert(texts.end(), t.Bar2.begin(), t.Bar2.end());
         for (const std::string& text : FrameTexts(*m))
             texts.push_back(text);
-        for (const std::string& text : texts) {
-            EXPECT_EQ(text.find("NAN"), std::string::npos) << text;
-            EXPECT_EQ(text.find("INF"), std::string::npos) << text;
-        }
-        EXPECT_TRUE(t.Bar1[6].ends_with(c.mui)) << t.Bar1[6];
-        for (auto [a, b] : c.drawn)
-            EXPECT_FALSE(PairCorrelationChart(*m, a, b).empty()) << a << b;
-        for (auto [a, b] : c.undrawn)
-            EXPECT_TRUE(PairCorrelationChart(*m, a, b).empty()) << a << b;
+        for (const std::string& text : texts)
+            EXPECT_TRUE(text.find("NAN") == text.npos && text.find("INF") == text.npos) << text;
+        EXPECT_TRUE(t.Bar1[6].ends_with(mui)) << t.Bar1[6];
+        EXPECT_TRUE(PairCorrelationChart(*m, 1, 3).empty());
+        EXPECT_TRUE(PairCorrelationChart(*m, 3, 3).empty());
     }
 }
 
