@@ -197,13 +197,10 @@ std::string NumberProblem(std::string_view key, const std::string& text, const P
     return {};
 }
 
-} // namespace
-
-namespace {
-
-constexpr const char* FileKeys[] = {"R1",  "R2",  "R3",  "M1", "M2", "M3", "N1",    "N2",       "N3",
-                                    "E11", "E22", "E33", "E12", "E13", "E23", "Lx", "Ly", "Lz",
-                                    "StepH", "Ensemble", "Lattice", "SysE", "SysT"};
+// Every key a parameter file holds.
+constexpr const char* FileKeys[] = {"R1",  "R2",  "R3",  "M1",  "M2", "M3", "N1",    "N2",       "N3",      "E11", "E22",
+                                    "E33", "E12", "E13", "E23", "Lx", "Ly", "Lz", "StepH", "Ensemble", "Lattice", "SysE",
+                                    "SysT"};
 
 // The lines as a whole: every key once and with a value. False with the
 // refusal naming the line; lines that are no parameter of the file go into
