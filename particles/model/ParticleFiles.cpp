@@ -150,65 +150,109 @@ bool SaveNameValueFile(const std::filesystem::path& path, const NameValueList& l
 
 bool ParseNumber(std::string_view text, double& value)
 {
-    text = Trim(text);
-    if (text.empty() || text.size() > 64)
+    // The rule of every number the program reads: a value too small for a
+    // double reads as the nearest one (1e-400 as 0), one too large does
+    // not read.
+    long double v = 0;
+    if (Trim(text).size() > 64 || !ferrolyt::ReadShownNumber(text, v))
         return false;
-    char buf[65];
-    std::size_t n = 0;
-    bool comma = false;
-    for (char c : text) {
-        if (c == ',' && !comma) {
-            c = '.';
-            comma = true;
-        }
-        buf[n++] = c;
-    }
-    const char* begin = buf;
-    if (buf[0] == '+')
-        ++begin;
-    double v = 0;
-    const auto [end, ec] = std::from_chars(begin, buf + n, v);
-    if (ec != std::errc() || end != buf + n || !std::isfinite(v))
+    const double d = static_cast<double>(v);
+    if (!std::isfinite(d))
         return false;
-    value = v;
+    value = d;
     return true;
 }
 
 namespace {
 
-std::string FieldText(std::string_view key, const std::string& value)
+// The field named in a message: by its key, and in a file by its line
+// (1-based; 0 for a control).
+std::string FieldName(std::string_view key, std::size_t line)
 {
-    return "Параметр " + std::string(key) + ": \"" + ferrolyt::Utf8Left(value, 40) + "\" ";
+    return line > 0 ? "Рядок " + std::to_string(line) + ", параметр " + std::string(key)
+                    : "Параметр " + std::string(key);
+}
+
+std::string FieldText(std::string_view key, const std::string& value, std::size_t line = 0)
+{
+    return FieldName(key, line) + ": \"" + ferrolyt::Utf8Left(value, 40) + "\" ";
 }
 
 // A number field of a file or a control: empty when `text` is a number in
 // [range.Min, range.Max] (above Min only, when MinOpen), else the reason
 // naming the field.
-std::string NumberProblem(std::string_view key, const std::string& text, const ParticleRange& range)
+std::string NumberProblem(std::string_view key, const std::string& text, const ParticleRange& range,
+                          std::size_t line = 0)
 {
     double v;
     if (Trim(text).size() > 64)
-        return FieldText(key, text) + "довше за 64 символи, які вміщує поле";
+        return FieldText(key, text, line) + "довше за 64 символи, які вміщує поле";
     if (!ParseNumber(text, v))
-        return FieldText(key, text) + "не є числом (десятковий знак — крапка або кома)";
+        return FieldText(key, text, line) + "не є числом (десятковий знак — крапка або кома)";
     if (range.MinOpen ? !(v > range.Min) : !(v >= range.Min))
-        return FieldText(key, text) + (range.MinOpen ? "має бути більшим за " : "має бути не меншим за ") +
+        return FieldText(key, text, line) + (range.MinOpen ? "має бути більшим за " : "має бути не меншим за ") +
                FormatGeneral(range.Min, 15);
     if (!(v <= range.Max))
-        return FieldText(key, text) + "має бути не більшим за " + FormatGeneral(range.Max, 15);
+        return FieldText(key, text, line) + "має бути не більшим за " + FormatGeneral(range.Max, 15);
     return {};
+}
+
+// Every key a parameter file holds.
+constexpr const char* FileKeys[] = {"R1",  "R2",  "R3",  "M1",  "M2", "M3", "N1",    "N2",       "N3",      "E11", "E22",
+                                    "E33", "E12", "E13", "E23", "Lx", "Ly", "Lz", "StepH", "Ensemble", "Lattice", "SysE",
+                                    "SysT"};
+
+// The lines as a whole: every key once and with a value. False with the
+// refusal naming the line; lines that are no parameter of the file go into
+// *note, one a line (they stay in the file when it is saved).
+bool CheckLines(const NameValueList& list, std::string* error, std::string* note)
+{
+    std::array<std::size_t, std::size(FileKeys)> seen{};
+    for (std::size_t k = 0; k < list.Lines.size(); ++k) {
+        const std::string& line = list.Lines[k];
+        const std::size_t number = k + 1;
+        if (Trim(line).empty())
+            continue;
+        const std::size_t eq = line.find('=');
+        const std::string_view key = std::string_view(line).substr(0, eq == std::string::npos ? line.size() : eq);
+        const auto known = std::find_if(std::begin(FileKeys), std::end(FileKeys),
+                                        [&](const char* name) { return eq != std::string::npos && SameText(key, name); });
+        if (known == std::end(FileKeys)) {
+            if (note)
+                *note += "Рядок " + std::to_string(number) + ": \"" + ferrolyt::Utf8Left(line, 40) + "\" не є " +
+                         (eq == std::string::npos ? "рядком Назва=Значення" : "параметром цього файлу") +
+                         "; його не прочитано\n";
+            continue;
+        }
+        std::size_t& first = seen[std::size_t(known - std::begin(FileKeys))];
+        if (first > 0)
+            return Fail(error, FieldName(*known, number) + " уже задано в рядку " + std::to_string(first));
+        first = number;
+        if (Trim(std::string_view(line).substr(eq + 1)).empty())
+            return Fail(error, FieldName(*known, number) + " не має значення");
+    }
+    if (note && !note->empty())
+        note->pop_back();
+    return true;
 }
 
 } // namespace
 
-bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* error)
+bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* error, std::string* note)
 {
-    // A key that is absent (or empty) keeps its default; a value that is
-    // there but cannot be what the field holds refuses the whole file
-    // rather than being clamped or replaced.
+    // A key that is absent keeps its default; a value that is there but
+    // cannot be what the field holds refuses the whole file rather than
+    // being clamped or replaced.
+    std::string notes;
+    if (!CheckLines(list, error, &notes))
+        return false;
     auto given = [&](std::string_view key, std::string& value) {
         value = list.Value(key);
         return !std::string(Trim(value)).empty();
+    };
+    auto lineOf = [&](std::string_view key) { return std::size_t(list.IndexOfName(key) + 1); };
+    auto numberProblem = [&](std::string_view key, const std::string& text, const ParticleRange& range) {
+        return NumberProblem(key, text, range, lineOf(key));
     };
     ParticleParams read = p;
     std::string value;
@@ -216,28 +260,28 @@ bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* e
         const std::string k = std::to_string(t + 1);
         read.Radius[t] = list.Value("R" + k);
         if (given("R" + k, value))
-            if (const std::string problem = NumberProblem("R" + k, value, RadiusRange); !problem.empty())
+            if (const std::string problem = numberProblem("R" + k, value, RadiusRange); !problem.empty())
                 return Fail(error, problem);
         read.Mass[t] = list.Value("M" + k);
         if (given("M" + k, value))
-            if (const std::string problem = NumberProblem("M" + k, value, MassRange); !problem.empty())
+            if (const std::string problem = numberProblem("M" + k, value, MassRange); !problem.empty())
                 return Fail(error, problem);
         int n = 1;
         if (given("N" + k, value) && (!ParseInt(value, n) || n < 0 || n > MaxBalls))
-            return Fail(error, FieldText("N" + k, value) + "має бути цілим числом від 0 до " +
+            return Fail(error, FieldText("N" + k, value, lineOf("N" + k)) + "має бути цілим числом від 0 до " +
                                    std::to_string(MaxBalls));
         read.N[t] = n;
     }
     for (const EpsKey& e : EpsKeys) {
         read.Eps[e.row][e.column] = list.Value(e.key);
         if (given(e.key, value))
-            if (const std::string problem = NumberProblem(e.key, value, EnergyRange); !problem.empty())
+            if (const std::string problem = numberProblem(e.key, value, EnergyRange); !problem.empty())
                 return Fail(error, problem);
     }
     for (int a = 0; a < 3; ++a) {
         double v = BoxDefaults[a];
         if (given(BoxKeys[a], value)) {
-            if (const std::string problem = NumberProblem(BoxKeys[a], value, BoxRange); !problem.empty())
+            if (const std::string problem = numberProblem(BoxKeys[a], value, BoxRange); !problem.empty())
                 return Fail(error, problem);
             ParseNumber(value, v);
         }
@@ -245,7 +289,7 @@ bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* e
     }
     read.Step = list.Value("StepH");
     if (given("StepH", value))
-        if (const std::string problem = NumberProblem("StepH", value, StepRange); !problem.empty())
+        if (const std::string problem = numberProblem("StepH", value, StepRange); !problem.empty())
             return Fail(error, problem);
     read.Ensemble = TEnsemble::NoI;
     if (given("Ensemble", value)) {
@@ -256,7 +300,7 @@ bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* e
         case 'I': read.Ensemble = TEnsemble::NoI; break;
         case 'K': read.Ensemble = TEnsemble::NVK; break;
         case 'T': read.Ensemble = TEnsemble::NVT; break;
-        default: return Fail(error, FieldText("Ensemble", value) + "не є одним із NoI, NVE, NVK, NVT");
+        default: return Fail(error, FieldText("Ensemble", value, lineOf("Ensemble")) + "не є одним із NoI, NVE, NVK, NVT");
         }
     }
     read.Lattice = TLattice::Cubic;
@@ -267,18 +311,20 @@ bool ParamsFromList(const NameValueList& list, ParticleParams& p, std::string* e
             if (SameText(lattice, LatticeItems[k]) || SameText(lattice, LatticeNames[k]))
                 found = k;
         if (found < 0)
-            return Fail(error, FieldText("Lattice", value) + "не є одним із Cub, BCC, FCC");
+            return Fail(error, FieldText("Lattice", value, lineOf("Lattice")) + "не є одним із Cub, BCC, FCC");
         read.Lattice = static_cast<TLattice>(found);
     }
     read.SysE = list.Value("SysE");
     if (given("SysE", value))
-        if (const std::string problem = NumberProblem("SysE", value, SysERange); !problem.empty())
+        if (const std::string problem = numberProblem("SysE", value, SysERange); !problem.empty())
             return Fail(error, problem);
     read.SysT = list.Value("SysT");
     if (given("SysT", value))
-        if (const std::string problem = NumberProblem("SysT", value, SysTRange); !problem.empty())
+        if (const std::string problem = numberProblem("SysT", value, SysTRange); !problem.empty())
             return Fail(error, problem);
     p = std::move(read);
+    if (note)
+        *note = std::move(notes);
     return true;
 }
 
@@ -302,14 +348,16 @@ void ParamsToList(const ParticleParams& p, NameValueList& list)
 }
 
 bool LoadParameterFile(const std::filesystem::path& folder, const std::string& dataFile, ParticleParams& params,
-                       NameValueList& lines, std::string* error)
+                       NameValueList& lines, std::string* error, std::string* note)
 {
     NameValueList list;
     if (!LoadNameValueFile(folder / dataFile, list, error))
         return false;
-    std::string problem;
-    if (!ParamsFromList(list, params, &problem))
+    std::string problem, notes;
+    if (!ParamsFromList(list, params, &problem, &notes))
         return Fail(error, CannotLoad(folder / dataFile) + "\n" + problem);
+    if (note)
+        *note = notes.empty() ? std::string() : "Файл " + (folder / dataFile).string() + "\n" + notes;
     lines = std::move(list);
     return true;
 }

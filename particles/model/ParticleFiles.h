@@ -89,17 +89,21 @@ inline constexpr ParticleRange SysTRange{0, 1e6, false};
 
 // Fills the fields from a parameter file's lines / writes them into them.
 // A key that is absent keeps its default (N 1, the box 3 x 3 x 5, cubic,
-// no interaction, the texts empty); a value that is present but is no
-// number, lies outside its range or names no ensemble or lattice refuses
-// the lines: false with the message naming the key, params unchanged.
-bool ParamsFromList(const NameValueList& list, ParticleParams& params, std::string* error = nullptr);
+// no interaction, the texts empty); a key given twice or without a value,
+// and a value that is no number, lies outside its range or names no
+// ensemble or lattice refuse the lines: false with the message naming the
+// line and the key, params unchanged. A line that is no parameter of the
+// file is not read and is named in *note (empty when there is none).
+bool ParamsFromList(const NameValueList& list, ParticleParams& params, std::string* error = nullptr,
+                    std::string* note = nullptr);
 void ParamsToList(const ParticleParams& params, NameValueList& list);
 
 // "DezOzevev/<dataFile>" into params (and the lines, which a later save
 // keeps): read as every data file is (ReadDataFileLines), then by
 // ParamsFromList; false with "Неможливо завантажити файл ..." and the reason.
+// Loaded, *note names the file's lines that were not read (empty when none).
 bool LoadParameterFile(const std::filesystem::path& folder, const std::string& dataFile, ParticleParams& params,
-                       NameValueList& lines, std::string* error);
+                       NameValueList& lines, std::string* error, std::string* note = nullptr);
 // Writes the fields into the lines and saves them as "DezOzevev/<name>.dat";
 // dataFile becomes that name (extension ".dat", no folder).
 bool SaveParameterFile(const std::filesystem::path& folder, std::string& dataFile, const ParticleParams& params,
@@ -113,8 +117,10 @@ bool WriteDataFileSetting(const std::filesystem::path& folder, const std::string
 // A file name with its extension replaced ("a.dat" -> "a.tdf").
 std::string ChangeExtension(const std::string& name, const std::string& extension);
 
-// A number typed into a field: blanks around it are ignored and a ',' is
-// taken as the decimal point. False for anything else and for infinities.
+// A number typed into a field or read from a file: blanks around it are
+// ignored and a ',' is taken as the decimal point. False for anything else,
+// for more than 64 characters and for a value beyond a double's range; one
+// too small for a double reads as the nearest (0 or a denormal).
 bool ParseNumber(std::string_view text, double& value);
 
 // Copies the fields into the model (types, particle count, energy matrix,

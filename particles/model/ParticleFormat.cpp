@@ -86,4 +86,14 @@ std::string FormatUpTo(double value, int decimals)
     return text;
 }
 
+std::string ShownOrNoValue(double value, std::string text, int width)
+{
+    if (std::isfinite(value))
+        return text;
+    std::string shown(NoValueText);
+    if (width > 1)
+        shown.insert(0, std::size_t(width - 1), ' ');
+    return shown;
+}
+
 } // namespace ferrolyt::particles

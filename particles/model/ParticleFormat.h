@@ -22,4 +22,13 @@ std::string FormatFixed(double value, int decimals);
 // ("0.####").
 std::string FormatUpTo(double value, int decimals);
 
+// What the windows show for a quantity without a value: a type without
+// particles, a quotient before the first frame. The result table keeps
+// "NAN" and "INF", which readers of numbers know.
+inline constexpr const char* NoValueText = "–";
+
+// `text` (value formatted), or NoValueText padded on the left to `width`
+// characters when value is not finite.
+std::string ShownOrNoValue(double value, std::string text, int width = 0);
+
 } // namespace ferrolyt::particles

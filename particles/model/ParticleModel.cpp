@@ -14,6 +14,10 @@ namespace ferrolyt::particles {
 namespace {
 
 constexpr double Nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+// Rounds of a flatten: each moves every sphere once; the spheres seldom
+// still move after a few.
+constexpr int FlattenRounds = 20;
 constexpr double DegreesPerRadian = 180.0 / 3.14159265358979323846;
 constexpr const char* SetupCaption = "Radudiz Adazuz";
 constexpr std::uint64_t FreeSlot = ~std::uint64_t{0};
@@ -987,40 +991,84 @@ void ParticleModel::ChangeVolume(bool larger)
 
 void ParticleModel::FlattenOnto(int axis, double level)
 {
-    // Spheres that the plane has no room for where they stand rest on the
-    // ones before them, stacked towards the box's centre: pressed into one
-    // plane, a dense layer could never come apart, as every push between
-    // its spheres lies in the plane.
-    const double towards = level > 0 ? -1.0 : 1.0;
-    double* along[3];
+    // Pressed into one plane, a dense layer could never come apart (every
+    // push between its spheres lies in the plane), and a sphere set inside
+    // another or beyond a wall is pushed back by the next step onto others.
+    // So each sphere moves along the axis only, towards the plane, to the
+    // free height nearest it among the others where they stand: where it
+    // stood is free, so no sphere comes inside another or leaves the box.
+    // Those nearest the plane move first, and the rounds repeat while the
+    // spheres move up into the room others left, from both sides. Soft
+    // particles keep at least the potential's barrier apart: set into one
+    // plane, pairs would come inside it and fall together.
+    const double barrier = SoftBarrier().R;
+    auto height = [axis](const TBall& b) { return axis == 0 ? b.X : axis == 1 ? b.Y : b.Z; };
+    // Where the plane lies for a sphere: within reach of its centre.
+    auto targetOf = [&](const TBall& b) {
+        if (Periodic)
+            return MinImage(level, axis);
+        const double limit = std::max(0.0, BoxL[axis] - b.TypeData.Radius);
+        return std::clamp(level, -limit, limit);
+    };
+    auto along = [&](double from, double to) { return Periodic ? MinImage(to - from, axis) : to - from; };
+    auto offset = [&](int i) { return std::fabs(along(targetOf(Balls[i]), height(Balls[i]))); };
     for (int i = 0; i < NBalls; ++i) {
-        TBall& b = Balls[i];
-        along[0] = &b.X;
-        along[1] = &b.Y;
-        along[2] = &b.Z;
-        *along[axis] = level;
-        b.Vh[axis] = 0;
-        // Heights above the plane (towards the centre) that the spheres
-        // placed before hold for this one: open intervals.
-        int count = 0;
-        for (int j = 0; j < i; ++j) {
-            const TBall& o = Balls[j];
-            double d[3];
-            PairDelta(b, o, d[0], d[1], d[2]);
-            d[axis] = 0;
-            const double h2 = (d[0] * d[0] + d[1] * d[1]) + d[2] * d[2];
-            const double sig = b.TypeData.Radius + o.TypeData.Radius;
-            if (!(h2 < sig * sig))
-                continue;
-            const double height = towards * ((axis == 0 ? o.X : axis == 1 ? o.Y : o.Z) - level);
-            const double half = std::sqrt(sig * sig - h2);
-            held_[count++] = {height - half, height + half};
+        FoldIntoBox(Balls[i]);
+        Balls[i].Vh[axis] = 0;
+        order_[i] = i;
+    }
+    std::sort(order_.begin(), order_.begin() + NBalls, [&](int a, int b) { return offset(a) < offset(b); });
+
+    bool moved = true;
+    for (int round = 0; round < FlattenRounds && moved; ++round) {
+        moved = false;
+        for (int k = 0; k < NBalls; ++k) {
+            TBall& b = Balls[order_[k]];
+            const double target = targetOf(b);
+            const double own = along(target, height(b));
+            // The others in this sphere's way along the axis, and how far
+            // each keeps it.
+            int count = 0;
+            for (int j = 0; j < NBalls; ++j) {
+                if (j == order_[k])
+                    continue;
+                const TBall& o = Balls[j];
+                double d[3];
+                PairDelta(b, o, d[0], d[1], d[2]);
+                d[axis] = 0;
+                const double h2 = (d[0] * d[0] + d[1] * d[1]) + d[2] * d[2];
+                const double sigma = b.TypeData.Radius + o.TypeData.Radius;
+                const double apart = InteractionOn ? std::max(sigma, barrier) : sigma;
+                if (h2 < apart * apart)
+                    held_[count++] = {height(o), std::sqrt(apart * apart - h2)};
+            }
+            // Between the plane and where the sphere stands, the nearest
+            // free height is the plane or lies just beyond the reach of one
+            // in the way. A sphere that already stood inside another (a
+            // smaller box, an added particle, soft spheres) may find none:
+            // it stays until the others make room, and comes no nearer to
+            // any than it was.
+            double best = height(b), bestDistance = Inf;
+            auto consider = [&](double c) {
+                if (Periodic)
+                    c = MinImage(c, axis);
+                const double u = along(target, c);
+                if (!(std::fabs(u) < bestDistance) || (own >= 0 ? u < 0 || u > own : u > 0 || u < own))
+                    return;
+                for (int j = 0; j < count; ++j)
+                    if (std::fabs(along(held_[j][0], c)) < held_[j][1])
+                        return;
+                best = c;
+                bestDistance = std::fabs(u);
+            };
+            consider(target);
+            for (int j = 0; j < count && bestDistance > 0; ++j)
+                for (double side : {-1.0, 1.0})
+                    consider(held_[j][0] + side * held_[j][1] * (1 + 1e-12));
+            consider(height(b));
+            moved = moved || best != height(b);
+            (axis == 0 ? b.X : axis == 1 ? b.Y : b.Z) = best;
         }
-        std::sort(held_.begin(), held_.begin() + count);
-        double height = 0;
-        for (int k = 0; k < count && held_[k][0] < height; ++k)
-            height = std::max(height, held_[k][1]);
-        *along[axis] = level + towards * height;
     }
 }
 

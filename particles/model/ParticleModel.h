@@ -227,9 +227,10 @@ public:
     // Every half-length divided (larger) or multiplied (smaller) by 0.99;
     // the particles stay where they are and the walls clamp them.
     void ChangeVolume(bool larger);
-    // Onto the plane Y = -2 (XY) or Z = 2 (XZ), that velocity component
-    // := 0. Where the plane has no room for a sphere it rests on the spheres
-    // already there, towards the box's centre.
+    // Towards the plane Y = -2 (XY) or Z = 2 (XZ), that velocity component
+    // := 0: each sphere as near the plane as the box and the others leave
+    // room, on either side of it; no sphere comes inside another (soft
+    // particles: nearer than the potential's barrier) or leaves the box.
     void FlattenToXY();
     void FlattenToXZ();
     // Remove the last particle / add one of type 1 at the origin; the type
@@ -308,7 +309,10 @@ private:
     // The velocity change of each particle's kick in a hard-sphere step.
     std::array<std::array<double, 3>, MaxBalls> kick_;
     MessageSink sink_;
-    // Heights a flattened sphere cannot take (fixed size: no allocation).
+    // A flatten's order of the spheres, and for the sphere it places the
+    // height of each sphere in its way and how far that one keeps it (fixed
+    // size: no allocation).
+    std::array<int, MaxBalls> order_;
     std::array<std::array<double, 2>, MaxBalls> held_;
     // Site numbers taken during placement (open addressing; fixed size).
     std::array<std::uint64_t, 4096> taken_;

@@ -16,7 +16,11 @@ std::uint64_t StepsOf(const ParticleModel& m)
     return m.FrameCounter * static_cast<std::uint64_t>(m.StepsPerFrame < 0 ? 0 : m.StepsPerFrame);
 }
 
-std::string G3(double v) { return FormatGeneral(v, 3, 4); }
+// The status texts' numbers: "–" where a quantity has no value.
+std::string G3(double v) { return ShownOrNoValue(v, FormatGeneral(v, 3, 4), 4); }
+std::string G4(double v) { return ShownOrNoValue(v, FormatGeneral(v, 4)); }
+std::string UpTo4(double v) { return ShownOrNoValue(v, FormatUpTo(v, 4)); }
+std::string Fixed5(double v) { return ShownOrNoValue(v, FormatFixed(v, 5)); }
 
 } // namespace
 
@@ -76,17 +80,17 @@ TStatusTexts StatisticsTick(ParticleModel& m, std::uint32_t framesDrawn)
     bar1(8, m.Periodic ? " Periodic" : "");
     bar2(0, std::string(" ") + EnsembleNames[static_cast<int>(m.Ensemble) & 3]);
     bar2(1, " Pi = " + G3(s.P[1]) + " " + G3(s.P[2]) + " " + G3(s.P[3]));
-    bar2(2, " Rho(V) = " + FormatUpTo(s.PackingFraction, 4));
-    bar2(3, " Rho(m) = " + FormatUpTo(s.MassDensity, 4));
-    bar2(4, " Cv/k = " + FormatGeneral(s.HeatCapacity, 4));
-    bar2(6, " <E> = " + FormatGeneral(s.MeanEnergy, 4));
+    bar2(2, " Rho(V) = " + UpTo4(s.PackingFraction));
+    bar2(3, " Rho(m) = " + UpTo4(s.MassDensity));
+    bar2(4, " Cv/k = " + G4(s.HeatCapacity));
+    bar2(6, " <E> = " + G4(s.MeanEnergy));
     bar2(7, " Cnt = " + std::to_string(m.FrameCounter));
     return t;
 }
 
 std::array<std::string, 3> FrameTexts(const ParticleModel& m)
 {
-    return {" K " + FormatFixed(m.FrameK, 5), " U " + FormatFixed(m.FrameU, 5), " E " + FormatFixed(m.TotalEnergy, 5)};
+    return {" K " + Fixed5(m.FrameK), " U " + Fixed5(m.FrameU), " E " + Fixed5(m.TotalEnergy)};
 }
 
 std::string CameraText(double x, double y, double z, int azimuth, int slope)
@@ -120,7 +124,8 @@ TEnergyChart EnergyChart(const ParticleModel& m)
 std::vector<ChartPoint> PairCorrelationChart(const ParticleModel& m, int a, int b)
 {
     std::vector<ChartPoint> points;
-    if (a < 1 || a > 3 || b < 1 || b > 3)
+    // A type without particles has no pair correlation (not one of 0).
+    if (a < 1 || a > 3 || b < 1 || b > 3 || m.BallTypes[a].N <= 0 || m.BallTypes[b].N <= 0)
         return points;
     const double dr = m.BoxL[0] / 120;
     const double S = double(StepsOf(m));

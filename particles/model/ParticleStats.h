@@ -60,7 +60,8 @@ struct TEnergyChart {
 TEnergyChart EnergyChart(const ParticleModel& model);
 
 // The pair correlation g(r) of types a and b (1..3), bins 5..120; points
-// without a finite value are left out.
+// without a finite value are left out, and a type without particles has
+// none.
 std::vector<ChartPoint> PairCorrelationChart(const ParticleModel& model, int a, int b);
 
 // Captions and axis titles of the chart window's two tabs.

@@ -1,6 +1,7 @@
 #include "FChart.h"
 
 #include "FormGL.h"
+#include "ParticleFormat.h"
 #include "ParticleStats.h"
 #include "ScreenAxes.h"
 
@@ -160,6 +161,10 @@ void TFChart::ShowGraphsOf(const ParticleModel* model)
     }
     series1_->replace(p1);
     series2_->replace(p2);
+    // A chart with nothing to draw (a type without particles, no frames
+    // counted yet) says that it has no value rather than showing an empty
+    // frame.
+    chart_->setTitle(p1.isEmpty() && p2.isEmpty() ? QString::fromUtf8(NoValueText) : QString());
     if (maxX <= minX)
         maxX = minX + 1;
     if (maxY <= minY)

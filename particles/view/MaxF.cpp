@@ -279,8 +279,8 @@ bool TMaxF::LoadDataFile(const std::string& name)
 {
     ParticleParams params = ControlParams();
     NameValueList lines;
-    std::string error;
-    if (!LoadParameterFile(Folder(), name, params, lines, &error)) {
+    std::string error, note;
+    if (!LoadParameterFile(Folder(), name, params, lines, &error, &note)) {
         ShowParticleMessage(this, windowTitle(), Q(error));
         return false;
     }
@@ -292,6 +292,11 @@ bool TMaxF::LoadDataFile(const std::string& name)
     dataFile_ = name;
     SetControlParams(params);
     SetCaption();
+    // Lines the file holds beyond its parameters are kept, but the user
+    // learns that they were not read (a mistyped key would otherwise leave
+    // its field at the default unnoticed).
+    if (!note.empty())
+        ShowParticleMessage(this, windowTitle(), Q(note));
     return true;
 }
 

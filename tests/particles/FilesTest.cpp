@@ -110,38 +110,39 @@ TEST(Files, FieldsAreReadAsTheControlsShowThem)
 }
 
 // A value that is there but cannot be what its field holds refuses the
-// file with a message naming the field; nothing is clamped or defaulted.
+// file with a message naming the line and the field; nothing is clamped or
+// defaulted.
 TEST(Files, AValuePresentButUnreadableOrOutOfRangeRefusesTheFile)
 {
     const struct {
         const char* line;
         const char* says;
     } cases[] = {
-        {"N1=99999999999", "Параметр N1: \"99999999999\" має бути цілим числом від 0 до 1241"},
-        {"N1=-5", "Параметр N1: \"-5\""},
-        {"N2=abc", "Параметр N2"},
-        {"N3=5000", "Параметр N3"},
-        {"Lx=nan", "Параметр Lx: \"nan\" не є числом"},
-        {"Ly=oops", "Параметр Ly"},
-        {"Lz=1e300", "Параметр Lz: \"1e300\" має бути не більшим за 10000"},
-        {"Lx=0", "Параметр Lx: \"0\" має бути більшим за 0"},
-        {"Lattice=ZZZ", "Параметр Lattice: \"ZZZ\" не є одним із Cub, BCC, FCC"},
-        {"Ensemble=XYZ", "Параметр Ensemble"},
-        {"Ensemble=NVTX", "Параметр Ensemble"},
-        {"SysT=inf", "Параметр SysT: \"inf\" не є числом"},
-        {"SysT=-0.01", "Параметр SysT"},
-        {"SysE=1e300", "Параметр SysE"},
-        {"E11=1e308", "Параметр E11: \"1e308\" має бути не більшим за 10000"},
-        {"E23=-1e308", "Параметр E23"},
-        {"R2=1e300", "Параметр R2"},
-        {"M3=0", "Параметр M3"},
-        {"StepH=3", "Параметр StepH"},
+        {"N1=99999999999", "Рядок 2, параметр N1: \"99999999999\" має бути цілим числом від 0 до 1241"},
+        {"N1=-5", "Рядок 2, параметр N1: \"-5\""},
+        {"N2=abc", "Рядок 2, параметр N2"},
+        {"N3=5000", "Рядок 2, параметр N3"},
+        {"Lx=nan", "Рядок 2, параметр Lx: \"nan\" не є числом"},
+        {"Ly=oops", "Рядок 2, параметр Ly"},
+        {"Lz=1e300", "Рядок 2, параметр Lz: \"1e300\" має бути не більшим за 10000"},
+        {"Lx=0", "Рядок 2, параметр Lx: \"0\" має бути більшим за 0"},
+        {"Lattice=ZZZ", "Рядок 2, параметр Lattice: \"ZZZ\" не є одним із Cub, BCC, FCC"},
+        {"Ensemble=XYZ", "Рядок 2, параметр Ensemble"},
+        {"Ensemble=NVTX", "Рядок 2, параметр Ensemble"},
+        {"SysT=inf", "Рядок 2, параметр SysT: \"inf\" не є числом"},
+        {"SysT=-0.01", "Рядок 2, параметр SysT"},
+        {"SysE=1e300", "Рядок 2, параметр SysE"},
+        {"E11=1e308", "Рядок 2, параметр E11: \"1e308\" має бути не більшим за 10000"},
+        {"E23=-1e308", "Рядок 2, параметр E23"},
+        {"R2=1e300", "Рядок 2, параметр R2"},
+        {"M3=0", "Рядок 2, параметр M3"},
+        {"StepH=3", "Рядок 2, параметр StepH"},
     };
     TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         std::ofstream(dir.path() / "bad.dat", std::ios::binary | std::ios::trunc)
-            << "R1=0.7\r\n" << c.line << "\r\nSysT=0.02\r\n";
+            << "R1=0.7\r\n" << c.line << "\r\nM1=2\r\n";
         ParticleParams p;
         p.Radius[0] = "before";
         NameValueList lines;
@@ -153,6 +154,48 @@ TEST(Files, AValuePresentButUnreadableOrOutOfRangeRefusesTheFile)
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_EQ(p.Radius[0], "before");
         EXPECT_EQ(lines.Lines, std::vector<std::string>{"kept"});
+    }
+}
+
+// A key without a value or given twice refuses the file by its line, as a
+// number too small for a double does not: it reads as 0, as in every data
+// file. A line that is no parameter is named, and the rest is loaded.
+TEST(Files, ALineWithoutAValueGivenTwiceOrUnknownIsNamedByItsLine)
+{
+    const struct {
+        const char* line;
+        const char* says;
+        bool refused;
+    } cases[] = {
+        {"Lx=", "Рядок 2, параметр Lx не має значення", true},
+        {"SysE= ", "Рядок 2, параметр SysE не має значення", true},
+        {"r1=0.8", "Рядок 2, параметр R1 уже задано в рядку 1", true},
+        {"M1=3\r\nN1=4", "Рядок 4, параметр M1 уже задано в рядку 2", true},
+        {"R2=1e-400", "Рядок 2, параметр R2: \"1e-400\" має бути більшим за 0", true},
+        {"E12=1e-400", "", false},
+        {"Lzz=5", "Рядок 2: \"Lzz=5\" не є параметром цього файлу; його не прочитано", false},
+        {"Lz 5", "Рядок 2: \"Lz 5\" не є рядком Назва=Значення", false},
+        {"", "", false},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::ofstream(dir.path() / "bad.dat", std::ios::binary | std::ios::trunc)
+            << "R1=0.7\r\n" << c.line << "\r\nM1=2\r\n";
+        ParticleParams p;
+        NameValueList lines;
+        std::string error, note;
+        const bool loaded = LoadParameterFile(dir.path(), "bad.dat", p, lines, &error, &note);
+        EXPECT_EQ(loaded, !c.refused) << error;
+        const std::string& said = c.refused ? error : note;
+        if (*c.says)
+            EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        else
+            EXPECT_EQ(note, "");
+        if (loaded) {
+            EXPECT_EQ(p.Mass[0], "2");
+            EXPECT_EQ(lines.Lines.size(), 3u);  // kept for the save
+        }
     }
 }
 
@@ -338,7 +381,7 @@ TEST(Files, OneValueDamagedReadsTheSameNumbersOrIsRefusedByItsKey)
             continue;
         }
         ++refused;
-        EXPECT_NE(error.find("Параметр " + key + ":"), std::string::npos) << error;
+        EXPECT_NE(error.find("параметр " + key + ":"), std::string::npos) << error;
     }
     EXPECT_GT(refused, 30);
 }

@@ -437,6 +437,48 @@ TEST(Physics, TheShippedMicrocanonicalExampleStartsWhereverTheParticlesArePlaced
         }
 }
 
+namespace {
+
+// The shipped microcanonical example, walls and periodic, from the given
+// seeds: every start runs the frames without a halt. Its energy lies below
+// the barrier's height, and every pair energy outside the barrier is
+// positive, so no pair can reach the barrier while the run keeps E.
+void ShippedMicrocanonicalRuns(std::uint64_t seeds, int frames)
+{
+    ParticleParams p;
+    NameValueList lines;
+    std::string error;
+    ASSERT_TRUE(LoadParameterFile(std::filesystem::path(FERROLYT_DATA) / "DezOzevev", "SoftNVE.dat", p, lines, &error))
+        << error;
+    for (bool periodic : {false, true})
+        for (std::uint64_t seed = 1; seed <= seeds; ++seed) {
+            SCOPED_TRACE(::testing::Message() << (periodic ? "periodic" : "walls") << ", seed " << seed);
+            Model m;
+            m->Seed(seed);
+            ASSERT_TRUE(ReadModelParams(p, *m, &error)) << error;
+            m->Periodic = periodic;
+            ASSERT_LT(m->SysE, SoftBarrier().Height);
+            ASSERT_TRUE(m->SetupParticles()) << (m.messages.empty() ? "" : m.messages.front());
+            for (int f = 0; f < frames; ++f)
+                ASSERT_TRUE(m->DoSteps()) << "frame " << f << ": " << m->HaltMessage;
+            EXPECT_NEAR(m->FrameK + m->FrameU, m->SysE, 1e-9);
+        }
+}
+
+} // namespace
+
+TEST(Physics, TheShippedMicrocanonicalExampleRunsOnWhereverItStarts)
+{
+    ShippedMicrocanonicalRuns(100, 2000);
+}
+
+// Many starts over the stretch a user watches (100 000 frames, half an
+// hour in the window); run by the long tests only.
+TEST(Physics, DISABLED_TheShippedMicrocanonicalExampleRunsOnLong)
+{
+    ShippedMicrocanonicalRuns(200, 100000);
+}
+
 TEST(Physics, DiluteSoftGasPressureFollowsTheSecondVirialCoefficient)
 {
     // Periodic NVK gas at kT 0.005. The dynamics sees the potential shifted

@@ -57,11 +57,34 @@ TEST(Statistics, StatusTextsOfATick)
     EXPECT_EQ(m->Pressure, ComputeStatistics(*m).Pressure);
     // Type 3 has no particles: P3 = 0 and mu3 has no value.
     EXPECT_EQ(ComputeStatistics(*m).P[3], 0);
-    EXPECT_NE(t.Bar1[6].find("NAN"), std::string::npos) << t.Bar1[6];
+    EXPECT_NE(t.Bar1[6].find("–"), std::string::npos) << t.Bar1[6];
     const auto frame = FrameTexts(*m);
     EXPECT_EQ(frame[0], " K 0.22500");
     EXPECT_EQ(frame[1].rfind(" U ", 0), 0u);
     EXPECT_EQ(CameraText(0, 0, 14, 0, -2), " X  0.0  Y  0.0  Z 14.0  Azi 0  Slp -2");
+}
+
+TEST(Statistics, QuantitiesWithoutAValueShowADash)
+{
+    // Type 3 has no particles; before the first frame no quotient has a value.
+    for (auto [frames, mui] : {std::pair{5, "    –"}, {0, " Mui =    –    –    –"}}) {
+        SCOPED_TRACE(::testing::Message() << frames << " frames");
+        Model m;
+        SoftGas(*m, TEnsemble::NVK);
+        ASSERT_TRUE(m->SetupParticles());
+        for (int f = 0; f < frames; ++f)
+            ASSERT_TRUE(m->DoSteps());
+        const TStatusTexts t = StatisticsTick(*m, 0);
+        std::vector<std::string> texts(t.Bar1.begin(), t.Bar1.end());
+        texts.insert(texts.end(), t.Bar2.begin(), t.Bar2.end());
+        for (const std::string& text : FrameTexts(*m))
+            texts.push_back(text);
+        for (const std::string& text : texts)
+            EXPECT_TRUE(text.find("NAN") == text.npos && text.find("INF") == text.npos) << text;
+        EXPECT_TRUE(t.Bar1[6].ends_with(mui)) << t.Bar1[6];
+        EXPECT_TRUE(PairCorrelationChart(*m, 1, 3).empty());
+        EXPECT_TRUE(PairCorrelationChart(*m, 3, 3).empty());
+    }
 }
 
 TEST(Statistics, EnergyChartIntegratesToTheCountedShare)

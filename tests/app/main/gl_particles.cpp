@@ -10,6 +10,7 @@
 #include "ProgramDir.h"
 #include "StateWait.h"
 
+#include <QChart>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -355,6 +356,22 @@ private slots:
         }
         FChart->hide();
         QVERIFY(!FChart->TimerActive());
+    }
+
+    void anEmptyTypeShowsADash()
+    {
+        control_->findChild<QSpinBox*>("SpinN3")->setValue(0);
+        TFormGL* view = OpenView();
+        QVERIFY(view);
+        Settle(view, 3);
+        QVERIFY2(view->Panel(1, 6)->text().endsWith(" –"), qPrintable(view->Panel(1, 6)->text()));
+        QVERIFY(StatusHasNoNan(view));
+        view->KeyCommand('C');
+        QVERIFY(FChart);
+        FChart->TabCtrl()->setCurrentIndex(1);
+        FChart->SelectTypePair(8);  // "33"
+        QCOMPARE(FChart->Series1()->count(), 0);
+        QCOMPARE(FChart->Chart()->title(), QString("–"));
     }
 
     void startRestartsAnOpenView()

@@ -39,7 +39,7 @@ QByteArray ReadFile(const QString& path)
 
 const QByteArray SampleFile = "R1=0.3\r\nR2=0.4\r\nR3=0.5\r\nM1=1\r\nM2=2\r\nM3=4\r\nN1=60\r\nN2=40\r\nN3=20\r\n"
                               "E11=0\r\nE22=0\r\nE33=0\r\nE12=0\r\nE13=0\r\nE23=0\r\nLx=3\r\nLy=3\r\nLz=5\r\n"
-                              "StepH=0.1\r\nEnsemble=NVT\r\nLattice=Cub\r\nSysT=0.01\r\nNote=kept\r\n";
+                              "StepH=0.1\r\nEnsemble=NVT\r\nLattice=Cub\r\nSysT=0.01\r\n";
 
 } // namespace
 
@@ -131,9 +131,16 @@ private slots:
 
     void savingKeepsOtherKeysAndDropsAnEmptyKt()
     {
+        // A line that is no parameter is named when the file loads, and kept.
+        WriteFile(Folder() + "/Noted.dat", SampleFile + "Note=kept\r\n");
         {
             TMaxF w;
             w.show();
+            QVERIFY(messages_.isEmpty());
+            QVERIFY(w.LoadDataFile("Noted.dat"));
+            QCOMPARE(messages_.size(), 1);
+            QVERIFY2(messages_[0].contains("Рядок 23: \"Note=kept\" не є параметром цього файлу"),
+                     qPrintable(messages_[0]));
             w.findChild<QLineEdit*>("EditT")->setText("");
             w.findChild<QLineEdit*>("EdRad1")->setText("0,25"); // a decimal comma goes to the file as a point
             QVERIFY(w.SaveDataFile("Copy"));
@@ -243,7 +250,7 @@ private slots:
         const QStringList expected = {"Забагато частинок: N1 + N2 + N3 = 1260, можна не більше 1241",
                                       "Параметр E11: \"\" не є числом",
                                       "рядок не закінчується розривом рядка",
-                                      "Параметр E11: \"1e308\" має бути не більшим за 10000"};
+                                      "Рядок 10, параметр E11: \"1e308\" має бути не більшим за 10000"};
         QCOMPARE(messages_.size(), expected.size());
         for (int k = 0; k < expected.size(); ++k)
             QVERIFY2(messages_[k].contains(expected[k]), qPrintable(messages_[k]));
