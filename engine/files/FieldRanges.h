@@ -105,8 +105,9 @@ inline constexpr TFieldRange FitTemperature{0, 1e6L};    // K
 inline constexpr long double AnalysisSumTolerance = 1.0L; // mass %
 
 // Empty when lo and hi are not both given or lo <= hi; otherwise the
-// reason, such as "нижня межа 0.22 більша за верхню 0.17".
-std::string InvertedRange(long double lo, long double hi);
+// reason, such as "нижня межа 0.22 більша за верхню 0.17", its numbers
+// written with `separator`.
+std::string InvertedRange(long double lo, long double hi, char separator = '.');
 
 // Empty when v lies in range (UnsetValue counts as in range: it is what a
 // writer puts for "not given"); otherwise the reason, such as

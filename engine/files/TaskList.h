@@ -111,8 +111,10 @@ public:
     bool LoadFromLines(const std::vector<std::string>& lines, const std::string& fileName, int currentIndex,
                        const std::filesystem::path& file);
     // Writes every task to FileName (nothing when it is empty). False, after
-    // a message, when the file could not be replaced; the previous file then
-    // stays as it was and the tasks stay in memory.
+    // a message, when the file could not be replaced, or when a task holds
+    // what the reader would refuse (the message names the task, the row and
+    // the name); the previous file then stays as it was and the tasks stay
+    // in memory.
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
@@ -123,10 +125,6 @@ public:
     std::string InvertedBound() const;
     // The same for task k (0-based) alone, without its name ("MASSMET: ...").
     std::string InvertedBound(int k) const;
-    // The first element or material named twice in one task, with its
-    // task ("task "name": матеріал ... указано двічі"); empty when there is
-    // none. The reader refuses such a file too.
-    std::string RepeatedName() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };
