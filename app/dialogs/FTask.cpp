@@ -485,7 +485,7 @@ void TFTask::done(int result)
             return;
         TaskListEdit.StoreCurrent(*this);
         for (int k = 0; k < TaskListEdit.Count; ++k) {
-            const TTaskEntryRefusal refusal = RefusedTaskEntry(TaskListEdit.Items[static_cast<std::size_t>(k) + 1], true);
+            const auto refusal = RefusedTaskEntry(TaskListEdit.Items[static_cast<std::size_t>(k) + 1], true);
             if (!refusal.Found())
                 continue;
             if (k != TaskTabs->currentIndex())

@@ -56,13 +56,6 @@ constexpr std::array<TFieldRange, RowValues> MaterialRanges = {
 constexpr std::array<int, 2> ElementPairs = {2, 5}; // metal, slag
 constexpr std::array<int, 2> MaterialPairs = {4, 6}; // tonnes, per cent
 
-constexpr std::array<long double TTaskRecord::*, FieldCount> RecordFields = {
-    &TTaskRecord::MinMet,  &TTaskRecord::MaxMet,  &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet,
-    &TTaskRecord::MinSlg,  &TTaskRecord::MaxSlg,  &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg,
-    &TTaskRecord::MinOsn,  &TTaskRecord::MaxOsn,  &TTaskRecord::MinGas,    &TTaskRecord::MaxGas,
-    &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp,   &TTaskRecord::AmbTemp,
-    &TTaskRecord::Energy,  &TTaskRecord::Losses,  &TTaskRecord::ExtP,      &TTaskRecord::Charge};
-
 // The reader's verdict on the number as the writer puts it: a value cut to
 // the file's eight characters is judged as it will come back.
 std::string OutOfFileRange(long double v, const TFieldRange& range)
@@ -120,8 +113,8 @@ TEntries FromRecord(const TTaskRecord& t)
 {
     TEntries entries;
     entries.Task = t.Name;
-    for (std::size_t f = 0; f < RecordFields.size(); ++f)
-        entries.Fields[f] = t.*RecordFields[f];
+    for (std::size_t f = 0; f < TaskValueFields.size(); ++f)
+        entries.Fields[f] = t.*TaskValueFields[f];
     for (int e = 1; e <= std::min(std::max(t.NEl, 0), MaxTaskElements); ++e) {
         TRow r;
         r.Row = e;
@@ -166,12 +159,10 @@ TTaskEntryRefusal RowRefusal(const std::vector<TRow>& rows, TTaskEntryRefusal::P
         if (const std::string error = UnwritableText(r.Name); !error.empty())
             return found(Kind::Unwritable, "назва, " + error);
         for (std::size_t i = 0; i < k; ++i)
-            if (rows[i].Key == r.Key) {
-                refusal.EarlierRow = rows[i].Row;
+            if (rows[i].Key == r.Key)
                 return found(Kind::Repeated, (elements ? "елемент " : "матеріал ") + r.Name +
                                                  " указано двічі (уперше в рядку " + std::to_string(rows[i].Row) +
                                                  ")");
-            }
         for (int c = 0; c < RowValues; ++c) {
             refusal.Column = c + 2;
             const auto v = static_cast<std::size_t>(c);

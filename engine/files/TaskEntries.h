@@ -24,7 +24,6 @@ struct TTaskEntryRefusal {
     // it) and column (1 the name; the lower one of a pair upside down).
     int Row = 0;
     int Column = 0;
-    int EarlierRow = 0;  // Repeated: the row that lists the name first
     std::string Task;    // the task's name, when known
     std::string Name;    // the row's element or material as typed
     std::string Reason;  // what is wrong, with the name where it is the cause

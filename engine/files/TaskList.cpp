@@ -70,14 +70,6 @@ std::string Scientific(long double x, int digits)
     return std::string(buf, r.ptr);
 }
 
-// The twenty value fields in the order of the editor's edits.
-std::array<long double*, TTaskEditorView::FieldCount> ValueFields(TTaskRecord& t)
-{
-    return {&t.MinMet, &t.MaxMet, &t.IniMinMet, &t.IniMaxMet, &t.MinSlg, &t.MaxSlg, &t.IniMinSlg,
-            &t.IniMaxSlg, &t.MinOsn, &t.MaxOsn, &t.MinGas, &t.MaxGas, &t.MinTemp, &t.MaxTemp,
-            &t.IniTemp, &t.AmbTemp, &t.Energy, &t.Losses, &t.ExtP, &t.Charge};
-}
-
 bool StartsTask(const std::string& line) { return !line.empty() && line[0] == '*'; }
 
 std::string Pair(long double lo, long double hi) { return FormatFileValue(lo) + "/" + FormatFileValue(hi); }
@@ -236,9 +228,8 @@ void TTaskList::ShowCurrent(TTaskEditorView& editor)
         for (int c = 0; c < 6; ++c)
             editor.SetMaterialCell(c + 2, j, FormatTaskValue(values[c]));
     }
-    const auto fields = ValueFields(t);
-    for (int f = 0; f < TTaskEditorView::FieldCount; ++f)
-        editor.SetEditText(static_cast<TTaskEditorView::Field>(f), FormatTaskValue(*fields[static_cast<std::size_t>(f)]));
+    for (std::size_t f = 0; f < TaskValueFields.size(); ++f)
+        editor.SetEditText(static_cast<TTaskEditorView::Field>(f), FormatTaskValue(t.*TaskValueFields[f]));
 }
 
 void TTaskList::StoreCurrent(const TTaskEditorView& editor)
@@ -251,9 +242,8 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
     const std::string name = t.Name;
     t = Items[0];
     t.Name = name;
-    const auto fields = ValueFields(t);
-    for (int f = 0; f < TTaskEditorView::FieldCount; ++f)
-        ReadEditValue(editor.EditText(static_cast<TTaskEditorView::Field>(f)), *fields[static_cast<std::size_t>(f)]);
+    for (std::size_t f = 0; f < TaskValueFields.size(); ++f)
+        ReadEditValue(editor.EditText(static_cast<TTaskEditorView::Field>(f)), t.*TaskValueFields[f]);
 
     t.NEl = 0;
     for (int row = 1; row <= editor.ElementRowCount() && t.NEl < MaxTaskElements; ++row) {

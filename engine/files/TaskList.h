@@ -84,6 +84,14 @@ public:
     virtual void SetMaterialCell(int col, int row, const std::string& text) = 0;
 };
 
+// The twenty values of a task, in the order of the editor's edits.
+inline constexpr std::array<long double TTaskRecord::*, TTaskEditorView::FieldCount> TaskValueFields = {
+    &TTaskRecord::MinMet,  &TTaskRecord::MaxMet,  &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet,
+    &TTaskRecord::MinSlg,  &TTaskRecord::MaxSlg,  &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg,
+    &TTaskRecord::MinOsn,  &TTaskRecord::MaxOsn,  &TTaskRecord::MinGas,    &TTaskRecord::MaxGas,
+    &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp,   &TTaskRecord::AmbTemp,
+    &TTaskRecord::Energy,  &TTaskRecord::Losses,  &TTaskRecord::ExtP,      &TTaskRecord::Charge};
+
 class TTaskList {
 public:
     int32_t Count = 0;    // 0..60
