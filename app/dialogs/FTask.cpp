@@ -7,6 +7,7 @@
 #include "ModalDialog.h"
 #include "Project.h"
 #include "ResultDisplay.h"
+#include "TaskEntries.h"
 #include "TaskEditorHost.h"
 #include "Utils.h"
 
@@ -161,13 +162,71 @@ void ClearGrid(QTableWidget* g)
 
 std::string TaskName(const std::string& s) { return Utf8Left(s, TaskNameLength); }
 
-std::string InvertedBoundRefusal(const std::string& task, const std::string& inverted)
+// An edit as the editor labels it: by its pair's label, and with its hint
+// when the entry is its own value rather than the pair.
+std::string EditLabel(TTaskEditorView::Field f, bool hint)
 {
-    return "Завдання \"" + task + "\": " + WithDisplaySeparatorInText(inverted) +
-           ". Виправте межу, щоб прийняти завдання.";
+    auto first = static_cast<std::size_t>(f);
+    while (first > 0 && !*EditTexts[first].Label)
+        --first;
+    std::string label = EditTexts[first].Label;
+    if (const char* h = EditTexts[static_cast<std::size_t>(f)].Hint; hint && *h)
+        label += std::string(" (") + h + ")";
+    return label;
+}
+
+std::string HeaderText(const QTableWidget* g, int col)
+{
+    const QTableWidgetItem* item = g->horizontalHeaderItem(col - 1);
+    return item ? item->text().toStdString() : std::string();
 }
 
 } // namespace
+
+// The box names the task, then the place as the editor shows it: the edit
+// by its label, the row by its grid and number, a value by its column.
+std::string TFTask::EntryRefusalText(const TTaskEntryRefusal& refusal, int tab) const
+{
+    using Kind = TTaskEntryRefusal::Kind;
+    using Place = TTaskEntryRefusal::Place;
+    const bool value = refusal.What == Kind::OutOfRange || refusal.What == Kind::Inverted;
+    std::string where;
+    if (refusal.Where == Place::Edit) {
+        where = ", поле \"" + EditLabel(refusal.Field, refusal.What != Kind::Inverted) + "\"";
+    } else if (refusal.Where != Place::Task) {
+        const bool elements = refusal.Where == Place::ElementRow;
+        const QTableWidget* grid = elements ? ElGrid : MatGrid;
+        where = std::string(elements ? ", таблиця елементів" : ", таблиця матеріалів") + ", рядок " +
+                std::to_string(refusal.Row);
+        if (value) {
+            where += ", " + refusal.Name + ", " + HeaderText(grid, refusal.Column);
+            if (refusal.What == Kind::Inverted)
+                where += " / " + HeaderText(grid, refusal.Column + 1);
+        }
+    }
+    const char* mend = "Виправте назву або очистіть її, щоб видалити рядок.";
+    if (refusal.What == Kind::OutOfRange)
+        mend = "Виправте значення, щоб прийняти завдання.";
+    else if (refusal.What == Kind::Inverted)
+        mend = "Виправте межу, щоб прийняти завдання.";
+    else if (refusal.What == Kind::Unwritable)
+        mend = refusal.Where == Place::Task ? "Перейменуйте завдання, щоб прийняти його."
+                                            : "Виправте назву, щоб прийняти завдання.";
+    const std::string& task = TaskListEdit.Items[static_cast<std::size_t>(tab) + 1].Name;
+    return "Завдання \"" + task + "\"" + where + ": " +
+           (value ? WithDisplaySeparatorInText(refusal.Reason) : refusal.Reason) + ". " + mend;
+}
+
+bool TFTask::RefuseShownTask(bool all)
+{
+    const TTaskEntryRefusal refusal = RefusedEditorEntry(*this);
+    if (!refusal.Found() || (!all && refusal.What != TTaskEntryRefusal::Kind::Unknown))
+        return false;
+    // OK may come from the Enter that ends a cell's editing: the box waits
+    // until the grid has done with it.
+    WarnWhenIdle(EntryRefusalText(refusal, TaskListEdit.Current));
+    return true;
+}
 
 char32_t TaskEditKey(char32_t key)
 {
@@ -396,6 +455,14 @@ void TFTask::TaskTabsChange(int index)
         return;
     static_cast<void>(index);
     // The controls still show the task of the tab that was selected before.
+    // Storing it would drop a row whose name is not known: the user mends
+    // or empties that name first.
+    if (RefuseShownTask(false)) {
+        filling_ = true;
+        TaskTabs->setCurrentIndex(TaskListEdit.Current);
+        filling_ = false;
+        return;
+    }
     storingTab_ = TaskListEdit.Current;
     TaskListEdit.StoreCurrent(*this);
     storingTab_.reset();
@@ -409,18 +476,21 @@ void TFTask::done(int result)
     for (QLineEdit* e : Edits)
         CheckNumberEdit(*e);
     if (result == QDialog::Accepted) {
-        // A lower bound above its upper one cannot be met: the list is not
-        // taken, and the editor stays open on the task to mend.
+        // A name the project does not know, a name listed twice, what the
+        // task file cannot hold and a lower bound above its upper one: the
+        // list is not taken, and the editor stays open on the task to mend.
+        // The shown task is checked before it is stored, as storing drops a
+        // row whose name is not known.
+        if (RefuseShownTask(true))
+            return;
         TaskListEdit.StoreCurrent(*this);
         for (int k = 0; k < TaskListEdit.Count; ++k) {
-            const std::string inverted = TaskListEdit.InvertedBound(k);
-            if (inverted.empty())
+            const auto refusal = RefusedTaskEntry(TaskListEdit.Items[static_cast<std::size_t>(k) + 1], true);
+            if (!refusal.Found())
                 continue;
             if (k != TaskTabs->currentIndex())
                 TaskTabs->setCurrentIndex(k);
-            // OK may come from the Enter that ends a cell's editing: the box
-            // waits until the grid has done with it.
-            WarnWhenIdle(InvertedBoundRefusal(TaskListEdit.Items[static_cast<std::size_t>(k) + 1].Name, inverted));
+            WarnWhenIdle(EntryRefusalText(refusal, k));
             return;
         }
     }
@@ -484,6 +554,8 @@ void TFTask::AddTaskMClick(int tag)
     TTaskRecord task;
     std::string proposal = "Завдання " + std::to_string(TaskListEdit.Count + 1);
     if (tag == 0) {
+        if (RefuseShownTask(false))
+            return;
         TaskListEdit.StoreCurrent(*this);
         task = TaskListEdit.Current >= 0 ? TaskListEdit.CurrentTask() : TaskListEdit.Items[0];
         proposal = task.Name;
@@ -569,12 +641,16 @@ void TFTask::SaveTaskMClick()
         SaveTaskAsMClick();
         return;
     }
+    if (RefuseShownTask(false))
+        return;
     TaskListEdit.StoreCurrent(*this);
     TaskListEdit.SaveToFile();
 }
 
 void TFTask::SaveTaskAsMClick()
 {
+    if (RefuseShownTask(false))
+        return;
     int filter = 0;
     const QString chosen = ChooseTaskFile(true, &filter);
     if (chosen.isEmpty())

@@ -20,6 +20,9 @@ class QPushButton;
 class QTabBar;
 class QTableWidget;
 class TTaskEditorHost;
+namespace ferrolyt {
+struct TTaskEntryRefusal;
+}
 
 // What a key typed into a value edit or a number column enters: ',' and
 // the letter 'б' a comma, '.', '/' and the letter 'ю' a point (the keys of
@@ -100,6 +103,11 @@ private:
     void RestoreMainTaskBox();
     // The material names' column as wide as their longest, within bounds.
     void FitNameColumn();
+    // Tells over the editor the first entry of the shown task that storing
+    // it would drop (a name not known), or with `all` any it cannot take;
+    // true when there is one.
+    bool RefuseShownTask(bool all);
+    std::string EntryRefusalText(const ferrolyt::TTaskEntryRefusal& refusal, int tab) const;
 
     TTaskEditorHost* main_;
     std::optional<int> storingTab_; // the tab left behind while the selection changes

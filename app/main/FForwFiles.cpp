@@ -204,6 +204,11 @@ void TFForw::ClearButClick()
     if (ThSystems[0] && ThSystems[0]->Elems)
         ThSystems[0]->Elems->Clear();
     MaterialTable.Fill(ZeroMaterialRecord());
+    // The template lists the table's materials: none now. Names it kept
+    // would come up in a new task as materials the project does not have.
+    TTaskRecord& templ = TaskList.Items[0];
+    templ.NMat = 0;
+    templ.Materials.Fill(TMaterialRecord{});
     MeltA->setEnabled(false);
     MeltRecA->setEnabled(false);
     ClearResults(false, false, 1);

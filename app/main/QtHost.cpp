@@ -108,6 +108,8 @@ void QtHost::SetCaption(const std::string& text)
         window_->setWindowTitle(QString::fromStdString(text));
 }
 
+char QtHost::DecimalSeparator() { return ferrolyt::DisplayDecimalSeparator; }
+
 TFForw* QtHost::Main() const { return qobject_cast<TFForw*>(window_.data()); }
 
 void QtHost::ShowInGrid(const ferrolyt::TThSys& system)

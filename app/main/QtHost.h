@@ -36,6 +36,7 @@ public:
     void SetStatusText(int panel, const std::string& text) override;
     void ProcessMessages() override;
     void SetCaption(const std::string& text) override;
+    char DecimalSeparator() override;
 
     // The main window's grids, edits, actions and task boxes; nothing
     // happens (and the defaults answer) while no main window is attached.

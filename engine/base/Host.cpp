@@ -17,6 +17,7 @@ void Host::SetStatusText(int, const std::string&) {}
 void Host::ProcessMessages() {}
 void Host::ShowInGrid(const TThSys&) {}
 void Host::SetCaption(const std::string&) {}
+char Host::DecimalSeparator() { return '.'; }
 bool Host::EditHasFocus(InputEdit) { return false; }
 std::string Host::EditText(InputEdit) { return {}; }
 void Host::SetEditText(InputEdit, const std::string&) {}

@@ -44,6 +44,10 @@ public:
     // The main window's caption.
     virtual void SetCaption(const std::string& text);
 
+    // The decimal separator of numbers in the boxes, the one the user's
+    // desktop shows; '.' where there is no desktop.
+    virtual char DecimalSeparator();
+
     // The main window's pressure and initial-temperature edits, which the
     // set-up of the systems reads while the user is typing in them.
     enum class InputEdit { Pressure, InitialTemperature };

@@ -2,6 +2,7 @@
 
 #include "Model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -46,11 +47,16 @@ std::string OutOfRange(const TFieldRange& range, long double v)
     return Number(v) + " поза межами " + Number(range.Min) + ".." + Number(range.Max);
 }
 
-std::string InvertedRange(long double lo, long double hi)
+std::string InvertedRange(long double lo, long double hi, char separator)
 {
     if (IsUnset(lo) || IsUnset(hi) || !(lo > hi))
         return {};
-    return "нижня межа " + Number(lo) + " більша за верхню " + Number(hi);
+    auto number = [separator](long double v) {
+        std::string s = Number(v);
+        std::replace(s.begin(), s.end(), '.', separator);
+        return s;
+    };
+    return "нижня межа " + number(lo) + " більша за верхню " + number(hi);
 }
 
 TFileNumber ReadFileNumber(std::string_view text, long double& value, const TFieldRange& range,

@@ -112,8 +112,9 @@ inline constexpr TFieldRange FitTemperature{0, 1e6L};    // K
 inline constexpr long double AnalysisSumTolerance = 1.0L; // mass %
 
 // Empty when lo and hi are not both given or lo <= hi; otherwise the
-// reason, such as "нижня межа 0.22 більша за верхню 0.17".
-std::string InvertedRange(long double lo, long double hi);
+// reason, such as "нижня межа 0.22 більша за верхню 0.17", its numbers
+// written with `separator`.
+std::string InvertedRange(long double lo, long double hi, char separator = '.');
 
 // Empty when v lies in range; otherwise the reason, such as
 // "1e+308 поза межами 0..100000".

@@ -4,6 +4,7 @@
 #include "FieldRanges.h"
 #include "Host.h"
 #include "Project.h"
+#include "TaskEntries.h"
 #include "TextFile.h"
 #include "Utils.h"
 
@@ -67,14 +68,6 @@ std::string Scientific(long double x, int digits)
     char buf[64];
     const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, digits);
     return std::string(buf, r.ptr);
-}
-
-// The twenty value fields in the order of the editor's edits.
-std::array<long double*, TTaskEditorView::FieldCount> ValueFields(TTaskRecord& t)
-{
-    return {&t.MinMet, &t.MaxMet, &t.IniMinMet, &t.IniMaxMet, &t.MinSlg, &t.MaxSlg, &t.IniMinSlg,
-            &t.IniMaxSlg, &t.MinOsn, &t.MaxOsn, &t.MinGas, &t.MaxGas, &t.MinTemp, &t.MaxTemp,
-            &t.IniTemp, &t.AmbTemp, &t.Energy, &t.Losses, &t.ExtP, &t.Charge};
 }
 
 bool StartsTask(const std::string& line) { return !line.empty() && line[0] == '*'; }
@@ -235,9 +228,8 @@ void TTaskList::ShowCurrent(TTaskEditorView& editor)
         for (int c = 0; c < 6; ++c)
             editor.SetMaterialCell(c + 2, j, FormatTaskValue(values[c]));
     }
-    const auto fields = ValueFields(t);
-    for (int f = 0; f < TTaskEditorView::FieldCount; ++f)
-        editor.SetEditText(static_cast<TTaskEditorView::Field>(f), FormatTaskValue(*fields[static_cast<std::size_t>(f)]));
+    for (std::size_t f = 0; f < TaskValueFields.size(); ++f)
+        editor.SetEditText(static_cast<TTaskEditorView::Field>(f), FormatTaskValue(t.*TaskValueFields[f]));
 }
 
 void TTaskList::StoreCurrent(const TTaskEditorView& editor)
@@ -250,9 +242,8 @@ void TTaskList::StoreCurrent(const TTaskEditorView& editor)
     const std::string name = t.Name;
     t = Items[0];
     t.Name = name;
-    const auto fields = ValueFields(t);
-    for (int f = 0; f < TTaskEditorView::FieldCount; ++f)
-        ReadEditValue(editor.EditText(static_cast<TTaskEditorView::Field>(f)), *fields[static_cast<std::size_t>(f)]);
+    for (std::size_t f = 0; f < TaskValueFields.size(); ++f)
+        ReadEditValue(editor.EditText(static_cast<TTaskEditorView::Field>(f)), t.*TaskValueFields[f]);
 
     t.NEl = 0;
     for (int row = 1; row <= editor.ElementRowCount() && t.NEl < MaxTaskElements; ++row) {
@@ -383,14 +374,16 @@ bool TTaskList::LoadFromLines(const std::vector<std::string>& lines, const std::
             // it came from (n has moved past it).
             // A lower bound above its upper bound cannot be met, but earlier
             // versions wrote such pairs: the task is read as it stands, the
-            // user is told where, and the commands refuse it until mended.
+            // user is told where (in the desktop's numbers, as the commands
+            // tell it), and the commands refuse it until mended.
+            const char separator = CurrentHost().DecimalSeparator();
             auto read = [&](std::string& text, char marker, const TCharSet& delims, long double& lo, long double& hi,
                             const TFieldRange& range, const std::string& what, bool bounds = true) {
                 std::string refusal;
                 ReadFieldOrRange(text, marker, delims, lo, hi, range, refusal);
                 if (!refusal.empty())
                     throw Refusal{n - 1, what + ": " + refusal};
-                if (const std::string inverted = bounds ? InvertedRange(lo, hi) : std::string(); !inverted.empty()) {
+                if (const std::string inverted = bounds ? InvertedRange(lo, hi, separator) : std::string(); !inverted.empty()) {
                     if (invertedPairs++ == 0)
                         firstInverted = {n - 1, what + ": " + inverted};
                 }
@@ -645,36 +638,20 @@ std::string InvertedPairsText(const std::string& fileName, std::size_t line, con
     return text + ". Завдання з такою межею не розраховується, доки її не виправлено.";
 }
 
-std::string TTaskList::RepeatedName() const
-{
-    for (int k = 1; k <= Count && k <= MaxTasks; ++k) {
-        const TTaskRecord& t = Items[static_cast<std::size_t>(k)];
-        const int nEl = std::min(std::max(t.NEl, 0), MaxTaskElements);
-        for (int e = 2; e <= nEl; ++e)
-            for (int f = 1; f < e; ++f)
-                if (UpperCase1251(t.Symbols[e]) == UpperCase1251(t.Symbols[f]))
-                    return "завдання \"" + t.Name + "\": елемент " + t.Symbols[e] + " указано двічі";
-        const int nMat = std::min(std::max(t.NMat, 0), MaxTaskMaterials);
-        for (int j = 2; j <= nMat; ++j)
-            for (int i = 1; i < j; ++i)
-                if (t.Materials[j].TableIndex == t.Materials[i].TableIndex)
-                    return "завдання \"" + t.Name + "\": матеріал " + t.Materials[j].Name + " указано двічі";
-    }
-    return {};
-}
-
 bool TTaskList::SaveToFile() const
 {
     if (FileName.empty())
         return true;
     // A pair upside down is written as it stands: the reader takes it back
     // (and says where it is), and the task stays the user's to mend. A task
-    // that names an element or a material twice is not written: the reader
-    // would refuse the whole file.
-    if (const std::string repeated = RepeatedName(); !repeated.empty()) {
-        ShowWarning("Неможливо зберегти файл " + FileName + "\n" + repeated);
-        return false;
-    }
+    // that holds what the reader refuses (a name listed twice, a value out of
+    // its range) is not written: the reader would refuse the whole file.
+    for (int k = 1; k <= Count && k <= MaxTasks; ++k)
+        if (const TTaskEntryRefusal refusal = RefusedTaskEntry(Items[static_cast<std::size_t>(k)], false);
+            refusal.Found()) {
+            ShowWarning("Неможливо зберегти файл " + FileName + "\n" + TaskEntryText(refusal));
+            return false;
+        }
     return SaveDataFile(ResolveProjectFile(FileName), FileName, FileLines());
 }
 

@@ -84,6 +84,14 @@ public:
     virtual void SetMaterialCell(int col, int row, const std::string& text) = 0;
 };
 
+// The twenty values of a task, in the order of the editor's edits.
+inline constexpr std::array<long double TTaskRecord::*, TTaskEditorView::FieldCount> TaskValueFields = {
+    &TTaskRecord::MinMet,  &TTaskRecord::MaxMet,  &TTaskRecord::IniMinMet, &TTaskRecord::IniMaxMet,
+    &TTaskRecord::MinSlg,  &TTaskRecord::MaxSlg,  &TTaskRecord::IniMinSlg, &TTaskRecord::IniMaxSlg,
+    &TTaskRecord::MinOsn,  &TTaskRecord::MaxOsn,  &TTaskRecord::MinGas,    &TTaskRecord::MaxGas,
+    &TTaskRecord::MinTemp, &TTaskRecord::MaxTemp, &TTaskRecord::IniTemp,   &TTaskRecord::AmbTemp,
+    &TTaskRecord::Energy,  &TTaskRecord::Losses,  &TTaskRecord::ExtP,      &TTaskRecord::Charge};
+
 class TTaskList {
 public:
     int32_t Count = 0;    // 0..60
@@ -111,8 +119,10 @@ public:
     bool LoadFromLines(const std::vector<std::string>& lines, const std::string& fileName, int currentIndex,
                        const std::filesystem::path& file);
     // Writes every task to FileName (nothing when it is empty). False, after
-    // a message, when the file could not be replaced; the previous file then
-    // stays as it was and the tasks stay in memory.
+    // a message, when the file could not be replaced, or when a task holds
+    // what the reader would refuse (the message names the task, the row and
+    // the name); the previous file then stays as it was and the tasks stay
+    // in memory.
     bool SaveToFile() const;
     // The lines SaveToFile writes.
     std::vector<std::string> FileLines() const;
@@ -121,10 +131,6 @@ public:
     // pair with a warning (earlier versions wrote them); the editor does not
     // accept one, and the melt and the optimisation refuse the task.
     std::string InvertedBound(int k) const;
-    // The first element or material named twice in one task, with its
-    // task ("task "name": матеріал ... указано двічі"); empty when there is
-    // none. The reader refuses such a file too.
-    std::string RepeatedName() const;
 
     TTaskRecord& CurrentTask() { return Items[static_cast<std::size_t>(Current + 1)]; }
 };

@@ -5,7 +5,9 @@
 
 #include "FTask.h"
 #include "TaskList.h"
+#include "support/RealBoxes.h"
 #include "support/ShownNumber.h"
+#include "support/StateWait.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -330,7 +332,8 @@ private slots:
         type(TTaskEditorView::MaxMetEd, "95");
         QTest::mouseClick(t.BitBtn3, Qt::LeftButton);
         QTRY_COMPARE(f.Texts().size(), 1);
-        QVERIFY2(f.Texts()[0].contains("MASSMET: нижня межа 105 більша за верхню 95"), qPrintable(f.Texts()[0]));
+        QVERIFY2(f.Texts()[0].contains("поле \"Мiн / Макс М мет.\": нижня межа 105 більша за верхню 95"),
+                 qPrintable(f.Texts()[0]));
         QVERIFY(t.isVisible());
         QCOMPARE(double(TaskList.CurrentTask().MinMet), double(minMet)); // nothing taken
 
@@ -343,6 +346,90 @@ private slots:
         QCOMPARE(double(TaskList.CurrentTask().MaxMet), 110.0);
         QTest::qWait(0);
         QVERIFY2(f.messages.isEmpty(), qPrintable(f.Texts().join("; ")));
+    }
+
+    // OK refuses a name the project does not know, a name the task lists
+    // already and a value the task file cannot hold, in a real box naming
+    // the row and the name; the editor stays open and nothing is taken.
+    // Emptied, a name deletes its row and a value its limit, as always.
+    void okRefusesWhatTheTaskFileCouldNotKeepByItsRow_data()
+    {
+        QTest::addColumn<bool>("materials");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("typed"); // empty: the name of row 1
+        QTest::addColumn<QString>("says");  // %1: the row's name as it was
+        QTest::newRow("material unknown") << true << 1 << 0 << "Vapno"
+                                          << "таблиця матеріалів, рядок 1: матеріалу \"Vapno\" немає серед "
+                                             "матеріалів проекту";
+        QTest::newRow("element unknown") << false << 1 << 0 << "abc"
+                                         << "таблиця елементів, рядок 1: елемента \"abc\" немає серед "
+                                            "елементів програми";
+        QTest::newRow("material twice") << true << 2 << 0 << ""
+                                        << "таблиця матеріалів, рядок 2: матеріал %1 указано двічі (уперше в "
+                                           "рядку 1)";
+        QTest::newRow("element twice") << false << 2 << 0 << ""
+                                       << "таблиця елементів, рядок 2: елемент %1 указано двічі (уперше в рядку 1)";
+        QTest::newRow("per cent") << false << 1 << 2 << "150"
+                                  << "таблиця елементів, рядок 1, %1, Мет<=: 150 поза межами 0..100";
+    }
+
+    void okRefusesWhatTheTaskFileCouldNotKeepByItsRow()
+    {
+        QFETCH(bool, materials);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, typed);
+        QFETCH(QString, says);
+        TBoxCloser closer;
+        TFTask& t = *f.w->FTask;
+        t.FormShow();
+        t.show();
+        t.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&t));
+        QTableWidget& grid = materials ? *t.MatGrid : *t.ElGrid;
+        const QString rowName = grid.model()->index(row - 1, 0).data().toString();
+        QVERIFY(!rowName.isEmpty());
+        if (typed.isEmpty())
+            typed = grid.model()->index(0, 0).data().toString();
+        if (says.contains("%1"))
+            says = says.arg(column > 0 ? rowName : typed);
+        const std::vector<std::string> before = TaskList.FileLines();
+        const int rows = materials ? TaskList.CurrentTask().NMat : TaskList.CurrentTask().NEl;
+        const QModelIndex cell = grid.model()->index(row - 1, column);
+        // Typed over the cell, and «Прийняти» clicked while it is still open.
+        auto typeAndAccept = [&](const QString& text) {
+            grid.setFocus();
+            const QPoint at = grid.visualRect(cell).center();
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, at);
+            QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, at);
+            auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(cell));
+            if (!editor)
+                return false;
+            editor->selectAll();
+            QTest::keyClick(editor, Qt::Key_Delete);
+            for (const QChar c : text) // a Cyrillic name too, as the layout types it
+                QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::mouseClick(t.BitBtn3, Qt::LeftButton);
+            return true;
+        };
+        QVERIFY(typeAndAccept(typed));
+        // The box comes once the click is handled; an editor that took the
+        // task is gone at once.
+        QTRY_VERIFY_WITH_TIMEOUT(!closer.texts.isEmpty() || !t.isVisible(), StateWaitMs);
+        QVERIFY(t.isVisible());
+        QCOMPARE(closer.texts.size(), 1);
+        const QString task = QString::fromStdString(TaskList.CurrentTask().Name);
+        QVERIFY2(closer.texts[0].startsWith("Завдання \"" + task + "\", " + says), qPrintable(closer.texts[0]));
+        QCOMPARE(cell.data().toString(), typed); // left to be mended
+        QCOMPARE(TaskList.FileLines(), before);
+
+        QVERIFY(typeAndAccept(QString()));
+        QTRY_VERIFY_WITH_TIMEOUT(!t.isVisible(), StateWaitMs);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(closer.texts.size(), 1);
+        QCOMPARE(materials ? TaskList.CurrentTask().NMat : TaskList.CurrentTask().NEl, column > 0 ? rows : rows - 1);
     }
 };
 
