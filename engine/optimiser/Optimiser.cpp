@@ -542,7 +542,7 @@ public:
     static constexpr long double StallProgress = 0.9L;
 
 private:
-    static constexpr int StallPasses = 5;
+    static constexpr int StallPasses = 3;
     long double best_ = -1; // none yet
     int stalls_ = 0;
 };
@@ -726,8 +726,10 @@ public:
             // back. A stopped run has no verdict and meets nothing.
             if (StopRequested)
                 return lpNotMet;
+            // A release's charge is its melt's: met whatever the last rows
+            // needed.
             if (SettledChargeMeetsTask(status))
-                return status;
+                return released_ > 0 ? lpMet : status;
             // The passes go on from the settled charge, a few times before
             // the charge is given up, with the rows of each broken limit
             // moved in by what the melt broke it by.
