@@ -508,6 +508,54 @@ TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideEndAsSolvedOneAfterTheOt
         EXPECT_EQ(caller, std::this_thread::get_id());
 }
 
+// While the optimiser runs, the solves side by side let the window messages
+// run on the caller's thread; a stop asked there ends the caller's solve at
+// once and the other at its next pass.
+TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideRunTheMessagesAndStopTogether)
+{
+    struct TStoppingHost : RecordingHost {
+        bool stopAtFirst = false;
+        std::vector<std::thread::id> callers;
+        void ProcessMessages() override
+        {
+            callers.push_back(std::this_thread::get_id());
+            StopRequested = StopRequested || stopAtFirst;
+        }
+    } host;
+    SelectTask(ConverterTask);
+    PrepareSystems();
+    TSolvedSystems prepared;
+    prepared.Take();
+    const TMaterialTable materials = MaterialTable;
+    CalcBusy = true;
+    SlpPass = 1;
+    std::array<int32_t, 2> whole{};
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "whole");
+        prepared.PutBack();
+        MaterialTable = materials;
+        StopRequested = false;
+        host.stopAtFirst = stop;
+        host.callers.clear();
+        const auto notes = SolveBoundSystems(false, false);
+        ASSERT_FALSE(host.callers.empty());
+        for (const std::thread::id caller : host.callers)
+            EXPECT_EQ(caller, std::this_thread::get_id());
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (!stop) {
+                whole[k] = notes[k].Passes;
+                EXPECT_GT(whole[k], 2) << "system " << k;
+            } else if (k == 1) {
+                EXPECT_LT(notes[k].Passes, whole[k]);
+            } else {
+                // The lower solve may have ended before the stop reached it.
+                EXPECT_LE(notes[k].Passes, whole[k]);
+            }
+        }
+    }
+    SlpPass = 0;
+}
+
 // The optimiser trims the fixed blow with bundles, lime and doloma; the
 // recycled converter slag of the heat log stays out (the task holds it at
 // 0 t, and the slag limits are such that lime and doloma alone reach them).
