@@ -820,7 +820,8 @@ private:
 
     // The passes until the moves settle: the status of the last programme,
     // lpNotMet when its rows could not be met even after the last move was
-    // stepped back, or past the pass limit.
+    // stepped back, when the least-violation passes stopped closing in on
+    // them, or past the pass limit.
     int32_t Passes()
     {
         for (;;) {
