@@ -70,6 +70,10 @@ namespace {
 // Rows of the least-violation programme are never given less room than
 // this, so a row without terms at the current charge still has a column.
 constexpr long double LeastRowSize = 1e-9L;
+// The cheapest charge among those that break the rows least may break each
+// by this share more, so the rounding of the first solution does not shut
+// it out.
+constexpr long double LeastBreakRoom = 1e-6L;
 
 long double Settled(long double amount) { return amount < NegligibleAmount ? 0 : amount; }
 
@@ -451,13 +455,14 @@ bool TakeLpSolution()
 
 // The rows of every limit but the released one, each allowed to give way
 // by v times its size at the current charge, with v the programme's only
-// price: its solution is the charge that breaks the linearised limits
-// least, the largest break measured against each row's own terms. The
-// material rows stay as they are. lpMet when v is 0, lpMetReleased when
-// the rows cannot all be met; the plain programme's status when even these
-// cannot be met.
-int32_t SolveLeastViolation(int32_t released)
+// price: its least v (`violation`) is the least break of the linearised
+// limits, the largest break measured against each row's own terms, and the
+// solution the cheapest charge that breaks them no more. The material rows
+// stay as they are. lpMet when v is 0, lpMetReleased when the rows cannot
+// all be met; the plain programme's status when even these cannot be met.
+int32_t SolveLeastViolation(int32_t released, long double& violation)
 {
+    violation = 0;
     if (MaterialCount >= LpMaxColumns)
         return SolveLP(released); // no room for the column of v
     const auto extra = static_cast<std::size_t>(MaterialCount + 1);
@@ -481,20 +486,72 @@ int32_t SolveLeastViolation(int32_t released)
             row[extra] = -std::max(size, LeastRowSize);
         }
     }
-    long double violation = 0;
     const int32_t status = SolveLPWithExtraColumn(released, violation);
     for (int j = 1; j <= MaterialCount; ++j)
         LpTableau[0][static_cast<std::size_t>(j)] = prices[static_cast<std::size_t>(j)];
     if (status != lpMet)
         return SolveLP(released);
-    return violation <= LpTolerance ? lpMet : lpMetReleased;
+    if (violation <= LpTolerance)
+        return lpMet;
+    // Many charges break the rows by that least amount; the programme alone
+    // would hand back whichever vertex its exchanges reach, so the passes
+    // would jump about. The cheapest of them is taken: every row moved out
+    // by what the least break allows it.
+    std::array<long double, LpMaxColumns + 1> leastBreaking{};
+    for (int j = 1; j <= MaterialCount; ++j)
+        leastBreaking[static_cast<std::size_t>(j)] = MaterialTable[j].LpAmount;
+    std::array<long double, LpMaxRows + 1> shift{};
+    for (int r = 1; r <= LpRowCount; ++r) {
+        auto& row = LpTableau[static_cast<std::size_t>(r)];
+        shift[static_cast<std::size_t>(r)] = -row[extra] * violation * (1 + LeastBreakRoom);
+        row[0] += shift[static_cast<std::size_t>(r)];
+    }
+    const int32_t cheapest = SolveLP(released);
+    for (int r = 1; r <= LpRowCount; ++r)
+        LpTableau[static_cast<std::size_t>(r)][0] -= shift[static_cast<std::size_t>(r)];
+    if (cheapest != lpMet)
+        for (int j = 1; j <= MaterialCount; ++j)
+            MaterialTable[j].LpAmount = leastBreaking[static_cast<std::size_t>(j)];
+    return lpMetReleased;
 }
+
+// How far the rows of the passes that cannot be met are broken, at least.
+// Passes that stop coming closer to them are far from any charge that
+// meets the limits: their run gives up.
+class TLeastBreak {
+public:
+    // A pass whose rows are met.
+    void Met()
+    {
+        best_ = -1;
+        stalls_ = 0;
+    }
+    // True when `violation` of a pass whose rows are not met has not fallen
+    // well below the least break since the last met pass for several passes
+    // in a row.
+    bool Stalled(long double violation)
+    {
+        if (best_ < 0 || violation < StallProgress * best_) {
+            best_ = violation;
+            stalls_ = 0;
+            return false;
+        }
+        return ++stalls_ >= StallPasses;
+    }
+
+    static constexpr long double StallProgress = 0.9L;
+
+private:
+    static constexpr int StallPasses = 3;
+    long double best_ = -1; // none yet
+    int stalls_ = 0;
+};
 
 // How the passes of a run answer rows that cannot all be met without
 // releasing a block the caller did not name.
 enum class TRowsUnmet {
     ReleaseOneMore, // the cheapest charge with one more block released
-    LeastViolation  // the charge that breaks the limits least
+    LeastViolation  // the cheapest charge that breaks the limits least
 };
 
 // How a run's rows see a material's effect on the bath.
@@ -528,25 +585,37 @@ bool Movable(const TMaterialRecord& m)
 // write beside them are as before afterwards.
 class TMeltedRows {
 public:
-    void Build()
+    // `first` names the first pass of a run from the task's charge, whose
+    // slopes the earlier runs of the listing have melted already.
+    void Build(const TFirstPassKey* first)
     {
         Keep();
         const TBath base = Bath();
-        std::vector<std::pair<int, TBath>> slopes;
-        for (int j = 1; j <= MaterialCount && j <= LpMaxColumns && !StopRequested; ++j) {
-            TMaterialRecord& m = MaterialTable[j];
-            if (!Movable(m))
-                continue;
-            const long double amount = m.Amount;
-            m.Amount = amount + MeltedSlopeStep;
-            const bool solved = SolveBothSystems(false, false);
-            m.Amount = amount;
-            if (solved)
-                slopes.emplace_back(j, Slope(Bath(), base));
-            solved_.PutBack();
+        std::vector<int> movable;
+        for (int j = 1; j <= MaterialCount && j <= LpMaxColumns; ++j)
+            if (Movable(MaterialTable[j]))
+                movable.push_back(j);
+        const bool kept = first && FirstSlopes.Key == *first && FirstSlopes.Movable == movable;
+        std::vector<std::pair<int, TBath>> melted;
+        if (!kept) {
+            for (const int j : movable) {
+                if (StopRequested)
+                    break;
+                TMaterialRecord& m = MaterialTable[j];
+                const long double amount = m.Amount;
+                m.Amount = amount + MeltedSlopeStep;
+                const bool solved = SolveBothSystems(false, false);
+                m.Amount = amount;
+                if (solved)
+                    melted.emplace_back(j, Slope(Bath(), base));
+                solved_.PutBack();
+                CurrentHost().ProcessMessages();
+            }
+            PutBack();
+            if (first && !StopRequested)
+                FirstSlopes = {*first, movable, melted};
         }
-        PutBack();
-        for (const auto& [j, slope] : slopes)
+        for (const auto& [j, slope] : kept ? FirstSlopes.Slopes : melted)
             for (std::size_t k = 0; k < 2; ++k) {
                 for (int i = 0; i <= SystemElemLast && i < MaxElements; ++i) {
                     const auto row = static_cast<std::size_t>(i + 1);
@@ -565,6 +634,14 @@ private:
         std::array<std::array<long double, MaxElements>, 2> Metal{}, Slag{};
         std::array<long double, 2> Temperature{};
     };
+    // The slopes last melted; kept for the first passes of the later runs of
+    // the same listing, which start from the same charge and equilibria.
+    struct TKeptSlopes {
+        TFirstPassKey Key;
+        std::vector<int> Movable;
+        std::vector<std::pair<int, TBath>> Slopes;
+    };
+    static inline TKeptSlopes FirstSlopes;
     TSolvedSystems solved_;
     std::array<TMaterialRecord, 3> pseudo_{};
     std::array<std::array<std::array<float, 3>, MaxElements + 1>, 2> pseudoColumns_{};
@@ -636,9 +713,6 @@ public:
     {
     }
 
-    // Whether a pass's rows could be met only with one more block released.
-    bool ReleasedMore() const { return releasedMore_; }
-
     int32_t Go()
     {
         Start();
@@ -652,8 +726,10 @@ public:
             // back. A stopped run has no verdict and meets nothing.
             if (StopRequested)
                 return lpNotMet;
+            // A release's charge is its melt's: met whatever the last rows
+            // needed.
             if (SettledChargeMeetsTask(status))
-                return status;
+                return released_ > 0 ? lpMet : status;
             // The passes go on from the settled charge, a few times before
             // the charge is given up, with the rows of each broken limit
             // moved in by what the melt broke it by.
@@ -667,12 +743,13 @@ private:
     int32_t released_;
     TRowsUnmet unmet_;
     TSlopes slopes_;
-    bool releasedMore_ = false;
     bool fromTargets_ = false;
     long double tolerance_ = 0;
     TRelaxation relaxation_;
     TSolvedCharge solved_;
     TBackOff backOff_;
+    TLeastBreak leastBreak_;
+    bool stalled_ = false; // the passes broke the rows without coming closer
 
     void Start()
     {
@@ -711,21 +788,40 @@ private:
     {
         // A first pass solved from the targets holds no melt of the charge
         // to difference.
-        if (slopes_ == TSlopes::Melted && solved_.Holds())
-            TMeltedRows().Build();
-        else
+        if (slopes_ == TSlopes::Melted && solved_.Holds()) {
+            if (SlpPass == 0 && !fromTargets_) {
+                const TFirstPassKey key = FirstPassKey();
+                TMeltedRows().Build(&key);
+            } else {
+                TMeltedRows().Build(nullptr);
+            }
+        } else {
             BuildLinearRows();
+        }
         backOff_.Apply();
-        const int32_t status = SolveLP(released_);
-        if (status != lpMetReleased)
-            return status;
-        releasedMore_ = true;
-        return unmet_ == TRowsUnmet::LeastViolation ? SolveLeastViolation(released_) : status;
+        int32_t status = SolveLP(released_);
+        if (unmet_ == TRowsUnmet::LeastViolation && status != lpMet) {
+            // At the task's charge, a release that does not lower the least
+            // break well below what it is with no block released is not
+            // what keeps the rows from being met.
+            long double unreleased = 0;
+            const bool first = SlpPass == 0 && released_ > 0;
+            if (first && SolveLeastViolation(-1, unreleased) != lpMetReleased)
+                unreleased = 0;
+            long double violation = 0;
+            status = SolveLeastViolation(released_, violation);
+            stalled_ = status == lpMetReleased &&
+                (leastBreak_.Stalled(violation) || (first && violation >= TLeastBreak::StallProgress * unreleased));
+        }
+        if (status == lpMet)
+            leastBreak_.Met();
+        return stalled_ ? lpNotMet : status;
     }
 
     // The passes until the moves settle: the status of the last programme,
     // lpNotMet when its rows could not be met even after the last move was
-    // stepped back, or past the pass limit.
+    // stepped back, when the least-violation passes stopped closing in on
+    // them, or past the pass limit.
     int32_t Passes()
     {
         for (;;) {
@@ -736,7 +832,7 @@ private:
                 status = lpNotMet;
             CurrentHost().ProcessMessages();
             if (status == lpNotMet) {
-                if (SlpPass <= MaxSlpPasses && !StopRequested && relaxation_.StepBack())
+                if (SlpPass <= MaxSlpPasses && !stalled_ && !StopRequested && relaxation_.StepBack())
                     continue;
                 return status;
             }
@@ -769,7 +865,7 @@ private:
         // any tapping temperature, meets no task.
         if (!HeatBalanceClosesInLiquid(*ThSystems[0]) || !HeatBalanceClosesInLiquid(*ThSystems[1]))
             return false;
-        const std::size_t allowed = status == lpMetReleased ? 1 : 0;
+        const std::size_t allowed = status == lpMetReleased && released_ <= 0 ? 1 : 0;
         return BrokenBlocks(released_).size() <= allowed;
     }
 
@@ -813,12 +909,13 @@ int32_t Optimise(int32_t released)
     int32_t status = run.Go();
     // A release is listed only when met as it stands. Rows linearised far
     // from the charges that meet the rest can lead the passes into a corner
-    // where they cannot all be met, and the cheapest way out, one more block
-    // released, keeps the run there: the run is made once more, each such
-    // pass moving instead towards the charge that breaks the limits least.
-    // A run that never took that way out would only be made again as it was.
-    if (released > 0 && status != lpMet && run.ReleasedMore() && !StopRequested)
-        status = TRun(released, TRowsUnmet::LeastViolation).Go();
+    // where they cannot all be met, whether the run then gave up, settled
+    // with one more block released or at a charge whose melt breaks another
+    // limit: every such run is made once more, on melted slopes, its passes
+    // whose rows cannot be met moving instead towards the cheapest charge
+    // that breaks the limits least.
+    if (released > 0 && status != lpMet && !StopRequested)
+        status = TRun(released, TRowsUnmet::LeastViolation, TSlopes::Melted).Go();
     // The task as stated that the solver's slopes meet only by dropping one
     // limit may still be met in full where they point the wrong way: it is
     // run once more on melted slopes, and that run's outcome is the answer.

@@ -25,20 +25,27 @@ inline constexpr int MaxMeltVerdicts = 3;
 // to release for the whole run, or -1. Returns the status of SolveLP (0, 1
 // or 2); 2 also when the pass limit is exceeded, or when a released absence
 // leaves its material at 0 t. A run is met only when the melt of its final
-// charge meets every listed limit but the released block (and, with status
-// 1, one other block) within the margins of Constraints.h; the systems then
-// hold that melt. A run with a released block that ends not met, after
-// passes whose rows could be met only with one more block released, is
-// made once more from the task's charge, those passes then moving towards
-// the charge that breaks the linearised limits least; the second run's
-// outcome is the answer. A run of the task as stated (no block released)
-// that ends met only with one block released automatically is made once
-// more the same way, its rows taking every
-// movable material's slopes from melts of the charge with a little more of
-// it instead of from the solver's effect tables; that run's outcome is the
-// answer. A stopped run ends with 2. Every material ends
-// with its new amount and LP amount. The caller has listed the blocks
-// (BuildConstraintBlocks).
+// charge meets every listed limit but the released block within the margins
+// of Constraints.h, whatever its last rows needed; a run of the task as
+// stated may also end with status 1, its melt then breaking one block
+// beside. The systems then hold that melt. A run with a released block that
+// ends without a charge, by whatever route (its rows not met even with one
+// more block released, after one pass or many, or final melts that break
+// another limit, its rows met with one more block released or not), is
+// made once more from
+// the task's charge on melted slopes (below), those of its passes whose rows
+// cannot be met moving towards the cheapest charge that breaks the
+// linearised limits least; that run gives up early when the release does
+// not lower the least break at the task's charge, or when its passes stop
+// closing in on the rows. The second run's outcome is the answer. A run of
+// the task as stated (no block released) that ends met only with one block
+// released automatically is made once more on melted slopes, and that run's
+// outcome is the answer. On melted slopes the rows take every movable
+// material's effect from a melt of the pass's charge with a little more of
+// it instead of from the solver's effect tables; the slopes of the task's
+// own charge are melted once for the runs of one listing. A stopped run
+// ends with 2. Every material ends with its new amount and LP amount. The
+// caller has listed the blocks (BuildConstraintBlocks).
 int32_t Optimise(int32_t released);
 
 // The cost of the charge in MaterialTable: price × amount over every

@@ -9,13 +9,19 @@
 #include "Utils.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <exception>
+#include <future>
 #include <thread>
 
 namespace ferrolyt {
 
 namespace {
 constexpr long double HottestMelt = 2000.0L + KelvinOffset;
+// How often the window messages run while the caller waits for the lower
+// system's solve.
+constexpr std::chrono::milliseconds MessageInterval{10};
 } // namespace
 
 const std::string HeatBalanceOpenText =
@@ -41,7 +47,11 @@ bool HeatBalanceClosesInLiquid(const TThSys& sys)
 std::array<TThSys::TSolveNotes, 2> SolveBoundSystems(bool display, bool fromGivenPhases)
 {
     CreateSystems();
+    std::atomic<bool> stop = false;
     std::array<TThSys::TSolveNotes, 2> notes;
+    for (auto& n : notes)
+        n.Stop = &stop;
+    notes[1].OnCallersThread = true;
     const auto solve = [&](std::size_t k) {
         ThSystems[k]->SolveEquilibrium(MaterialEffectsOnMetal[k], MaterialEffectsOnSlag[k],
                                        k == 0 ? CompositionMin : CompositionMax, ElementEffectsOnMetal[k],
@@ -49,14 +59,25 @@ std::array<TThSys::TSolveNotes, 2> SolveBoundSystems(bool display, bool fromGive
     };
     std::exception_ptr lowerFailed;
     {
+        std::promise<void> lowerDone;
+        const std::future<void> lowerEnded = lowerDone.get_future();
         std::jthread lower([&] {
             try {
                 solve(0);
             } catch (...) {
                 lowerFailed = std::current_exception();
             }
+            lowerDone.set_value();
         });
         solve(1);
+        // The window stays responsive, and a stop reaches the lower solve,
+        // while it runs on after the upper one.
+        if (CalcBusy && SlpPass > 0)
+            while (lowerEnded.wait_for(MessageInterval) != std::future_status::ready) {
+                CurrentHost().ProcessMessages();
+                if (StopRequested)
+                    stop = true;
+            }
     }
     if (lowerFailed)
         std::rethrow_exception(lowerFailed);

@@ -325,8 +325,12 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         TBeside& operator=(const TBeside&) = delete;
         ~TBeside() { Kept = nullptr; }
     } const besideForTheSolve(beside_, beside);
-    if (beside)
+    if (beside) {
+        const TSolveNotes given = *beside;
         *beside = {};
+        beside->Stop = given.Stop;
+        beside->OnCallersThread = given.OnCallersThread;
+    }
     const TTaskRecord& task = CurrentTaskRecord();
     const std::size_t kind = Kind == 1 ? 1 : 0;
     const int lastSlot = MaterialCount + (withPseudoMaterials ? 3 : 0);
@@ -499,11 +503,18 @@ bool TThSys::SolveEquilibrium(TCompositionTable& matEffMetal, TCompositionTable&
         if (!beside)
             SolverPass = passes;
         if (CalcBusy && SlpPass > 0) {
-            // Solves side by side let the window messages run after both.
-            if (!beside)
+            // Of solves side by side, the one on the caller's thread lets
+            // the window messages run and passes the stop on to the other.
+            if (!beside || beside->OnCallersThread)
                 CurrentHost().ProcessMessages();
-            if (StopRequested)
+            if (beside && beside->Stop) {
+                if (beside->OnCallersThread && StopRequested)
+                    beside->Stop->store(true);
+                if (beside->Stop->load())
+                    break;
+            } else if (StopRequested) {
                 break;
+            }
         }
         const long double x = GasPressureSum;
         if (passes > SolverPassLimit - 1)

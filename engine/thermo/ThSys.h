@@ -9,6 +9,7 @@
 #include "Model.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 namespace ferrolyt {
@@ -159,6 +160,12 @@ public:
         int32_t Passes = 0;     // outer passes
         bool Newton = false;    // the last pass converged by Newton's method
         bool GridAsked = false; // a step of the solve asked to show the system
+        // Given by the caller, kept by the solve: the stop the solves side
+        // by side share, and whether this one runs on the caller's thread,
+        // where it processes the window messages and raises the stop when
+        // asked to (the other reads the run state's stop only through it).
+        std::atomic<bool>* Stop = nullptr;
+        bool OnCallersThread = false;
     };
     // With beside given, the solve writes only this system, the pieces of
     // the tables that belong to its kind and the notes.

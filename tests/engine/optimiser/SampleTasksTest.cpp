@@ -313,6 +313,72 @@ TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRes
     }
 }
 
+// The scrap-only task as a user changes it: an easier metal mass, a tighter
+// [S], or the heat balance on with a narrower window. Each still has a
+// charge that breaks only [Cu] (the one listed for the task as shipped
+// melts inside the first variant's limits), so F10 lists «[Cu] макс»: its
+// run is met, and the melt of its charge meets every other limit.
+class ScrapOnlyTaskVariants : public SampleTasksBase {
+protected:
+    static int TaskElement(const TTaskRecord& task, const std::string& symbol)
+    {
+        for (int k = 1; k <= task.NEl; ++k)
+            if (task.Symbols[k] == symbol)
+                return k;
+        ADD_FAILURE() << "no element " << symbol;
+        return 1;
+    }
+    static void Shipped(TTaskRecord&) {}
+    static void LessMetal(TTaskRecord& task) { task.MinMet = 94; }
+    static void LessSulphur(TTaskRecord& task) { task.MetalMax[TaskElement(task, "S")] = 0.038L; }
+    static void NarrowerWindow(TTaskRecord& task)
+    {
+        task.MetalMin[TaskElement(task, "C")] = 0.04165L;
+        task.MinTemp = 1597.6L;
+        task.MaxTemp = 1659.1L;
+        task.SlagMin[TaskElement(task, "Mg")] = 5.53L;
+        task.SlagMax[TaskElement(task, "Mg")] = 12.2L;
+    }
+};
+
+TEST_F(ScrapOnlyTaskVariants, ListCopperReleaseWhoseMeltMeetsTheRest)
+{
+    struct TVariant {
+        const char* Name;
+        uint8_t HeatBalance;
+        void (*Change)(TTaskRecord&);
+    };
+    const std::array<TVariant, 4> variants{{{"as shipped, heat balance on", 1, Shipped},
+                                            {"metal mass 94 t", 0, LessMetal},
+                                            {"[S] 0.038 %", 0, LessSulphur},
+                                            {"[C], temperature and (MgO) moved", 1, NarrowerWindow}}};
+    SelectTask(ScrapOnlyTask);
+    TTaskRecord& task = TaskList.CurrentTask();
+    const TTaskRecord shipped = task;
+    for (const TVariant& variant : variants) {
+        SCOPED_TRACE(variant.Name);
+        Settings.FinalTempMode = variant.HeatBalance;
+        task = shipped;
+        variant.Change(task);
+        ASSERT_TRUE(PrepareOptimisation());
+        EXPECT_NE(Optimise(-1), 0);
+        const int copper = BlockNamed("[Cu] макс");
+        ASSERT_GT(copper, 0);
+        const int32_t status = Optimise(copper);
+        EXPECT_EQ(status, 0);
+        if (status != 0)
+            continue;
+        const long double cost = ChargeCost();
+        ASSERT_TRUE(SolveForwardProblem().BothConverged);
+        EXPECT_EQ(ChargeCost(), cost);
+        const TTaskRecord rest = WithoutLimitOf(task, ConstraintBlocks[copper]);
+        for (int s = 0; s < 2; ++s) {
+            SCOPED_TRACE("system " + std::to_string(s));
+            ExpectTaskMet(*ThSystems[static_cast<std::size_t>(s)], rest, variant.HeatBalance != 0, 0.002);
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The converter and ladle tasks fix the material whose effect on the bath is
 // a step rather than a slope (the converter's oxygen, the ladle's aluminium);
@@ -440,6 +506,54 @@ TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideEndAsSolvedOneAfterTheOt
     ASSERT_FALSE(host.callers.empty());
     for (const std::thread::id caller : host.callers)
         EXPECT_EQ(caller, std::this_thread::get_id());
+}
+
+// While the optimiser runs, the solves side by side let the window messages
+// run on the caller's thread; a stop asked there ends the caller's solve at
+// once and the other at its next pass.
+TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideRunTheMessagesAndStopTogether)
+{
+    struct TStoppingHost : RecordingHost {
+        bool stopAtFirst = false;
+        std::vector<std::thread::id> callers;
+        void ProcessMessages() override
+        {
+            callers.push_back(std::this_thread::get_id());
+            StopRequested = StopRequested || stopAtFirst;
+        }
+    } host;
+    SelectTask(ConverterTask);
+    PrepareSystems();
+    TSolvedSystems prepared;
+    prepared.Take();
+    const TMaterialTable materials = MaterialTable;
+    CalcBusy = true;
+    SlpPass = 1;
+    std::array<int32_t, 2> whole{};
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopped" : "whole");
+        prepared.PutBack();
+        MaterialTable = materials;
+        StopRequested = false;
+        host.stopAtFirst = stop;
+        host.callers.clear();
+        const auto notes = SolveBoundSystems(false, false);
+        ASSERT_FALSE(host.callers.empty());
+        for (const std::thread::id caller : host.callers)
+            EXPECT_EQ(caller, std::this_thread::get_id());
+        for (std::size_t k = 0; k < 2; ++k) {
+            if (!stop) {
+                whole[k] = notes[k].Passes;
+                EXPECT_GT(whole[k], 2) << "system " << k;
+            } else if (k == 1) {
+                EXPECT_LT(notes[k].Passes, whole[k]);
+            } else {
+                // The lower solve may have ended before the stop reached it.
+                EXPECT_LE(notes[k].Passes, whole[k]);
+            }
+        }
+    }
+    SlpPass = 0;
 }
 
 // The optimiser trims the fixed blow with bundles, lime and doloma; the
