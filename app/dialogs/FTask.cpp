@@ -405,7 +405,9 @@ void TFTask::TaskTabsChange(int index)
 
 void TFTask::done(int result)
 {
-    CommitGridEdits(*this);
+    // A cell that refuses the Enter ending its editing keeps the editor open.
+    if (!CommitGridEdits(*this) && result == QDialog::Accepted)
+        return;
     for (QLineEdit* e : Edits)
         CheckNumberEdit(*e);
     if (result == QDialog::Accepted) {
