@@ -62,7 +62,7 @@ enum class TWordFit { Fits, NotNumber, Fraction, OutOfRange };
 TWordFit ReadWord(const std::string& text, long double scale, uint16_t& value)
 {
     long double x = 0;
-    if (!ReadShownNumber(text, x))
+    if (!ReadShownNumber(TrimBlanks(text), x))
         return TWordFit::NotNumber;
     const long double units = x * scale;
     const long double whole = std::round(units);
@@ -193,7 +193,7 @@ void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettings
         return;
     }
     long double read = 0;
-    record.*edit.RealField = ReadShownNumber(text, read) ? static_cast<double>(read) : edit.Fallback;
+    record.*edit.RealField = ReadShownNumber(TrimBlanks(text), read) ? static_cast<double>(read) : edit.Fallback;
 }
 
 std::optional<std::string> OptionEditRefusal(const TOptionEdit& edit, const std::string& field,
