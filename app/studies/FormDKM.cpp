@@ -100,7 +100,7 @@ void TFormDKM::CreateWidgets()
     // window's materials grid; what is not one is refused there by name. An
     // empty cell would store nothing: it keeps the value it shows.
     DKMGridModel->SetCellCheck(
-        [this, numbers = NumberCellCheck(DKMGridCells)](int col, int row, const std::string& text) {
+        [numbers = NumberCellCheck(DKMGridCells)](int col, int row, const std::string& text) {
             return numbers(col, row, text) && !TrimBlanks(text).empty();
         });
     connect(DKMGridModel, &TGridModel::CellEdited, this, [this](int col, int row) { DKMGridKeyDown(col, row); });

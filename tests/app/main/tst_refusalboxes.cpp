@@ -248,7 +248,6 @@ private slots:
         QCOMPARE(cell.data().toString(), QString::fromStdString(FormatValue(1234.5L)));
         QCoreApplication::sendPostedEvents();
         QVERIFY2(closer.texts.isEmpty(), qPrintable(closer.texts.join("; ")));
-        QVERIFY(f.messages.isEmpty());
         dkm.close();
     }
 
@@ -401,17 +400,18 @@ private slots:
         QList<bool> openUnderBox;
         closer.whenShown = [&] { openUnderBox << dialog.isVisible(); };
         QModelIndex cell;
-        if (where.endsWith("cell")) {
-            QTableWidget& grid = *f.w->FTask->ElGrid;
-            cell = grid.model()->index(0, 1);
-            edit = OpenEditor(grid, cell, true);
+        if (where.endsWith("cell"))
+            cell = f.w->FTask->ElGrid->model()->index(0, 1);
+        auto value = [&] { return cell.isValid() ? cell.data().toString() : edit->text(); };
+        const QString old = value();
+        if (cell.isValid()) {
+            edit = OpenEditor(*f.w->FTask->ElGrid, cell, true);
             QVERIFY(edit);
             edit->selectAll();
             QTest::keyClicks(edit, typed);
         } else {
             TypeOver(*edit, OnScreen(typed));
         }
-        const QString old = cell.isValid() ? cell.data().toString() : QString();
         QTest::keyClick(edit, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
 
         QTRY_COMPARE_WITH_TIMEOUT(closer.texts.size(), 1, StateWaitMs);
@@ -419,10 +419,7 @@ private slots:
         QCOMPARE(openUnderBox, QList<bool>{true});
         QVERIFY(dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected)); // not accepted behind the box
-        if (cell.isValid())
-            QCOMPARE(cell.data().toString(), old);
-        else
-            QVERIFY(edit->text() != OnScreen(typed));
+        QCOMPARE(value(), old);
         QVERIFY(Settings == settings);
         QVERIFY(TaskList.CurrentTask().MinMet == minMet);
         dialog.reject();
