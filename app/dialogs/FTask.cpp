@@ -405,9 +405,7 @@ void TFTask::TaskTabsChange(int index)
 
 void TFTask::done(int result)
 {
-    // A cell that refuses the Enter ending its editing keeps the editor open.
-    if (!CommitGridEdits(*this) && result == QDialog::Accepted)
-        return;
+    CommitGridEdits(*this);
     for (QLineEdit* e : Edits)
         CheckNumberEdit(*e);
     if (result == QDialog::Accepted) {

@@ -8,6 +8,4 @@ class QWidget;
 
 // Stores the text of every cell editor open in the grids of `root`'s window
 // into its cell and closes the editor; other windows' grids are left alone.
-// False when a cell refused its text (it keeps its value, and the refusal
-// is on its way): a dialog's OK then leaves the dialog open.
-bool CommitGridEdits(const QWidget& root);
+void CommitGridEdits(const QWidget& root);

@@ -382,6 +382,7 @@ private slots:
         QTest::newRow("options, a fraction, keypad Enter") << "options, fraction" << "12.9" << int(Qt::Key_Enter);
         QTest::newRow("task editor, keypad Enter") << "task editor" << "1-2" << int(Qt::Key_Enter);
         QTest::newRow("task editor, Return") << "task editor" << "1x" << int(Qt::Key_Return);
+        // A cell's Enter ends in its grid: the guard of the rule for cells.
         QTest::newRow("task editor's cell, Return") << "task editor, cell" << "2,,5" << int(Qt::Key_Return);
     }
 
