@@ -149,7 +149,12 @@ void TFOptions::BuildPages()
         auto* edit = new QLineEdit(row);
         edit->setObjectName(U(e.Name));
         edit->setMaximumWidth(110);
-        KeepNumbersIn(*edit, U(*e.Label ? e.Label : *e.Hint ? e.Hint : e.Group).trimmed());
+        // A whole-number or hundredths field refuses what it cannot hold,
+        // so that only an emptied edit comes to its fall-back.
+        KeepNumbersIn(*edit, U(*e.Label ? e.Label : *e.Hint ? e.Hint : e.Group).trimmed(),
+                      [&e](const std::string& field, const std::string& typed) {
+                          return OptionEditRefusal(e, field, typed);
+                      });
         if (*e.Label) {
             auto* label = new QLabel(U(e.Label), row);
             label->setBuddy(edit);

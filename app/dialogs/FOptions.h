@@ -1,8 +1,8 @@
 #pragma once
 // The modal dialog "Опції": the fields of Settings in six pages. Showing it
 // loads the controls from Settings; closing it with "Прийняти" writes them
-// back (an edit that does not parse stores its fall-back), "Відміна" stores
-// nothing.
+// back (an emptied edit stores its fall-back; what a field cannot hold is
+// refused as it is typed), "Відміна" stores nothing.
 
 #include <QDialog>
 

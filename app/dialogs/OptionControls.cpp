@@ -1,5 +1,6 @@
 #include "OptionControls.h"
 
+#include "NumberInput.h"
 #include "ResultDisplay.h"
 #include "Utils.h"
 
@@ -55,12 +56,26 @@ std::string ShortestText(double x)
     return std::string(buf, r.ptr);
 }
 
-uint16_t ToWord(long long v, double fallback)
+// How a text reads into a Word field kept in units of 1 / `scale`.
+enum class TWordFit { Fits, NotNumber, Fraction, OutOfRange };
+
+TWordFit ReadWord(const std::string& text, long double scale, uint16_t& value)
 {
-    if (v < 0 || v > std::numeric_limits<uint16_t>::max())
-        return static_cast<uint16_t>(fallback);
-    return static_cast<uint16_t>(v);
+    long double x = 0;
+    if (!ReadShownNumber(TrimBlanks(text), x))
+        return TWordFit::NotNumber;
+    const long double units = x * scale;
+    const long double whole = std::round(units);
+    // "0,29" is 28.999… hundredths in binary: that is no digit too many.
+    if (std::fabs(units - whole) > 1e-9L * std::max(1.0L, std::fabs(units)))
+        return TWordFit::Fraction;
+    if (whole < 0 || whole > std::numeric_limits<uint16_t>::max())
+        return TWordFit::OutOfRange;
+    value = static_cast<uint16_t>(whole);
+    return TWordFit::Fits;
 }
+
+long double WordScale(const TOptionEdit& edit) { return edit.Form == TEditForm::Hundredths ? 100 : 1; }
 
 } // namespace
 
@@ -150,22 +165,6 @@ const std::vector<TOptionEdit>& OptionEdits()
     return edits;
 }
 
-bool TryParseInteger(const std::string& text, long long& value)
-{
-    const std::string t = TrimSpacesAndTabs(text);
-    if (t.empty())
-        return false;
-    const char* b = t.data();
-    if (*b == '+')
-        ++b;
-    long long v = 0;
-    const auto r = std::from_chars(b, t.data() + t.size(), v);
-    if (r.ec != std::errc() || r.ptr != t.data() + t.size())
-        return false;
-    value = v;
-    return true;
-}
-
 std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record)
 {
     switch (edit.Form) {
@@ -185,29 +184,39 @@ std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& recor
 
 void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record)
 {
-    switch (edit.Form) {
-    case TEditForm::Integer: {
-        long long v = 0;
-        record.*edit.WordField = TryParseInteger(text, v) ? ToWord(v, edit.Fallback) : static_cast<uint16_t>(edit.Fallback);
+    if (edit.WordField) {
+        const long double scale = WordScale(edit);
+        uint16_t v = 0;
+        record.*edit.WordField = ReadWord(text, scale, v) == TWordFit::Fits
+                                     ? v
+                                     : static_cast<uint16_t>(std::lround(edit.Fallback * static_cast<double>(scale)));
         return;
     }
-    case TEditForm::Hundredths: {
-        long double read = 0;
-        const double v = ReadShownNumber(text, read) ? static_cast<double>(read) : edit.Fallback;
-        const double scaled = std::round(v * 100);
-        record.*edit.WordField = scaled >= 0 && scaled <= std::numeric_limits<uint16_t>::max()
-                                     ? static_cast<uint16_t>(scaled)
-                                     : static_cast<uint16_t>(std::round(edit.Fallback * 100));
-        return;
+    long double read = 0;
+    record.*edit.RealField = ReadShownNumber(TrimBlanks(text), read) ? static_cast<double>(read) : edit.Fallback;
+}
+
+std::optional<std::string> OptionEditRefusal(const TOptionEdit& edit, const std::string& field,
+                                             const std::string& typed)
+{
+    if (auto refusal = NumberRefusal(field, typed); refusal || !edit.WordField || TrimBlanks(typed).empty())
+        return refusal;
+    const long double scale = WordScale(edit);
+    uint16_t v = 0;
+    const std::string start = "Поле \"" + field + "\": \"" + TrimBlanks(typed) + "\" ";
+    const std::string kept = ". Залишено попереднє значення.";
+    switch (ReadWord(typed, scale, v)) {
+    case TWordFit::Fits:
+    case TWordFit::NotNumber: // told above
+        return std::nullopt;
+    case TWordFit::Fraction:
+        return start + (scale == 1 ? "не є цілим числом" : "має більше двох десяткових знаків: поле зберігає лише соті") +
+               kept;
+    case TWordFit::OutOfRange:
+        return start + "поза межами від 0 до " +
+               WithDisplaySeparator(scale == 1 ? "65535" : "655.35") + kept;
     }
-    case TEditForm::General3:
-    case TEditForm::Mask:
-    case TEditForm::Shortest: {
-        long double read = 0;
-        record.*edit.RealField = ReadShownNumber(text, read) ? static_cast<double>(read) : edit.Fallback;
-        return;
-    }
-    }
+    return std::nullopt;
 }
 
 TOptionsEffect OptionsChangeEffect(const TSettingsRecord& before, const TSettingsRecord& after, bool resultsShown)

@@ -8,6 +8,7 @@
 #include "Settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,12 +67,17 @@ const std::vector<TOptionEdit>& OptionEdits();
 std::string OptionEditText(const TOptionEdit& edit, const TSettingsRecord& record);
 
 // Stores an edit's text into the record: an integer edit takes a whole
-// integer, a real edit a number with a decimal point or comma; any other
-// text, and a value that the field cannot hold, stores the fall-back.
+// number, a hundredths edit a number of at most two decimals, a real edit
+// any number, each with a decimal point or comma; any other text, and a
+// value that the field cannot hold, stores the fall-back.
 void StoreOptionEdit(const TOptionEdit& edit, const std::string& text, TSettingsRecord& record);
 
-// Text to whole integer; false when it is not one (blanks around allowed).
-bool TryParseInteger(const std::string& text, long long& value);
+// The warning for a text typed into the edit called `field`: one that is not
+// a number, and one that the edit's field cannot hold (a fraction in a whole
+// number, digits below the hundredths, a value out of range). Nothing when
+// StoreOptionEdit takes the text, or it is empty (the fall-back, by choice).
+std::optional<std::string> OptionEditRefusal(const TOptionEdit& edit, const std::string& field,
+                                             const std::string& typed);
 
 // The arc-furnace page's values for the sample project: what its edits fall
 // back on. A first start, with no settings file yet, begins with them.

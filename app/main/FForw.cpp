@@ -435,10 +435,7 @@ void TFForw::CreateWidgets()
     ElGridModel = new TGridModel(ElGridCells, this);
     GasGridModel = new TGridModel(GasGridCells, this);
     MatGridModel->SetEditableColumns({2});
-    MatGridModel->SetCellCheck([this](int col, int row, const std::string& text) {
-        const std::string unit = MatGridCells.Cell(col, 0);
-        return !RefuseIfNotNumber(MatGridCells.Cell(1, row) + (unit.empty() ? "" : ", " + unit), text);
-    });
+    MatGridModel->SetCellCheck(NumberCellCheck(MatGridCells));
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     splitter->setObjectName("GridSplitter");
     MatGrid = MakeGridView(splitter, "MatGrid", MatGridModel);

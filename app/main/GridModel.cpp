@@ -72,6 +72,7 @@ bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int ro
     grid_.SetCell(index.column() + 1, index.row() + 1, text);
     shownVersion_ = grid_.Version();
     emit dataChanged(index, index);
+    emit CellEdited(index.column() + 1, index.row() + 1);
     return true;
 }
 

@@ -44,6 +44,11 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // A text the user typed was stored into the cell (grid column and row),
+    // however the editing ended.
+    void CellEdited(int col, int row);
+
 private:
     ferrolyt::TStringGrid& grid_;
     Decorator decorator_;

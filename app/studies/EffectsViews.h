@@ -108,7 +108,7 @@ struct TDkmTexts {
 TDkmTexts FillDkmGrid(TStringGrid& grid, uint8_t view, const TDkmChoices& choices, const TThSys& s0,
                       const TThSys& s1);
 
-// Enter on an edited cell of the Properties view: column 2 sets the
+// An edited cell of the Properties view: column 2 sets the
 // material's temperature (°C), column 11 its price. Rows beyond the real
 // materials and texts that do not read store nothing (false).
 bool StoreDkmCell(uint8_t view, int col, int row, std::string_view text);

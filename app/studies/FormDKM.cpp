@@ -2,6 +2,7 @@
 
 #include "CutTextTips.h"
 #include "GridModel.h"
+#include "NumberInput.h"
 #include "ResultsExport.h"
 #include "TaskList.h"
 #include "ThSys.h"
@@ -17,7 +18,6 @@
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -96,15 +96,14 @@ void TFormDKM::CreateWidgets()
             return Cream;
         return {};
     });
-    // Enter (and only Enter) stores an edited value into the model.
-    connect(DKMGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
-            [this](QWidget*, QAbstractItemDelegate::EndEditHint hint) {
-                if (hint != QAbstractItemDelegate::SubmitModelCache)
-                    return;
-                const QModelIndex index = DKMGrid->currentIndex();
-                if (index.isValid())
-                    DKMGridKeyDown(index.column() + 1, index.row() + 1);
-            });
+    // A typed number is stored however the editing ends, as in the main
+    // window's materials grid; what is not one is refused there by name. An
+    // empty cell would store nothing: it keeps the value it shows.
+    DKMGridModel->SetCellCheck(
+        [numbers = NumberCellCheck(DKMGridCells)](int col, int row, const std::string& text) {
+            return numbers(col, row, text) && !TrimBlanks(text).empty();
+        });
+    connect(DKMGridModel, &TGridModel::CellEdited, this, [this](int col, int row) { DKMGridKeyDown(col, row); });
     ShowCutTextsAsToolTips(*DKMGrid);
     layout->addWidget(DKMGrid, 1);
 

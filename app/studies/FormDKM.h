@@ -72,7 +72,7 @@ public:
     // A popup item (all but Export) or the tab bar (sender Tab).
     void MetMClick(QObject* sender);
     void PhasePopPopup();
-    // Enter on an edited cell of the Properties view stores it.
+    // An edited cell of the Properties view stores its number.
     void DKMGridKeyDown(int col, int row);
     void ExportMClick();
     // The export to a chosen file; returns the name the file was saved under.
