@@ -335,47 +335,42 @@ TEST(HardSpheres, AFlattenedFullBoxKeepsEverySphereInsideAndApart)
     // "H" and "V" in the box that "Calculate" gives 1241 spheres (11 cubic
     // cells a side, packing fraction 0.46): far more spheres than one plane
     // holds, and a plane 2 from the centre, so they settle on both sides.
-    const struct {
-        bool periodic;
-        int axis;  // 1: H (the plane Y = -2), 2: V (the plane Z = 2)
-    } cases[] = {{false, 1}, {false, 2}, {true, 1}, {true, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << (c.periodic ? "periodic, " : "walls, ") << (c.axis == 1 ? "H" : "V"));
-        Model m;
-        OneType(*m, MaxBalls, 0.5, 11 * 0.5 * LatticeFactor(TLattice::Cubic));
-        m->Periodic = c.periodic;
-        ASSERT_TRUE(m->SetupParticles());
-        for (int f = 0; f < 5; ++f)
-            ASSERT_TRUE(m->DoSteps());
-        const double level = c.axis == 1 ? -2.0 : 2.0;
-        auto fromThePlane = [&](const TBall& b) {
-            const double d = (c.axis == 1 ? b.Y : b.Z) - level, L2 = 2 * m->BoxL[c.axis];
-            return std::fabs(c.periodic ? d - L2 * std::nearbyint(d / L2) : d);
-        };
-        std::vector<double> before;
-        for (int i = 0; i < m->NBalls; ++i)
-            before.push_back(fromThePlane(m->Balls[i]));
-        c.axis == 1 ? m->FlattenToXY() : m->FlattenToXZ();
-        int onThePlane = 0, outside = 0, nearer = 0;
-        for (int i = 0; i < m->NBalls; ++i) {
-            const TBall& b = m->Balls[i];
-            const double at[3] = {b.X, b.Y, b.Z};
-            for (int k = 0; k < 3; ++k)
-                outside += std::fabs(at[k]) > m->BoxL[k] - (c.periodic ? 0 : 0.5);
-            EXPECT_EQ(b.Vh[c.axis], 0);
-            EXPECT_LE(fromThePlane(b), before[i] + 1e-12);
-            onThePlane += at[c.axis] == level;
-            nearer += fromThePlane(b) < before[i] - 0.1;
+    for (const bool periodic : {false, true})
+        for (const int axis : {1, 2}) {  // H: the plane Y = -2; V: the plane Z = 2
+            SCOPED_TRACE(::testing::Message() << (periodic ? "periodic, " : "walls, ") << (axis == 1 ? "H" : "V"));
+            Model m;
+            OneType(*m, MaxBalls, 0.5, 11 * 0.5 * LatticeFactor(TLattice::Cubic));
+            m->Periodic = periodic;
+            ASSERT_NO_FATAL_FAILURE(Measure(*m, 5, 0));
+            const double level = axis == 1 ? -2.0 : 2.0;
+            auto fromThePlane = [&](const TBall& b) {
+                const double d = (axis == 1 ? b.Y : b.Z) - level, L2 = 2 * m->BoxL[axis];
+                return std::fabs(periodic ? d - L2 * std::nearbyint(d / L2) : d);
+            };
+            std::vector<double> before;
+            for (int i = 0; i < m->NBalls; ++i)
+                before.push_back(fromThePlane(m->Balls[i]));
+            axis == 1 ? m->FlattenToXY() : m->FlattenToXZ();
+            int onThePlane = 0, outside = 0, nearer = 0;
+            for (int i = 0; i < m->NBalls; ++i) {
+                const TBall& b = m->Balls[i];
+                const double at[3] = {b.X, b.Y, b.Z};
+                for (int k = 0; k < 3; ++k)
+                    outside += std::fabs(at[k]) > m->BoxL[k] - (periodic ? 0 : 0.5);
+                EXPECT_EQ(b.Vh[axis], 0);
+                EXPECT_LE(fromThePlane(b), before[i] + 1e-12);
+                onThePlane += at[axis] == level;
+                nearer += fromThePlane(b) < before[i] - 0.1;
+            }
+            EXPECT_EQ(outside, 0);
+            EXPECT_GT(onThePlane, 25);
+            EXPECT_GT(nearer, m->NBalls / 2) << onThePlane;
+            EXPECT_LT(DeepestOverlap(*m), 1e-9) << "as flattened";
+            for (int f = 1; f <= 3; ++f) {
+                ASSERT_TRUE(m->DoSteps());
+                EXPECT_LT(DeepestOverlap(*m), 1e-9) << "frame " << f;
+            }
         }
-        EXPECT_EQ(outside, 0);
-        EXPECT_GT(onThePlane, 25);
-        EXPECT_GT(nearer, m->NBalls / 2) << onThePlane;
-        EXPECT_LT(DeepestOverlap(*m), 1e-9) << "as flattened";
-        for (int f = 1; f <= 3; ++f) {
-            ASSERT_TRUE(m->DoSteps());
-            EXPECT_LT(DeepestOverlap(*m), 1e-9) << "frame " << f;
-        }
-    }
 }
 
 TEST(HardSpheres, ASphereACollisionSpeedsUpMeetsSpheresBeyondItsCandidates)

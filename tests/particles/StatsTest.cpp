@@ -71,9 +71,7 @@ TEST(Statistics, QuantitiesWithoutAValueShowADash)
         SCOPED_TRACE(::testing::Message() << frames << " frames");
         Model m;
         SoftGas(*m, TEnsemble::NVK);
-        ASSERT_TRUE(m->SetupParticles());
-        for (int f = 0; f < frames; ++f)
-            ASSERT_TRUE(m->DoSteps());
+        ASSERT_NO_FATAL_FAILURE(Measure(*m, frames, 0));
         const TStatusTexts t = StatisticsTick(*m, 0);
         std::vector<std::string> texts(t.Bar1.begin(), t.Bar1.end());
         texts.insert(texts.end(), t.Bar2.begin(), t.Bar2.end());

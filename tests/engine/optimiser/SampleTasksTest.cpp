@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -318,48 +319,37 @@ TEST_F(SampleTasksOptimiser, ScrapOnlyTaskOffersOnlyReleasesWhoseMeltMeetsTheRes
 // charge that breaks only [Cu] (the one listed for the task as shipped
 // melts inside the first variant's limits), so F10 lists «[Cu] макс»: its
 // run is met, and the melt of its charge meets every other limit.
-class ScrapOnlyTaskVariants : public SampleTasksBase {
-protected:
-    static int TaskElement(const TTaskRecord& task, const std::string& symbol)
-    {
-        for (int k = 1; k <= task.NEl; ++k)
-            if (task.Symbols[k] == symbol)
-                return k;
-        ADD_FAILURE() << "no element " << symbol;
-        return 1;
-    }
-    static void Shipped(TTaskRecord&) {}
-    static void LessMetal(TTaskRecord& task) { task.MinMet = 94; }
-    static void LessSulphur(TTaskRecord& task) { task.MetalMax[TaskElement(task, "S")] = 0.038L; }
-    static void NarrowerWindow(TTaskRecord& task)
-    {
-        task.MetalMin[TaskElement(task, "C")] = 0.04165L;
-        task.MinTemp = 1597.6L;
-        task.MaxTemp = 1659.1L;
-        task.SlagMin[TaskElement(task, "Mg")] = 5.53L;
-        task.SlagMax[TaskElement(task, "Mg")] = 12.2L;
-    }
-};
-
-TEST_F(ScrapOnlyTaskVariants, ListCopperReleaseWhoseMeltMeetsTheRest)
+TEST_F(SampleTasksOptimiser, ScrapOnlyTaskVariantsListTheCopperReleaseWhoseMeltMeetsTheRest)
 {
-    struct TVariant {
-        const char* Name;
-        uint8_t HeatBalance;
-        void (*Change)(TTaskRecord&);
-    };
-    const std::array<TVariant, 4> variants{{{"as shipped, heat balance on", 1, Shipped},
-                                            {"metal mass 94 t", 0, LessMetal},
-                                            {"[S] 0.038 %", 0, LessSulphur},
-                                            {"[C], temperature and (MgO) moved", 1, NarrowerWindow}}};
     SelectTask(ScrapOnlyTask);
     TTaskRecord& task = TaskList.CurrentTask();
     const TTaskRecord shipped = task;
-    for (const TVariant& variant : variants) {
-        SCOPED_TRACE(variant.Name);
-        Settings.FinalTempMode = variant.HeatBalance;
+    auto at = [&task](const char* symbol) {
+        int k = task.NEl;
+        while (k > 1 && task.Symbols[k] != symbol)
+            --k;
+        EXPECT_EQ(task.Symbols[k], symbol);
+        return k;
+    };
+    const struct {
+        const char* name;
+        uint8_t heatBalance;
+        std::function<void()> change;
+    } variants[] = {{"as shipped, heat balance on", 1, [] {}},
+                    {"metal mass 94 t", 0, [&] { task.MinMet = 94; }},
+                    {"[S] 0.038 %", 0, [&] { task.MetalMax[at("S")] = 0.038L; }},
+                    {"[C], temperature and (MgO) moved", 1, [&] {
+                         task.MetalMin[at("C")] = 0.04165L;
+                         task.MinTemp = 1597.6L;
+                         task.MaxTemp = 1659.1L;
+                         task.SlagMin[at("Mg")] = 5.53L;
+                         task.SlagMax[at("Mg")] = 12.2L;
+                     }}};
+    for (const auto& variant : variants) {
+        SCOPED_TRACE(variant.name);
+        Settings.FinalTempMode = variant.heatBalance;
         task = shipped;
-        variant.Change(task);
+        variant.change();
         ASSERT_TRUE(PrepareOptimisation());
         EXPECT_NE(Optimise(-1), 0);
         const int copper = BlockNamed("[Cu] макс");
@@ -371,10 +361,9 @@ TEST_F(ScrapOnlyTaskVariants, ListCopperReleaseWhoseMeltMeetsTheRest)
         const long double cost = ChargeCost();
         ASSERT_TRUE(SolveForwardProblem().BothConverged);
         EXPECT_EQ(ChargeCost(), cost);
-        const TTaskRecord rest = WithoutLimitOf(task, ConstraintBlocks[copper]);
-        for (int s = 0; s < 2; ++s) {
+        for (std::size_t s = 0; s < 2; ++s) {
             SCOPED_TRACE("system " + std::to_string(s));
-            ExpectTaskMet(*ThSystems[static_cast<std::size_t>(s)], rest, variant.HeatBalance != 0, 0.002);
+            ExpectTaskMet(*ThSystems[s], WithoutLimitOf(task, ConstraintBlocks[copper]), variant.heatBalance, 0.002);
         }
     }
 }
@@ -529,30 +518,21 @@ TEST_F(SampleConverterTask, BoundSystemsSolvedSideBySideRunTheMessagesAndStopTog
     const TMaterialTable materials = MaterialTable;
     CalcBusy = true;
     SlpPass = 1;
-    std::array<int32_t, 2> whole{};
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "whole");
+    auto solve = [&](bool stop) {
         prepared.PutBack();
         MaterialTable = materials;
         StopRequested = false;
         host.stopAtFirst = stop;
-        host.callers.clear();
-        const auto notes = SolveBoundSystems(false, false);
-        ASSERT_FALSE(host.callers.empty());
-        for (const std::thread::id caller : host.callers)
-            EXPECT_EQ(caller, std::this_thread::get_id());
-        for (std::size_t k = 0; k < 2; ++k) {
-            if (!stop) {
-                whole[k] = notes[k].Passes;
-                EXPECT_GT(whole[k], 2) << "system " << k;
-            } else if (k == 1) {
-                EXPECT_LT(notes[k].Passes, whole[k]);
-            } else {
-                // The lower solve may have ended before the stop reached it.
-                EXPECT_LE(notes[k].Passes, whole[k]);
-            }
-        }
-    }
+        return SolveBoundSystems(false, false);
+    };
+    const auto whole = solve(false), stopped = solve(true);
+    EXPECT_GT(whole[0].Passes, 2);
+    EXPECT_GT(whole[1].Passes, 2);
+    EXPECT_LT(stopped[1].Passes, whole[1].Passes);
+    EXPECT_LE(stopped[0].Passes, whole[0].Passes);  // the lower solve may end before the stop reaches it
+    EXPECT_FALSE(host.callers.empty());
+    for (const std::thread::id caller : host.callers)
+        EXPECT_EQ(caller, std::this_thread::get_id());
     SlpPass = 0;
 }
 
