@@ -291,8 +291,7 @@ TEST_F(WholeRows, EachReaderReadsWhatTheFileHoldsOrSaysSoByLine)
         {"Ferrolyt.TSK", "TEMP", "42000/19000", "42000/-1e20", "TEMP: -1e+20 поза межами"},
         {"Ferrolyt.TSK", ".04/.12", ".04/.12", "-1e+20/.12", "C: -1e+20 поза межами 0..100"},
         {"Ferrolyt.TSK", "Брухт важкий", "~55", "~-1e20", "Брухт важкий: -1e+20 поза межами 0..100000"},
-        {"Ferrolyt.TSK", "*", "*ДСП-100, сталь 20", "*ДСП-100, сталь 20, плавка 4711 зміни Б",
-         "назву «ДСП-100, сталь 20, плавка 4711 зміни Б» довшу за 25 символів прочитано як «ДСП-100, сталь 20, плавка»"},
+        {"Ferrolyt.TSK", "*", "*ДСП-100, сталь 20", "*ДСП-100, сталь 20, плавка 4711 зміни Б", "назву «ДСП-100, сталь 20, плавка 4711 зміни Б» довшу за 25 символів прочитано як «ДСП-100, сталь 20, плавка»"},
         {"Ferrolyt.MAT", "Брухт важкий", "Брухт важкий", "Брухт важкий сортований для печей", longName},
     };
     ScratchFolder folder;
@@ -315,11 +314,9 @@ TEST_F(WholeRows, EachReaderReadsWhatTheFileHoldsOrSaysSoByLine)
         EXPECT_EQ(LoadFile(e.File, path), cut);
         EXPECT_EQ(host.warnings.size(), 1u) << testing::PrintToString(host.warnings);
         const std::string said = host.warnings.empty() ? std::string() : host.warnings[0];
-        EXPECT_EQ(said.rfind(cut ? "Файл " + path.string() + ", рядок " + std::to_string(at + 1) + ": "
-                                 : LoadFailedText(path.string(), at + 1, ""),
-                             0),
-                  0u)
-            << said;
+        const std::string where = cut ? "Файл " + path.string() + ", рядок " + std::to_string(at + 1) + ": "
+                                      : LoadFailedText(path.string(), at + 1, "");
+        EXPECT_EQ(said.rfind(where, 0), 0u) << said;
         EXPECT_NE(said.find(e.Says), std::string::npos) << said;
         EXPECT_TRUE(cut || ReaderOf(e.File).Print() == before) << "the tables changed";
         ASSERT_TRUE(ReaderOf(e.File).Load(lines));
