@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 namespace ferrolyt::test {
 namespace {
@@ -111,37 +110,6 @@ TEST_F(ConstantsFile, MissingFileWarnsAndKeepsTheBase)
     EXPECT_EQ(BaseElemLast, 9);
 }
 
-// A damaged interaction or slag file of the elements Fe, O and Si: refused
-// by the line it names, the tables left as they were, or read by the rows'
-// places with a warning naming each row out of place. Value is what the
-// tables then hold at one place.
-struct TDamagedRows {
-    std::vector<std::string> Lines;
-    bool Refused;
-    std::string Says;
-    double Value;
-};
-
-const std::vector<std::string> FeOSi{"t", "Fe FeO   " + Fields, "O        " + Fields, "Si SiO2  " + Fields};
-
-void ExpectDamagedRows(const TDamagedRows& c, const std::string& file,
-                       const std::function<bool(const std::vector<std::string>&)>& load,
-                       const std::function<long double()>& value)
-{
-    RecordingHost host;
-    EXPECT_EQ(load(c.Lines), !c.Refused);
-    if (c.Refused) {
-        ASSERT_EQ(host.warnings.size(), 1u);
-        EXPECT_EQ(host.warnings[0].rfind("Неможливо завантажити файл " + file + "\n" + c.Says, 0), 0u)
-            << host.warnings[0];
-    } else {
-        EXPECT_TRUE(std::any_of(host.warnings.begin(), host.warnings.end(), [&](const std::string& w) {
-            return w.rfind("Файл " + file + ": ", 0) == 0 && w.find(c.Says) != std::string::npos;
-        }));
-    }
-    EXPECT_DOUBLE_EQ(static_cast<double>(value()), c.Value);
-}
-
 // The interaction and gas files refer to the elements of the constants file.
 class ConstantsLoaded : public LoaderTestBase {
 protected:
@@ -225,30 +193,6 @@ TEST_F(InteractionFile, OversizedFilesAreRefusedAndTheTablesKept)
     }
 }
 
-TEST_F(InteractionFile, ValuesAfterTheRowsEndAreRefusedAndRowsOutOfPlaceNamed)
-{
-    ASSERT_TRUE(LoadConstantsFromLines(FeOSi, "three.CON"));
-    const std::vector<std::string> good{"t", "O 1.6 0.5 0.1", "Si 1.7 0.1 0.3"};
-    const TDamagedRows cases[] = {
-        // "-" for one column left empty, as in the materials file.
-        {{"t", "O 1.6 - 0.1", "Si 1.7 0.1 0.3"}, true, "Рядок 2: параметр взаємодії O ε2 (Si): \"0.1\" після \"-\"", 1.6},
-        {{"t", "O 1.6 0.5 0.1", "Si 1.7 - -"}, true, "Рядок 3: параметр взаємодії Si ε2 (Si): \"-\" після \"-\"", 1.6},
-        // Two rows swapped, or one left out.
-        {{"t", "Si 1.7 0.1 0.3", "O 1.6 0.5 0.1"}, false, "Рядок 3: символ O, а на цьому місці — Si", 1.7},
-        {{"t", "Si 1.7 0.1 0.3"}, false, "Рядок 2: символ Si, а на цьому місці — O", 1.7},
-    };
-    for (const TDamagedRows& c : cases) {
-        SCOPED_TRACE(c.Says);
-        ASSERT_TRUE(LoadInteractionParamsFromLines(good, "good.EPS"));
-        const auto energy = InteractionEnergy;
-        ExpectDamagedRows(c, "rows.EPS", [](const auto& l) { return LoadInteractionParamsFromLines(l, "rows.EPS"); },
-                          [] { return WagnerE[1]; });
-        if (c.Refused) {
-            EXPECT_EQ(InteractionEnergy, energy);
-        }
-    }
-}
-
 class SlagFile : public LoaderTestBase {};
 
 TEST_F(SlagFile, FirstRowIsElementZeroDiagonalDiscardedTiesToEven)
@@ -277,21 +221,45 @@ TEST_F(SlagFile, FixtureLoadsAndBadFilesKeepTheTable)
     EXPECT_EQ(SlagMatrix, before);
 }
 
-TEST_F(SlagFile, ValuesAfterTheRowsEndAreRefusedAndRowsOutOfPlaceNamed)
+// "-" ends an interaction or slag row: a value after it is refused by its
+// line, the tables kept; a row out of its element's place is read by its
+// place and named. Value is what the tables then hold at one place.
+TEST_F(SlagFile, ValuesAfterARowsEndAreRefusedAndRowsOutOfPlaceNamed)
 {
-    ASSERT_TRUE(LoadConstantsFromLines(FeOSi, "three.CON"));
-    const std::vector<std::string> good{"t", "Fe 0 1 2", "O 1 0 3", "Si 2 3 0"};
-    const TDamagedRows cases[] = {
-        {{"t", "Fe 0 - 1 2", "O 1 0 3", "Si 2 3 0"}, true, "Рядок 2: енергія пари Fe, значення 3 (Si): \"1\" після \"-\"", 1},
-        {{"t", "Fe 0 1 2", "O 1 - -", "Si 2 3 0"}, true, "Рядок 3: енергія пари O, значення 3 (Si): \"-\" після \"-\"", 1},
-        {{"t", "Fe 0 1 2", "Si 2 3 0", "O 1 0 3"}, false, "Рядок 3: символ Si, а на цьому місці — O", 2},
-        {{"t", "O 1 0 3", "Si 2 3 0"}, false, "Рядок 2: символ O, а на цьому місці — Fe", 2},
+    ASSERT_TRUE(LoadConstantsFromLines({"t", "Fe FeO   " + Fields, "O        " + Fields, "Si SiO2  " + Fields}, "3.CON"));
+    using TLines = std::vector<std::string>;
+    const struct {
+        bool Eps, Refused;
+        TLines Lines;
+        std::string Says;
+        double Value;
+    } cases[] = {
+        {true, true, {"t", "O 1.6 - 0.1", "Si 1.7 0.1 0.3"}, "Рядок 2: параметр взаємодії O ε2 (Si): \"0.1\" після \"-\"", 1.6},
+        {true, true, {"t", "O 1.6 0.5 0.1", "Si 1.7 - -"}, "Рядок 3: параметр взаємодії Si ε2 (Si): \"-\" після \"-\"", 1.6},
+        {true, false, {"t", "Si 1.7 0.1 0.3", "O 1.6 0.5 0.1"}, "Рядок 3: символ O, а на цьому місці — Si", 1.7},
+        {true, false, {"t", "Si 1.7 0.1 0.3"}, "Рядок 2: символ Si, а на цьому місці — O", 1.7},
+        {false, true, {"t", "Fe 0 - 1 2", "O 1 0 3", "Si 2 3 0"}, "Рядок 2: енергія пари Fe, значення 3 (Si): \"1\" після \"-\"", 1},
+        {false, true, {"t", "Fe 0 1 2", "O 1 - -", "Si 2 3 0"}, "Рядок 3: енергія пари O, значення 3 (Si): \"-\" після \"-\"", 1},
+        {false, false, {"t", "Fe 0 1 2", "Si 2 3 0", "O 1 0 3"}, "Рядок 3: символ Si, а на цьому місці — O", 2},
+        {false, false, {"t", "O 1 0 3", "Si 2 3 0"}, "Рядок 2: символ O, а на цьому місці — Fe", 2},
     };
-    for (const TDamagedRows& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.Says);
-        ASSERT_TRUE(LoadSlagDataFromLines(good, "good.SLG"));
-        ExpectDamagedRows(c, "rows.SLG", [](const auto& l) { return LoadSlagDataFromLines(l, "rows.SLG"); },
-                          [] { return static_cast<long double>(SlagMatrix[1][0]); });
+        const std::string file = c.Eps ? "rows.EPS" : "rows.SLG";
+        auto load = [&](const TLines& lines) {
+            return c.Eps ? LoadInteractionParamsFromLines(lines, file) : LoadSlagDataFromLines(lines, file);
+        };
+        ASSERT_TRUE(load(c.Eps ? TLines{"t", "O 1.6 0.5 0.1", "Si 1.7 0.1 0.3"}
+                               : TLines{"t", "Fe 0 1 2", "O 1 0 3", "Si 2 3 0"}));
+        const auto energy = InteractionEnergy;
+        RecordingHost host;
+        EXPECT_EQ(load(c.Lines), !c.Refused);
+        const std::string start = c.Refused ? "Неможливо завантажити файл " + file + "\n" + c.Says : "Файл " + file + ": ";
+        EXPECT_TRUE(std::any_of(host.warnings.begin(), host.warnings.end(), [&](const std::string& w) {
+            return w.rfind(start, 0) == 0 && w.find(c.Says) != std::string::npos;
+        })) << testing::PrintToString(host.warnings);
+        EXPECT_DOUBLE_EQ(c.Eps ? double(WagnerE[1]) : double(SlagMatrix[1][0]), c.Value);
+        EXPECT_TRUE(!c.Refused || InteractionEnergy == energy);
     }
 }
 
